@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::puts("Baizeron: the window, the table scene and the interface pages are not built yet.");
+    return 0;
+}

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs what the project needs on Debian 12, builds it, and then either runs the client
+# ("client") or the whole test suite ("test").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+mode=${1:-test}
+jobs=$(nproc)
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl2-dev libsdl2-mixer-dev libglew-dev libassimp-dev libstb-dev nlohmann-json3-dev libspng-dev
+  chromium xvfb xauth libgl1-mesa-dri
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+build() {  # build DIR [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "$mode" in
+  client)
+    build build -DBZ_TESTS=OFF -DBZ_BENCH=OFF
+    exec ./build/app/baizeron
+    ;;
+  test)
+    build build
+    ctest --test-dir build -j "$jobs" --output-on-failure
+    # The benchmarks are built and smoke-run only; their figures are not judged here.
+    for b in build/bench/bench_*; do
+      [ -x "$b" ] && "$b" --benchmark_min_time=0.01 >/dev/null
+    done
+    build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF
+    ctest --test-dir build-asan -j "$jobs" --output-on-failure
+    CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF
+    for f in build-fuzz/fuzz/fuzz_*; do
+      [ -x "$f" ] || continue
+      corpus=$(mktemp -d)
+      "$f" -max_total_time=30 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+      rm -rf "$corpus"
+    done
+    ;;
+  *)
+    echo "usage: $0 client|test" >&2
+    exit 2
+    ;;
+esac
