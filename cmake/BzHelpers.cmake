@@ -1,7 +1,11 @@
-# bz_library(NAME [DEPS ...]): one static library per subsystem folder, from every source under it.
+# bz_library(NAME [DEPS ...] [EXCLUDE subfolder ...]): one static library per subsystem folder, from
+# every source under it except the excluded subfolders (such as the one that holds main).
 function(bz_library name)
-  cmake_parse_arguments(BZ "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(BZ "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  foreach(sub ${BZ_EXCLUDE})
+    list(FILTER srcs EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${sub}/")
+  endforeach()
   add_library(bz_${name} STATIC ${srcs})
   target_include_directories(bz_${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(bz_${name} PUBLIC ${BZ_DEPS})
