@@ -1,0 +1,196 @@
+#include "core/prefs.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+
+#include "core/cipher.h"
+#include "core/log.h"
+
+namespace {
+
+constexpr size_t kBlockSize = 16;
+constexpr size_t kLengthFieldSize = 4;
+
+// The receiver thread (named values at login) and the main thread (settings, credentials) both
+// save; without this one would overwrite the other's entries.
+std::mutex& prefsWriteMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+bool checkFolder(const std::string& prefFolder, const PrefsLogName& log) {
+    if (!prefFolder.empty()) return true;
+    BZ_LOG(LOG_ERROR, log.operation, "No prefs folder available.");
+    return false;
+}
+
+// Reads at most `limit` bytes; false when the file cannot be opened.
+bool readFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& bytes) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    bytes.clear();
+    uint8_t chunk[16384];
+    while (bytes.size() < limit) {
+        const size_t got = std::fread(chunk, 1, std::min(sizeof chunk, limit - bytes.size()), file);
+        if (got == 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    std::fclose(file);
+    return true;
+}
+
+bool writeAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// Writes the block to a fresh file beside `path` and renames it over `path`. Until the rename the
+// old file is untouched; on any failure the temporary file is removed.
+bool replaceFile(const std::string& path, const std::vector<uint8_t>& block) {
+    std::string tempPath = path + ".XXXXXX";
+    const int fd = ::mkstemp(tempPath.data());
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, block.data(), block.size());
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(tempPath.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(tempPath.c_str());
+    return ok;
+}
+
+// Reads the file into `map`; the caller has checked the folder.
+PrefsRead readEntries(const std::string& prefFolder, KeyValueMap& map, const PrefsLogName& log) {
+    map.clear();
+    const std::string path = prefsFilePath(prefFolder);
+    if (log.openingLines) BZ_LOG(LOG_INFO, log.operation, "Opening file for reading: " << path);
+    std::vector<uint8_t> bytes;
+    if (!readFileBytes(path, kPrefsMaxFileSize, bytes)) return PrefsRead::NotOpened;
+    if (bytes.empty()) return PrefsRead::NoEntries;
+    decryptSealedString(bytes, kPrefsKeyText);
+    std::string text;
+    if (!unpackSealedString(bytes, text)) return PrefsRead::NoEntries;
+    parseKeyValues(map, text);
+    return map.empty() ? PrefsRead::NoEntries : PrefsRead::Entries;
+}
+
+}  // namespace
+
+std::vector<uint8_t> packSealedString(const std::string& text) {
+    const size_t length = text.size();
+    const size_t size = (length + kLengthFieldSize + 1 + kBlockSize - 1) / kBlockSize * kBlockSize;
+    std::vector<uint8_t> block(size, 0);
+    const uint32_t stored = uint32_t(length);
+    for (size_t i = 0; i < kLengthFieldSize; ++i) block[i] = uint8_t(stored >> (8 * i));
+    std::copy(text.begin(), text.end(), block.begin() + kLengthFieldSize);
+    return block;
+}
+
+void encryptSealedString(std::vector<uint8_t>& block, const std::string& keyText) {
+    if (block.size() < kBlockSize) return;
+    const Cipher cipher(keyText);
+    for (size_t offset = 0; offset + kBlockSize <= block.size(); offset += kBlockSize)
+        cipher.encryptBlock(block.data() + offset);
+}
+
+void decryptSealedString(std::vector<uint8_t>& block, const std::string& keyText) {
+    if (block.size() < kBlockSize) return;
+    const Cipher cipher(keyText);
+    for (size_t offset = 0; offset + kBlockSize <= block.size(); offset += kBlockSize)
+        cipher.decryptBlock(block.data() + offset);
+}
+
+bool unpackSealedString(const std::vector<uint8_t>& block, std::string& text) {
+    const size_t size = block.size();
+    if (size < kLengthFieldSize) return false;
+    uint64_t length = 0;
+    for (size_t i = 0; i < kLengthFieldSize; ++i) length |= uint64_t(block[i]) << (8 * i);
+    if (length + kLengthFieldSize + 1 > size) return false;
+    if (block[kLengthFieldSize + length] != 0) return false;
+    // The whole stated text: a value holding a zero byte must not cut off the entries behind it.
+    const auto begin = block.begin() + kLengthFieldSize;
+    text.assign(begin, begin + std::ptrdiff_t(length));
+    return true;
+}
+
+std::string prefsFilePath(const std::string& prefFolder) { return prefFolder + kPrefsFileName; }
+
+PrefsRead readPrefsFile(const std::string& prefFolder, KeyValueMap& map, const PrefsLogName& log) {
+    map.clear();
+    if (!checkFolder(prefFolder, log)) return PrefsRead::NoFolder;
+    return readEntries(prefFolder, map, log);
+}
+
+bool updatePrefsFile(const std::string& prefFolder, const PrefsLogName& log,
+                     const std::function<bool(KeyValueMap&)>& change) {
+    if (!checkFolder(prefFolder, log)) return false;
+    std::lock_guard<std::mutex> lock(prefsWriteMutex());
+    KeyValueMap map;
+    readEntries(prefFolder, map, log);
+    if (!change(map)) return false;
+
+    std::vector<uint8_t> block = packSealedString(writeKeyValues(map, false));
+    if (block.size() > kPrefsMaxFileSize) {
+        // Readers would reject it, and the next save would wipe every entry.
+        BZ_LOG(LOG_ERROR, log.operation, "Preferences too large to store: " << block.size() << " bytes");
+        return false;
+    }
+    encryptSealedString(block, kPrefsKeyText);
+    const std::string path = prefsFilePath(prefFolder);
+    if (log.openingLines) BZ_LOG(LOG_INFO, log.operation, "Opening file for writing: " << path);
+    return replaceFile(path, block);
+}
+
+void loadCredentials(const std::string& prefFolder, std::string& userName, std::string& password) {
+    userName.clear();
+    password.clear();
+    KeyValueMap map;
+    if (readPrefsFile(prefFolder, map, {"loadCredentials"}) != PrefsRead::Entries) return;
+    userName = getKeyValue(map, "username");
+    password = getKeyValue(map, "password");
+}
+
+bool saveCredentials(const std::string& prefFolder, const std::string& userName, const std::string& password) {
+    return updatePrefsFile(prefFolder, {"saveCredentials"}, [&](KeyValueMap& map) {
+        setKeyValue(map, "username", userName);
+        setKeyValue(map, "password", password);
+        return true;
+    });
+}
+
+bool forgetCredentials(const std::string& prefFolder, const std::string& userName) {
+    std::string storedUser, storedPassword;
+    loadCredentials(prefFolder, storedUser, storedPassword);
+    if (storedUser != userName) return false;
+    return saveCredentials(prefFolder, "", "");
+}
+
+std::string setCredentialsStatement(const std::string& userName, const std::string& password) {
+    return "setCredentials({username:\"" + escapeJsString(userName) + "\",password:\"" + escapeJsString(password) +
+           "\",});";
+}
+
+std::string loadParamPrefs(const std::string& prefFolder, const std::string& name) {
+    KeyValueMap map;
+    if (readPrefsFile(prefFolder, map, {"loadParamPrefs", false}) != PrefsRead::Entries) return {};
+    return getKeyValue(map, name);
+}
+
+bool saveParamPrefs(const std::string& prefFolder, const std::string& name, const std::string& value) {
+    return updatePrefsFile(prefFolder, {"saveParamPrefs", false}, [&](KeyValueMap& map) {
+        setKeyValue(map, name, value);
+        return true;
+    });
+}
