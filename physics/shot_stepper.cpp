@@ -1,0 +1,125 @@
+#include "physics/shot_stepper.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/log.h"
+
+namespace {
+
+struct Candidate {
+    bool set = false;
+    double time = 0, speed = 0, x = 0, z = 0;
+    int ball = -1, pocket = -1;
+};
+
+}  // namespace
+
+void ShotStepper::start() {
+    running_ = true;
+    simulationTime_ = 0;
+    simulationAtStroke_ = 0;
+    wallAtStroke_ = wallClock_;
+    firstContactSounded_ = false;
+    capLogged_ = false;
+    subStepsRun_ = 0;
+}
+
+bool ShotStepper::ballsMoving() const {
+    return std::any_of(std::begin(table_.balls), std::end(table_.balls), [](const Ball& b) { return b.isMoving(); });
+}
+
+bool ShotStepper::ballsFalling() const {
+    return std::any_of(std::begin(table_.balls), std::end(table_.balls),
+                       [](const Ball& b) { return b.fallingInPocket; });
+}
+
+int ShotStepper::stepFrame(double elapsedSeconds, double speedFactor, std::vector<MotionEvent>* events) {
+    if (!running_) return 0;
+    wallClock_ += elapsedSeconds;
+    int steps = 0;
+    do {
+        if (steps >= kMaxSubStepsPerFrame) {
+            if (!capLogged_) {
+                BZ_LOG(LOG_ERROR, "stepFrame", "Sub-step limit of " << kMaxSubStepsPerFrame
+                                                   << " per frame reached at shot time " << simulationTime_);
+                capLogged_ = true;
+            }
+            // Drop the time owed so the following frames do not start behind.
+            if (speedFactor > 0) wallAtStroke_ = wallClock_ - (simulationTime_ - simulationAtStroke_) / speedFactor;
+            break;
+        }
+        subStep(events);
+        ++steps;
+    } while (running_ && (wallClock_ - wallAtStroke_) * speedFactor > simulationTime_ - simulationAtStroke_);
+    return steps;
+}
+
+double ShotStepper::subStep(std::vector<MotionEvent>* events) {
+    const TableParams& p = *table_.params;
+    Ball* balls = table_.balls;
+    double earliest = p[26];
+    Candidate cushion, pocket, click;
+
+    for (int i = 0; i < kBallCount; ++i) {
+        Ball& b = balls[i];
+        if (b.id < 0 || !b.onTable) continue;
+        int pocketFlag = 0, id = 0, code = 0;
+        if (b.collideWithCushionsAndPockets(earliest, &id, &code, pocketFlag))
+            cushion = {true, earliest, b.contactNormalSpeed, b.contactX, b.contactZ, i, -1};
+        if (pocketFlag > 0)
+            pocket = {true, earliest, std::hypot(b.vx, b.vz), b.x, b.z, i, pocketFlag - kContactPocket};
+    }
+    for (int i = 0; i < kBallCount; ++i) {
+        if (balls[i].id < 0 || !balls[i].onTable) continue;
+        for (int j = i + 1; j < kBallCount; ++j) {
+            Ball& other = balls[j];
+            if (other.id < 0 || !other.onTable) continue;
+            int idA = 0, idB = 0;
+            if (balls[i].timeToBallContact(other, earliest, &idA, &idB, simulationTime_))
+                click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, j, -1};
+        }
+    }
+    const double dt = earliest;
+
+    const double loud = 0.6 * p[11];
+    auto volume = [loud](double speed) { return std::clamp(speed, 0.0, loud) / loud; };
+    auto emit = [events](const MotionEvent& e) {
+        if (events) events->push_back(e);
+    };
+    if (cushion.set && cushion.time == dt)
+        emit({MotionEventKind::Cushion, cushion.ball, -1, 0, volume(cushion.speed), cushion.x, cushion.z});
+    if (pocket.set && pocket.time == dt) {
+        Ball& b = balls[pocket.ball];
+        b.onTable = false;
+        b.fallingInPocket = true;
+        b.pocket = pocket.pocket;
+        b.pocketTime = simulationTime_;
+        b.y = p[48];
+        b.vx = b.vz = 0;
+        const double s = pocket.speed;
+        int speedClass = s >= 0.75 * p[11] ? 3 : s >= 0.3 * p[11] ? 2 : s >= 0.15 * p[11] ? 1 : 0;
+        emit({MotionEventKind::Pocket, pocket.ball, pocket.pocket, speedClass, volume(s), pocket.x, pocket.z});
+    }
+    if (click.set && click.time == dt) {
+        double speed = click.speed;
+        if (!firstContactSounded_) {
+            speed = std::max(speed, 0.02 * loud);
+            firstContactSounded_ = true;
+        }
+        emit({MotionEventKind::BallContact, click.ball, -1, 0, volume(speed), click.x, click.z});
+    }
+
+    bool droppedIntoEmpty = false, droppedOntoBalls = false;
+    for (int i = 0; i < kBallCount; ++i) {
+        Ball& b = balls[i];
+        if (b.id < 0) continue;
+        bool airborne = i == table_.airborneBall && simulationTime_ < table_.airborneUntil;
+        b.advance(airborne, &droppedIntoEmpty, &droppedOntoBalls, dt, simulationTime_);
+    }
+    simulationTime_ += dt;
+    if (droppedIntoEmpty) emit({MotionEventKind::DropIntoEmptyPocket, -1, -1, 0, 1, 0, 0});
+    if (droppedOntoBalls) emit({MotionEventKind::DropOntoBalls, -1, -1, 0, 1, 0, 0});
+    ++subStepsRun_;
+    return dt;
+}

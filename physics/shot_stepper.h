@@ -1,0 +1,63 @@
+// The per-frame time-step loop of a shot: sub-steps cut at the earliest contact, run until the
+// simulation has caught up with the frame clock. Needs no window; the game controller calls it
+// once per frame and turns the events into ball sounds.
+#pragma once
+
+#include <vector>
+
+#include "physics/table.h"
+
+enum class MotionEventKind {
+    Cushion,              // a cushion or jaw contact
+    Pocket,               // a ball reached a pocket and starts to fall
+    BallContact,          // two balls met
+    DropIntoEmptyPocket,  // a falling ball came to rest in an empty pocket
+    DropOntoBalls,        // ... onto balls already in the pocket
+};
+
+struct MotionEvent {
+    MotionEventKind kind = MotionEventKind::Cushion;
+    int ball = -1;        // the ball that reached a pocket, or the second ball of a contact
+    int pocket = -1;      // Pocket only
+    int speedClass = 0;   // Pocket only: 0 slow .. 3 fast (at least 0.15, 0.3, 0.75 x [11])
+    double volume = 1;    // 0..1
+    double x = 0, z = 0;  // where the sound is placed, at height 0
+};
+
+class ShotStepper {
+public:
+    // A frame never runs more sub-steps than this, so the main thread keeps going whatever the
+    // balls do; the simulation then falls behind the clock instead.
+    static constexpr int kMaxSubStepsPerFrame = 5000;
+
+    explicit ShotStepper(Table& table) : table_(table) {}
+
+    // Call after the stroke has been applied: the shot clock starts at 0.
+    void start();
+    void stop() { running_ = false; }
+    bool running() const { return running_; }
+
+    // Adds the frame's elapsed time to the shot's wall clock and runs sub-steps (at least one)
+    // while the wall clock times speedFactor (the replay speed, else 1) is ahead of the
+    // simulation. Returns the number of sub-steps run; nothing while no shot runs.
+    int stepFrame(double elapsedSeconds, double speedFactor = 1.0, std::vector<MotionEvent>* events = nullptr);
+    // One sub-step, at most [26] long; returns its length.
+    double subStep(std::vector<MotionEvent>* events = nullptr);
+
+    double simulationTime() const { return simulationTime_; }
+    long subStepsRun() const { return subStepsRun_; }
+    // The shot ends when no ball moves; the pocket animations may still be running then.
+    bool ballsMoving() const;
+    bool ballsFalling() const;
+
+private:
+    Table& table_;
+    bool running_ = false;
+    double simulationTime_ = 0;
+    double wallClock_ = 0;
+    double wallAtStroke_ = 0;
+    double simulationAtStroke_ = 0;
+    bool firstContactSounded_ = false;
+    bool capLogged_ = false;
+    long subStepsRun_ = 0;
+};
