@@ -88,6 +88,11 @@ public:
     // May this ball stand at (x, z): on the bed, or in a pocket mouth clear of the jaws and
     // outside the capture circle; with checkBalls also clear of the other balls (not the Ghost).
     bool isValidPosition(bool checkBalls, double x, double z, double tolerance, double* distance = nullptr) const;
+    // Is a cue laid behind this ball along the aim (degrees), raised by the elevation (degrees) and
+    // offset by the spins (percent), clear of the other balls of the array on the table and of the
+    // cushion rails? distance receives the distance of the last test made (informational).
+    bool traceAimLine(const Ball* balls, int count, double aimAngle, double elevation, double topSpin, double sideSpin,
+                      double* distance = nullptr) const;
     // Back on the table after a pocket: its spot, the colour spots, its spot line; reds on the
     // centre line. Always somewhere on the bed.
     void respot(Ball* balls, int count);

@@ -99,6 +99,8 @@ void Quaternion::toAxisAngle(float& angleDegrees, float& ax, float& ay, float& a
         ax = 0, ay = 1, az = 0;
         return;
     }
-    ax = x / s, ay = y / s, az = z / s;
+    // A unit axis: the renderer's rotation takes the axis as given.
+    const float axisLength = std::sqrt(s);
+    ax = x / axisLength, ay = y / axisLength, az = z / axisLength;
     angleDegrees = 2 * std::acos(std::clamp(w, -1.0f, 1.0f)) * 180.0f / std::numbers::pi_v<float>;
 }

@@ -32,6 +32,6 @@ struct Quaternion {
     // this := r x this, r the rotation by angle degrees about the (unit) axis; so the rotation
     // acts after the present orientation, about a fixed table axis.
     void rotate(float angleDegrees, float ax, float ay, float az);
-    // Normalises in place. The axis has length 1/sqrt(s), not 1: consumers normalise it.
+    // Normalises in place; the axis is a unit vector, (0, 1, 0) for no rotation.
     void toAxisAngle(float& angleDegrees, float& ax, float& ay, float& az);
 };

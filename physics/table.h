@@ -84,6 +84,17 @@ struct LiveStatus {
     bool timeoutProlongDeciding = false;
 };
 
+// What predictFirstBallHit works out besides the ball: the error budget of the aim (degrees), the
+// cue ball's centre at the contact (the ghost ball), the object ball's place and the fine tolerance.
+// With no ball hit only the three errors are set; the rest stays 0.
+struct FirstBallHit {
+    double totalError = 0, baseError = 0, cutError = 0;
+    double objectDirectionError = 0;  // how far the object ball's path may turn (degrees)
+    double ghostX = 0, ghostZ = 0;
+    double objectX = 0, objectZ = 0;
+    double fineTolerance = 0;
+};
+
 class Table {
 public:
     static constexpr int kMaxPeople = 50;
@@ -148,12 +159,28 @@ public:
     // The start view: colours respotted, a tight rack, and the frame-start status values.
     void setupBalls(LiveStatus& liveStatus);
 
+    // Sets the ball moving as the cue strikes it (angle and elevation in degrees, spins in percent,
+    // power clamped to 0..[0], a non-finite value counting as 0) after resetting the motion of every
+    // ball, and records the airborne time.
+    // Unless withoutError, the angle gets a random error (scaled by factor) that never changes the
+    // first ball hit; out receives the object-ball direction error (0 without error). Returns the
+    // final angle in (-180, 180].
+    double applyStroke(int ballIndex, bool withoutError, double* out, double angle, double topSpin, double sideSpin,
+                       double elevation, double power, double factor);
+    // The first ball the ball would hit along the aim (degrees), or -1, with its error budget.
+    int predictFirstBallHit(int ballIndex, double aimAngle, double elevation, FirstBallHit* hit = nullptr) const;
+    // The speed (mm/s) of a centre hit at this power.
+    double cueSpeedFromPower(double power) const;
+    // Share (0..1) of 81 vertical tip offsets at elevation [69] whose cue is not clear.
+    double cueBlockedFraction(int ballIndex, double aimAngle) const;
+
     // Ball ids and pocket numbers from outside (the server) are checked with these: a bad one
     // writes one ERROR line under the caller's name.
     static bool checkBallId(int ballIndex, const char* function);
     static bool checkPocket(int pocketNumber, const char* function);
 
 private:
+    double drawAimError(int ballIndex, double angle, double elevation, double sideSpin, double factor, double* out);
     void copySeatsToStatus();
     void placeRack(Ball* set, double rowFactor, double jitterBound, double overlapLimit);
 };

@@ -89,8 +89,18 @@ TEST(Quaternion, RotateMultiplyAndAxisAngle) {
     y90.rotate(90, 0, 1, 0);
     y90.toAxisAngle(angle, ax, ay, az);
     EXPECT_NEAR(angle, 90, 1e-4);
-    EXPECT_NEAR(ay, 1 / std::sqrt(0.5f) / 1, 1e-4);  // length 1/sqrt(s), s = sin^2(45)
+    EXPECT_NEAR(ay, 1, 1e-6);
     EXPECT_NEAR(ax, 0, 1e-6);
+
+    // A small turn about a slanted axis: the axis comes back with length 1, not 1/sin(half angle).
+    const float k = 1 / std::sqrt(3.0f);
+    Quaternion slanted;
+    slanted.rotate(10, k, k, -k);
+    slanted.toAxisAngle(angle, ax, ay, az);
+    EXPECT_NEAR(angle, 10, 1e-3);
+    EXPECT_NEAR(std::sqrt(ax * ax + ay * ay + az * az), 1, 1e-5);
+    EXPECT_NEAR(ax, k, 1e-4);
+    EXPECT_NEAR(az, -k, 1e-4);
 
     Quaternion zero{0, 0, 0, 0};
     zero.toAxisAngle(angle, ax, ay, az);
