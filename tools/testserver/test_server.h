@@ -19,7 +19,7 @@
 #include <vector>
 
 struct TestServerConfig {
-    std::string sid = "S0123456789";  // trimmed or padded to 10 characters when sent
+    std::string sid = "0123456789";  // sent as it is, so a test can make it the wrong length
     std::string salt = "s4lt";
     std::string challenge = "challenge-1";
     // SERVER_STATUS body.

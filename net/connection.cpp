@@ -1,0 +1,399 @@
+#include "net/connection.h"
+
+#include "core/log.h"
+#include "net/handshake.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
+
+void NetTimings::restoreDefaults() {
+    const NetTimings defaults;
+    loginConnectMs = defaults.loginConnectMs.load();
+    receiveTimeoutMs = defaults.receiveTimeoutMs.load();
+    senderWaitMs = defaults.senderWaitMs.load();
+    receiverIdleMs = defaults.receiverIdleMs.load();
+    queryConnectMs = defaults.queryConnectMs.load();
+    queryLimitMs = defaults.queryLimitMs.load();
+    queryStepMs = defaults.queryStepMs.load();
+    pollPeriodMs = defaults.pollPeriodMs.load();
+}
+
+NetTimings& netTimings() {
+    static NetTimings timings;
+    return timings;
+}
+
+namespace {
+
+// getaddrinfo is safe to call from several threads at once (the lobby poll and the login connect
+// may resolve together), unlike the old lookup with its shared static result.
+bool resolveIPv4(const std::string& host, sockaddr_in& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* results = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0 || results == nullptr) return false;
+    std::memcpy(&address, results->ai_addr, sizeof(address));
+    freeaddrinfo(results);
+    return true;
+}
+
+bool setNonBlocking(int fd, bool nonBlocking) {
+    int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0) return false;
+    flags = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    return fcntl(fd, F_SETFL, flags) == 0;
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+int millisecondsLeft(SteadyClock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// A connect in progress on a non-blocking socket, waited for with a deadline so that an address
+// that never answers cannot hold its caller for the system's minutes-long TCP time-out.
+bool finishConnect(int fd, int timeoutMs) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        pollfd waiting{fd, POLLOUT, 0};
+        int ready = ::poll(&waiting, 1, millisecondsLeft(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        int error = 0;
+        socklen_t length = sizeof(error);
+        return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+}
+
+}  // namespace
+
+Connection::Connection(std::string host, int32_t port, std::string userName, std::string password,
+                       ConnectionListener* listener)
+    : host(std::move(host)),
+      port(port),
+      userName(std::move(userName)),
+      password(std::move(password)),
+      listener(listener),
+      cipher("") {}
+
+Connection::~Connection() {
+    close();
+    int fd = socketFd.exchange(-1);
+    if (fd >= 0) ::close(fd);
+}
+
+void Connection::connect(bool nonBlocking, int timeoutMs) {
+    sockaddr_in address{};
+    if (!resolveIPv4(host, address)) {
+        BZ_LOG(LOG_ERROR, "connect", "Error: Unknown host: " << host);
+        close();
+        return;
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        BZ_LOG(LOG_ERROR, "connect", "Error: Could not open socket");
+        close();
+        return;
+    }
+    socketFd = fd;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    bool connectedNow = setNonBlocking(fd, true);
+    if (connectedNow) {
+        int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        connectedNow = result == 0 || (errno == EINPROGRESS && finishConnect(fd, timeoutMs));
+    }
+    if (connectedNow && !nonBlocking) {
+        timeval timeout{};
+        const int receiveMs = netTimings().receiveTimeoutMs;
+        timeout.tv_sec = receiveMs / 1000;
+        timeout.tv_usec = (receiveMs % 1000) * 1000;
+        connectedNow = setNonBlocking(fd, false) &&
+                       setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) == 0;
+    }
+    if (!connectedNow) {
+        close();
+        return;
+    }
+    closed = false;
+}
+
+void Connection::close() {
+    closed = true;
+    // Wakes a receive or send that is blocked on the socket in another thread, before the send
+    // lock is taken: a send that waits for room holds that lock.
+    int fd = socketFd.load();
+    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    {
+        std::lock_guard<std::mutex> lock(sendMutex);
+        closeLocked();
+    }
+    listener->disconnected();
+}
+
+void Connection::closeLocked() {
+    closed = true;
+    int fd = socketFd.load();
+    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    outgoing.clear();
+    filled = 0;
+    enciphered = 0;
+}
+
+void Connection::reportCloses(int count) {
+    for (int i = 0; i < count; ++i) listener->disconnected();
+}
+
+void Connection::setKey(const std::string& keyText) {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    cipher.setKey(keyText);
+}
+
+void Connection::queueMessage(const Message& message) {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    if (!closed) outgoing.push_back(message);
+}
+
+void Connection::fillSendBuffer() {
+    int closes;
+    {
+        std::lock_guard<std::mutex> lock(sendMutex);
+        fillLocked();
+        closes = std::exchange(closesInsideLock, 0);
+    }
+    reportCloses(closes);
+}
+
+void Connection::flush() {
+    int closes;
+    {
+        std::lock_guard<std::mutex> lock(sendMutex);
+        flushLocked();
+        closes = std::exchange(closesInsideLock, 0);
+    }
+    reportCloses(closes);
+}
+
+void Connection::sendNow(const Message& message) {
+    int closes;
+    {
+        std::lock_guard<std::mutex> lock(sendMutex);
+        if (!closed) outgoing.push_back(message);
+        fillLocked();
+        flushLocked();
+        closes = std::exchange(closesInsideLock, 0);
+    }
+    reportCloses(closes);
+}
+
+void Connection::send(const Message& message) {
+    if (!closed) sendNow(message);
+}
+
+void Connection::fillLocked() {
+    if (closed) return;
+    while (!outgoing.empty()) {
+        Message& next = outgoing.front();
+        const Buffer& bytes = next.getBuffer(MESSAGE_BLOCK_SIZE);
+        const int32_t length = bytes.writeLength;
+        if (length > CONNECTION_BUFFER_SIZE) {
+            // It could never fit, and waiting at the head of the queue would hold back every later
+            // request, the logout included.
+            BZ_LOG(LOG_ERROR, "fillSendBuffer",
+                   "Error: Message too large to send, dropped: id=" << static_cast<int>(next.id) << " size=" << length);
+            outgoing.pop_front();
+            continue;
+        }
+        if (filled + length > CONNECTION_BUFFER_SIZE) break;  // waits until a send has made room
+        std::memcpy(sendBuffer + filled, bytes.writeData, static_cast<size_t>(length));
+        filled += length;
+        outgoing.pop_front();
+    }
+    while (enciphered + MESSAGE_BLOCK_SIZE <= filled) {
+        cipher.encryptBlock(sendBuffer + enciphered);
+        enciphered += MESSAGE_BLOCK_SIZE;
+    }
+}
+
+void Connection::flushLocked() {
+    while (!closed && enciphered > 0) {
+        // MSG_NOSIGNAL: a peer that has gone makes the send fail instead of ending the process.
+        ssize_t sent = ::send(socketFd.load(), sendBuffer, static_cast<size_t>(enciphered), MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                // A close from inside a send operation runs under the lock it holds; it is
+                // reported once the lock has been released.
+                closeLocked();
+                ++closesInsideLock;
+            }
+            return;
+        }
+        const auto n = static_cast<int32_t>(sent);
+        std::memmove(sendBuffer, sendBuffer + n, static_cast<size_t>(filled - n));
+        filled -= n;
+        enciphered -= n;
+        fillLocked();
+    }
+}
+
+int32_t Connection::pendingSendBytes() const {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    return filled;
+}
+
+size_t Connection::queuedMessageCount() const {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    return outgoing.size();
+}
+
+bool Connection::waitReadable(int timeoutMs) const {
+    int fd = socketFd.load();
+    if (fd < 0) return false;
+    pollfd waiting{fd, POLLIN, 0};
+    return ::poll(&waiting, 1, timeoutMs) > 0;
+}
+
+void Connection::processReceivedMessages() {
+    if (!closed) {
+        switch (receiveOnce()) {
+            case ReceiveOutcome::NothingYet:
+                return;
+            case ReceiveOutcome::Data:
+                decipherReceived();
+                if (!parseReceived()) return;
+                break;
+            case ReceiveOutcome::Ended:
+                break;
+        }
+    }
+    actOnParsed();
+}
+
+Connection::ReceiveOutcome Connection::receiveOnce() {
+    if (received == CONNECTION_BUFFER_SIZE) {
+        BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: Receive buffer full without a complete message");
+        close();
+        return ReceiveOutcome::Ended;
+    }
+    for (;;) {
+        ssize_t n = ::recv(socketFd.load(), receiveBuffer + received, static_cast<size_t>(CONNECTION_BUFFER_SIZE - received), 0);
+        if (n > 0) {
+            received += static_cast<int32_t>(n);
+            return ReceiveOutcome::Data;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReceiveOutcome::NothingYet;
+        // The end of the stream or a broken connection. When another thread has closed the
+        // connection (its shutdown is what ended this receive), that close has reported already.
+        if (!closed) close();
+        return ReceiveOutcome::Ended;
+    }
+}
+
+void Connection::decipherReceived() {
+    // A trailing part-block waits for its remaining bytes.
+    while (deciphered + MESSAGE_BLOCK_SIZE <= received) {
+        cipher.decryptBlock(receiveBuffer + deciphered);
+        deciphered += MESSAGE_BLOCK_SIZE;
+    }
+}
+
+bool Connection::parseReceived() {
+    for (;;) {
+        Buffer reader(receiveBuffer, deciphered, MESSAGE_BLOCK_SIZE);
+        Message message(reader);
+        if (message.invalid || (message.id != MessageId{} && (message.consumed <= 0 || message.consumed > deciphered))) {
+            BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: Invalid message received");
+            close();
+            return false;
+        }
+        if (message.id == MessageId{}) return true;
+        const int32_t consumed = message.consumed;
+        std::memmove(receiveBuffer, receiveBuffer + consumed, static_cast<size_t>(received - consumed));
+        received -= consumed;
+        deciphered -= consumed;
+        parsed.push_back(std::move(message));
+    }
+}
+
+void Connection::actOnParsed() {
+    while (!parsed.empty()) {
+        Message message = std::move(parsed.front());
+        parsed.pop_front();
+        switch (message.id) {
+            case MessageId::HELLO:
+                actOnHello(message);
+                break;
+            case MessageId::LOGIN_CHALLENGE:
+                actOnChallenge(message);
+                break;
+            case MessageId::LOGIN_OK:
+                actOnLoginOk();
+                break;
+            case MessageId::LOGIN_FAILED:
+                listener->loginFailed();
+                break;
+            case MessageId::SERVER_STATUS:
+                listener->serverInfo(message.statusText, message.lobbyName, message.lobbyVersion, message.maxUsers,
+                                     message.currentUsers, message.servers);
+                break;
+            default:
+                listener->messageReceived(message);
+                break;
+        }
+    }
+}
+
+void Connection::replyUnderLock(const std::string* newKeyText, const Message* reply) {
+    int closes;
+    {
+        std::lock_guard<std::mutex> lock(sendMutex);
+        if (newKeyText != nullptr) cipher.setKey(*newKeyText);
+        if (reply != nullptr && !closed) {
+            outgoing.push_back(*reply);
+            fillLocked();
+            flushLocked();
+        }
+        closes = std::exchange(closesInsideLock, 0);
+    }
+    reportCloses(closes);
+}
+
+void Connection::actOnHello(const Message& hello) {
+    sid = hello.sid;
+    salt = hello.salt;
+    Message reply(MessageId::HELLO_REPLY, hello.iid);
+    reply.nick = "*" + userName;
+    const std::string keyText = helloKeyText(salt);
+    replyUnderLock(&keyText, &reply);
+}
+
+void Connection::actOnChallenge(const Message& challenge) {
+    if (userName.empty()) {
+        Message reply(MessageId::NO_LOGIN, challenge.iid);
+        replyUnderLock(nullptr, &reply);
+        return;
+    }
+    challengeResponse = challengeResponseFor(challenge.salt, password);
+    Message reply(MessageId::LOGIN_REQ, challenge.iid);
+    reply.nick = "*" + userName;
+    reply.pwd = passwordDigest(salt, userName, challengeResponse);
+    replyUnderLock(nullptr, &reply);
+}
+
+void Connection::actOnLoginOk() {
+    const std::string keyText = loginKeyText(salt, userName, challengeResponse);
+    replyUnderLock(&keyText, nullptr);
+    listener->loginSuccess();
+}

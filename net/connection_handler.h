@@ -1,0 +1,132 @@
+// The client's one link to the game server it is logged into: the login connection, a sender
+// thread that moves requests from the outgoing queue into it, a receiver thread that runs its
+// receive step, and the incoming queue that the main loop drains.
+#pragma once
+
+#include "net/connection.h"
+#include "net/message.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class ConnectionHandler : public ConnectionListener {
+public:
+    // The current login, as the login form gave it. Written on the main thread by connectToServer
+    // while no login connection is being read.
+    std::string serverName;
+    std::string userName;
+    std::string password;
+    bool rememberMe = false;
+    // The lobby to log into once the pending logout has completed; empty when no change is under way.
+    std::string nextServerName;
+    std::atomic<bool> lobbyChangePending{false};
+    // Set by the logout request; the main loop disconnects once logoutDeadline (seconds of the
+    // game clock) has passed.
+    std::atomic<bool> logoutPending{false};
+    std::atomic<double> logoutDeadline{0.0};
+    // A login connection is in use: the threads read and send only while it is set.
+    std::atomic<bool> connected{false};
+    // Every request of the run takes the next value; the first is 5001. Never reset.
+    std::atomic<uint64_t> iidCounter{5000};
+    // The iid of the newest message put on the incoming queue.
+    std::atomic<uint32_t> lastIncomingIid{0};
+    // The threads loop while it is set. The product never clears it; tests do, to join them.
+    std::atomic<bool> running{true};
+
+    ConnectionHandler();
+    // Stops and joins the threads and drops the connection (tests; the product never destroys it).
+    ~ConnectionHandler() override;
+    ConnectionHandler(const ConnectionHandler&) = delete;
+    ConnectionHandler& operator=(const ConnectionHandler&) = delete;
+
+    // Starts the sender and then the receiver thread, each only once.
+    void startThreads();
+    bool isConnected() const { return connected.load(); }
+
+    // Starts a login: finds the server among the online lobby servers, switches to the connecting
+    // state (unless a lobby change is under way), replaces the connection, connects with a time-out
+    // and sends the status request under the first key before either thread can see the connection.
+    // An unknown or offline server name stops it silently. Main thread.
+    void connectToServer(const std::string& serverName, const std::string& userName, const std::string& password,
+                         bool rememberMe);
+    // Closes and destroys the connection, reporting disconnected twice. Main thread.
+    void disconnect();
+    // Discards every queued request.
+    void clearOutgoing();
+    // The one way to send a request: copies it onto the outgoing queue and wakes the sender thread.
+    void sendMessage(const Message& message);
+    // The next request sequence number; one atomic step, so no two requests share one.
+    uint32_t nextIid() { return static_cast<uint32_t>(++iidCounter); }
+    // The first online lobby server named serverName: its address and port.
+    bool lookupServer(std::string& address, uint32_t& port) const;
+
+    // Takes the oldest received message off the incoming queue; false when it is empty.
+    bool takeIncoming(Message& message);
+
+    // Listener operations. loginSuccess and loginFailed run on the receiver thread, disconnected on
+    // the thread that closed the connection.
+    void loginSuccess() override;
+    void loginFailed() override;
+    void serverInfo(std::string statusText, std::string lobbyName, std::string lobbyVersion, uint32_t maxUsers,
+                    uint32_t currentUsers, const std::vector<ServerAddress>& servers) override;
+    void messageReceived(const Message& message) override;
+    void disconnected() override;
+
+    // Clears running, wakes and joins both threads, then destroys the connection. Tests call it
+    // (the destructor does too) so that no thread outlives them.
+    void stopThreads();
+
+    // Views for tests and diagnostics.
+    bool hasConnection() const;
+    std::shared_ptr<Connection> currentConnection() const;
+    size_t outgoingCount() const;
+    size_t incomingCount() const;
+
+private:
+    // A thread's hold on the current connection for one step; the connection is destroyed only
+    // once no step holds it.
+    class ConnectionUse {
+    public:
+        ConnectionUse(ConnectionHandler& handler, bool onlyWhileConnected);
+        ~ConnectionUse();
+        ConnectionUse(const ConnectionUse&) = delete;
+        ConnectionUse& operator=(const ConnectionUse&) = delete;
+        Connection* operator->() const { return connection.get(); }
+        explicit operator bool() const { return connection != nullptr; }
+
+    private:
+        ConnectionHandler& handler;
+        std::shared_ptr<Connection> connection;
+    };
+
+    void senderThread();
+    void receiverThread();
+    void publishConnection(std::shared_ptr<Connection> connection);
+    // Takes the connection out of the handler and waits until no thread step holds it.
+    std::shared_ptr<Connection> withdrawConnection();
+
+    mutable std::mutex outMutex;
+    std::condition_variable outCond;
+    std::deque<Message> outgoing;
+
+    mutable std::mutex inMutex;
+    std::deque<Message> incoming;
+
+    mutable std::mutex connectionMutex;
+    std::condition_variable connectionCond;
+    std::shared_ptr<Connection> connection;
+    int connectionUsers = 0;
+
+    std::mutex threadsMutex;
+    std::thread sender;
+    std::thread receiver;
+};
+
+// Created once by main and kept for the whole run; every request sender reaches it here.
+extern ConnectionHandler* connectionHandler;

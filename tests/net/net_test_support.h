@@ -1,0 +1,135 @@
+// Shared set-up of the connection tests: short waits, a recorded log and page scripts, the lobby
+// list pointed at loopback test servers, and a count of open descriptors to catch leaks.
+#pragma once
+
+#include "core/log.h"
+#include "net/connection.h"
+#include "net/lobby_servers.h"
+#include "ui/page_script.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace nettest {
+
+inline int openDescriptorCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir) != nullptr) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+inline void useFastTimings() {
+    NetTimings& timings = netTimings();
+    timings.loginConnectMs = 1000;
+    timings.receiveTimeoutMs = 50;
+    timings.senderWaitMs = 100;
+    timings.receiverIdleMs = 20;
+    timings.queryConnectMs = 500;
+    timings.queryLimitMs = 400;
+    timings.queryStepMs = 10;
+    timings.pollPeriodMs = 20;
+}
+
+// Every test gets short waits, its own log file and page recorder, and is checked for leaked
+// descriptors at its end.
+class NetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        useFastTimings();
+        folder = std::filesystem::temp_directory_path() /
+                 ("bznet-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        resetLogForTests();
+        initLog(folder.string() + "/");
+        enableLog();
+        previousSink = setPageScriptSink(&pages);
+        descriptorsAtStart = openDescriptorCount();
+    }
+
+    void TearDown() override {
+        EXPECT_TRUE(waitUntil([&] { return openDescriptorCount() <= descriptorsAtStart; }, 2000))
+            << "descriptors leaked: " << openDescriptorCount() - descriptorsAtStart;
+        setPageScriptSink(previousSink);
+        resetLogForTests();
+        std::filesystem::remove_all(folder);
+        netTimings().restoreDefaults();
+        resetLobbyServers(DEFAULT_GAME_SERVER_HOST, DEFAULT_LOBBY_PORT);
+    }
+
+    std::string logText() const {
+        std::ifstream in(folder / "bzlog.txt", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    size_t logCount(const std::string& needle) const {
+        const std::string text = logText();
+        size_t count = 0;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+        return count;
+    }
+
+    // Points the three lobby entries at loopback ports and marks them as the poll would.
+    static void setLobby(size_t index, uint16_t port, bool online, const std::string& name = "") {
+        std::lock_guard<std::mutex> lock(lobbyServersMutex);
+        while (lobbyServers.size() <= index) lobbyServers.push_back({});
+        LobbyServer& server = lobbyServers[index];
+        if (!name.empty()) server.name = name;
+        server.address = "127.0.0.1";
+        server.port = port;
+        server.online = online;
+    }
+
+    static std::vector<LobbyServer> lobbySnapshot() {
+        std::lock_guard<std::mutex> lock(lobbyServersMutex);
+        return lobbyServers;
+    }
+
+    std::filesystem::path folder;
+    RecordingPageScriptSink pages;
+    PageScriptSink* previousSink = nullptr;
+    int descriptorsAtStart = 0;
+};
+
+// A port on which nothing listens: bound once, then released.
+inline uint16_t closedLoopbackPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+}  // namespace nettest
