@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/log.h"
+#include "support/captured_log.h"
 
 namespace fs = std::filesystem;
 
@@ -27,13 +28,6 @@ Bytes readBytes(const fs::path& p) {
 void writeBytes(const fs::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary);
     out << bytes;
-}
-
-std::string readText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // The text sealed in a file, deciphered without the store's reader.
@@ -53,22 +47,8 @@ ino_t inodeOf(const fs::path& p) {
 
 class PrefsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("bzprefs-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        folder = dir.string() + "/";
-        resetLogForTests();
-        initLog(folder);
-        enableLog();
-    }
-    void TearDown() override {
-        resetLogForTests();
-        fs::remove_all(dir);
-    }
     fs::path prefs() const { return dir / "prefs.dat"; }
-    std::string logText() const { return readText(dir / "bzlog.txt"); }
+    std::string logText() const { return log.text(); }
     KeyValueMap stored() const {
         KeyValueMap map;
         readPrefsFile(folder, map, {"test", false});
@@ -81,8 +61,9 @@ protected:
         return count;
     }
 
-    fs::path dir;
-    std::string folder;
+    bztest::CapturedLog log{"bzprefs"};
+    const fs::path& dir = log.dir();
+    const std::string folder = log.folder();
 };
 
 }  // namespace

@@ -10,44 +10,13 @@
 #include <string>
 
 #include "core/log.h"
+#include "support/captured_log.h"
 #include "physics/shot_stepper.h"
 #include "physics/table.h"
 
 namespace physics_test {
 
-// Captures the log of one test in a temporary folder.
-class CapturedLog {
-public:
-    CapturedLog() {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("bzphysics-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        resetLogForTests();
-        initLog(dir_.string() + "/");
-        enableLog();
-    }
-    ~CapturedLog() {
-        resetLogForTests();
-        std::filesystem::remove_all(dir_);
-    }
-    std::string text() const {
-        std::ifstream in(dir_ / "bzlog.txt");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    int count(const std::string& needle) const {
-        std::string all = text();
-        int n = 0;
-        for (size_t at = all.find(needle); at != std::string::npos; at = all.find(needle, at + 1)) ++n;
-        return n;
-    }
-
-private:
-    std::filesystem::path dir_;
-};
+using bztest::CapturedLog;
 
 // Every ball off the table and still, so a test places only the balls it needs.
 inline void clearTable(Table& table) {

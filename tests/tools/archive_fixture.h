@@ -12,26 +12,14 @@
 
 #include "core/archive.h"
 #include "core/log.h"
+#include "support/captured_log.h"
 #include "tools/packer/archive_packer.h"
 
 class ArchiveFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("bzarchive-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        resetLogForTests();
-        initLog(dir.string() + "/");
-        enableLog();
-    }
-
     void TearDown() override {
         ArchiveIndex::instance().useBuiltInTable();
         ArchiveIndex::instance().setBaseFolder("");
-        resetLogForTests();
-        std::filesystem::remove_all(dir);
     }
 
     // Packs the members into <dir>/res/vidoda.dat and makes the process-wide index read it.
@@ -44,13 +32,9 @@ protected:
 
     std::string archiveFile() const { return (dir / "res" / "vidoda.dat").string(); }
 
-    std::string logText() const {
-        std::ifstream in(dir / "bzlog.txt", std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string logText() const { return log.text(); }
 
-    std::filesystem::path dir;
+    bztest::CapturedLog log{"bzarchive"};
+    const std::filesystem::path& dir = log.dir();
     std::vector<ArchiveEntry> rows;
 };
