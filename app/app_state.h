@@ -21,6 +21,6 @@ extern std::atomic<AppState> appState;
 extern std::atomic<bool> appRunning;
 
 // Logs the change, ends the mouse actions, prepares the pages of the new state and stores it.
-// Nothing happens when the state is already kind. Called from the main thread and, for the login
-// outcome and the end of a connection, from the connection's threads.
+// Nothing happens when the state is already kind. Main thread only: the connection hands its login
+// outcomes to the main loop's drain instead of calling it from its threads.
 void changeState(AppState kind);

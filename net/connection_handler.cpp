@@ -1,10 +1,12 @@
 #include "net/connection_handler.h"
 
 #include "app/app_state.h"
+#include "client/gamehandler/game_handler.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "net/handshake.h"
 #include "net/lobby_servers.h"
+#include "net/requests.h"
 #include "ui/page_script.h"
 
 #include <chrono>
@@ -12,12 +14,22 @@
 
 ConnectionHandler* connectionHandler = nullptr;
 
+namespace {
+
+// The connection whose receive step runs on this thread, and its login: the outcomes it reports
+// name that login, not whichever one the handler holds by the time they are applied.
+thread_local const Connection* readingConnection = nullptr;
+thread_local uint64_t readingSerial = 0;
+
+}  // namespace
+
 ConnectionHandler::ConnectionUse::ConnectionUse(ConnectionHandler& handler, bool onlyWhileConnected) : handler(handler) {
     std::lock_guard<std::mutex> lock(handler.connectionMutex);
     if (!handler.connection) return;
     // A closed connection has nothing to read or send; using it would only spin.
     if (onlyWhileConnected && (!handler.connected || handler.connection->isClosed())) return;
     connection = handler.connection;
+    serial_ = handler.connectionSerial;
     ++handler.connectionUsers;
 }
 
@@ -73,10 +85,14 @@ void ConnectionHandler::connectToServer(const std::string& serverName, const std
     std::string address;
     uint32_t port = 0;
     if (!lookupServer(address, port)) return;
-    if (!lobbyChangePending) changeState(STATE_CONNECTING);
+    const uint64_t serial = ++loginSerial;
+    // Read before the old connection's report: a re-login of a lobby change keeps the state.
+    const bool enterConnectingState = !lobbyChangePending;
 
-    // Destroying the old connection reports disconnected, after the state change above.
+    // The old connection goes first, and its report is queued ahead of the connecting state, so
+    // that the end of a refused login cannot send the new one back to the login form.
     withdrawConnection().reset();
+    if (enterConnectingState) queueStep(LoginStep::Connecting);
 
     auto fresh = std::make_shared<Connection>(address, static_cast<int32_t>(port), userName, password, this);
     fresh->setKey(STREAM_PASS_PHRASE);
@@ -85,7 +101,7 @@ void ConnectionHandler::connectToServer(const std::string& serverName, const std
     // The status request must go out under the first key. Sent here, before the receiver thread
     // can see the connection, no HELLO can have changed the key yet.
     fresh->send(Message(MessageId::SERVER_STATUS_REQ, 0));
-    publishConnection(std::move(fresh));
+    publishConnection(std::move(fresh), serial);
 }
 
 void ConnectionHandler::disconnect() {
@@ -96,9 +112,10 @@ void ConnectionHandler::disconnect() {
     withdrawConnection().reset();
 }
 
-void ConnectionHandler::publishConnection(std::shared_ptr<Connection> fresh) {
+void ConnectionHandler::publishConnection(std::shared_ptr<Connection> fresh, uint64_t serial) {
     std::lock_guard<std::mutex> lock(connectionMutex);
     connection = std::move(fresh);
+    connectionSerial = serial;
     connectionCond.notify_all();
 }
 
@@ -156,11 +173,53 @@ bool ConnectionHandler::lookupServer(std::string& address, uint32_t& port) const
 }
 
 bool ConnectionHandler::takeIncoming(Message& message) {
+    for (;;) {
+        IncomingItem item;
+        {
+            std::lock_guard<std::mutex> lock(inMutex);
+            if (incoming.empty()) return false;
+            item = std::move(incoming.front());
+            incoming.pop_front();
+        }
+        if (item.step == LoginStep::None) {
+            message = std::move(item.message);
+            return true;
+        }
+        // Applied with no lock held: a step sends requests and may start a new login.
+        applyStep(item);
+    }
+}
+
+void ConnectionHandler::queueStep(LoginStep step, uint64_t serial, std::string user) {
     std::lock_guard<std::mutex> lock(inMutex);
-    if (incoming.empty()) return false;
-    message = std::move(incoming.front());
-    incoming.pop_front();
-    return true;
+    incoming.push_back(IncomingItem{step, Message(), serial, std::move(user)});
+}
+
+void ConnectionHandler::applyStep(const IncomingItem& item) {
+    // A newer login has started since this outcome was reported.
+    const bool current = item.serial == loginSerial;
+    switch (item.step) {
+        case LoginStep::Connecting:
+            enterConnecting();
+            break;
+        case LoginStep::Succeeded:
+            if (current) {
+                completeLogin();
+            } else {
+                BZ_LOG(LOG_INFO, "loginSuccess", "Ignored: the login has been replaced");
+            }
+            break;
+        case LoginStep::Failed:
+            failLogin(item.userName.empty() ? userName : item.userName, current);
+            break;
+        case LoginStep::Disconnected:
+            // Whichever connection ended: the end of a replaced one is what clears a lobby
+            // change's flag when its re-login has already started.
+            endConnection();
+            break;
+        case LoginStep::None:
+            break;
+    }
 }
 
 void ConnectionHandler::senderThread() {
@@ -192,7 +251,11 @@ void ConnectionHandler::receiverThread() {
         {
             ConnectionUse current(*this, true);
             if (current) {
+                readingConnection = current.get();
+                readingSerial = current.serial();
                 current->processReceivedMessages();
+                readingConnection = nullptr;
+                readingSerial = 0;
                 continue;
             }
         }
@@ -207,7 +270,7 @@ void ConnectionHandler::receiverThread() {
 
 void ConnectionHandler::messageReceived(const Message& message) {
     std::lock_guard<std::mutex> lock(inMutex);
-    incoming.push_back(message);
+    incoming.push_back(IncomingItem{LoginStep::None, message});
     lastIncomingIid = message.iid;
 }
 
@@ -215,27 +278,55 @@ void ConnectionHandler::serverInfo(std::string, std::string, std::string, uint32
                                    const std::vector<ServerAddress>&) {}
 
 void ConnectionHandler::loginSuccess() {
-    BZ_LOG(LOG_INFO, "loginSuccess", "Connected to server \"" << serverName << "\" as \"" << userName << "\"");
-    changeState(STATE_LOBBY);
-    runJavaScript(HtmlWindow::Lobby, "inbzInfoUserName({ userName: '" + userName + "'});");
-    runJavaScript(HtmlWindow::BottomBox, "inbzInfoUserName({ userName: '" + userName + "'});");
-    runJavaScript(HtmlWindow::Lobby,
-                  "inbzSetStatus({flags:0});document.getElementById(\"main_chat_entries\").innerHTML = \"\"");
+    queueStep(LoginStep::Succeeded, readingConnection ? readingSerial : loginSerial.load());
 }
 
 void ConnectionHandler::loginFailed() {
-    BZ_LOG(LOG_ERROR, "loginFailed", "Login failed for: " << userName);
-    // The connection stays open but unread until the next login or a disconnect destroys it.
+    // The receiver thread stops reading the refused connection at once; it stays open but unread
+    // until the next login or a disconnect destroys it.
     connected = false;
+    if (readingConnection != nullptr) {
+        queueStep(LoginStep::Failed, readingSerial, readingConnection->userName);
+    } else {
+        queueStep(LoginStep::Failed, loginSerial.load());
+    }
+}
+
+void ConnectionHandler::disconnected() {
+    connected = false;
+    logoutPending = false;
+    queueStep(LoginStep::Disconnected);
+}
+
+void ConnectionHandler::enterConnecting() {
+    changeState(STATE_CONNECTING);
+}
+
+void ConnectionHandler::completeLogin() {
+    BZ_LOG(LOG_INFO, "loginSuccess", "Connected to server \"" << serverName << "\" as \"" << userName << "\"");
+    // The session's requests and page resets come before the lobby appears.
+    getGameHandler().startSession(serverName, userName);
+    changeState(STATE_LOBBY);
+    const std::string showName = "inbzInfoUserName({ userName: '" + escapeJsString(userName) + "'});";
+    runJavaScript(HtmlWindow::Lobby, showName);
+    runJavaScript(HtmlWindow::BottomBox, showName);
+    runJavaScript(HtmlWindow::Lobby,
+                  "inbzSetStatus({flags:0});document.getElementById(\"main_chat_entries\").innerHTML = \"\"");
+    sendUserFlagInfo(0, 7);
+}
+
+void ConnectionHandler::failLogin(const std::string& failedUser, bool current) {
+    BZ_LOG(LOG_ERROR, "loginFailed", "Login failed for: " << failedUser);
+    getGameHandler().countFailedLogin(failedUser);
+    // The user has already started another login; the form must not be reset under it.
+    if (!current) return;
     runJavaScript(HtmlWindow::Login, "logout(); loginErrorNotice();");
     changeState(STATE_LOGIN);
     lobbyChangePending = false;
 }
 
-void ConnectionHandler::disconnected() {
+void ConnectionHandler::endConnection() {
     BZ_LOG(LOG_ERROR, "disconnected", "Disconnected from server.");
-    connected = false;
-    logoutPending = false;
     if (!nextServerName.empty()) {
         // The second half of a lobby change: the Login page logs in to the next lobby shortly.
         runJavaScript(HtmlWindow::Login,

@@ -15,15 +15,28 @@
 #include <string>
 #include <thread>
 
+// A step of a login's course that must run on the main thread, in order with the received
+// messages: the application state, the game controller, the pages and the preferences file belong
+// to the main thread, and a step applied ahead of the messages queued before it would act on a
+// login that has already moved on.
+enum class LoginStep : uint8_t {
+    None,          // the entry is a received message
+    Connecting,    // a login has started: the connecting state
+    Succeeded,     // the server accepted the login
+    Failed,        // the server refused it
+    Disconnected,  // the connection was closed, for whatever reason
+};
+
 class ConnectionHandler : public ConnectionListener {
 public:
-    // The current login, as the login form gave it. Written on the main thread by connectToServer
-    // while no login connection is being read.
+    // The current login, as the login form gave it. Written by connectToServer and read by the
+    // login steps, both on the main thread.
     std::string serverName;
     std::string userName;
     std::string password;
     bool rememberMe = false;
     // The lobby to log into once the pending logout has completed; empty when no change is under way.
+    // Main thread only.
     std::string nextServerName;
     std::atomic<bool> lobbyChangePending{false};
     // Set by the logout request; the main loop disconnects once logoutDeadline (seconds of the
@@ -38,6 +51,9 @@ public:
     std::atomic<uint32_t> lastIncomingIid{0};
     // The threads loop while it is set. The product never clears it; tests do, to join them.
     std::atomic<bool> running{true};
+    // Counts the logins that reached a server (connectToServer past the lookup). A login outcome
+    // applied after a newer login has started belongs to a replaced connection.
+    std::atomic<uint64_t> loginSerial{0};
 
     ConnectionHandler();
     // Stops and joins the threads and drops the connection (tests; the product never destroys it).
@@ -49,10 +65,11 @@ public:
     void startThreads();
     bool isConnected() const { return connected.load(); }
 
-    // Starts a login: finds the server among the online lobby servers, switches to the connecting
-    // state (unless a lobby change is under way), replaces the connection, connects with a time-out
-    // and sends the status request under the first key before either thread can see the connection.
-    // An unknown or offline server name stops it silently. Main thread.
+    // Starts a login: finds the server among the online lobby servers, destroys the previous
+    // connection (its report queued first), queues the connecting state (unless a lobby change is
+    // under way), connects with a time-out and sends the status request under the first key before
+    // either thread can see the connection. An unknown or offline server name stops it silently.
+    // Main thread.
     void connectToServer(const std::string& serverName, const std::string& userName, const std::string& password,
                          bool rememberMe);
     // Closes and destroys the connection, reporting disconnected twice. Main thread.
@@ -66,11 +83,14 @@ public:
     // The first online lobby server named serverName: its address and port.
     bool lookupServer(std::string& address, uint32_t& port) const;
 
-    // Takes the oldest received message off the incoming queue; false when it is empty.
+    // Takes the oldest received message off the incoming queue; false when it is empty. The login
+    // steps queued ahead of it are applied on the way, on the calling thread, which must be the
+    // main thread. The dispatch runs with no lock held, so it may queue requests.
     bool takeIncoming(Message& message);
 
-    // Listener operations. loginSuccess and loginFailed run on the receiver thread, disconnected on
-    // the thread that closed the connection.
+    // Listener operations. They run on the reporting thread (loginSuccess and loginFailed on the
+    // receiver thread, disconnected on the thread that closed the connection), change only the
+    // flags the threads read, and queue the rest as a LoginStep for the main thread.
     void loginSuccess() override;
     void loginFailed() override;
     void serverInfo(std::string statusText, std::string lobbyName, std::string lobbyVersion, uint32_t maxUsers,
@@ -99,15 +119,35 @@ private:
         ConnectionUse& operator=(const ConnectionUse&) = delete;
         Connection* operator->() const { return connection.get(); }
         explicit operator bool() const { return connection != nullptr; }
+        Connection* get() const { return connection.get(); }
+        // The login that created the connection.
+        uint64_t serial() const { return serial_; }
 
     private:
         ConnectionHandler& handler;
         std::shared_ptr<Connection> connection;
+        uint64_t serial_ = 0;
+    };
+
+    struct IncomingItem {
+        LoginStep step = LoginStep::None;
+        Message message;
+        // For an outcome: the login it belongs to, and the user that login named (when known).
+        uint64_t serial = 0;
+        std::string userName;
     };
 
     void senderThread();
     void receiverThread();
-    void publishConnection(std::shared_ptr<Connection> connection);
+    void queueStep(LoginStep step, uint64_t serial = 0, std::string userName = {});
+    void applyStep(const IncomingItem& item);
+    // The main thread's half of each login step. An outcome of a replaced login (not current)
+    // changes nothing that the newer login shows.
+    void enterConnecting();
+    void completeLogin();
+    void failLogin(const std::string& failedUser, bool current);
+    void endConnection();
+    void publishConnection(std::shared_ptr<Connection> connection, uint64_t serial);
     // Takes the connection out of the handler and waits until no thread step holds it.
     std::shared_ptr<Connection> withdrawConnection();
 
@@ -116,11 +156,12 @@ private:
     std::deque<Message> outgoing;
 
     mutable std::mutex inMutex;
-    std::deque<Message> incoming;
+    std::deque<IncomingItem> incoming;
 
     mutable std::mutex connectionMutex;
     std::condition_variable connectionCond;
     std::shared_ptr<Connection> connection;
+    uint64_t connectionSerial = 0;
     int connectionUsers = 0;
 
     std::mutex threadsMutex;

@@ -1,11 +1,14 @@
-// The ConnectionHandler with its two threads against the loopback server: login outcomes, request
-// order and numbering, the incoming queue and its drain, lobby changes and teardown.
+// The ConnectionHandler with its two threads against the loopback server: login outcomes and the
+// start of play, request order and numbering, the incoming queue and its drain, lobby changes and
+// teardown.
 #include "net/connection_handler.h"
 
 #include "app/app_state.h"
 #include "client/gamehandler/game_handler.h"
+#include "core/prefs.h"
 #include "net_test_support.h"
 #include "tools/testserver/test_server.h"
+#include "ui/login_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +55,18 @@ Message info(uint32_t iid, int32_t value, const std::string& text = "") {
     return Message::initInfo(iid, InfoCode::SERVER_INFO, value, 0, text, "");
 }
 
+// The requests of the test itself, without those of the start of play.
+std::vector<Message> ownInfos(const TestServer& server) {
+    std::vector<Message> own;
+    for (const Message& m : server.receivedWithId(MessageId::INFO)) {
+        if (m.infoCode == static_cast<int32_t>(InfoCode::SERVER_INFO)) own.push_back(m);
+    }
+    return own;
+}
+
+// What every login sends once the server has accepted it.
+constexpr size_t kSessionRequests = 5;
+
 class ConnectionHandlerTest : public NetTest {
 protected:
     void SetUp() override {
@@ -61,6 +76,7 @@ protected:
         connectionHandler = &handler;
         drained.clear();
         previousProcessor = setMessageProcessor(recordMessage);
+        getGameHandler().prefPath = folder.string() + "/";
     }
 
     void TearDown() override {
@@ -70,6 +86,7 @@ protected:
         lounge.stop();
         tournament.stop();
         appState = STATE_STARTUP;
+        getGameHandler().prefPath.clear();
         NetTest::TearDown();
     }
 
@@ -87,11 +104,23 @@ protected:
         handler.connectToServer(server, user, password, rememberMe);
     }
 
-    void loginAndWait(const std::string& user = "Alice", const std::string& password = "secret") {
+    // The main loop's drain: received messages and the login steps, in their order.
+    static void drain() { getGameHandler().processMessageQueue(); }
+
+    // A login that the server accepts, with its start of play applied and on the wire.
+    void loginAndWait(const std::string& user = "Alice", const std::string& password = "secret",
+                      TestServer* server = nullptr, const std::string& lobby = "Players Lounge") {
+        TestServer& target = server ? *server : lounge;
         const int before = handler.successes;
-        login(user, password);
+        const size_t infosBefore = target.countReceived(MessageId::INFO);
+        login(user, password, false, lobby);
         ASSERT_TRUE(waitUntil([&] { return handler.successes == before + 1; }));
+        drain();
+        ASSERT_EQ(appState.load(), STATE_LOBBY);
+        ASSERT_TRUE(target.waitForMessages(MessageId::INFO, infosBefore + kSessionRequests, 3000));
     }
+
+    std::string storedParam(const std::string& name) const { return loadParamPrefs(folder.string() + "/", name); }
 
     std::vector<std::string> scripts(HtmlWindow window, const std::string& prefix = "") const {
         return pages.statementsStartingWith(window, prefix);
@@ -105,86 +134,183 @@ protected:
 };
 
 TEST_F(ConnectionHandlerTest, LoginEndToEnd) {
+    ASSERT_TRUE(saveParamPrefs(folder.string() + "/", "userList", "bob"));
+    ASSERT_TRUE(saveParamPrefs(folder.string() + "/", "failedUserList", "eve:2,"));
     startLounge();
-    login("Alice", "secret");
-    // The connecting state empties the user lists at once, on the calling thread.
-    for (HtmlWindow window : {HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People, HtmlWindow::BioTut,
-                              HtmlWindow::MatchStats, HtmlWindow::Tasks}) {
-        EXPECT_EQ(scripts(window, "inbzUserInfo([]);").size(), 1u) << htmlWindowName(window);
-    }
+    loginEnterLobby("Players Lounge", "Alice", "secret", false);
     EXPECT_TRUE(handler.isConnected());
+    // Nothing of the login's course happens before the main loop drains the queue.
+    EXPECT_TRUE(pages.entries().empty());
+    EXPECT_EQ(appState.load(), STATE_LOGIN);
+    drain();
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
     ASSERT_TRUE(waitUntil([&] { return handler.successes == 1; }));
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    drain();
     EXPECT_EQ(appState.load(), STATE_LOBBY);
 
+    // The start of play, then the user flags, each with the next sequence number of the run.
+    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, kSessionRequests, 3000));
     const auto records = lounge.received();
-    ASSERT_GE(records.size(), 3u);
+    ASSERT_GE(records.size(), 1 + kSessionRequests);
     EXPECT_EQ(records[0].message.id, MessageId::SERVER_STATUS_REQ);  // under the first key, always
     EXPECT_EQ(records[0].keyStage, 0);
     EXPECT_EQ(lounge.countReceived(MessageId::SERVER_STATUS_REQ), 1u);
-    EXPECT_EQ(scripts(HtmlWindow::Lobby, "inbzInfoUserName({ userName: 'Alice'});").size(), 1u);
-    EXPECT_EQ(scripts(HtmlWindow::BottomBox, "inbzInfoUserName({ userName: 'Alice'});").size(), 1u);
-    EXPECT_EQ(scripts(HtmlWindow::Lobby,
-                      "inbzSetStatus({flags:0});document.getElementById(\"main_chat_entries\").innerHTML = \"\"")
-                  .size(),
-              1u);
-    EXPECT_EQ(scripts(HtmlWindow::BottomBox, "inbzLobbyViewStarted();").size(), 1u);
+    const auto infos = lounge.receivedWithId(MessageId::INFO);
+    ASSERT_EQ(infos.size(), kSessionRequests);
+    const InfoCode order[] = {InfoCode::INTERFACE_ADDRESSES, InfoCode::VERSION, InfoCode::LOGIN_USER_LIST,
+                              InfoCode::BIO_DATA_REQ, InfoCode::USER_FLAGS};
+    for (size_t i = 0; i < kSessionRequests; ++i) {
+        EXPECT_EQ(infos[i].infoCode, static_cast<int32_t>(order[i])) << i;
+        EXPECT_EQ(infos[i].iid, 5001u + i) << i;
+    }
+    EXPECT_EQ(infos[0].textList.size() % 2, 0u);
+    EXPECT_EQ(infos[1].textA, "0.1.777");
+    EXPECT_EQ(infos[2].textA, "bob Alice");
+    EXPECT_EQ(infos[2].textB, "eve:2,");
+    EXPECT_EQ(infos[3].textA, "Alice");
+    EXPECT_EQ(infos[4].valueA, 0);
+    EXPECT_EQ(infos[4].valueB, 7);
+    EXPECT_EQ(storedParam("userList"), "bob Alice");
+    EXPECT_FALSE(handler.lobbyChangePending);
+    EXPECT_TRUE(getGameHandler().ownBioDataPending);
+    EXPECT_EQ(getGameHandler().ownUserName, "Alice");
+    EXPECT_EQ(getGameHandler().lobbyServerName, "Players Lounge");
+
+    using W = HtmlWindow;
+    const std::vector<std::pair<W, std::string>> expected = {
+        {W::Lobby, "inbzUserInfo([]);"},
+        {W::BottomBox, "inbzUserInfo([]);"},
+        {W::People, "inbzUserInfo([]);"},
+        {W::BioTut, "inbzUserInfo([]);"},
+        {W::MatchStats, "inbzUserInfo([]);"},
+        {W::Tasks, "inbzUserInfo([]);"},
+        {W::Lobby, "inbzLoginReset();"},
+        {W::BottomBox, "inbzLoginReset();"},
+        {W::People, "inbzLoginReset();"},
+        {W::Lobby, "inbzSetVersion({version:\"0.1.777\",});"},
+        {W::Invites, "inbzInviteReset();"},
+        {W::BottomBox, "inbzInvitesEmpty();"},
+        {W::Lobby, "inbzInvitesEmpty();"},
+        {W::BottomBox, "inbzSetShowLiveAimingIfAvailable({ enabled:true });"},
+        {W::Replays, "inbzCleanUpAtStart();"},
+        {W::Lobby, "inbzSetLobbyWidth({lobbyWidth:" + std::to_string(getGameHandler().gameSettings.lobbyWidth) + "});"},
+        {W::Lobby, "document.getElementById('chat_text_input_id').focus();"},
+        {W::BottomBox, "inbzLobbyViewStarted();"},
+        {W::Lobby, "inbzInfoUserName({ userName: 'Alice'});"},
+        {W::BottomBox, "inbzInfoUserName({ userName: 'Alice'});"},
+        {W::Lobby, "inbzSetStatus({flags:0});document.getElementById(\"main_chat_entries\").innerHTML = \"\""},
+    };
+    const auto entries = pages.entries();
+    ASSERT_EQ(entries.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(entries[i].window, expected[i].first) << i;
+        EXPECT_EQ(entries[i].statement, expected[i].second) << i;
+    }
     EXPECT_NE(logText().find("loginSuccess: Connected to server \"Players Lounge\" as \"Alice\""), std::string::npos);
+}
+
+TEST_F(ConnectionHandlerTest, LoginStepsWaitForTheMainThreadInOrderWithMessages) {
+    appState = STATE_CONNECTING;
+    std::vector<std::pair<uint32_t, AppState>> seen;
+    static std::vector<std::pair<uint32_t, AppState>>* seenBy = nullptr;
+    seenBy = &seen;
+    setMessageProcessor([](GameHandler&, const Message& message) { seenBy->push_back({message.iid, appState.load()}); });
+    // Reported from another thread, as the receiver thread does.
+    std::thread receiver([&] {
+        handler.messageReceived(info(1, 1));
+        handler.loginSuccess();
+        handler.messageReceived(info(2, 2));
+        handler.disconnected();
+        handler.messageReceived(info(3, 3));
+    });
+    receiver.join();
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    EXPECT_TRUE(pages.entries().empty());
+    EXPECT_EQ(handler.outgoingCount(), 0u);
+    EXPECT_FALSE(handler.isConnected());  // the threads' own flag changes at once
+
+    drain();
+    EXPECT_EQ(seen, (std::vector<std::pair<uint32_t, AppState>>{
+                        {1, STATE_CONNECTING}, {2, STATE_LOBBY}, {3, STATE_LOGIN}}));
+    EXPECT_EQ(handler.outgoingCount(), kSessionRequests);
+    EXPECT_EQ(handler.incomingCount(), 0u);
 }
 
 TEST_F(ConnectionHandlerTest, MessagesFlowBothWaysInOrder) {
     config.echo = true;
     startLounge();
     loginAndWait();
+    // The echoes of the start of play come back first (the login's drain may have taken some);
+    // they are not this test's.
+    ASSERT_TRUE(waitUntil([&] { return drained.size() + handler.incomingCount() == kSessionRequests; }));
+    drain();
+    drained.clear();
+
     constexpr int count = 40;
+    const uint32_t first = static_cast<uint32_t>(handler.iidCounter + 1);
     for (int i = 0; i < count; ++i) handler.sendMessage(info(handler.nextIid(), i));
     // The server's own messages interleave with the echoes on the way back.
     for (int i = 0; i < count; ++i) ASSERT_TRUE(lounge.sendMessage(0, info(9000 + i, i)));
-    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, count, 3000));
-    const auto sent = lounge.receivedWithId(MessageId::INFO);
-    for (int i = 0; i < count; ++i) EXPECT_EQ(sent[i].iid, 5001u + i);
+    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, kSessionRequests + count, 3000));
+    const auto sent = ownInfos(lounge);
+    ASSERT_EQ(sent.size(), size_t(count));
+    for (int i = 0; i < count; ++i) EXPECT_EQ(sent[i].iid, first + i);
     for (const auto& record : lounge.received()) {
-        if (record.message.id == MessageId::INFO) EXPECT_EQ(record.keyStage, 2);
+        if (record.message.id == MessageId::INFO) {
+            EXPECT_EQ(record.keyStage, 2);
+        }
     }
 
     ASSERT_TRUE(waitUntil([&] { return handler.incomingCount() == 2 * count; }));
-    getGameHandler().processMessageQueue();
+    drain();
     EXPECT_EQ(handler.incomingCount(), 0u);
     ASSERT_EQ(drained.size(), 2u * count);
     std::vector<uint32_t> echoes;
     std::vector<uint32_t> own;
     for (uint32_t iid : drained) (iid >= 9000 ? own : echoes).push_back(iid);
     for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(echoes[i], 5001u + i);
+        EXPECT_EQ(echoes[i], first + i);
         EXPECT_EQ(own[i], 9000u + i);
     }
     EXPECT_EQ(handler.lastIncomingIid, drained.back());
 }
 
 TEST_F(ConnectionHandlerTest, SequenceNumbersKeepCountingAcrossLogins) {
-    config.echo = true;
     startLounge();
     EXPECT_EQ(handler.nextIid(), 5001u);
     loginAndWait();
     handler.sendMessage(info(handler.nextIid(), 1));
-    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, 1, 2000));
+    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, kSessionRequests + 1, 2000));
     handler.disconnect();
     EXPECT_EQ(handler.disconnects, 2);
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOGIN);
     loginAndWait();
     handler.sendMessage(info(handler.nextIid(), 2));
-    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, 2, 2000));
-    EXPECT_EQ(lounge.receivedWithId(MessageId::INFO)[1].iid, 5003u);
+    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, 2 * kSessionRequests + 2, 2000));
+    const auto infos = lounge.receivedWithId(MessageId::INFO);
+    for (size_t i = 0; i < infos.size(); ++i) EXPECT_EQ(infos[i].iid, 5002u + i) << i;
+    // A second login of the same user leaves the list as it was.
+    EXPECT_EQ(storedParam("userList"), "Alice");
 }
 
 TEST_F(ConnectionHandlerTest, WrongPasswordReturnsToTheLoginForm) {
+    ASSERT_TRUE(saveParamPrefs(folder.string() + "/", "failedUserList", "Alice:1,bob:1,"));
     startLounge();
     handler.lobbyChangePending = true;
     login("Alice", "wrong");
     ASSERT_TRUE(waitUntil([&] { return handler.failures == 1; }));
-    EXPECT_EQ(appState.load(), STATE_LOGIN);
     EXPECT_FALSE(handler.isConnected());
+    EXPECT_TRUE(handler.lobbyChangePending);  // the rest waits for the main thread
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOGIN);
     EXPECT_FALSE(handler.lobbyChangePending);
     EXPECT_EQ(scripts(HtmlWindow::Login, "logout(); loginErrorNotice();").size(), 1u);
     EXPECT_EQ(logCount("loginFailed: ERROR: Login failed for: Alice"), 1u);
+    // The failure is counted, and the latest failure's entry moves to the end.
+    EXPECT_EQ(storedParam("failedUserList"), "bob:1,Alice:2,");
+    EXPECT_EQ(lounge.countReceived(MessageId::INFO), 0u);
     // The refused connection stays open, unread, until a disconnect destroys it.
     ASSERT_TRUE(handler.hasConnection());
     EXPECT_FALSE(handler.currentConnection()->isClosed());
@@ -192,6 +318,51 @@ TEST_F(ConnectionHandlerTest, WrongPasswordReturnsToTheLoginForm) {
     handler.disconnect();
     EXPECT_EQ(handler.disconnects, 2);
     EXPECT_FALSE(handler.hasConnection());
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOGIN);
+}
+
+TEST_F(ConnectionHandlerTest, RetryAfterARefusedLoginStaysConnecting) {
+    startLounge();
+    config.sendHello = false;  // the retry's server stays silent, so the login stays in progress
+    tournament.setConfig(config);
+    ASSERT_TRUE(tournament.start());
+    setLobby(1, tournament.port(), true, "Tournament Lobby");
+    // First the user sees the refusal before trying again; then the retry comes before the main
+    // loop has applied the refusal, which then only counts it for the name that was refused.
+    for (const char* refused : {"Alice", "O'Neil"}) {
+        SCOPED_TRACE(refused);
+        const bool drainBetween = std::string(refused) == "Alice";
+        const int failuresBefore = handler.failures;
+        login(refused, "wrong");
+        ASSERT_TRUE(waitUntil([&] { return handler.failures == failuresBefore + 1; }));
+        if (drainBetween) drain();
+        // The refused connection's end must not undo the new login.
+        loginEnterLobby("Tournament Lobby", "Alice", "secret", false);
+        drain();
+        EXPECT_EQ(appState.load(), STATE_CONNECTING);
+        EXPECT_TRUE(handler.isConnected());
+        handler.disconnect();
+        drain();
+        EXPECT_EQ(appState.load(), STATE_LOGIN);
+    }
+    EXPECT_EQ(storedParam("failedUserList"), "Alice:1,O'Neil:1,");
+    EXPECT_EQ(scripts(HtmlWindow::Login, "logout(); loginErrorNotice();").size(), 1u);
+    EXPECT_EQ(logCount("loginFailed: ERROR: Login failed for: O'Neil"), 1u);
+}
+
+TEST_F(ConnectionHandlerTest, SuccessOfAReplacedLoginIsIgnored) {
+    startLounge();
+    handler.loginSuccess();  // reported for the login before the next one
+    loginEnterLobby("Players Lounge", "Alice", "secret", false);
+    drain();
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    EXPECT_EQ(handler.outgoingCount(), 0u);
+    EXPECT_TRUE(scripts(HtmlWindow::Lobby, "inbzLoginReset();").empty());
+    ASSERT_TRUE(waitUntil([&] { return handler.successes == 2; }));
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
+    EXPECT_EQ(scripts(HtmlWindow::Lobby, "inbzLoginReset();").size(), 1u);
 }
 
 TEST_F(ConnectionHandlerTest, ServerClosingEndsTheLogin) {
@@ -199,8 +370,9 @@ TEST_F(ConnectionHandlerTest, ServerClosingEndsTheLogin) {
     loginAndWait();
     lounge.closeConnection(0);
     ASSERT_TRUE(waitUntil([&] { return handler.disconnects == 1; }));
-    EXPECT_EQ(appState.load(), STATE_LOGIN);
     EXPECT_FALSE(handler.isConnected());
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOGIN);
     EXPECT_EQ(logCount("disconnected: ERROR: Disconnected from server."), 1u);
     EXPECT_EQ(scripts(HtmlWindow::Login, "focusUserName();").size(), 1u);
 }
@@ -211,6 +383,7 @@ TEST_F(ConnectionHandlerTest, SilentServerWaitsUntilTheUserDisconnects) {
     login("Alice", "secret");
     ASSERT_TRUE(lounge.waitForAccepted(1, 2000));
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    drain();
     EXPECT_EQ(appState.load(), STATE_CONNECTING);
     EXPECT_TRUE(handler.isConnected());
     EXPECT_EQ(handler.disconnects, 0);
@@ -220,6 +393,7 @@ TEST_F(ConnectionHandlerTest, SilentServerWaitsUntilTheUserDisconnects) {
     handler.disconnect();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(handler.disconnects, 2);
+    drain();
     EXPECT_EQ(appState.load(), STATE_LOGIN);
     EXPECT_TRUE(lounge.waitForClosed(0, 2000));
 }
@@ -232,11 +406,23 @@ TEST_F(ConnectionHandlerTest, UnknownOrOfflineServerStartsNothing) {
         EXPECT_EQ(handler.serverName, name);
         EXPECT_EQ(handler.userName, "Alice");
         EXPECT_TRUE(handler.rememberMe);
+        EXPECT_EQ(handler.incomingCount(), 0u);
         EXPECT_EQ(appState.load(), STATE_LOGIN);
         EXPECT_FALSE(handler.isConnected());
         EXPECT_FALSE(handler.hasConnection());
     }
     EXPECT_EQ(lounge.acceptedCount(), 0);
+    EXPECT_TRUE(pages.entries().empty());
+}
+
+TEST_F(ConnectionHandlerTest, LoginRequestRefusedWhileConnected) {
+    startLounge();
+    loginAndWait();
+    pages.clear();
+    loginEnterLobby("Players Lounge", "Alice", "secret", false);
+    drain();
+    EXPECT_EQ(lounge.acceptedCount(), 1);
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
     EXPECT_TRUE(pages.entries().empty());
 }
 
@@ -248,9 +434,9 @@ TEST_F(ConnectionHandlerTest, RequestsWithoutAConnectionAreDiscarded) {
     ASSERT_TRUE(waitUntil([&] { return handler.outgoingCount() == 0; }));
     loginAndWait();
     handler.sendMessage(info(handler.nextIid(), 2));
-    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, 1, 2000));
+    ASSERT_TRUE(lounge.waitForMessages(MessageId::INFO, kSessionRequests + 1, 2000));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const auto infos = lounge.receivedWithId(MessageId::INFO);
+    const auto infos = ownInfos(lounge);
     ASSERT_EQ(infos.size(), 1u);
     EXPECT_EQ(infos[0].valueA, 2);
 }
@@ -264,14 +450,20 @@ TEST_F(ConnectionHandlerTest, OversizedRequestDoesNotHoldBackTheLogout) {
     handler.sendMessage(huge);
     handler.sendMessage(Message(MessageId::LOGOUT_REQ, handler.nextIid()));
     ASSERT_TRUE(lounge.waitForMessages(MessageId::LOGOUT_REQ, 1, 2000));
-    EXPECT_EQ(lounge.countReceived(MessageId::INFO), 0u);
+    EXPECT_TRUE(ownInfos(lounge).empty());
     EXPECT_EQ(logCount("Message too large to send, dropped: id=1000 size=" + std::to_string(size)), 1u);
 }
 
 TEST_F(ConnectionHandlerTest, LobbyChangeByDeadlineLogsInToTheNextLobby) {
     config.closeOnLogout = false;
     startLounge();
+    config.lobbyName = "Tournament Lobby";
+    tournament.setConfig(config);
+    ASSERT_TRUE(tournament.start());
+    setLobby(1, tournament.port(), true, "Tournament Lobby");
     loginAndWait("O'Neil", "pw");
+    // The own name reaches the pages escaped like every other text.
+    EXPECT_EQ(scripts(HtmlWindow::Lobby, "inbzInfoUserName({ userName: 'O\\'Neil'});").size(), 1u);
     pages.clear();
     handler.nextServerName = "Tournament Lobby";
     handler.lobbyChangePending = true;
@@ -282,6 +474,7 @@ TEST_F(ConnectionHandlerTest, LobbyChangeByDeadlineLogsInToTheNextLobby) {
     handler.logoutPending = false;
     handler.disconnect();
     EXPECT_EQ(handler.disconnects, 2);
+    drain();
     const auto relogin = scripts(HtmlWindow::Login, "setTimeout(");
     ASSERT_EQ(relogin.size(), 1u);
     EXPECT_EQ(relogin[0],
@@ -293,6 +486,17 @@ TEST_F(ConnectionHandlerTest, LobbyChangeByDeadlineLogsInToTheNextLobby) {
     EXPECT_TRUE(handler.nextServerName.empty());
     EXPECT_FALSE(handler.lobbyChangePending);  // cleared by the second report
     EXPECT_EQ(appState.load(), STATE_LOBBY);   // the re-login moves it on
+
+    // The page's request, a tenth of a second later, completes the change.
+    loginEnterLobby("Tournament Lobby", "O'Neil", "pw", false);
+    drain();
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    ASSERT_TRUE(waitUntil([&] { return handler.successes == 2; }));
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
+    EXPECT_EQ(getGameHandler().lobbyServerName, "Tournament Lobby");
+    ASSERT_TRUE(tournament.waitForMessages(MessageId::INFO, kSessionRequests, 3000));
+    EXPECT_EQ(tournament.receivedWithId(MessageId::INFO)[3].textA, "O'Neil");
 }
 
 TEST_F(ConnectionHandlerTest, LobbyChangeAfterTheServerClosesKeepsThePendingFlag) {
@@ -306,6 +510,7 @@ TEST_F(ConnectionHandlerTest, LobbyChangeAfterTheServerClosesKeepsThePendingFlag
     handler.lobbyChangePending = true;
     handler.sendMessage(Message(MessageId::LOGOUT_REQ, handler.nextIid()));
     ASSERT_TRUE(waitUntil([&] { return handler.disconnects == 1; }));
+    drain();
     EXPECT_TRUE(handler.lobbyChangePending);
     EXPECT_TRUE(handler.nextServerName.empty());
     EXPECT_EQ(appState.load(), STATE_LOBBY);
@@ -313,13 +518,16 @@ TEST_F(ConnectionHandlerTest, LobbyChangeAfterTheServerClosesKeepsThePendingFlag
     // The page's re-login 100 ms later: the flag keeps the state as it is, and destroying the old
     // connection reports once more, which clears the flag.
     pages.clear();
-    const int before = handler.successes;
     login("Alice", "secret", false, "Tournament Lobby");
-    EXPECT_TRUE(scripts(HtmlWindow::Lobby, "inbzUserInfo([]);").empty());
     EXPECT_EQ(handler.disconnects, 2);
+    drain();
+    EXPECT_TRUE(scripts(HtmlWindow::Lobby, "inbzUserInfo([]);").empty());
     EXPECT_FALSE(handler.lobbyChangePending);
-    ASSERT_TRUE(waitUntil([&] { return handler.successes == before + 1; }));
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
+    ASSERT_TRUE(waitUntil([&] { return handler.successes == 2; }));
+    drain();
     EXPECT_EQ(tournament.acceptedCount(), 1);
+    ASSERT_TRUE(tournament.waitForMessages(MessageId::INFO, kSessionRequests, 3000));
 }
 
 TEST_F(ConnectionHandlerTest, DrainHandlesMessagesThatArriveMeanwhile) {

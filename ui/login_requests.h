@@ -1,0 +1,11 @@
+// The Login page's one request, "loginEnterLobby", as the query dispatcher hands it over after it
+// has read the JSON values. Main thread.
+#pragma once
+
+#include <string>
+
+// servername "-": show the saved credentials in the form. An empty servername: remember the
+// credentials (rememberme) or forget them. Any other name: log in to that lobby server, unless a
+// login connection is already in use.
+void loginEnterLobby(const std::string& serverName, const std::string& userName, const std::string& password,
+                     bool rememberMe);
