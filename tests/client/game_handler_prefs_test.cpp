@@ -3,6 +3,7 @@
 
 #include "core/archive.h"
 #include "core/log.h"
+#include "support/captured_log.h"
 #include "core/prefs.h"
 #include "net/connection_handler.h"
 #include "ui/login_requests.h"
@@ -25,13 +26,6 @@ namespace {
 class GameHandlerPrefsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("bzgh-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        resetLogForTests();
-        initLog(dir.string() + "/");
-        enableLog();
         gh.prefPath = dir.string() + "/";
         gh.mouseOrTouchpadPopUpPending = false;
         previousSink = setPageScriptSink(&pages);
@@ -40,19 +34,13 @@ protected:
     void TearDown() override {
         setPageScriptSink(previousSink);
         gh.prefPath.clear();
-        resetLogForTests();
-        fs::remove_all(dir);
     }
 
-    static std::string readText(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string readText(const fs::path& path) { return bztest::readFileText(path); }
 
     GameHandler& gh = getGameHandler();
-    fs::path dir;
+    bztest::CapturedLog log{"bzgh"};
+    const fs::path& dir = log.dir();
     RecordingPageScriptSink pages;
     PageScriptSink* previousSink = nullptr;
 };

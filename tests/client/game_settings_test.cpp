@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "core/log.h"
+#include "support/captured_log.h"
 #include "core/prefs.h"
 
 namespace fs = std::filesystem;
@@ -39,34 +40,16 @@ GameSettings changedSettings() {
 
 class GameSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("bzsettings-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        folder = dir.string() + "/";
-        resetLogForTests();
-        initLog(folder);
-        enableLog();
-    }
-    void TearDown() override {
-        resetLogForTests();
-        fs::remove_all(dir);
-    }
     KeyValueMap stored() const {
         KeyValueMap map;
         readPrefsFile(folder, map, {"test", false});
         return map;
     }
-    std::string logText() const {
-        std::ifstream in(dir / "bzlog.txt", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string logText() const { return log.text(); }
 
-    fs::path dir;
-    std::string folder;
+    bztest::CapturedLog log{"bzsettings"};
+    const fs::path& dir = log.dir();
+    const std::string folder = log.folder();
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/log.h"
+#include "support/captured_log.h"
 
 namespace fs = std::filesystem;
 
@@ -42,20 +43,11 @@ TEST(WebLinksTest, HostsAreReservedExampleNames) {
 }
 
 TEST(WebLinksTest, AnyOtherCodeIsRefusedWithAnErrorLine) {
-    fs::path dir = fs::temp_directory_path() / ("bzweblinks-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    resetLogForTests();
-    initLog(dir.string() + "/");
-    enableLog();
+    bztest::CapturedLog log("bzweblinks");
     for (const char* code : {"Rankings", "ftp://files.example/", "", "rankings ", "https:/x"}) {
         EXPECT_EQ(webLinkForCode(code), "") << code;
     }
-    std::ifstream in(dir / "bzlog.txt");
-    std::ostringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("lobbyBrowseExternal: ERROR: Invalid urlCode: Rankings\n"), std::string::npos)
-        << text.str();
-    EXPECT_NE(text.str().find("Invalid urlCode: ftp://files.example/\n"), std::string::npos);
-    resetLogForTests();
-    fs::remove_all(dir);
+    const std::string text = log.text();
+    EXPECT_NE(text.find("lobbyBrowseExternal: ERROR: Invalid urlCode: Rankings\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Invalid urlCode: ftp://files.example/\n"), std::string::npos);
 }

@@ -6,6 +6,7 @@
 #include "net/connection.h"
 #include "net/lobby_servers.h"
 #include "ui/page_script.h"
+#include "support/captured_log.h"
 
 #include <gtest/gtest.h>
 
@@ -61,14 +62,6 @@ class NetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         useFastTimings();
-        folder = std::filesystem::temp_directory_path() /
-                 ("bznet-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        resetLogForTests();
-        initLog(folder.string() + "/");
-        enableLog();
         previousSink = setPageScriptSink(&pages);
         descriptorsAtStart = openDescriptorCount();
     }
@@ -77,25 +70,12 @@ protected:
         EXPECT_TRUE(waitUntil([&] { return openDescriptorCount() <= descriptorsAtStart; }, 2000))
             << "descriptors leaked: " << openDescriptorCount() - descriptorsAtStart;
         setPageScriptSink(previousSink);
-        resetLogForTests();
-        std::filesystem::remove_all(folder);
         netTimings().restoreDefaults();
         resetLobbyServers(DEFAULT_GAME_SERVER_HOST, DEFAULT_LOBBY_PORT);
     }
 
-    std::string logText() const {
-        std::ifstream in(folder / "bzlog.txt", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    size_t logCount(const std::string& needle) const {
-        const std::string text = logText();
-        size_t count = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
-        return count;
-    }
+    std::string logText() const { return log.text(); }
+    size_t logCount(const std::string& needle) const { return size_t(log.count(needle)); }
 
     // Points the three lobby entries at loopback ports and marks them as the poll would.
     static void setLobby(size_t index, uint16_t port, bool online, const std::string& name = "") {
@@ -113,7 +93,8 @@ protected:
         return lobbyServers;
     }
 
-    std::filesystem::path folder;
+    bztest::CapturedLog log{"bznet"};
+    const std::filesystem::path& folder = log.dir();
     RecordingPageScriptSink pages;
     PageScriptSink* previousSink = nullptr;
     int descriptorsAtStart = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/log.h"
+#include "support/captured_log.h"
 #include "net/message.h"
 
 #include <bit>
@@ -72,38 +73,13 @@ inline Message parseBytes(const ByteVector& bytes) {
 inline const MessageFields& fieldsOf(const Message& m) { return m; }
 
 // Captures log lines in a temporary folder for the lifetime of the object.
-class LogCapture {
+class LogCapture : public bztest::CapturedLog {
 public:
-    LogCapture() {
-        folder_ = std::filesystem::temp_directory_path() / ("bznet-" + std::to_string(::getpid()) + "-" +
-                                                            std::to_string(counter()++));
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-        resetLogForTests();
-        initLog(folder_.string());
-        enableLog();
-    }
-    ~LogCapture() {
-        resetLogForTests();
-        std::filesystem::remove_all(folder_);
-    }
-    std::string text() const {
-        std::ifstream in(folder_ / "bzlog.txt", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    LogCapture() : CapturedLog("bznet") {}
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
         std::istringstream in(text());
         for (std::string line; std::getline(in, line);) out.push_back(line);
         return out;
     }
-
-private:
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
-    std::filesystem::path folder_;
 };
