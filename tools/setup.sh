@@ -11,7 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsdl2-mixer-dev libglew-dev libassimp-dev libstb-dev nlohmann-json3-dev libspng-dev
-  chromium xvfb xauth libgl1-mesa-dri
+  chromium chromium-headless-shell xvfb xauth libgl1-mesa-dri
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -41,8 +41,6 @@ case "$mode" in
     for b in build/bench/bench_*; do
       [ -x "$b" ] && "$b" --benchmark_min_time=0.01 >/dev/null
     done
-    build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF
-    ctest --test-dir build-asan -j "$jobs" --output-on-failure
     CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF
     for f in build-fuzz/fuzz/fuzz_*; do
       [ -x "$f" ] || continue
@@ -50,6 +48,9 @@ case "$mode" in
       "$f" -max_total_time=30 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
       rm -rf "$corpus"
     done
+    # Last, so that the closing lines are the test summary.
+    build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF
+    ctest --test-dir build-asan -j "$jobs" --output-on-failure
     ;;
   *)
     echo "usage: $0 client|test" >&2

@@ -1,0 +1,327 @@
+// The layer against the real headless browser. Each test starts its own browser under a fresh profile
+// in a temporary folder and stops it; every wait has its own deadline.
+#include "ui/engine/backend.h"
+#include "ui/engine/chromium_backend.h"
+#include "web_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace webtest;
+
+namespace {
+
+const MessageRouterConfig kConfig{"cefQuery", "cefQueryCancel"};
+
+bool ProcessGroupAlive(pid_t pgid) { return kill(-pgid, 0) == 0; }
+
+class ChromiumEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (access("/usr/bin/chromium", X_OK) != 0) GTEST_SKIP() << "chromium is not installed";
+        folder_ = fs::temp_directory_path() / ("bzweb-test-" + std::to_string(getpid()) + "-" +
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+
+    void TearDown() override {
+        Shutdown();
+        std::error_code ec;
+        if (!folder_.empty()) fs::remove_all(folder_, ec);
+    }
+
+    bool Start(WebSettings settings = {}) {
+        settings.cachePath = folder_.string();
+        // Lets a run try the other browser binary (the full chromium in its new headless mode).
+        if (const char* browser = std::getenv("BZWEB_TEST_BROWSER")) settings.browserPath = browser;
+        app_ = RefPtr<TestApp>(new TestApp(kConfig));
+        std::string error;
+        bool ok = Initialize(MainArgs{}, settings, app_, &error);
+        EXPECT_TRUE(ok) << error;
+        return ok;
+    }
+
+    struct Page {
+        RefPtr<TestRenderHandler> render;
+        RefPtr<TestClient> client;
+        RefPtr<WebBrowser> browser;
+    };
+
+    Page Open(int w, int h) {
+        Page p;
+        p.render = RefPtr<TestRenderHandler>(new TestRenderHandler(w, h));
+        p.client = RefPtr<TestClient>(new TestClient(p.render, kConfig));
+        p.browser = WebBrowserHost::CreateBrowserSync(WindowInfo{}, p.client, "", BrowserSettings{60});
+        EXPECT_TRUE(p.browser);
+        return p;
+    }
+
+    // The profile folder that the engine made under our folder.
+    int ProfileFolders() const {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator(folder_)) n += e.path().filename().string().rfind("bzweb-", 0) == 0;
+        return n;
+    }
+
+    fs::path folder_;
+    RefPtr<TestApp> app_;
+};
+
+const char* kBoxPage = R"(<!DOCTYPE html><html><head><style>
+html, body { margin: 0; background: transparent; }
+#box { position: absolute; left: 20px; top: 30px; width: 60px; height: 40px; background: rgb(255, 0, 0); }
+#glass { position: absolute; left: 120px; top: 30px; width: 40px; height: 40px; background: rgba(200, 100, 50, 0.5); }
+</style></head><body><div id="box"></div><div id="glass"></div><script>
+window.addEventListener('load', function () {
+  cefQuery({request: '{"requestName":"hello","n":1}', persistent: false,
+            onSuccess: function (r) { cefQuery({request: 'reply:' + r}); },
+            onFailure: function (c, m) { cefQuery({request: 'failed:' + c}); }});
+});
+</script></body></html>)";
+
+const char* kOtherPage = R"(<!DOCTYPE html><html><body style="background: transparent">
+<script>cefQuery({request: 'from-b'});</script></body></html>)";
+
+TEST_F(ChromiumEngineTest, PaintsAnswersQueriesRunsStatementsAndResizes) {
+    ASSERT_TRUE(Start());
+    Page a = Open(320, 200);
+    Page b = Open(200, 100);
+    a.browser->GetMainFrame()->LoadString(kBoxPage, "file:///nonexistent/res/box.html");
+    b.browser->GetMainFrame()->LoadString(kOtherPage, "file:///nonexistent/res/other.html");
+
+    // Each query reaches its own browser's handler only, with the exact text, and the page's
+    // onSuccess receives the answer.
+    ASSERT_TRUE(PumpUntil([&] { return a.client->handler->HasRequest("reply:{\"result\":0}") && b.client->handler->HasRequest("from-b"); }));
+    ASSERT_EQ(a.client->handler->queries.size(), 2u);
+    EXPECT_EQ(a.client->handler->queries[0].request, "{\"requestName\":\"hello\",\"n\":1}");
+    EXPECT_EQ(a.client->handler->queries[0].browserId, a.browser->GetIdentifier());
+    EXPECT_FALSE(a.client->handler->queries[0].persistent);
+    ASSERT_EQ(b.client->handler->queries.size(), 1u);
+    EXPECT_EQ(b.client->handler->queries[0].browserId, b.browser->GetIdentifier());
+    EXPECT_EQ(a.browser->GetMainFrame()->GetURL(), "file:///nonexistent/res/box.html");
+
+    // Transparent where nothing is drawn, the box's colour inside it, straight alpha in the glass.
+    ASSERT_TRUE(PumpUntil([&] { return a.render->paints > 0 && a.render->Pixel(30, 40)[3] == 255; }));
+    EXPECT_EQ(a.render->paintWidth, 320);
+    EXPECT_EQ(a.render->paintHeight, 200);
+    EXPECT_EQ(a.render->lastType, PET_VIEW);
+    EXPECT_EQ(a.render->Pixel(5, 5), (std::array<int, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(a.render->Pixel(300, 190), (std::array<int, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(a.render->Pixel(30, 40), (std::array<int, 4>{0, 0, 255, 255}));
+    EXPECT_EQ(a.render->Pixel(79, 69), (std::array<int, 4>{0, 0, 255, 255}));
+    auto glass = a.render->Pixel(140, 50);
+    EXPECT_NEAR(glass[0], 50, 3);
+    EXPECT_NEAR(glass[1], 100, 3);
+    EXPECT_NEAR(glass[2], 200, 3);
+    EXPECT_NEAR(glass[3], 128, 1);
+
+    // A statement queued from another thread changes the page, and a new paint follows.
+    int paintsBefore = a.render->paints;
+    RefPtr<WebFrame> frame = a.browser->GetMainFrame();
+    std::thread other([frame] {
+        frame->ExecuteJavaScript("document.getElementById('box').style.background = 'rgb(0, 0, 255)';"
+                                 "cefQuery({request: 'changed'});",
+                                 frame->GetURL(), 0);
+    });
+    other.join();
+    ASSERT_TRUE(PumpUntil([&] { return a.render->paints > paintsBefore && a.render->Pixel(30, 40)[0] == 255; }));
+    EXPECT_EQ(a.render->Pixel(30, 40), (std::array<int, 4>{255, 0, 0, 255}));
+    EXPECT_TRUE(a.client->handler->HasRequest("changed"));
+    EXPECT_FALSE(b.client->handler->HasRequest("changed"));
+
+    // A statement that throws is only logged; the page goes on.
+    frame->ExecuteJavaScript("throw new Error('on purpose');", "", 0);
+    frame->ExecuteJavaScript("cefQuery({request: 'still-alive'});", "", 0);
+    ASSERT_TRUE(PumpUntil([&] { return a.client->handler->HasRequest("still-alive"); }));
+
+    // A resize repaints at the new size.
+    a.render->width = 400;
+    a.render->height = 250;
+    a.browser->GetHost()->WasResized();
+    ASSERT_TRUE(PumpUntil([&] { return a.render->paintWidth == 400 && a.render->paintHeight == 250; }))
+        << a.render->paintWidth << "x" << a.render->paintHeight << " after " << a.render->paints;
+    EXPECT_EQ(a.render->Pixel(30, 40), (std::array<int, 4>{255, 0, 0, 255}));
+
+    // Invalidate paints an unchanged page again; a hidden page does not paint until shown.
+    paintsBefore = a.render->paints;
+    a.browser->GetHost()->Invalidate(PET_VIEW);
+    ASSERT_TRUE(PumpUntil([&] { return a.render->paints > paintsBefore; }));
+    a.browser->GetHost()->WasHidden(true);
+    PumpFor(100);
+    paintsBefore = a.render->paints;
+    frame->ExecuteJavaScript("document.getElementById('box').style.background = 'rgb(0, 255, 0)';", "", 0);
+    PumpFor(300);
+    EXPECT_EQ(a.render->paints, paintsBefore);
+    a.browser->GetHost()->WasHidden(false);
+    ASSERT_TRUE(PumpUntil([&] { return a.render->paints > paintsBefore && a.render->Pixel(30, 40)[1] == 255; }));
+
+    pid_t pid = CurrentBackend()->ProcessId();
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(ProfileFolders(), 1);
+    Shutdown();
+    EXPECT_EQ(a.client->closed, 1);
+    EXPECT_EQ(b.client->closed, 1);
+    // The helpers, killed with the group, are collected by the system a moment later.
+    EXPECT_TRUE(PumpUntil([&] { return !ProcessGroupAlive(pid); }, 5000));
+    EXPECT_EQ(ProfileFolders(), 0);
+}
+
+const char* kInputPage = R"(<!DOCTYPE html><html><head><style>
+body { margin: 0; }
+#button { position: absolute; left: 10px; top: 10px; width: 100px; height: 40px; }
+#field { position: absolute; left: 10px; top: 80px; width: 200px; height: 30px; }
+#scroller { position: absolute; left: 250px; top: 10px; width: 100px; height: 100px; }
+</style></head><body>
+<button id="button">Press</button><input id="field" type="text"><div id="scroller"></div>
+<script>
+function tell(text) { cefQuery({request: text}); }
+document.getElementById('button').addEventListener('click', function (e) { tell('click:' + e.clientX + ',' + e.clientY); });
+var field = document.getElementById('field');
+field.addEventListener('input', function () { tell('value:' + field.value); });
+field.addEventListener('keydown', function (e) { tell('keydown:' + e.key + ':' + e.keyCode + ':' + e.shiftKey); });
+document.getElementById('scroller').addEventListener('wheel', function (e) { tell('wheel:' + e.deltaY); });
+document.addEventListener('mousemove', function (e) { window.lastMove = e.clientX + ',' + e.clientY; });
+document.addEventListener('mousedown', function (e) { if (e.button === 2) tell('right:' + window.lastMove); });
+</script></body></html>)";
+
+KeyEvent MakeKey(KeyEventType type, int code, char16_t ch, uint32_t mods) {
+    KeyEvent e;
+    e.type = type;
+    e.windowsKeyCode = code;
+    e.nativeKeyCode = code;
+    e.character = ch;
+    e.unmodifiedCharacter = ch;
+    e.modifiers = mods;
+    return e;
+}
+
+TEST_F(ChromiumEngineTest, ClicksKeysTextPasteAndWheelArriveAsThePageExpects) {
+    WebSettings settings;
+    settings.clipboardText = [] { return std::string(" pasted"); };
+    ASSERT_TRUE(Start(settings));
+    Page p = Open(400, 200);
+    p.browser->GetMainFrame()->LoadString(kInputPage, "file:///nonexistent/res/input.html");
+    ASSERT_TRUE(PumpUntil([&] { return p.render->paints > 0 && p.client->created == 1; }));
+    PumpFor(200);
+    RefPtr<WebBrowserHost> host = p.browser->GetHost();
+    TestQueryHandler& h = *p.client->handler;
+
+    // A click on the button.
+    host->SendMouseMoveEvent(MouseEvent{40, 25, 0}, false);
+    host->SendMouseClickEvent(MouseEvent{40, 25, 0}, MBT_LEFT, false, 1);
+    host->SendMouseClickEvent(MouseEvent{40, 25, 0}, MBT_LEFT, true, 1);
+    ASSERT_TRUE(PumpUntil([&] { return h.HasRequest("click:40,25"); }));
+
+    // Focus the field, type Shift+h and i as key down, char and key up, then text input in and
+    // beyond the basic plane (a surrogate pair), then Backspace.
+    host->SendMouseClickEvent(MouseEvent{50, 95, 0}, MBT_LEFT, false, 1);
+    host->SendMouseClickEvent(MouseEvent{50, 95, 0}, MBT_LEFT, true, 1);
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYDOWN, 'H', u'H', EVENTFLAG_SHIFT_DOWN));
+    host->SendKeyEvent(MakeKey(KEYEVENT_CHAR, 'H', u'H', EVENTFLAG_SHIFT_DOWN));
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYUP, 'H', u'H', EVENTFLAG_SHIFT_DOWN));
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYDOWN, 'I', u'i', 0));
+    host->SendKeyEvent(MakeKey(KEYEVENT_CHAR, 'I', u'i', 0));
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYUP, 'I', u'i', 0));
+    for (char16_t u : std::u16string(u"\u00e9\u2713\U0001F600")) host->SendKeyEvent(MakeKey(KEYEVENT_CHAR, u, u, 0));
+    ASSERT_TRUE(PumpUntil([&] { return h.HasRequest("value:Hi\u00e9\u2713\U0001F600"); }));
+    EXPECT_TRUE(h.HasRequest("keydown:H:72:true"));
+    EXPECT_TRUE(h.HasRequest("keydown:i:73:false"));
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYDOWN, 8, 0xFFFF, 0));
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYUP, 8, 0xFFFF, 0));
+    ASSERT_TRUE(PumpUntil([&] { return h.Last() == "value:Hi\u00e9\u2713"; })) << h.Last();
+    EXPECT_TRUE(h.HasRequest("keydown:Backspace:8:false"));
+
+    // Ctrl+V as the paste buttons send it: the clipboard's text goes into the field.
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYDOWN, 86, u'v', EVENTFLAG_CONTROL_DOWN));
+    host->SendKeyEvent(MakeKey(KEYEVENT_KEYUP, 86, u'v', EVENTFLAG_CONTROL_DOWN));
+    ASSERT_TRUE(PumpUntil([&] { return h.HasRequest("value:Hi\u00e9\u2713 pasted"); })) << h.Last();
+
+    // One wheel notch away from the user scrolls up: a negative deltaY in the page.
+    host->SendMouseMoveEvent(MouseEvent{300, 50, 0}, false);
+    host->SendMouseWheelEvent(MouseEvent{300, 50, 0}, 0, 60);
+    ASSERT_TRUE(PumpUntil([&] { return h.HasRequest("wheel:-60"); }));
+
+    // Moves are coalesced, the last one counts; a right click the page leaves alone asks for a menu.
+    for (int x = 100; x <= 150; x += 10) host->SendMouseMoveEvent(MouseEvent{x, 150, 0}, false);
+    host->SendMouseClickEvent(MouseEvent{150, 150, 0}, MBT_RIGHT, false, 1);
+    host->SendMouseClickEvent(MouseEvent{150, 150, 0}, MBT_RIGHT, true, 1);
+    ASSERT_TRUE(PumpUntil([&] { return h.HasRequest("right:150,150") && p.client->menus == 1; }));
+}
+
+TEST_F(ChromiumEngineTest, AKilledBrowserIsReportedAndTheClientGoesOn) {
+    ASSERT_TRUE(Start());
+    Page a = Open(100, 100);
+    Page b = Open(100, 100);
+    a.browser->GetMainFrame()->LoadString("<html><body><script>cefQuery({request:'up'});</script></body></html>",
+                                          "file:///nonexistent/a.html");
+    ASSERT_TRUE(PumpUntil([&] { return a.client->handler->HasRequest("up"); }));
+
+    pid_t pid = CurrentBackend()->ProcessId();
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !a.client->terminated.empty() && !b.client->terminated.empty(); }));
+    EXPECT_EQ(a.client->terminated[0], TerminationStatus::Killed);
+    EXPECT_EQ(b.client->terminated.size(), 1u);
+    // Its helper processes go too.
+    EXPECT_TRUE(PumpUntil([&] { return !ProcessGroupAlive(pid); }, 5000));
+
+    // Later requests are dropped without harm.
+    a.browser->GetMainFrame()->ExecuteJavaScript("cefQuery({request:'never'});", "", 0);
+    a.browser->GetHost()->WasResized();
+    a.browser->GetHost()->SendMouseClickEvent(MouseEvent{1, 1, 0}, MBT_LEFT, false, 1);
+    PumpFor(50);
+    EXPECT_FALSE(a.client->handler->HasRequest("never"));
+    auto start = std::chrono::steady_clock::now();
+    Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(ProfileFolders(), 0);
+}
+
+TEST(ChromiumEngineStartTest, AChildThatCannotStartFailsInitialisationWithAReason) {
+    fs::path folder = fs::temp_directory_path() / ("bzweb-start-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    RefPtr<WebApp> app(new WebApp);
+    std::string error;
+
+    WebSettings missing;
+    missing.cachePath = folder.string();
+    missing.browserPath = (folder / "no-such-browser").string();
+    EXPECT_FALSE(Initialize(MainArgs{}, missing, app, &error));
+    EXPECT_NE(error.find("no-such-browser"), std::string::npos) << error;
+    EXPECT_FALSE(IsInitialized());
+
+    // A child that ends at once.
+    WebSettings failing = missing;
+    failing.browserPath = "/bin/false";
+    error.clear();
+    EXPECT_FALSE(Initialize(MainArgs{}, failing, app, &error));
+    EXPECT_NE(error.find("ended at start (exit status 1)"), std::string::npos) << error;
+
+    // A child that never answers is given up after the start time-out and ended.
+    fs::path script = folder / "silent.sh";
+    std::ofstream(script) << "#!/bin/sh\nexec sleep 30\n";
+    fs::permissions(script, fs::perms::owner_all);
+    WebSettings silent = missing;
+    silent.browserPath = script.string();
+    silent.startTimeoutMs = 300;
+    error.clear();
+    EXPECT_FALSE(Initialize(MainArgs{}, silent, app, &error));
+    EXPECT_NE(error.find("did not answer within 300 ms"), std::string::npos) << error;
+    EXPECT_FALSE(IsInitialized());
+
+    // No profile folder is left behind by any of them.
+    int left = 0;
+    for (const auto& e : fs::directory_iterator(folder)) left += e.path().filename().string().rfind("bzweb-", 0) == 0;
+    EXPECT_EQ(left, 0);
+    fs::remove_all(folder);
+}
+
+}  // namespace

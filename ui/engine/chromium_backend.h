@@ -1,0 +1,17 @@
+// The real browser: Debian's headless Chromium as a child process, driven over its DevTools pipe.
+#pragma once
+
+#include "ui/engine/backend.h"
+
+#include <memory>
+#include <string>
+
+namespace bzweb {
+
+std::unique_ptr<Backend> MakeChromiumBackend(const WebSettings& settings);
+
+// The binary that Initialize would start: settings.browserPath when given, else the first installed of
+// /usr/lib/chromium/chromium-headless-shell and /usr/lib/chromium/chromium. Empty when there is none.
+std::string FindBrowserBinary(const WebSettings& settings);
+
+}  // namespace bzweb

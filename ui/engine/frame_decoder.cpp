@@ -1,0 +1,241 @@
+#include "ui/engine/frame_decoder.h"
+
+#include "core/log.h"
+
+#include <spng.h>
+
+#include <array>
+#include <memory>
+
+namespace bzweb {
+
+namespace {
+
+constexpr std::array<int8_t, 256> MakeBase64Table() {
+    std::array<int8_t, 256> t{};
+    for (auto& v : t) v = -1;
+    const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(alphabet[i])] = static_cast<int8_t>(i);
+    return t;
+}
+constexpr std::array<int8_t, 256> kBase64 = MakeBase64Table();
+
+// (c * kUnpremultiply[a] + 0x8000) >> 16 == round(c * 255 / a) for c <= a.
+constexpr std::array<uint32_t, 256> MakeUnpremultiplyTable() {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t a = 1; a < 256; ++a) t[a] = (255u * 65536u + a / 2) / a;
+    return t;
+}
+constexpr std::array<uint32_t, 256> kUnpremultiply = MakeUnpremultiplyTable();
+
+inline uint8_t Unpremultiply(uint8_t c, uint8_t a) {
+    uint32_t v = (c * kUnpremultiply[a] + 0x8000) >> 16;
+    return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+
+struct SpngDeleter {
+    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+
+}  // namespace
+
+bool DecodeBase64(std::string_view text, std::vector<uint8_t>& out) {
+    while (!text.empty() && text.back() == '=') text.remove_suffix(1);
+    if (text.size() % 4 == 1) return false;
+    out.resize(text.size() / 4 * 3 + (text.size() % 4 ? text.size() % 4 - 1 : 0));
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
+    uint8_t* o = out.data();
+    size_t i = 0;
+    for (; i + 4 <= text.size(); i += 4) {
+        int a = kBase64[in[i]], b = kBase64[in[i + 1]], c = kBase64[in[i + 2]], d = kBase64[in[i + 3]];
+        if ((a | b | c | d) < 0) return false;
+        uint32_t v = (a << 18) | (b << 12) | (c << 6) | d;
+        *o++ = static_cast<uint8_t>(v >> 16);
+        *o++ = static_cast<uint8_t>(v >> 8);
+        *o++ = static_cast<uint8_t>(v);
+    }
+    size_t rest = text.size() - i;
+    if (rest) {
+        uint32_t v = 0;
+        for (size_t k = 0; k < rest; ++k) {
+            int x = kBase64[in[i + k]];
+            if (x < 0) return false;
+            v |= static_cast<uint32_t>(x) << (18 - 6 * k);
+        }
+        *o++ = static_cast<uint8_t>(v >> 16);
+        if (rest == 3) *o++ = static_cast<uint8_t>(v >> 8);
+    }
+    return true;
+}
+
+std::string EncodeBase64(std::string_view data) {
+    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((data.size() + 2) / 3 * 4);
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(data.data());
+    size_t i = 0;
+    for (; i + 3 <= data.size(); i += 3) {
+        uint32_t v = (in[i] << 16) | (in[i + 1] << 8) | in[i + 2];
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += alphabet[(v >> 6) & 63];
+        out += alphabet[v & 63];
+    }
+    if (size_t rest = data.size() - i) {
+        uint32_t v = in[i] << 16 | (rest == 2 ? in[i + 1] << 8 : 0);
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += rest == 2 ? alphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+void RgbaToBgra(const uint8_t* rgba, uint8_t* bgra, size_t pixels, bool premultiplied) {
+    for (size_t i = 0; i < pixels; ++i, rgba += 4, bgra += 4) {
+        uint8_t r = rgba[0], g = rgba[1], b = rgba[2], a = rgba[3];
+        if (premultiplied && a != 255) {
+            if (a == 0) {
+                r = g = b = 0;
+            } else {
+                r = Unpremultiply(r, a);
+                g = Unpremultiply(g, a);
+                b = Unpremultiply(b, a);
+            }
+        }
+        bgra[0] = b;
+        bgra[1] = g;
+        bgra[2] = r;
+        bgra[3] = a;
+    }
+}
+
+bool DecodePngToBgra(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
+                     int& height) {
+    std::unique_ptr<spng_ctx, SpngDeleter> ctx(spng_ctx_new(0));
+    if (!ctx) return false;
+    // The frames come from our own child over a local pipe: checksums add nothing but time.
+    spng_set_crc_action(ctx.get(), SPNG_CRC_USE, SPNG_CRC_USE);
+    spng_set_image_limits(ctx.get(), 16384, 16384);
+    if (spng_set_png_buffer(ctx.get(), png, size) != 0) return false;
+    spng_ihdr ihdr{};
+    if (spng_get_ihdr(ctx.get(), &ihdr) != 0) return false;
+    size_t imageSize = 0;
+    if (spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &imageSize) != 0) return false;
+    const size_t stride = static_cast<size_t>(ihdr.width) * 4;
+    if (imageSize != stride * ihdr.height) return false;
+    bgra.resize(imageSize);
+
+    if (ihdr.interlace_method != SPNG_INTERLACE_NONE) {
+        std::vector<uint8_t> rgba(imageSize);
+        if (spng_decode_image(ctx.get(), rgba.data(), rgba.size(), SPNG_FMT_RGBA8, 0) != 0) return false;
+        RgbaToBgra(rgba.data(), bgra.data(), imageSize / 4, premultiplied);
+    } else {
+        if (spng_decode_image(ctx.get(), nullptr, 0, SPNG_FMT_RGBA8, SPNG_DECODE_PROGRESSIVE) != 0) return false;
+        // Row by row, so that the swizzle works on a row still in cache.
+        std::vector<uint8_t> row(stride);
+        for (uint32_t y = 0; y < ihdr.height; ++y) {
+            int rc = spng_decode_row(ctx.get(), row.data(), row.size());
+            if (rc != 0 && !(rc == SPNG_EOI && y + 1 == ihdr.height)) return false;
+            RgbaToBgra(row.data(), bgra.data() + y * stride, ihdr.width, premultiplied);
+        }
+    }
+    width = static_cast<int>(ihdr.width);
+    height = static_cast<int>(ihdr.height);
+    return true;
+}
+
+FrameDecoderPool::FrameDecoderPool(int threads, std::function<void()> onReady) : onReady_(std::move(onReady)) {
+    if (threads < 1) threads = 1;
+    for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+FrameDecoderPool::~FrameDecoderPool() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    cv_.notify_all();
+    for (auto& t : threads_) t.join();
+}
+
+void FrameDecoderPool::Submit(const std::string& session, std::string message, size_t dataOffset, size_t dataLength) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Slot& slot = slots_[session];
+        slot.waiting = Job{std::move(message), dataOffset, dataLength};
+        if (slot.busy || slot.queued) return;
+        slot.queued = true;
+        queue_.push_back(session);
+    }
+    cv_.notify_one();
+}
+
+void FrameDecoderPool::TakeReady(std::vector<DecodedFrame>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [session, frame] : ready_) out.push_back(std::move(frame));
+    ready_.clear();
+}
+
+void FrameDecoderPool::Recycle(std::vector<uint8_t>&& pixels) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spare_.size() < 8) spare_.push_back(std::move(pixels));
+}
+
+void FrameDecoderPool::Forget(const std::string& session) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready_.erase(session);
+    auto it = slots_.find(session);
+    if (it != slots_.end() && !it->second.busy && !it->second.queued) slots_.erase(it);
+    else if (it != slots_.end()) it->second.waiting.reset();
+}
+
+void FrameDecoderPool::Work() {
+    std::vector<uint8_t> png;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (stop_) return;
+        std::string session = std::move(queue_.front());
+        queue_.pop_front();
+        Slot& slot = slots_[session];
+        slot.queued = false;
+        if (!slot.waiting) continue;
+        Job job = std::move(*slot.waiting);
+        slot.waiting.reset();
+        slot.busy = true;
+        DecodedFrame frame;
+        frame.session = session;
+        if (!spare_.empty()) {
+            frame.pixels = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        lock.unlock();
+
+        bool ok = DecodeBase64(std::string_view(job.message).substr(job.offset, job.length), png) &&
+                  DecodePngToBgra(png.data(), png.size(), true, frame.pixels, frame.width, frame.height);
+        if (!ok) BZ_LOG(LOG_ERROR, "FrameDecoder", "undecodable frame dropped");
+        job.message = std::string();
+
+        lock.lock();
+        Slot& after = slots_[session];
+        after.busy = false;
+        if (ok) {
+            DecodedFrame& slotFrame = ready_[session];
+            if (!slotFrame.pixels.empty() && spare_.size() < 8) spare_.push_back(std::move(slotFrame.pixels));
+            slotFrame = std::move(frame);
+        }
+        if (after.waiting && !after.queued) {
+            after.queued = true;
+            queue_.push_back(session);
+            cv_.notify_one();
+        }
+        if (ok && onReady_) {
+            lock.unlock();
+            onReady_();
+            lock.lock();
+        }
+    }
+}
+
+}  // namespace bzweb

@@ -1,0 +1,76 @@
+// Turning the browser's screencast frames (base64 PNG with premultiplied colour) into the BGRA
+// straight-alpha pixels of the paint callback, on a small pool of worker threads.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace bzweb {
+
+// False on a character outside the base64 alphabet or a bad length.
+bool DecodeBase64(std::string_view text, std::vector<uint8_t>& out);
+std::string EncodeBase64(std::string_view data);
+
+// Any 8-bit PNG to BGRA, top row first. With premultiplied set, the PNG's colour channels are taken
+// as premultiplied by alpha and divided back out. No gamma or colour management is applied.
+bool DecodePngToBgra(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
+                     int& height);
+// One row or image of RGBA to BGRA, dividing premultiplied colour by alpha when asked.
+void RgbaToBgra(const uint8_t* rgba, uint8_t* bgra, size_t pixels, bool premultiplied);
+
+struct DecodedFrame {
+    std::string session;
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// Only the newest frame of a view matters (each one is the whole view), so a view has at most one
+// frame waiting and one being decoded; a newer frame replaces the waiting one.
+class FrameDecoderPool {
+public:
+    FrameDecoderPool(int threads, std::function<void()> onReady);
+    ~FrameDecoderPool();
+
+    // message holds the whole protocol message; the base64 PNG is at [dataOffset, dataOffset + dataLength).
+    void Submit(const std::string& session, std::string message, size_t dataOffset, size_t dataLength);
+    // The newest decoded frame of each view since the last call.
+    void TakeReady(std::vector<DecodedFrame>& out);
+    // Gives a pixel buffer back for reuse.
+    void Recycle(std::vector<uint8_t>&& pixels);
+    void Forget(const std::string& session);
+
+private:
+    struct Job {
+        std::string message;
+        size_t offset = 0;
+        size_t length = 0;
+    };
+    struct Slot {
+        std::optional<Job> waiting;
+        bool busy = false;
+        bool queued = false;
+    };
+    void Work();
+
+    std::function<void()> onReady_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool stop_ = false;
+    std::map<std::string, Slot> slots_;
+    std::deque<std::string> queue_;
+    std::map<std::string, DecodedFrame> ready_;
+    std::vector<std::vector<uint8_t>> spare_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace bzweb
