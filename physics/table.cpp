@@ -122,11 +122,12 @@ void Table::insertPerson(Player* player) {
 }
 
 void Table::removePerson(Player* player) {
-    if (seats[0] == player) {
+    // An empty seat 0 holds null too: a null player must not pull seat 1 into it.
+    if (player && seats[0] == player) {
         seats[0] = seats[1];
         seats[1] = nullptr;
         copySeatsToStatus();
-    } else if (seats[1] == player) {
+    } else if (player && seats[1] == player) {
         seats[1] = nullptr;
         copySeatsToStatus();
     }

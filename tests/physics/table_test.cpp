@@ -90,6 +90,14 @@ TEST(Table, SeatsFollowRankAndLeaving) {
     EXPECT_EQ(table.getPlayer(0), &five);
     EXPECT_EQ(table.getPlayer(1), nullptr);
 
+    // Seat 0 empty, seat 1 taken: removing nobody (null) moves nobody.
+    Table gap;
+    EXPECT_TRUE(gap.setPlayer(1, &seven));
+    gap.removePerson(nullptr);
+    EXPECT_EQ(gap.getPlayer(0), nullptr);
+    EXPECT_EQ(gap.getPlayer(1), &seven);
+    EXPECT_EQ(gap.status.players[1], &seven);
+
     EXPECT_FALSE(table.setPlayer(2, &seven));
     EXPECT_EQ(table.getPlayer(-1), nullptr);
     table.status.gameState = 1;  // a frame in play keeps the status's players
