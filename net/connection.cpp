@@ -231,7 +231,9 @@ void Connection::flushLocked() {
         ssize_t sent = ::send(socketFd.load(), sendBuffer, static_cast<size_t>(enciphered), MSG_NOSIGNAL);
         if (sent < 0) {
             if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            // When another thread has closed the connection (its shutdown is what failed this
+            // send), that close reports; a second report would end a lobby change's re-login.
+            if (errno != EAGAIN && errno != EWOULDBLOCK && !closed) {
                 // A close from inside a send operation runs under the lock it holds; it is
                 // reported once the lock has been released.
                 closeLocked();

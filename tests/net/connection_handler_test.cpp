@@ -120,6 +120,20 @@ protected:
         ASSERT_TRUE(target.waitForMessages(MessageId::INFO, infosBefore + kSessionRequests, 3000));
     }
 
+    // With sendChallenge off the server holds its challenge until the test sends it, so the
+    // connecting state can be seen before the login can possibly succeed.
+    void releaseChallenge(TestServer& server, int connection) {
+        ASSERT_TRUE(waitUntil([&] {
+            for (const auto& record : server.received()) {
+                if (record.connection == connection && record.message.id == MessageId::HELLO_REPLY) return true;
+            }
+            return false;
+        }));
+        Message challenge(MessageId::LOGIN_CHALLENGE, 77);
+        challenge.salt = config.challenge;
+        ASSERT_TRUE(server.sendMessage(connection, challenge));
+    }
+
     std::string storedParam(const std::string& name) const { return loadParamPrefs(folder.string() + "/", name); }
 
     std::vector<std::string> scripts(HtmlWindow window, const std::string& prefix = "") const {
@@ -136,6 +150,7 @@ protected:
 TEST_F(ConnectionHandlerTest, LoginEndToEnd) {
     ASSERT_TRUE(saveParamPrefs(folder.string() + "/", "userList", "bob"));
     ASSERT_TRUE(saveParamPrefs(folder.string() + "/", "failedUserList", "eve:2,"));
+    config.sendChallenge = false;
     startLounge();
     loginEnterLobby("Players Lounge", "Alice", "secret", false);
     EXPECT_TRUE(handler.isConnected());
@@ -144,6 +159,7 @@ TEST_F(ConnectionHandlerTest, LoginEndToEnd) {
     EXPECT_EQ(appState.load(), STATE_LOGIN);
     drain();
     EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    releaseChallenge(lounge, 0);
     ASSERT_TRUE(waitUntil([&] { return handler.successes == 1; }));
     EXPECT_EQ(appState.load(), STATE_CONNECTING);
     drain();
@@ -352,6 +368,7 @@ TEST_F(ConnectionHandlerTest, RetryAfterARefusedLoginStaysConnecting) {
 }
 
 TEST_F(ConnectionHandlerTest, SuccessOfAReplacedLoginIsIgnored) {
+    config.sendChallenge = false;
     startLounge();
     handler.loginSuccess();  // reported for the login before the next one
     loginEnterLobby("Players Lounge", "Alice", "secret", false);
@@ -359,6 +376,7 @@ TEST_F(ConnectionHandlerTest, SuccessOfAReplacedLoginIsIgnored) {
     EXPECT_EQ(appState.load(), STATE_CONNECTING);
     EXPECT_EQ(handler.outgoingCount(), 0u);
     EXPECT_TRUE(scripts(HtmlWindow::Lobby, "inbzLoginReset();").empty());
+    releaseChallenge(lounge, 0);
     ASSERT_TRUE(waitUntil([&] { return handler.successes == 2; }));
     drain();
     EXPECT_EQ(appState.load(), STATE_LOBBY);
@@ -458,6 +476,7 @@ TEST_F(ConnectionHandlerTest, LobbyChangeByDeadlineLogsInToTheNextLobby) {
     config.closeOnLogout = false;
     startLounge();
     config.lobbyName = "Tournament Lobby";
+    config.sendChallenge = false;
     tournament.setConfig(config);
     ASSERT_TRUE(tournament.start());
     setLobby(1, tournament.port(), true, "Tournament Lobby");
@@ -491,6 +510,7 @@ TEST_F(ConnectionHandlerTest, LobbyChangeByDeadlineLogsInToTheNextLobby) {
     loginEnterLobby("Tournament Lobby", "O'Neil", "pw", false);
     drain();
     EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    releaseChallenge(tournament, 0);
     ASSERT_TRUE(waitUntil([&] { return handler.successes == 2; }));
     drain();
     EXPECT_EQ(appState.load(), STATE_LOBBY);

@@ -376,4 +376,54 @@ TEST_F(ConnectionTest, CloseFromAnotherThreadEndsABlockedReceive) {
     EXPECT_EQ(listener.disconnects, 1);  // the woken receive does not report the close again
 }
 
+TEST_F(ConnectionTest, CloseFromAnotherThreadEndsABlockedSendAndReportsOnce) {
+    // A peer that accepts and never reads, with a small window, so that sending soon blocks.
+    int listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int small = 4096;
+    ::setsockopt(listenFd, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(::bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(listenFd, 1), 0);
+    ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+
+    Connection connection("127.0.0.1", ntohs(address.sin_port), "", "", &listener);
+    connection.setKey(STREAM_PASS_PHRASE);
+    connection.connect(false, 1000);
+    ASSERT_FALSE(connection.isClosed());
+    int peerFd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    ASSERT_GE(peerFd, 0);
+
+    // Small messages: the send that finds the buffer full has moved none of its bytes yet, so
+    // the close makes it fail instead of returning a part.
+    constexpr int total = 1000000;
+    std::atomic<int> sent{0};
+    std::thread sender([&] {
+        for (int i = 0; i < total && !connection.isClosed(); ++i) {
+            connection.sendNow(info(static_cast<uint32_t>(i), i));
+            ++sent;
+        }
+    });
+    // Blocked once the count stops moving for a while.
+    int last = -1;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const int now = sent;
+            if (now == last) return true;
+            last = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            return false;
+        },
+        20000));
+    ASSERT_LT(sent.load(), total) << "the sends never blocked";
+    connection.close();
+    sender.join();
+    // The send that the close interrupted fails, but the close has reported already.
+    EXPECT_EQ(listener.disconnects, 1);
+    ::close(peerFd);
+    ::close(listenFd);
+}
+
 }  // namespace
