@@ -7,7 +7,9 @@
 
 #include <spng.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <thread>
 
@@ -15,14 +17,16 @@ using namespace bzweb;
 
 namespace {
 
-std::vector<uint8_t> EncodePng(const std::vector<uint8_t>& rgba, uint32_t w, uint32_t h) {
+std::vector<uint8_t> EncodePng(const std::vector<uint8_t>& rgba, uint32_t w, uint32_t h, int filters = SPNG_FILTER_CHOICE_ALL,
+                               uint8_t colorType = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA) {
     spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
     spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
+    spng_set_option(ctx, SPNG_FILTER_CHOICE, filters);
     spng_ihdr ihdr{};
     ihdr.width = w;
     ihdr.height = h;
     ihdr.bit_depth = 8;
-    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+    ihdr.color_type = colorType;
     spng_set_ihdr(ctx, &ihdr);
     int rc = spng_encode_image(ctx, rgba.data(), rgba.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
     size_t size = 0;
@@ -97,6 +101,94 @@ TEST(FrameDecoderTest, PremultipliedRgbaBecomesStraightBgra) {
     EXPECT_FALSE(DecodePngToBgra(png.data(), png.size() / 2, true, bgra, w, h));
     const uint8_t junk[] = "definitely not a png";
     EXPECT_FALSE(DecodePngToBgra(junk, sizeof junk, true, bgra, w, h));
+}
+
+uint32_t ReadBe32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
+
+// The same PNG with its image data spread over IDAT chunks of at most `piece` bytes (checksums left
+// as they are: the decoder does not read them).
+std::vector<uint8_t> SplitIdat(const std::vector<uint8_t>& png, size_t piece) {
+    std::vector<uint8_t> out(png.begin(), png.begin() + 8);
+    for (size_t p = 8; p + 12 <= png.size();) {
+        size_t length = ReadBe32(&png[p]);
+        const uint8_t* data = &png[p + 8];
+        if (std::memcmp(&png[p + 4], "IDAT", 4) != 0) {
+            out.insert(out.end(), png.begin() + p, png.begin() + p + 12 + length);
+        } else {
+            for (size_t at = 0; at < length; at += piece) {
+                uint32_t n = static_cast<uint32_t>(std::min(piece, length - at));
+                uint8_t head[8] = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n), 'I', 'D', 'A', 'T'};
+                out.insert(out.end(), head, head + 8);
+                out.insert(out.end(), data + at, data + at + n);
+                out.insert(out.end(), 4, 0);
+            }
+        }
+        p += 12 + length;
+    }
+    return out;
+}
+
+// What the PNG library makes of a PNG, as straight BGRA.
+std::vector<uint8_t> ReferenceBgra(const std::vector<uint8_t>& png) {
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_set_png_buffer(ctx, png.data(), png.size());
+    size_t size = 0;
+    spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size);
+    std::vector<uint8_t> rgba(size), bgra(size);
+    EXPECT_EQ(spng_decode_image(ctx, rgba.data(), rgba.size(), SPNG_FMT_RGBA8, 0), 0);
+    spng_ctx_free(ctx);
+    RgbaToBgra(rgba.data(), bgra.data(), size / 4, true);
+    return bgra;
+}
+
+TEST(FrameDecoderTest, EveryRowFilterAndChunkingDecodesLikeThePngLibrary) {
+    // Gradients, noise and translucent areas, so that every filter has something to undo.
+    const uint32_t w = 37, h = 23;
+    std::vector<uint8_t> image(size_t(w) * h * 4);
+    uint32_t seed = 12345;
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            uint8_t* px = &image[(size_t(y) * w + x) * 4];
+            seed = seed * 1103515245u + 12345u;
+            uint8_t a = x < 10 ? 255 : x < 20 ? static_cast<uint8_t>(y * 11) : static_cast<uint8_t>(seed >> 24);
+            px[0] = static_cast<uint8_t>(std::min<uint32_t>(a, x * 7));
+            px[1] = static_cast<uint8_t>(std::min<uint32_t>(a, y * 9));
+            px[2] = static_cast<uint8_t>(std::min<uint32_t>(a, (seed >> 16) & 0xFF));
+            px[3] = a;
+        }
+    }
+    for (int filter : {SPNG_FILTER_CHOICE_NONE, SPNG_FILTER_CHOICE_SUB, SPNG_FILTER_CHOICE_UP, SPNG_FILTER_CHOICE_AVG,
+                       SPNG_FILTER_CHOICE_PAETH, SPNG_FILTER_CHOICE_ALL}) {
+        SCOPED_TRACE(filter);
+        std::vector<uint8_t> png = EncodePng(image, w, h, filter);
+        ASSERT_FALSE(png.empty());
+        std::vector<uint8_t> want = ReferenceBgra(png);
+        for (size_t piece : {size_t(1) << 20, size_t(7)}) {
+            std::vector<uint8_t> split = SplitIdat(png, piece), bgra;
+            int dw = 0, dh = 0;
+            ASSERT_TRUE(DecodePngToBgra(split.data(), split.size(), true, bgra, dw, dh));
+            EXPECT_EQ(dw, int(w));
+            EXPECT_EQ(dh, int(h));
+            EXPECT_EQ(bgra, want);
+        }
+    }
+
+    // Damaged image data or a chunk running past the end: refused, not half decoded.
+    std::vector<uint8_t> png = EncodePng(image, w, h);
+    std::vector<uint8_t> bgra;
+    int dw = 0, dh = 0;
+    std::vector<uint8_t> damaged = png;
+    damaged[8 + 25 + 8 + 10] ^= 0x55;
+    EXPECT_FALSE(DecodePngToBgra(damaged.data(), damaged.size(), true, bgra, dw, dh));
+    std::vector<uint8_t> overlong = png;
+    overlong[8 + 25] = 0x7F;
+    EXPECT_FALSE(DecodePngToBgra(overlong.data(), overlong.size(), true, bgra, dw, dh));
+
+    // Another kind of PNG (RGB without alpha) still decodes, as opaque pixels.
+    std::vector<uint8_t> rgb = {10, 20, 30, 40, 50, 60};
+    std::vector<uint8_t> opaque = EncodePng(rgb, 2, 1, SPNG_FILTER_CHOICE_ALL, SPNG_COLOR_TYPE_TRUECOLOR);
+    ASSERT_TRUE(DecodePngToBgra(opaque.data(), opaque.size(), true, bgra, dw, dh));
+    EXPECT_EQ(bgra, (std::vector<uint8_t>{30, 20, 10, 255, 60, 50, 40, 255}));
 }
 
 TEST(FrameDecoderTest, ThePoolKeepsTheNewestFrameOfEachView) {

@@ -2,9 +2,12 @@
 
 #include "core/log.h"
 
+#include <libdeflate.h>
 #include <spng.h>
 
 #include <array>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace bzweb {
@@ -36,6 +39,122 @@ inline uint8_t Unpremultiply(uint8_t c, uint8_t a) {
 struct SpngDeleter {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
+
+uint32_t ReadBe32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+// Per decoding thread: the inflater's tables and the buffers of the last frame, reused for the next.
+struct FastScratch {
+    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+    std::vector<uint8_t> compressed;
+    std::vector<uint8_t> filtered;
+    FastScratch() = default;
+    FastScratch(const FastScratch&) = delete;
+    FastScratch& operator=(const FastScratch&) = delete;
+    ~FastScratch() { libdeflate_free_decompressor(inflater); }
+};
+
+inline uint8_t Paeth(int a, int b, int c) {
+    int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// Undoes the filter of one row of 4-byte pixels in place; up is the row above, already unfiltered
+// (zeros for the first row).
+bool Unfilter(uint8_t type, uint8_t* row, const uint8_t* up, size_t length) {
+    switch (type) {
+    case 0: return true;
+    case 1:
+        for (size_t i = 4; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - 4]);
+        return true;
+    case 2:
+        for (size_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + up[i]);
+        return true;
+    case 3:
+        for (size_t i = 0; i < length; ++i) {
+            int left = i >= 4 ? row[i - 4] : 0;
+            row[i] = static_cast<uint8_t>(row[i] + ((left + up[i]) >> 1));
+        }
+        return true;
+    case 4:
+        for (size_t i = 0; i < length; ++i) {
+            int left = i >= 4 ? row[i - 4] : 0, corner = i >= 4 ? up[i - 4] : 0;
+            row[i] = static_cast<uint8_t>(row[i] + Paeth(left, up[i], corner));
+        }
+        return true;
+    }
+    return false;
+}
+
+enum class FastResult { Done, NotHandled, Failed };
+
+// The browser's frames are 8-bit RGBA without interlacing. Those are decoded here in one go: a
+// whole-buffer inflate is about three times as fast as the streaming one behind the PNG library.
+// Any other kind of image is left to the library.
+FastResult DecodeRgba8(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
+                       int& height) {
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8 + 25 || std::memcmp(png, kSignature, 8) != 0) return FastResult::NotHandled;
+    const uint8_t* ihdr = png + 8;
+    if (ReadBe32(ihdr) != 13 || std::memcmp(ihdr + 4, "IHDR", 4) != 0) return FastResult::NotHandled;
+    const uint32_t w = ReadBe32(ihdr + 8), h = ReadBe32(ihdr + 12);
+    // Bit depth 8, colour type 6 (RGBA), standard compression and filtering, no interlacing.
+    if (ihdr[16] != 8 || ihdr[17] != 6 || ihdr[18] != 0 || ihdr[19] != 0 || ihdr[20] != 0) return FastResult::NotHandled;
+    if (w == 0 || h == 0 || w > 16384 || h > 16384) return FastResult::Failed;
+
+    thread_local FastScratch scratch;
+    if (!scratch.inflater) return FastResult::NotHandled;
+    scratch.compressed.clear();
+    const uint8_t* single = nullptr;  // the data of the only IDAT chunk, used where it lies
+    size_t singleLength = 0;
+    int chunks = 0;
+    bool ended = false;
+    for (size_t p = 8 + 25; !ended;) {
+        if (size - p < 12) return FastResult::Failed;
+        const size_t length = ReadBe32(png + p);
+        if (length > size - p - 12) return FastResult::Failed;
+        const uint8_t* type = png + p + 4;
+        const uint8_t* data = png + p + 8;
+        if (std::memcmp(type, "IDAT", 4) == 0) {
+            if (++chunks == 1) {
+                single = data;
+                singleLength = length;
+            } else {
+                if (chunks == 2) scratch.compressed.assign(single, single + singleLength);
+                scratch.compressed.insert(scratch.compressed.end(), data, data + length);
+            }
+        } else if (std::memcmp(type, "IEND", 4) == 0) {
+            ended = true;
+        }
+        p += length + 12;
+    }
+    if (chunks == 0) return FastResult::Failed;
+    if (chunks > 1) {
+        single = scratch.compressed.data();
+        singleLength = scratch.compressed.size();
+    }
+
+    const size_t stride = size_t(w) * 4;
+    scratch.filtered.resize((stride + 1) * h);
+    // Without a place for the actual size, anything but exactly the expected amount is an error.
+    if (libdeflate_zlib_decompress(scratch.inflater, single, singleLength, scratch.filtered.data(),
+                                   scratch.filtered.size(), nullptr) != LIBDEFLATE_SUCCESS) {
+        return FastResult::Failed;
+    }
+    bgra.resize(stride * h);
+    static const std::vector<uint8_t> zeros(size_t(16384) * 4);
+    const uint8_t* up = zeros.data();
+    for (uint32_t y = 0; y < h; ++y) {
+        uint8_t* line = scratch.filtered.data() + y * (stride + 1);
+        if (!Unfilter(line[0], line + 1, up, stride)) return FastResult::Failed;
+        RgbaToBgra(line + 1, bgra.data() + y * stride, w, premultiplied);
+        up = line + 1;
+    }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return FastResult::Done;
+}
 
 }  // namespace
 
@@ -112,6 +231,11 @@ void RgbaToBgra(const uint8_t* rgba, uint8_t* bgra, size_t pixels, bool premulti
 
 bool DecodePngToBgra(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
                      int& height) {
+    switch (DecodeRgba8(png, size, premultiplied, bgra, width, height)) {
+    case FastResult::Done: return true;
+    case FastResult::Failed: return false;
+    case FastResult::NotHandled: break;
+    }
     std::unique_ptr<spng_ctx, SpngDeleter> ctx(spng_ctx_new(0));
     if (!ctx) return false;
     // The frames come from our own child over a local pipe: checksums add nothing but time.
