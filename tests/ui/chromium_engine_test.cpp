@@ -324,4 +324,99 @@ TEST(ChromiumEngineStartTest, AChildThatCannotStartFailsInitialisationWithAReaso
     fs::remove_all(folder);
 }
 
+// A stand-in browser on the pipe that answers every command and then sends replies and events of the
+// wrong shape (numbers for texts, arrays for objects); none of them may take the client down.
+const char* kHostileBrowser = R"PL(#!/usr/bin/perl
+use strict;
+open(my $in, "<&=3") or exit 1;
+open(my $out, ">&=4") or exit 1;
+binmode $in; binmode $out;
+select($out); $| = 1;
+$/ = "\0";
+sub send_all { print $out join("\0", @_) . "\0"; }
+my $S = '"sessionId":"S1"';
+while (my $m = <$in>) {
+  chomp $m;
+  my ($id) = $m =~ /^\{"id":(\d+)/;
+  my ($method) = $m =~ /"method":"([^"]+)"/;
+  next unless defined $id;
+  if ($method eq 'Browser.getVersion') {
+    send_all(qq({"id":$id,"result":{"product":5}}), '[1,2]', '"text"', '{"id":"x"}', '{"id":99999,"result":1}',
+             '{"method":5}', '{"method":"Target.detachedFromTarget","params":3}',
+             '{"method":"Target.detachedFromTarget","params":{"sessionId":7}}');
+  } elsif ($method eq 'Target.createTarget') {
+    send_all(qq({"id":$id,"result":{"targetId":"T1"}}));
+  } elsif ($method eq 'Target.attachToTarget') {
+    send_all(qq({"id":$id,"result":{"sessionId":"S1"}}));
+  } elsif ($method eq 'Page.enable') {
+    send_all(qq({"id":$id,"error":{"message":5}}));
+  } elsif ($method eq 'Runtime.enable') {
+    send_all(qq({"id":$id,"error":7}));
+  } elsif ($method eq 'Page.navigate') {
+    send_all(qq({"id":$id,"result":{"errorText":5}}),
+      qq({"method":"Runtime.bindingCalled",$S,"params":{"name":5,"payload":[1]}}),
+      qq({"method":"Runtime.bindingCalled",$S,"params":{"name":"__bzwebQuery","executionContextId":"x","payload":{}}}),
+      qq({"method":"Runtime.bindingCalled",$S,"params":"x"}),
+      qq({"method":"Runtime.executionContextCreated",$S,"params":{"context":{"id":"x","auxData":{"isDefault":"yes","frameId":1}}}}),
+      qq({"method":"Runtime.executionContextCreated",$S,"params":{"context":5}}),
+      qq({"method":"Runtime.executionContextDestroyed",$S,"params":{"executionContextId":"x"}}),
+      qq({"method":"Runtime.executionContextsCleared",$S,"params":null}),
+      qq({"method":"Page.frameNavigated",$S,"params":{"frame":{"url":5,"urlFragment":[]}}}),
+      qq({"method":"Page.frameNavigated",$S,"params":[]}),
+      qq({"method":"Page.navigatedWithinDocument",$S,"params":{"frameId":"T1","url":[1]}}),
+      qq({"method":"Page.frameRequestedNavigation",$S,"params":{"frameId":"T1","url":{}}}),
+      qq({"method":"Page.javascriptDialogOpening",$S,"params":{"type":1,"message":null}}),
+      qq({"method":"Fetch.requestPaused",$S,"params":{"requestId":1,"request":"x"}}),
+      qq({"method":"Runtime.exceptionThrown",$S,"params":{"exceptionDetails":{"exception":3,"text":4}}}),
+      qq({"method":"Runtime.consoleAPICalled",$S,"params":{"args":[1,{"description":2},{"value":null}]}}),
+      qq({"method":"Page.screencastFrame","params":{"data":"AAAA","sessionId":"x"},$S}),
+      qq({"method":"Page.screencastFrame","params":{"data":"!!","sessionId":1},$S}),
+      qq({"method":"Page.loadEventFired",$S,"params":5}),
+      qq({"method":"Runtime.bindingCalled",$S,"params":{"name":"__bzwebQuery","executionContextId":3,"payload":"{\\"menu\\":\\"x\\"}"}}),
+      qq({"method":"Runtime.bindingCalled",$S,"params":{"name":"__bzwebQuery","executionContextId":3,"payload":"{\\"fn\\":\\"cefQuery\\",\\"id\\":1,\\"request\\":\\"alive\\"}"}}));
+  } elsif ($method eq 'Runtime.evaluate') {
+    send_all(qq({"id":$id,"result":{"exceptionDetails":{"exception":{"description":5},"text":6}}}));
+    if ($m =~ /marker/) {
+      send_all(qq({"method":"Runtime.bindingCalled",$S,"params":{"name":"__bzwebQuery","executionContextId":3,"payload":"{\\"fn\\":\\"cefQuery\\",\\"id\\":2,\\"request\\":\\"done\\"}"}}));
+    }
+  } else {
+    send_all(qq({"id":$id,"result":{}}));
+  }
+}
+)PL";
+
+TEST(ChromiumEngineStartTest, MessagesOfTheWrongShapeFromTheBrowserAreDroppedWithoutHarm) {
+    fs::path folder = fs::temp_directory_path() / ("bzweb-hostile-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    fs::path script = folder / "browser.pl";
+    std::ofstream(script) << kHostileBrowser;
+    fs::permissions(script, fs::perms::owner_all);
+
+    WebSettings settings;
+    settings.cachePath = folder.string();
+    settings.browserPath = script.string();
+    settings.startTimeoutMs = 5000;
+    RefPtr<TestApp> app(new TestApp(kConfig));
+    std::string error;
+    ASSERT_TRUE(Initialize(MainArgs{}, settings, app, &error)) << error;
+    {
+        RefPtr<TestRenderHandler> render(new TestRenderHandler(100, 100));
+        RefPtr<TestClient> client(new TestClient(render, kConfig));
+        RefPtr<WebBrowser> browser =
+            WebBrowserHost::CreateBrowserSync(WindowInfo{}, client, "file:///nonexistent/a.html", BrowserSettings{60});
+        ASSERT_TRUE(browser);
+        ASSERT_TRUE(PumpUntil([&] { return client->handler->HasRequest("alive"); }, 10000));
+        browser->GetMainFrame()->ExecuteJavaScript("marker()", "", 0);
+        ASSERT_TRUE(PumpUntil([&] { return client->handler->HasRequest("done"); }, 10000));
+        EXPECT_EQ(client->handler->queries.size(), 2u);
+        EXPECT_EQ(client->menus, 0);
+        EXPECT_TRUE(client->terminated.empty());
+    }
+    Shutdown();
+    int left = 0;
+    for (const auto& e : fs::directory_iterator(folder)) left += e.path().filename().string().rfind("bzweb-", 0) == 0;
+    EXPECT_EQ(left, 0);
+    fs::remove_all(folder);
+}
+
 }  // namespace

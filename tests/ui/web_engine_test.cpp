@@ -99,10 +99,13 @@ TEST_F(WebEngineTest, QueriesReachTheHandlerOfTheirOwnBrowserAndAnswersGoBackToT
     fake_->InjectBindingPayload(a.id(), "not json");
     fake_->InjectBindingPayload(a.id(), "{\"fn\":\"cefQuery\",\"id\":\"x\"}");
     fake_->InjectBindingPayload(a.id(), "{\"fn\":\"cefQuery\",\"id\":9,\"request\":5}");
+    fake_->InjectBindingPayload(a.id(), "{\"menu\":\"yes\",\"fn\":\"cefQuery\"}");
+    fake_->InjectBindingPayload(a.id(), "{\"menu\":1}");
     fake_->InjectQuery(a.id(), 10, "other", false, "otherQuery");
     DoMessageLoopWork();
     EXPECT_EQ(a.client->handler->queries.size(), 2u);
     EXPECT_EQ(fake_->view(a.id()).replies.size(), 2u);
+    EXPECT_EQ(a.client->menus, 0);
 }
 
 TEST_F(WebEngineTest, PersistentQueriesLastUntilFailureOrCancel) {

@@ -71,10 +71,35 @@ std::string EscapePattern(const std::string& url) {
     return out;
 }
 
+// Fields of the browser's messages, read without trusting their shape: a missing field, or one of
+// another type, gives an empty value instead of an exception.
+const JsonValue& Field(const JsonValue& object, const char* key) {
+    static const JsonValue kNone;
+    if (!object.is_object()) return kNone;
+    auto it = object.find(key);
+    return it == object.end() ? kNone : *it;
+}
+
+std::string Str(const JsonValue& object, const char* key) {
+    const JsonValue& v = Field(object, key);
+    return v.is_string() ? v.get<std::string>() : std::string();
+}
+
+int64_t Int(const JsonValue& object, const char* key) {
+    const JsonValue& v = Field(object, key);
+    return v.is_number_integer() ? v.get<int64_t>() : 0;
+}
+
+bool Bool(const JsonValue& object, const char* key) {
+    const JsonValue& v = Field(object, key);
+    return v.is_boolean() && v.get<bool>();
+}
+
 std::string ErrorText(const JsonValue& reply) {
-    auto e = reply.find("error");
-    if (e == reply.end()) return {};
-    return e->is_object() ? e->value("message", std::string("error")) : std::string("error");
+    const JsonValue& e = Field(reply, "error");
+    if (e.is_null()) return {};
+    std::string text = Str(e, "message");
+    return text.empty() ? std::string("error") : text;
 }
 
 // Profile folders of earlier runs whose program is gone (a crash leaves them behind).
@@ -256,7 +281,8 @@ bool ChromiumBackend::Start(std::string& error) {
     bool answered = false;
     Command("", "Browser.getVersion", JsonValue::object(), [&](const JsonValue& r) {
         answered = true;
-        version = r.contains("result") ? r["result"].value("product", std::string("?")) : "?";
+        version = Str(Field(r, "result"), "product");
+        if (version.empty()) version = "?";
     });
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(settings_.startTimeoutMs);
     while (!answered) {
@@ -356,7 +382,7 @@ void ChromiumBackend::CreateView(int viewId, const ViewSetup& setup) {
         params["height"] = setup.height;
     }
     Command("", "Target.createTarget", std::move(params), [this, viewId, setup](const JsonValue& r) {
-        std::string targetId = r.contains("result") ? r["result"].value("targetId", std::string()) : std::string();
+        std::string targetId = Str(Field(r, "result"), "targetId");
         if (targetId.empty()) {
             BZ_LOG(LOG_ERROR, "CreateView", "browser " << viewId << " has no page: " << ErrorText(r));
             return;
@@ -370,7 +396,7 @@ void ChromiumBackend::CreateView(int viewId, const ViewSetup& setup) {
         Command("", "Target.attachToTarget", {{"targetId", targetId}, {"flatten", true}},
                 [this, viewId, setup](const JsonValue& r) {
                     View* v = Find(viewId);
-                    std::string session = r.contains("result") ? r["result"].value("sessionId", std::string()) : "";
+                    std::string session = Str(Field(r, "result"), "sessionId");
                     if (!v || session.empty()) {
                         if (v) BZ_LOG(LOG_ERROR, "CreateView", "cannot attach to browser " << viewId << ": " << ErrorText(r));
                         return;
@@ -410,7 +436,7 @@ void ChromiumBackend::NavigateNow(View& v, const std::string& url) {
     int id = v.id;
     Command(v.session, "Page.navigate", {{"url", url}}, [this, id, url](const JsonValue& r) {
         std::string e = ErrorText(r);
-        if (e.empty() && r.contains("result")) e = r["result"].value("errorText", std::string());
+        if (e.empty()) e = Str(Field(r, "result"), "errorText");
         if (!e.empty()) BZ_LOG(LOG_ERROR, "Navigate", url << ": " << e);
         // The answer comes as the new document takes over.
         View* v = Find(id);
@@ -459,8 +485,8 @@ void ChromiumBackend::LoadString(int viewId, const std::string& html, const std:
 }
 
 void ChromiumBackend::FetchPaused(View& v, const JsonValue& params) {
-    std::string requestId = params.value("requestId", std::string());
-    std::string url = params.contains("request") ? params["request"].value("url", std::string()) : std::string();
+    std::string requestId = Str(params, "requestId");
+    std::string url = Str(Field(params, "request"), "url");
     auto it = v.pendingDocs.find(StripFragment(url));
     if (it == v.pendingDocs.end()) {
         Command(v.session, "Fetch.continueRequest", {{"requestId", requestId}});
@@ -485,10 +511,10 @@ void ChromiumBackend::Evaluate(int viewId, const std::string& code) {
                 BZ_LOG(LOG_ERROR, "ExecuteJavaScript", "browser " << id << ": " << e);
                 return;
             }
-            if (!r.contains("result") || !r["result"].contains("exceptionDetails")) return;
-            const JsonValue& d = r["result"]["exceptionDetails"];
-            std::string what = d.contains("exception") ? d["exception"].value("description", std::string()) : "";
-            BZ_LOG(LOG_ERROR, "ExecuteJavaScript", "browser " << id << ": " << (what.empty() ? d.value("text", std::string()) : what));
+            const JsonValue& d = Field(Field(r, "result"), "exceptionDetails");
+            if (d.is_null()) return;
+            std::string what = Str(Field(d, "exception"), "description");
+            BZ_LOG(LOG_ERROR, "ExecuteJavaScript", "browser " << id << ": " << (what.empty() ? Str(d, "text") : what));
         });
     });
 }
@@ -675,34 +701,33 @@ void ChromiumBackend::Poll(BackendEvents& events) {
 }
 
 void ChromiumBackend::HandleEvent(BackendEvents& events, const JsonValue& msg) {
-    const std::string method = msg.value("method", std::string());
-    const JsonValue& params = msg.contains("params") ? msg["params"] : JsonValue::object();
+    const std::string method = Str(msg, "method");
+    const JsonValue& params = Field(msg, "params");
     if (method == "Target.detachedFromTarget") {
         // Detached without our closing it: the page is gone.
-        auto s = sessions_.find(params.value("sessionId", std::string()));
+        auto s = sessions_.find(Str(params, "sessionId"));
         if (s != sessions_.end()) {
             if (View* v = Find(s->second)) Crashed(events, *v);
         }
         return;
     }
-    auto s = sessions_.find(msg.value("sessionId", std::string()));
+    auto s = sessions_.find(Str(msg, "sessionId"));
     View* v = s == sessions_.end() ? nullptr : Find(s->second);
     if (!v) return;
 
     if (method == "Runtime.bindingCalled") {
-        if (params.value("name", std::string()) == kPageBindingName) {
-            events.OnBindingCalled(v->id, params.value("executionContextId", int64_t(0)),
-                                   params.value("payload", std::string()));
+        if (Str(params, "name") == kPageBindingName) {
+            events.OnBindingCalled(v->id, Int(params, "executionContextId"), Str(params, "payload"));
         }
     } else if (method == "Runtime.executionContextCreated") {
-        const JsonValue& ctx = params.contains("context") ? params["context"] : JsonValue::object();
-        const JsonValue& aux = ctx.contains("auxData") ? ctx["auxData"] : JsonValue::object();
-        if (aux.value("isDefault", false) && aux.value("frameId", std::string()) == v->targetId) {
-            v->mainContext = ctx.value("id", int64_t(0));
+        const JsonValue& ctx = Field(params, "context");
+        const JsonValue& aux = Field(ctx, "auxData");
+        if (Bool(aux, "isDefault") && Str(aux, "frameId") == v->targetId) {
+            v->mainContext = Int(ctx, "id");
             events.OnContextCreated(v->id, v->mainContext);
         }
     } else if (method == "Runtime.executionContextDestroyed") {
-        if (v->mainContext && params.value("executionContextId", int64_t(0)) == v->mainContext) {
+        if (v->mainContext && Int(params, "executionContextId") == v->mainContext) {
             events.OnContextDestroyed(v->id, v->mainContext);
             v->mainContext = 0;
         }
@@ -710,10 +735,10 @@ void ChromiumBackend::HandleEvent(BackendEvents& events, const JsonValue& msg) {
         if (v->mainContext) events.OnContextDestroyed(v->id, v->mainContext);
         v->mainContext = 0;
     } else if (method == "Page.frameNavigated") {
-        const JsonValue& frame = params.contains("frame") ? params["frame"] : JsonValue::object();
-        if (!frame.contains("parentId")) {
+        const JsonValue& frame = Field(params, "frame");
+        if (frame.is_object() && !frame.contains("parentId")) {
             v->framesSinceNavigation = 0;
-            events.OnUrlChanged(v->id, frame.value("url", std::string()) + frame.value("urlFragment", std::string()));
+            events.OnUrlChanged(v->id, Str(frame, "url") + Str(frame, "urlFragment"));
         }
     } else if (method == "Page.loadEventFired") {
         // A page whose first paint the screencast missed would stay blank until it changes; that has
@@ -723,16 +748,16 @@ void ChromiumBackend::HandleEvent(BackendEvents& events, const JsonValue& msg) {
             v->firstPaintCheck = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
         }
     } else if (method == "Page.navigatedWithinDocument") {
-        if (params.value("frameId", std::string()) == v->targetId) events.OnUrlChanged(v->id, params.value("url", std::string()));
+        if (Str(params, "frameId") == v->targetId) events.OnUrlChanged(v->id, Str(params, "url"));
     } else if (method == "Page.frameRequestedNavigation") {
-        if (params.value("frameId", std::string()) == v->targetId) {
-            events.OnNavigationRequested(v->id, params.value("url", std::string()));
+        if (Str(params, "frameId") == v->targetId) {
+            events.OnNavigationRequested(v->id, Str(params, "url"));
         }
     } else if (method == "Page.javascriptDialogOpening") {
         // Nobody could answer a dialog off screen, and the page would wait for ever: alerts and
         // leave-page questions are accepted, confirm and prompt declined.
-        std::string type = params.value("type", std::string());
-        BZ_LOG(LOG_INFO, "JavaScriptDialog", "browser " << v->id << " " << type << ": " << params.value("message", std::string()));
+        std::string type = Str(params, "type");
+        BZ_LOG(LOG_INFO, "JavaScriptDialog", "browser " << v->id << " " << type << ": " << Str(params, "message"));
         Command(v->session, "Page.handleJavaScriptDialog", {{"accept", type != "confirm" && type != "prompt"}});
     } else if (method == "Fetch.requestPaused") {
         FetchPaused(*v, params);
@@ -740,17 +765,21 @@ void ChromiumBackend::HandleEvent(BackendEvents& events, const JsonValue& msg) {
         Crashed(events, *v);
     } else if (method == "Runtime.exceptionThrown") {
         if (logWanted(LOG_DEBUG)) {
-            const JsonValue& d = params.contains("exceptionDetails") ? params["exceptionDetails"] : JsonValue::object();
-            std::string what = d.contains("exception") ? d["exception"].value("description", std::string()) : "";
-            BZ_LOG(LOG_DEBUG, "PageError", "browser " << v->id << ": " << (what.empty() ? d.value("text", std::string()) : what));
+            const JsonValue& d = Field(params, "exceptionDetails");
+            std::string what = Str(Field(d, "exception"), "description");
+            BZ_LOG(LOG_DEBUG, "PageError", "browser " << v->id << ": " << (what.empty() ? Str(d, "text") : what));
         }
     } else if (method == "Runtime.consoleAPICalled") {
-        if (logWanted(LOG_DEBUG) && params.contains("args") && params["args"].is_array()) {
+        if (const JsonValue& args = Field(params, "args"); logWanted(LOG_DEBUG) && args.is_array()) {
             std::string text;
-            for (const auto& a : params["args"]) {
+            for (const auto& a : args) {
                 if (!text.empty()) text += ' ';
-                text += a.contains("value") ? (a["value"].is_string() ? a["value"].get<std::string>() : a["value"].dump())
-                                            : a.value("description", std::string());
+                if (a.is_object() && a.contains("value")) {
+                    const JsonValue& value = a["value"];
+                    text += value.is_string() ? value.get<std::string>() : WriteJson(value);
+                } else {
+                    text += Str(a, "description");
+                }
             }
             BZ_LOG(LOG_DEBUG, "PageConsole", "browser " << v->id << ": " << text);
         }

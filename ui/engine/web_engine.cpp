@@ -180,7 +180,8 @@ public:
         RefPtr<WebClient> client = WebEngineAccess::Client(*b);
         if (!client) return;
         RefPtr<WebBrowser> browser(b);
-        if (msg->value("menu", false)) {
+        // A page can call the binding itself: the menu flag counts only as a real boolean.
+        if (auto menuFlag = msg->find("menu"); menuFlag != msg->end() && menuFlag->is_boolean() && menuFlag->get<bool>()) {
             if (RefPtr<ContextMenuHandler> menu = client->GetContextMenuHandler()) {
                 MenuModel model({"Back", "Forward", "Reload"});
                 menu->OnBeforeContextMenu(browser, b->GetMainFrame(), model);
