@@ -2,6 +2,7 @@
 // in a temporary folder and stops it; every wait has its own deadline.
 #include "ui/engine/backend.h"
 #include "ui/engine/chromium_backend.h"
+#include "support/captured_log.h"
 #include "web_test_support.h"
 
 #include <gtest/gtest.h>
@@ -417,6 +418,148 @@ TEST(ChromiumEngineStartTest, MessagesOfTheWrongShapeFromTheBrowserAreDroppedWit
     for (const auto& e : fs::directory_iterator(folder)) left += e.path().filename().string().rfind("bzweb-", 0) == 0;
     EXPECT_EQ(left, 0);
     fs::remove_all(folder);
+}
+
+// Stand-in browsers for the cases below: the common part reads commands and answers any not handled
+// by the given Perl branches with an empty result.
+std::string StandInBrowser(const std::string& branches) {
+    return std::string(R"PL(#!/usr/bin/perl
+use strict;
+open(my $in, "<&=3") or exit 1;
+open(my $out, ">&=4") or exit 1;
+binmode $in; binmode $out;
+select($out); $| = 1;
+$/ = "\0";
+sub send_all { print $out join("\0", @_) . "\0"; }
+my $created = 0;
+my $closed = 'open';
+while (my $m = <$in>) {
+  chomp $m;
+  my ($id) = $m =~ /^\{"id":(\d+)/;
+  my ($method) = $m =~ /"method":"([^"]+)"/;
+  next unless defined $id;
+  if ($method eq 'Browser.getVersion') {
+    send_all(qq({"id":$id,"result":{"product":"stand-in"}}));
+  } )PL") + branches + R"PL( else {
+    send_all(qq({"id":$id,"result":{}}));
+  }
+}
+)PL";
+}
+
+struct StandInRun {
+    explicit StandInRun(const std::string& script) {
+        folder = fs::temp_directory_path() / ("bzweb-standin-" + std::to_string(getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::path path = folder / "browser.pl";
+        std::ofstream(path) << script;
+        fs::permissions(path, fs::perms::owner_all);
+        settings.cachePath = folder.string();
+        settings.browserPath = path.string();
+        settings.startTimeoutMs = 5000;
+    }
+    ~StandInRun() {
+        Shutdown();
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    struct View {
+        RefPtr<TestRenderHandler> render;
+        RefPtr<TestClient> client;
+        RefPtr<WebBrowser> browser;
+    };
+    View Open() {
+        View p;
+        p.render = RefPtr<TestRenderHandler>(new TestRenderHandler(100, 100));
+        p.client = RefPtr<TestClient>(new TestClient(p.render, kConfig));
+        p.browser = WebBrowserHost::CreateBrowserSync(WindowInfo{}, p.client, "", BrowserSettings{60});
+        EXPECT_TRUE(p.browser);
+        return p;
+    }
+    fs::path folder;
+    WebSettings settings;
+    RefPtr<TestApp> app{new TestApp(kConfig)};
+};
+
+// The first page cannot be made, the second cannot be reached; the third works.
+const char* kFailingTargets = R"PL(elsif ($method eq 'Target.createTarget') {
+    $created++;
+    if ($created == 1) { send_all(qq({"id":$id,"error":{"message":"no page"}})); }
+    else { send_all(qq({"id":$id,"result":{"targetId":"T$created"}})); }
+  } elsif ($method eq 'Target.attachToTarget') {
+    if ($m =~ /"T2"/) { send_all(qq({"id":$id,"error":{"message":"gone"}})); }
+    else { send_all(qq({"id":$id,"result":{"sessionId":"S3"}})); }
+  } elsif ($method eq 'Target.closeTarget') {
+    $closed = 'closed' if $m =~ /"T2"/;
+    send_all(qq({"id":$id,"result":{}}));
+  } elsif ($method eq 'Runtime.evaluate') {
+    send_all(qq({"id":$id,"result":{}}));
+    if ($m =~ /never/) { $closed = 'leaked'; }
+    if ($m =~ /marker/) {
+      send_all(qq({"method":"Runtime.bindingCalled","sessionId":"S3","params":{"name":"__bzwebQuery","executionContextId":3,"payload":"{\\"fn\\":\\"cefQuery\\",\\"id\\":1,\\"request\\":\\"T2 $closed\\"}"}}));
+    }
+  })PL";
+
+TEST(ChromiumEngineStartTest, AViewWhosePageCannotBeMadeOrReachedEndsOnceAndDropsWhatItIsAsked) {
+    StandInRun run(StandInBrowser(kFailingTargets));
+    std::string error;
+    ASSERT_TRUE(Initialize(MainArgs{}, run.settings, run.app, &error)) << error;
+    auto noPage = run.Open();
+    auto unreachable = run.Open();
+    auto good = run.Open();
+    // Asked before and after the failure: all of it is dropped.
+    noPage.browser->GetMainFrame()->ExecuteJavaScript("never()", "", 0);
+    unreachable.browser->GetMainFrame()->ExecuteJavaScript("never()", "", 0);
+    ASSERT_TRUE(PumpUntil([&] { return !noPage.client->terminated.empty() && !unreachable.client->terminated.empty(); }, 10000));
+    for (auto* p : {&noPage, &unreachable}) {
+        p->browser->GetMainFrame()->ExecuteJavaScript("never()", "", 0);
+        p->browser->GetHost()->SendMouseMoveEvent(MouseEvent{1, 1, 0}, false);
+        p->browser->GetHost()->SendMouseClickEvent(MouseEvent{1, 1, 0}, MBT_LEFT, false, 1);
+        p->browser->GetHost()->SendKeyEvent(MakeKey(KEYEVENT_CHAR, 'A', u'a', 0));
+        p->browser->GetHost()->WasResized();
+    }
+    // The reachable page answers in order after all of that, and the unreachable one was closed.
+    good.browser->GetMainFrame()->ExecuteJavaScript("marker()", "", 0);
+    ASSERT_TRUE(PumpUntil([&] { return good.client->handler && !good.client->handler->queries.empty(); }, 10000));
+    EXPECT_EQ(good.client->handler->Last(), "T2 closed");
+    EXPECT_EQ(noPage.client->terminated, std::vector<TerminationStatus>{TerminationStatus::Crashed});
+    EXPECT_EQ(unreachable.client->terminated, std::vector<TerminationStatus>{TerminationStatus::Crashed});
+    EXPECT_TRUE(good.client->terminated.empty());
+}
+
+// Answers the set-up, then hangs at the first statement and reads no more.
+const char* kHangingBrowser = R"PL(elsif ($method eq 'Target.createTarget') {
+    send_all(qq({"id":$id,"result":{"targetId":"T1"}}));
+  } elsif ($method eq 'Target.attachToTarget') {
+    send_all(qq({"id":$id,"result":{"sessionId":"S1"}}));
+  } elsif ($method eq 'Runtime.evaluate') {
+    sleep 600;
+  })PL";
+
+TEST(ChromiumEngineStartTest, ABrowserThatStopsReadingIsStoppedAndReportedOnceItsCommandsPileUp) {
+    StandInRun run(StandInBrowser(kHangingBrowser));
+    bztest::CapturedLog log("bzweb-hung");
+    std::string error;
+    ASSERT_TRUE(Initialize(MainArgs{}, run.settings, run.app, &error)) << error;
+    pid_t pid = CurrentBackend()->ProcessId();
+    ASSERT_GT(pid, 0);
+    auto p = run.Open();
+    RefPtr<WebFrame> frame = p.browser->GetMainFrame();
+    frame->ExecuteJavaScript("stall()", "", 0);
+    // Well past the limit on unread commands, whatever the socket itself holds.
+    const std::string big = "var s = '" + std::string(size_t(4) << 20, 'x') + "';";
+    for (int i = 0; i < 24; ++i) frame->ExecuteJavaScript(big, "", 0);
+    ASSERT_TRUE(PumpUntil([&] { return !p.client->terminated.empty(); }));
+    EXPECT_EQ(p.client->terminated, std::vector<TerminationStatus>{TerminationStatus::Killed});
+    EXPECT_TRUE(PumpUntil([&] { return !ProcessGroupAlive(pid); }, 5000));
+    // Later requests are dropped.
+    frame->ExecuteJavaScript(big, "", 0);
+    PumpFor(50);
+    EXPECT_EQ(p.client->terminated.size(), 1u);
+    EXPECT_EQ(log.count("taken as hung"), 1) << log.text();
+    EXPECT_EQ(log.count("closed its pipe"), 0) << log.text();
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <thread>
 
 using namespace bzweb;
@@ -223,6 +225,60 @@ TEST(FrameDecoderTest, ThePoolKeepsTheNewestFrameOfEachView) {
     EXPECT_EQ(last["a"], (std::vector<uint8_t>{0, 255, 0, 255}));
     EXPECT_EQ(last["c"], (std::vector<uint8_t>{0, 0, 255, 255}));
     EXPECT_FALSE(last.count("b"));
+}
+
+TEST(FrameDecoderTest, AViewForgottenWhileItsFrameIsQueuedOrDecodingLeavesNoEntry) {
+    std::mutex m;
+    std::condition_variable cv;
+    int readyCalls = 0;
+    bool gateOpen = false;
+    auto waitFor = [&](auto pred) {
+        std::unique_lock<std::mutex> lock(m);
+        return cv.wait_for(lock, std::chrono::seconds(30), pred);
+    };
+    // One worker; its ready call waits at the gate, so the test knows what the worker is doing.
+    FrameDecoderPool pool(1, [&] {
+        std::unique_lock<std::mutex> lock(m);
+        ++readyCalls;
+        cv.notify_all();
+        cv.wait(lock, [&] { return gateOpen; });
+    });
+    std::string head = "{\"data\":\"";
+    std::vector<uint8_t> red = {255, 0, 0, 255};
+    auto png = EncodePng(red, 1, 1);
+    std::string frame = head + EncodeBase64(std::string(png.begin(), png.end())) + "\"}";
+    const size_t len = frame.size() - head.size() - 2;
+
+    // Queued behind a decode: the worker is held in the ready call of "x" while "a" is submitted and forgotten.
+    pool.Submit("x", frame, head.size(), len);
+    ASSERT_TRUE(waitFor([&] { return readyCalls == 1; }));
+    pool.Submit("a", frame, head.size(), len);
+    pool.Forget("a");
+    {
+        std::lock_guard<std::mutex> lock(m);
+        gateOpen = true;
+    }
+    cv.notify_all();
+
+    // Being decoded: a long frame (undecodable only at its very end) forgotten just after it went in.
+    std::string slow = head + std::string(size_t(64) << 20, 'A') + "!\"}";
+    pool.Submit("b", slow, head.size(), slow.size() - head.size() - 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    pool.Forget("b");
+    // One worker takes views in order: once "z" is ready, "a" and "b" are behind it.
+    pool.Submit("z", frame, head.size(), len);
+    ASSERT_TRUE(waitFor([&] { return readyCalls == 2; }));
+
+    std::vector<DecodedFrame> frames;
+    pool.TakeReady(frames);
+    std::vector<std::string> sessions;
+    for (auto& f : frames) sessions.push_back(f.session);
+    std::sort(sessions.begin(), sessions.end());
+    EXPECT_EQ(sessions, (std::vector<std::string>{"x", "z"}));
+    EXPECT_EQ(pool.TrackedViews(), 2u);
+    pool.Forget("x");
+    pool.Forget("z");
+    EXPECT_EQ(pool.TrackedViews(), 0u);
 }
 
 }  // namespace

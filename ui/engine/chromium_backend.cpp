@@ -154,6 +154,7 @@ private:
         int blockers = 0;    // replies that later operations must wait for
         bool hidden = false;
         bool crashed = false;
+        bool failed = false;  // its page could not be made or reached: everything asked of it is dropped
         // Frames start as the first page takes over. Measured: a screencast begun on the initial blank
         // document, or on a page that has finished loading, keeps 8 to 12 MiB per view more in the
         // browser for good than one begun while the first page is on its way.
@@ -178,6 +179,7 @@ private:
     void Flush(View& v);
     void FlushMove(View& v);
     void SetupDone(int viewId, const std::string& url);
+    void SetupFailed(int viewId);
     void StartScreencast(View& v) {
         if (!v.navigated) return;
         Command(v.session, "Page.startScreencast", {{"format", "png"}, {"everyNthFrame", v.everyNthFrame}});
@@ -212,6 +214,7 @@ private:
     std::unordered_map<std::string, int> sessions_;
     std::vector<JsonValue> messages_;
     std::vector<DecodedFrame> frames_;
+    std::vector<int> failedViews_;  // to report as ended in the next Poll
 };
 
 bool ChromiumBackend::Start(std::string& error) {
@@ -265,8 +268,10 @@ bool ChromiumBackend::Start(std::string& error) {
         decoder_->Submit(session, std::move(message), offset, length);
     };
     callbacks.onClosed = [this] {
-        deathStatus_ = process_.Reap(2000);
-        BZ_LOG(LOG_ERROR, "DevToolsPipe", "the browser closed its pipe (" << process_.exitText() << ")");
+        // A browser that stopped reading is hung: it gets no time to end by itself (the pipe has said why).
+        bool hung = pipe_.overflowed();
+        deathStatus_ = process_.Reap(hung ? 0 : 2000);
+        if (!hung) BZ_LOG(LOG_ERROR, "DevToolsPipe", "the browser closed its pipe (" << process_.exitText() << ")");
         deathKnown_ = true;
     };
     callbacks.onMessages = [this] {
@@ -328,6 +333,7 @@ void ChromiumBackend::Stop() {
     replies_.clear();
     views_.clear();
     sessions_.clear();
+    failedViews_.clear();
 }
 
 void ChromiumBackend::Command(const std::string& session, const char* method, JsonValue params, ReplyFn onReply) {
@@ -341,7 +347,7 @@ void ChromiumBackend::Command(const std::string& session, const char* method, Js
 
 void ChromiumBackend::Run(int viewId, std::function<void(View&)> op) {
     View* v = Find(viewId);
-    if (!v) return;
+    if (!v || v->failed) return;
     FlushMove(*v);
     if (v->ready && v->blockers == 0 && v->staged.empty()) {
         op(*v);
@@ -385,6 +391,7 @@ void ChromiumBackend::CreateView(int viewId, const ViewSetup& setup) {
         std::string targetId = Str(Field(r, "result"), "targetId");
         if (targetId.empty()) {
             BZ_LOG(LOG_ERROR, "CreateView", "browser " << viewId << " has no page: " << ErrorText(r));
+            SetupFailed(viewId);
             return;
         }
         View* v = Find(viewId);
@@ -399,6 +406,7 @@ void ChromiumBackend::CreateView(int viewId, const ViewSetup& setup) {
                     std::string session = Str(Field(r, "result"), "sessionId");
                     if (!v || session.empty()) {
                         if (v) BZ_LOG(LOG_ERROR, "CreateView", "cannot attach to browser " << viewId << ": " << ErrorText(r));
+                        SetupFailed(viewId);
                         return;
                     }
                     v->session = session;
@@ -430,6 +438,19 @@ void ChromiumBackend::SetupDone(int viewId, const std::string& url) {
     v->ready = true;
     if (!url.empty()) NavigateNow(*v, url);
     Flush(*v);
+}
+
+void ChromiumBackend::SetupFailed(int viewId) {
+    View* v = Find(viewId);
+    if (!v || v->failed) return;
+    v->failed = true;
+    v->staged.clear();
+    v->pendingMove.reset();
+    if (!v->targetId.empty()) {  // made but not reachable: no use keeping it in the browser
+        Command("", "Target.closeTarget", {{"targetId", v->targetId}});
+        v->targetId.clear();
+    }
+    failedViews_.push_back(viewId);
 }
 
 void ChromiumBackend::NavigateNow(View& v, const std::string& url) {
@@ -569,7 +590,7 @@ void ChromiumBackend::Invalidate(int viewId) {
 
 void ChromiumBackend::MouseMove(int viewId, const MouseEvent& event, bool) {
     View* v = Find(viewId);
-    if (!v) return;
+    if (!v || v->failed) return;
     if (v->ready && v->blockers == 0 && v->staged.empty()) {
         v->pendingMove = event;
     } else {
@@ -667,6 +688,11 @@ void ChromiumBackend::Poll(BackendEvents& events) {
         }
         HandleEvent(events, m);
     }
+    // A view that never came up ends as one whose page died.
+    for (int id : failedViews_) {
+        if (View* v = Find(id)) Crashed(events, *v);
+    }
+    failedViews_.clear();
 
     if (decoder_) {
         frames_.clear();

@@ -165,12 +165,19 @@ void DevToolsPipe::Stop() {
 void DevToolsPipe::Send(std::string message) {
     {
         std::lock_guard<std::mutex> lock(outMutex_);
+        if (overflowed_) return;
         if (outSent_ == out_.size()) {
             out_.clear();
             outSent_ = 0;
         }
-        out_ += message;
-        out_ += '\0';
+        size_t unsent = out_.size() - outSent_;
+        if (unsent > 0 && unsent + message.size() + 1 > kMaxUnsent) {
+            BZ_LOG(LOG_ERROR, "DevToolsPipe", "the browser has left " << unsent << " bytes of commands unread; taken as hung and stopped");
+            overflowed_ = true;
+        } else {
+            out_ += message;
+            out_ += '\0';
+        }
     }
     uint64_t one = 1;
     if (wakeFd_ >= 0) {
@@ -212,6 +219,10 @@ void DevToolsPipe::Run() {
         if (fds[1].revents & POLLIN) {
             uint64_t v;
             [[maybe_unused]] ssize_t n = read(wakeFd_, &v, sizeof v);
+        }
+        if (overflowed_) {
+            peerClosed = true;
+            break;
         }
         if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) && !ReadSome()) {
             peerClosed = true;

@@ -57,12 +57,17 @@ public:
     bool Start(int fd, Callbacks callbacks, std::string& error);
     void Stop();
     int64_t NextId() { return nextId_.fetch_add(1); }
-    // Queues one message (without its NUL); thread-safe, never blocks.
+    // Queues one message (without its NUL); thread-safe, never blocks. Past kMaxUnsent bytes that the
+    // browser has not read, it is taken as hung: the message is dropped and the pipe closes as if
+    // the browser had closed it.
     void Send(std::string message);
+    static constexpr size_t kMaxUnsent = size_t(64) << 20;
     void TakeMessages(std::vector<JsonValue>& out);
     // Waits until a message is waiting or the pipe has closed.
     bool WaitForMessages(int timeoutMs);
     bool closed() const { return closed_.load(); }
+    // The browser stopped reading and the pipe gave up on it.
+    bool overflowed() const { return overflowed_.load(); }
 
 private:
     void Run();
@@ -77,6 +82,7 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> closed_{false};
+    std::atomic<bool> overflowed_{false};
     std::atomic<int64_t> nextId_{1};
 
     std::mutex outMutex_;

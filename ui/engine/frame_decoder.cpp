@@ -287,6 +287,7 @@ void FrameDecoderPool::Submit(const std::string& session, std::string message, s
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Slot& slot = slots_[session];
+        slot.forgotten = false;
         slot.waiting = Job{std::move(message), dataOffset, dataLength};
         if (slot.busy || slot.queued) return;
         slot.queued = true;
@@ -310,8 +311,18 @@ void FrameDecoderPool::Forget(const std::string& session) {
     std::lock_guard<std::mutex> lock(mutex_);
     ready_.erase(session);
     auto it = slots_.find(session);
-    if (it != slots_.end() && !it->second.busy && !it->second.queued) slots_.erase(it);
-    else if (it != slots_.end()) it->second.waiting.reset();
+    if (it == slots_.end()) return;
+    if (!it->second.busy && !it->second.queued) {
+        slots_.erase(it);
+        return;
+    }
+    it->second.waiting.reset();
+    it->second.forgotten = true;
+}
+
+size_t FrameDecoderPool::TrackedViews() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return slots_.size();
 }
 
 void FrameDecoderPool::Work() {
@@ -322,9 +333,14 @@ void FrameDecoderPool::Work() {
         if (stop_) return;
         std::string session = std::move(queue_.front());
         queue_.pop_front();
-        Slot& slot = slots_[session];
+        auto it = slots_.find(session);
+        if (it == slots_.end()) continue;
+        Slot& slot = it->second;
         slot.queued = false;
-        if (!slot.waiting) continue;
+        if (!slot.waiting) {
+            if (slot.forgotten) slots_.erase(it);
+            continue;
+        }
         Job job = std::move(*slot.waiting);
         slot.waiting.reset();
         slot.busy = true;
@@ -342,7 +358,14 @@ void FrameDecoderPool::Work() {
         job.message = std::string();
 
         lock.lock();
-        Slot& after = slots_[session];
+        auto afterIt = slots_.find(session);
+        if (afterIt == slots_.end() || afterIt->second.forgotten) {
+            // Closed meanwhile: nobody wants this frame.
+            if (afterIt != slots_.end()) slots_.erase(afterIt);
+            if (!frame.pixels.empty() && spare_.size() < 8) spare_.push_back(std::move(frame.pixels));
+            continue;
+        }
+        Slot& after = afterIt->second;
         after.busy = false;
         if (ok) {
             DecodedFrame& slotFrame = ready_[session];

@@ -47,7 +47,10 @@ public:
     void TakeReady(std::vector<DecodedFrame>& out);
     // Gives a pixel buffer back for reuse.
     void Recycle(std::vector<uint8_t>&& pixels);
+    // Drops what is waiting for the view; a decode in flight finishes unseen and its entry goes with it.
     void Forget(const std::string& session);
+    // How many views the pool holds anything for (frames waiting, decoding or ready).
+    size_t TrackedViews();
 
 private:
     struct Job {
@@ -59,6 +62,7 @@ private:
         std::optional<Job> waiting;
         bool busy = false;
         bool queued = false;
+        bool forgotten = false;  // the view has closed: drop the entry once the worker is done with it
     };
     void Work();
 
