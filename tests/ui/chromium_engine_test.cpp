@@ -325,9 +325,9 @@ TEST(ChromiumEngineStartTest, AChildThatCannotStartFailsInitialisationWithAReaso
     fs::remove_all(folder);
 }
 
-// A stand-in browser on the pipe that answers every command and then sends replies and events of the
-// wrong shape (numbers for texts, arrays for objects); none of them may take the client down.
-const char* kHostileBrowser = R"PL(#!/usr/bin/perl
+// Stand-in browsers on the pipe: the common part reads the commands, gives each to the script's
+// own branches (an if/elsif chain on $method) and answers any other with an empty result.
+const char* kStandInHead = R"PL(#!/usr/bin/perl
 use strict;
 open(my $in, "<&=3") or exit 1;
 open(my $out, ">&=4") or exit 1;
@@ -336,12 +336,68 @@ select($out); $| = 1;
 $/ = "\0";
 sub send_all { print $out join("\0", @_) . "\0"; }
 my $S = '"sessionId":"S1"';
+my $created = 0;
+my $closed = 'open';
 while (my $m = <$in>) {
   chomp $m;
   my ($id) = $m =~ /^\{"id":(\d+)/;
   my ($method) = $m =~ /"method":"([^"]+)"/;
   next unless defined $id;
-  if ($method eq 'Browser.getVersion') {
+  )PL";
+const char* kStandInTail = R"PL( else {
+    send_all(qq({"id":$id,"result":{}}));
+  }
+}
+)PL";
+
+std::string StandInScript(const std::string& branches) { return kStandInHead + branches + kStandInTail; }
+
+// A stand-in that names itself at start-up and then runs the given further branches.
+std::string StandInBrowser(const std::string& branches) {
+    return StandInScript(R"PL(if ($method eq 'Browser.getVersion') {
+    send_all(qq({"id":$id,"result":{"product":"stand-in"}}));
+  } )PL" + branches);
+}
+
+struct StandInRun {
+    explicit StandInRun(const std::string& script) {
+        folder = fs::temp_directory_path() / ("bzweb-standin-" + std::to_string(getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::path path = folder / "browser.pl";
+        std::ofstream(path) << script;
+        fs::permissions(path, fs::perms::owner_all);
+        settings.cachePath = folder.string();
+        settings.browserPath = path.string();
+        settings.startTimeoutMs = 5000;
+    }
+    ~StandInRun() {
+        Shutdown();
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    struct View {
+        RefPtr<TestRenderHandler> render;
+        RefPtr<TestClient> client;
+        RefPtr<WebBrowser> browser;
+    };
+    View Open(const std::string& url = "") {
+        View p;
+        p.render = RefPtr<TestRenderHandler>(new TestRenderHandler(100, 100));
+        p.client = RefPtr<TestClient>(new TestClient(p.render, kConfig));
+        p.browser = WebBrowserHost::CreateBrowserSync(WindowInfo{}, p.client, url, BrowserSettings{60});
+        EXPECT_TRUE(p.browser);
+        return p;
+    }
+    fs::path folder;
+    WebSettings settings;
+    RefPtr<TestApp> app{new TestApp(kConfig)};
+};
+
+// Answers every command, then sends replies and events of the wrong shape (numbers for texts,
+// arrays for objects); none of them may take the client down.
+const char* kHostileBranches = R"PL(if ($method eq 'Browser.getVersion') {
     send_all(qq({"id":$id,"result":{"product":5}}), '[1,2]', '"text"', '{"id":"x"}', '{"id":99999,"result":1}',
              '{"method":5}', '{"method":"Target.detachedFromTarget","params":3}',
              '{"method":"Target.detachedFromTarget","params":{"sessionId":7}}');
@@ -380,108 +436,29 @@ while (my $m = <$in>) {
     if ($m =~ /marker/) {
       send_all(qq({"method":"Runtime.bindingCalled",$S,"params":{"name":"__bzwebQuery","executionContextId":3,"payload":"{\\"fn\\":\\"cefQuery\\",\\"id\\":2,\\"request\\":\\"done\\"}"}}));
     }
-  } else {
-    send_all(qq({"id":$id,"result":{}}));
-  }
-}
-)PL";
+  })PL";
 
 TEST(ChromiumEngineStartTest, MessagesOfTheWrongShapeFromTheBrowserAreDroppedWithoutHarm) {
-    fs::path folder = fs::temp_directory_path() / ("bzweb-hostile-" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    fs::path script = folder / "browser.pl";
-    std::ofstream(script) << kHostileBrowser;
-    fs::permissions(script, fs::perms::owner_all);
-
-    WebSettings settings;
-    settings.cachePath = folder.string();
-    settings.browserPath = script.string();
-    settings.startTimeoutMs = 5000;
-    RefPtr<TestApp> app(new TestApp(kConfig));
+    StandInRun run(StandInScript(kHostileBranches));
     std::string error;
-    ASSERT_TRUE(Initialize(MainArgs{}, settings, app, &error)) << error;
+    ASSERT_TRUE(Initialize(MainArgs{}, run.settings, run.app, &error)) << error;
     {
-        RefPtr<TestRenderHandler> render(new TestRenderHandler(100, 100));
-        RefPtr<TestClient> client(new TestClient(render, kConfig));
-        RefPtr<WebBrowser> browser =
-            WebBrowserHost::CreateBrowserSync(WindowInfo{}, client, "file:///nonexistent/a.html", BrowserSettings{60});
-        ASSERT_TRUE(browser);
-        ASSERT_TRUE(PumpUntil([&] { return client->handler->HasRequest("alive"); }, 10000));
-        browser->GetMainFrame()->ExecuteJavaScript("marker()", "", 0);
-        ASSERT_TRUE(PumpUntil([&] { return client->handler->HasRequest("done"); }, 10000));
-        EXPECT_EQ(client->handler->queries.size(), 2u);
-        EXPECT_EQ(client->menus, 0);
-        EXPECT_TRUE(client->terminated.empty());
+        auto view = run.Open("file:///nonexistent/a.html");
+        ASSERT_TRUE(view.browser);
+        TestClient& client = *view.client;
+        ASSERT_TRUE(PumpUntil([&] { return client.handler->HasRequest("alive"); }, 10000));
+        view.browser->GetMainFrame()->ExecuteJavaScript("marker()", "", 0);
+        ASSERT_TRUE(PumpUntil([&] { return client.handler->HasRequest("done"); }, 10000));
+        EXPECT_EQ(client.handler->queries.size(), 2u);
+        EXPECT_EQ(client.menus, 0);
+        EXPECT_TRUE(client.terminated.empty());
     }
     Shutdown();
     int left = 0;
-    for (const auto& e : fs::directory_iterator(folder)) left += e.path().filename().string().rfind("bzweb-", 0) == 0;
+    for (const auto& e : fs::directory_iterator(run.folder))
+        left += e.path().filename().string().rfind("bzweb-", 0) == 0;
     EXPECT_EQ(left, 0);
-    fs::remove_all(folder);
 }
-
-// Stand-in browsers for the cases below: the common part reads commands and answers any not handled
-// by the given Perl branches with an empty result.
-std::string StandInBrowser(const std::string& branches) {
-    return std::string(R"PL(#!/usr/bin/perl
-use strict;
-open(my $in, "<&=3") or exit 1;
-open(my $out, ">&=4") or exit 1;
-binmode $in; binmode $out;
-select($out); $| = 1;
-$/ = "\0";
-sub send_all { print $out join("\0", @_) . "\0"; }
-my $created = 0;
-my $closed = 'open';
-while (my $m = <$in>) {
-  chomp $m;
-  my ($id) = $m =~ /^\{"id":(\d+)/;
-  my ($method) = $m =~ /"method":"([^"]+)"/;
-  next unless defined $id;
-  if ($method eq 'Browser.getVersion') {
-    send_all(qq({"id":$id,"result":{"product":"stand-in"}}));
-  } )PL") + branches + R"PL( else {
-    send_all(qq({"id":$id,"result":{}}));
-  }
-}
-)PL";
-}
-
-struct StandInRun {
-    explicit StandInRun(const std::string& script) {
-        folder = fs::temp_directory_path() / ("bzweb-standin-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        fs::path path = folder / "browser.pl";
-        std::ofstream(path) << script;
-        fs::permissions(path, fs::perms::owner_all);
-        settings.cachePath = folder.string();
-        settings.browserPath = path.string();
-        settings.startTimeoutMs = 5000;
-    }
-    ~StandInRun() {
-        Shutdown();
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-    }
-    struct View {
-        RefPtr<TestRenderHandler> render;
-        RefPtr<TestClient> client;
-        RefPtr<WebBrowser> browser;
-    };
-    View Open() {
-        View p;
-        p.render = RefPtr<TestRenderHandler>(new TestRenderHandler(100, 100));
-        p.client = RefPtr<TestClient>(new TestClient(p.render, kConfig));
-        p.browser = WebBrowserHost::CreateBrowserSync(WindowInfo{}, p.client, "", BrowserSettings{60});
-        EXPECT_TRUE(p.browser);
-        return p;
-    }
-    fs::path folder;
-    WebSettings settings;
-    RefPtr<TestApp> app{new TestApp(kConfig)};
-};
 
 // The first page cannot be made, the second cannot be reached; the third works.
 const char* kFailingTargets = R"PL(elsif ($method eq 'Target.createTarget') {
