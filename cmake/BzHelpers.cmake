@@ -14,8 +14,10 @@ endfunction()
 
 # bz_tests(LIBS ...): one test executable per source file in the calling folder, so that a test
 # that fails to build does not take its neighbours with it.
+# DISPLAY: the tests open windows; each runs (and is listed) under its own virtual X display with
+# software GL (tools/with_display.sh).
 function(bz_tests)
-  cmake_parse_arguments(BZ "" "TIMEOUT" "LIBS" ${ARGN})
+  cmake_parse_arguments(BZ "DISPLAY" "TIMEOUT" "LIBS" ${ARGN})
   if(NOT BZ_TIMEOUT)
     set(BZ_TIMEOUT 120)
   endif()
@@ -28,6 +30,9 @@ function(bz_tests)
     add_executable(${exe} ${src})
     target_link_libraries(${exe} PRIVATE ${BZ_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
     target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+    if(BZ_DISPLAY)
+      set_property(TARGET ${exe} PROPERTY CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/with_display.sh)
+    endif()
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${BZ_TIMEOUT})
   endforeach()
 endfunction()
