@@ -150,3 +150,25 @@ TEST_F(PackerTest, FailedRunNamesTheProblemAndLeavesNoArchive) {
     EXPECT_FALSE(std::filesystem::exists(options.archivePath));
     EXPECT_FALSE(std::filesystem::exists(options.indexSourcePath));
 }
+
+TEST_F(PackerTest, IncludedListsAndBuildFilesJoinOneIndexOrder) {
+    writeFile(dir / "sounds.txt", "0 res/a.wav @build/sounds/a.wav\n9 res/r.wav @build/sounds/r.wav\n");
+    writeFile(dir / "pages.txt", "5 res/p.html html/p.html\n");
+    Manifest manifest;
+    std::string error;
+    ASSERT_TRUE(parseManifest("slots 10\ninclude sounds.txt\ninclude pages.txt\n",
+                              ManifestRoots{dir.string(), "/gen"}, manifest, error))
+        << error;
+    ASSERT_EQ(manifest.entries.size(), 3u);
+    EXPECT_EQ(manifest.entries[0].sourceFile, "/gen/sounds/a.wav");
+    EXPECT_EQ(manifest.entries[1].sourceFile, (dir / "html/p.html").string());
+    EXPECT_EQ(manifest.entries[2].index, 9u);
+    EXPECT_EQ(manifest.includedFiles.size(), 2u);
+
+    writeFile(dir / "clash.txt", "5 res/q.html html/q.html\n");
+    EXPECT_FALSE(parseManifest("include pages.txt\ninclude clash.txt\n", ManifestRoots{dir.string(), "/gen"},
+                               manifest, error));
+    EXPECT_NE(error.find("twice"), std::string::npos);
+    EXPECT_FALSE(parseManifest("include missing.txt\n", ManifestRoots{dir.string(), "/gen"}, manifest, error));
+    EXPECT_FALSE(parseManifest("slots 4\ninclude nested.txt\n", ManifestRoots{dir.string(), "/gen"}, manifest, error));
+}

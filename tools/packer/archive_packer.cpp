@@ -1,5 +1,6 @@
 #include "tools/packer/archive_packer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -87,12 +88,16 @@ std::string escapeForDepfile(const std::string& path) {
 
 }  // namespace
 
-bool parseManifest(const std::string& text, const std::string& sourceRoot, Manifest& out, std::string& error) {
-    Manifest manifest;
-    std::map<std::string, size_t> lineOfPath;
-    bool haveSlots = false;
+namespace {
+
+// One manifest file; `include` lines read further files relative to the same folder, so that each
+// kind of asset keeps its own list. Index order is checked within one file and across all at the end.
+bool parseManifestFile(const std::string& text, const ManifestRoots& roots, int depth, Manifest& manifest,
+                       bool& haveSlots, std::string& error) {
     std::istringstream lines(text);
     std::string line;
+    size_t previousIndex = 0;
+    bool havePrevious = false;
     for (size_t lineNumber = 1; std::getline(lines, line); ++lineNumber) {
         std::istringstream fields(line);
         std::vector<std::string> words;
@@ -101,11 +106,25 @@ bool parseManifest(const std::string& text, const std::string& sourceRoot, Manif
         std::string where = "manifest line " + std::to_string(lineNumber) + ": ";
 
         if (words[0] == "slots") {
-            if (haveSlots || words.size() != 2 || !parseIndex(words[1], manifest.slots)) {
-                error = where + "expected one \"slots <count>\" line";
+            if (depth > 0 || haveSlots || words.size() != 2 || !parseIndex(words[1], manifest.slots)) {
+                error = where + "expected one \"slots <count>\" line in the main manifest";
                 return false;
             }
             haveSlots = true;
+            continue;
+        }
+        if (words[0] == "include") {
+            std::string included;
+            std::string path = words.size() == 2 ? (fs::path(roots.source) / words[1]).string() : std::string();
+            if (words.size() != 2 || depth >= 4 || !readWholeFile(path, included)) {
+                error = where + "cannot include " + (words.size() == 2 ? words[1] : std::string("(nothing)"));
+                return false;
+            }
+            manifest.includedFiles.push_back(path);
+            if (!parseManifestFile(included, roots, depth + 1, manifest, haveSlots, error)) {
+                error = words[1] + ": " + error;
+                return false;
+            }
             continue;
         }
         ManifestEntry entry;
@@ -113,19 +132,44 @@ bool parseManifest(const std::string& text, const std::string& sourceRoot, Manif
             error = where + "expected \"<index> <plain path> <source file>\"";
             return false;
         }
-        if (!manifest.entries.empty() && entry.index <= manifest.entries.back().index) {
+        if (havePrevious && entry.index <= previousIndex) {
             error = where + "index " + words[0] + " is not above the one before";
             return false;
         }
-        auto [previous, added] = lineOfPath.emplace(words[1], lineNumber);
-        if (!added) {
-            error = where + words[1] + " is already on line " + std::to_string(previous->second);
+        havePrevious = true;
+        previousIndex = entry.index;
+        entry.plainPath = words[1];
+        const std::string buildPrefix = "@build/";
+        fs::path source(words[2]);
+        if (words[2].compare(0, buildPrefix.size(), buildPrefix) == 0)
+            entry.sourceFile = (fs::path(roots.build) / words[2].substr(buildPrefix.size())).string();
+        else
+            entry.sourceFile = source.is_absolute() ? source.string() : (fs::path(roots.source) / source).string();
+        manifest.entries.push_back(std::move(entry));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseManifest(const std::string& text, const ManifestRoots& roots, Manifest& out, std::string& error) {
+    Manifest manifest;
+    bool haveSlots = false;
+    if (!parseManifestFile(text, roots, 0, manifest, haveSlots, error)) return false;
+    std::stable_sort(manifest.entries.begin(), manifest.entries.end(),
+                     [](const ManifestEntry& a, const ManifestEntry& b) { return a.index < b.index; });
+    std::map<std::string, size_t> indexOfPath;
+    for (size_t i = 0; i < manifest.entries.size(); ++i) {
+        const ManifestEntry& entry = manifest.entries[i];
+        if (i > 0 && manifest.entries[i - 1].index == entry.index) {
+            error = "manifest: index " + std::to_string(entry.index) + " is given twice";
             return false;
         }
-        entry.plainPath = words[1];
-        fs::path source(words[2]);
-        entry.sourceFile = source.is_absolute() ? source.string() : (fs::path(sourceRoot) / source).string();
-        manifest.entries.push_back(std::move(entry));
+        auto [previous, added] = indexOfPath.emplace(entry.plainPath, entry.index);
+        if (!added) {
+            error = "manifest: " + entry.plainPath + " is already at index " + std::to_string(previous->second);
+            return false;
+        }
     }
     if (haveSlots && !manifest.entries.empty() && manifest.entries.back().index >= manifest.slots) {
         error = "manifest: index " + std::to_string(manifest.entries.back().index) + " lies beyond " +
@@ -135,6 +179,11 @@ bool parseManifest(const std::string& text, const std::string& sourceRoot, Manif
     out = std::move(manifest);
     return true;
 }
+
+bool parseManifest(const std::string& text, const std::string& sourceRoot, Manifest& out, std::string& error) {
+    return parseManifest(text, ManifestRoots{sourceRoot, sourceRoot}, out, error);
+}
+
 
 bool loadMembers(const Manifest& manifest, std::vector<PackMember>& members, std::string& error) {
     size_t count = manifest.slots;
@@ -249,8 +298,9 @@ int runPacker(const PackOptions& options, std::ostream& log) {
     std::vector<PackMember> members;
     std::vector<std::string> warnings;
     std::vector<ArchiveEntry> rows;
-    std::string root = fs::path(options.manifestPath).parent_path().string();
-    bool ok = parseManifest(text, root, manifest, error) && loadMembers(manifest, members, error) &&
+    ManifestRoots roots{fs::path(options.manifestPath).parent_path().string(),
+                        options.buildRoot.empty() ? std::string(".") : options.buildRoot};
+    bool ok = parseManifest(text, roots, manifest, error) && loadMembers(manifest, members, error) &&
               addMaterialLibraryCopies(members, warnings, error) &&
               writeArchive(members, options.archivePath, rows, error);
     for (const std::string& warning : warnings) log << "bz_pack: warning: " << warning << "\n";
@@ -268,6 +318,7 @@ int runPacker(const PackOptions& options, std::ostream& log) {
     }
     if (!options.depfilePath.empty()) {
         std::string deps = escapeForDepfile(options.archivePath) + ": " + escapeForDepfile(options.manifestPath);
+        for (const std::string& path : manifest.includedFiles) deps += " \\\n  " + escapeForDepfile(path);
         for (const ManifestEntry& entry : manifest.entries) deps += " \\\n  " + escapeForDepfile(entry.sourceFile);
         if (!writeWholeFile(options.depfilePath, deps + "\n", error)) {
             log << "bz_pack: " << error << "\n";

@@ -22,9 +22,17 @@ struct ManifestEntry {
 struct Manifest {
     size_t slots = 0;
     std::vector<ManifestEntry> entries;
+    std::vector<std::string> includedFiles;  // for the build's dependency scan
 };
 
-// Source files are resolved against sourceRoot unless they are absolute.
+// Source files are resolved against the source root unless they are absolute; a source that begins
+// "@build/" is a file the build generates, resolved against the build root. "include <file>" reads
+// another list (relative to the source root); index order holds within each list and across all.
+struct ManifestRoots {
+    std::string source;
+    std::string build;
+};
+bool parseManifest(const std::string& text, const ManifestRoots& roots, Manifest& out, std::string& error);
 bool parseManifest(const std::string& text, const std::string& sourceRoot, Manifest& out, std::string& error);
 
 // One index position with its contents; an empty plain path leaves the position unused.
@@ -57,6 +65,7 @@ struct PackOptions {
     std::string manifestPath;
     std::string archivePath;
     std::string indexSourcePath;
+    std::string buildRoot;    // where "@build/" sources lie
     std::string depfilePath;  // optional: the manifest and sources, for the build's dependency scan
 };
 

@@ -1,4 +1,4 @@
-// bz_pack --manifest FILE --archive FILE --index-source FILE [--depfile FILE]
+// bz_pack --manifest FILE --archive FILE --index-source FILE [--build-root DIR] [--depfile FILE]
 #include <iostream>
 
 #include "tools/packer/archive_packer.h"
@@ -13,10 +13,11 @@ int main(int argc, char** argv) {
         else if (flag == "--archive") options.archivePath = value;
         else if (flag == "--index-source") options.indexSourcePath = value;
         else if (flag == "--depfile") options.depfilePath = value;
+        else if (flag == "--build-root") options.buildRoot = value;
         else usable = false;
     }
     if (!usable || options.manifestPath.empty() || options.archivePath.empty() || options.indexSourcePath.empty()) {
-        std::cerr << "usage: bz_pack --manifest FILE --archive FILE --index-source FILE [--depfile FILE]\n";
+        std::cerr << "usage: bz_pack --manifest FILE --archive FILE --index-source FILE [--build-root DIR] [--depfile FILE]\n";
         return 2;
     }
     return runPacker(options, std::cerr);
