@@ -2,7 +2,7 @@
 
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 
 #include <string>
 

@@ -7,7 +7,7 @@
 #include "net/handshake.h"
 #include "net/lobby_servers.h"
 #include "net/requests.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 
 #include <chrono>
 #include <utility>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "net/connection.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 
 #include <atomic>
 #include <cstddef>

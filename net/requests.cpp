@@ -6,7 +6,7 @@
 #include "net/connection_handler.h"
 #include "net/message.h"
 #include "net/request_queue.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "net/message.h"
 #include "net/request_queue.h"
 #include "net/requests.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 
 #include <SDL.h>
 

@@ -7,7 +7,7 @@
 #include "core/prefs.h"
 #include "net/connection_handler.h"
 #include "ui/login_requests.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 
 #include <gtest/gtest.h>
 

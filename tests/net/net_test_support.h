@@ -5,7 +5,7 @@
 #include "core/log.h"
 #include "net/connection.h"
 #include "net/lobby_servers.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 #include "support/captured_log.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/clock.h"
 #include "request_capture.h"
-#include "ui/page_script.h"
+#include "core/page_script.h"
 #include "wire_bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ui/page_script.h"
+#include "core/page_script.h"
 
 #include <atomic>
 
