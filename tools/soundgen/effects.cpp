@@ -263,6 +263,11 @@ const std::vector<EffectSpec>& effectSpecs() {
 
 Buffer renderEffect(const EffectSpec& spec) {
     Buffer b = spec.make();
+    // Drop a silent tail (below -60 dB of the peak) so that a sound frees its channel when it is heard out.
+    const float floor = peakOf(b) * 0.001f;
+    size_t end = b.size();
+    while (end > 0 && std::fabs(b[end - 1]) <= floor) --end;
+    b.resize(std::min(b.size(), end + samplesFor(0.01)));
     fadeEdges(b, 0.0005, 0.01);
     normalise(b, spec.peak);
     return b;
