@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace soundgen {
 namespace {
@@ -10,45 +11,41 @@ namespace {
 // Resin balls ring high and die within a few milliseconds; the cushion and the pocket are soft and
 // heavy, so their energy sits low and lasts longer.
 
-Buffer cueStrike() {
-    Buffer b(samplesFor(0.15));
-    Rng rng(101);
-    addNoiseBurst(b, rng, 0, 0.5, 0.002, Biquad::bandPass(2500, 1.2));
-    addMode(b, 0, 1250, 0.7, 0.007);
-    addMode(b, 0, 2300, 0.4, 0.005);
-    addMode(b, 0, 520, 0.5, 0.012);
+struct Mode {
+    double hz, amp, tau;
+};
+
+// A hard contact: a burst of filtered noise for the moment of impact and the resonances it rings.
+Buffer impact(double seconds, uint64_t seed, double noiseAmp, double noiseTau, Biquad noiseFilter,
+              std::initializer_list<Mode> modes) {
+    Buffer b(samplesFor(seconds));
+    Rng rng(seed);
+    addNoiseBurst(b, rng, 0, noiseAmp, noiseTau, noiseFilter);
+    for (const Mode& m : modes) addMode(b, 0, m.hz, m.amp, m.tau);
     return b;
+}
+
+// Leather tip on resin: a short woody knock.
+Buffer cueStrike() {
+    return impact(0.15, 101, 0.5, 0.002, Biquad::bandPass(2500, 1.2),
+                  {{1250, 0.7, 0.007}, {2300, 0.4, 0.005}, {520, 0.5, 0.012}});
 }
 
 Buffer ballClick() {
-    Buffer b(samplesFor(0.1));
-    Rng rng(102);
-    addNoiseBurst(b, rng, 0, 0.6, 0.0008, Biquad::highPass(2000, 0.7));
-    addMode(b, 0, 3150, 0.9, 0.006);
-    addMode(b, 0, 4870, 0.6, 0.004);
-    addMode(b, 0, 6900, 0.4, 0.003);
-    addMode(b, 0, 1800, 0.25, 0.010);
-    return b;
+    return impact(0.1, 102, 0.6, 0.0008, Biquad::highPass(2000, 0.7),
+                  {{3150, 0.9, 0.006}, {4870, 0.6, 0.004}, {6900, 0.4, 0.003}, {1800, 0.25, 0.010}});
 }
 
 Buffer cushion() {
-    Buffer b(samplesFor(0.28));
-    Rng rng(103);
-    addNoiseBurst(b, rng, 0, 0.7, 0.008, Biquad::lowPass(700, 0.7));
-    addMode(b, 0, 95, 0.8, 0.045);
-    addMode(b, 0, 180, 0.6, 0.03);
-    addMode(b, 0, 410, 0.3, 0.015);
-    return b;
+    return impact(0.28, 103, 0.7, 0.008, Biquad::lowPass(700, 0.7),
+                  {{95, 0.8, 0.045}, {180, 0.6, 0.03}, {410, 0.3, 0.015}});
 }
 
 // speed 0..1: a faster ball knocks the fall harder and brighter and bounces more often in the pocket.
 Buffer pocketDrop(double speed, uint64_t seed) {
-    Buffer b(samplesFor(0.45 + 0.3 * speed));
-    Rng rng(seed);
-    addNoiseBurst(b, rng, 0, 0.6, 0.01, Biquad::lowPass(600 + 1400 * speed, 0.7));
-    addMode(b, 0, 160, 0.8, 0.04);
-    addMode(b, 0, 330, 0.5, 0.025);
-    addMode(b, 0, 900 + 600 * speed, 0.25 * speed, 0.006);
+    Buffer b = impact(0.45 + 0.3 * speed, seed, 0.6, 0.01, Biquad::lowPass(600 + 1400 * speed, 0.7),
+                      {{160, 0.8, 0.04}, {330, 0.5, 0.025}, {900 + 600 * speed, 0.25 * speed, 0.006}});
+    Rng rng(seed + 1000);
     const int bounces = 2 + int(std::lround(4 * speed));
     double at = 0.07 + 0.05 * speed, gap = 0.09, amp = 0.55;
     for (int i = 0; i < bounces && at < 0.6; ++i) {
@@ -65,12 +62,8 @@ Buffer pocketDrop(double speed, uint64_t seed) {
 }
 
 Buffer dropOntoBalls(double hardness, uint64_t seed) {
-    Buffer b(samplesFor(0.18));
-    Rng rng(seed);
-    addNoiseBurst(b, rng, 0, 0.4 * hardness, 0.001, Biquad::highPass(1500, 0.7));
-    addMode(b, 0, 2600, 0.7, 0.004);
-    addMode(b, 0, 4100, 0.4 * hardness, 0.003);
-    addMode(b, 0, 300, 0.5, 0.015);
+    Buffer b = impact(0.18, seed, 0.4 * hardness, 0.001, Biquad::highPass(1500, 0.7),
+                      {{2600, 0.7, 0.004}, {4100, 0.4 * hardness, 0.003}, {300, 0.5, 0.015}});
     // The net gives way and the ball settles with a second, smaller touch.
     addMode(b, 0.06, 2500, 0.2, 0.003);
     addMode(b, 0.06, 290, 0.2, 0.012);
@@ -164,12 +157,17 @@ Buffer chatMessage() {
     return b;
 }
 
-Buffer kredBoxCollected() {
-    Buffer b(samplesFor(0.65));
-    addTone(b, 0, 987.8, 987.8, 0.5, 0.002, 0.12, 0.3, kBell);
-    addTone(b, 0.08, 1318.5, 1318.5, 0.5, 0.002, 0.15, 0.55, kBell);
+// A rising pair of notes, the second sounding on to the end.
+Buffer twoNotes(double seconds, double first, double second, double delay, double tau,
+                const std::vector<Partial>& timbre) {
+    Buffer b(samplesFor(seconds));
+    addTone(b, 0, first, first, 0.5, 0.003, tau, delay + 0.2, timbre);
+    addTone(b, delay, second, second, 0.5, 0.003, tau, seconds - delay, timbre);
     return b;
 }
+
+// A coin-bright chime, also the private-message sound.
+Buffer kredBoxCollected() { return twoNotes(0.65, 987.8, 1318.5, 0.08, 0.14, kBell); }
 
 Buffer kredBoxOpened() {
     Buffer b(samplesFor(1.0));
@@ -221,12 +219,8 @@ Buffer cuePurchased() {
     return b;
 }
 
-Buffer friendLogin() {
-    Buffer b(samplesFor(0.6));
-    addTone(b, 0, 784.0, 784.0, 0.5, 0.004, 0.18, 0.3, kSoft);
-    addTone(b, 0.13, 1174.7, 1174.7, 0.5, 0.004, 0.18, 0.47, kSoft);
-    return b;
-}
+// Softer and slower than the coin chime: a friend has come online.
+Buffer friendLogin() { return twoNotes(0.6, 784.0, 1174.7, 0.13, 0.18, kSoft); }
 
 }  // namespace
 

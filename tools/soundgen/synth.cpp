@@ -25,40 +25,32 @@ double Rng::uniform() {
     return double((state_ * 0x2545F4914F6CDD1DULL) >> 11) * (1.0 / 9007199254740992.0);
 }
 
-Biquad Biquad::lowPass(double hz, double q, int rate) {
+Biquad Biquad::withNumerator(double hz, double q, int rate, double n0, double n1, double n2) {
+    // RBJ cookbook: the denominator is the same for every response; n0..n2 are in terms of cos w and alpha.
     const Rbj r = rbj(hz, q, rate);
     const double a0 = 1 + r.alpha;
     Biquad f;
-    f.b0_ = (1 - r.cosw) / 2 / a0;
-    f.b1_ = (1 - r.cosw) / a0;
-    f.b2_ = f.b0_;
+    f.b0_ = n0 / a0;
+    f.b1_ = n1 / a0;
+    f.b2_ = n2 / a0;
     f.a1_ = -2 * r.cosw / a0;
     f.a2_ = (1 - r.alpha) / a0;
     return f;
+}
+
+Biquad Biquad::lowPass(double hz, double q, int rate) {
+    const double c = rbj(hz, q, rate).cosw;
+    return withNumerator(hz, q, rate, (1 - c) / 2, 1 - c, (1 - c) / 2);
 }
 
 Biquad Biquad::highPass(double hz, double q, int rate) {
-    const Rbj r = rbj(hz, q, rate);
-    const double a0 = 1 + r.alpha;
-    Biquad f;
-    f.b0_ = (1 + r.cosw) / 2 / a0;
-    f.b1_ = -(1 + r.cosw) / a0;
-    f.b2_ = f.b0_;
-    f.a1_ = -2 * r.cosw / a0;
-    f.a2_ = (1 - r.alpha) / a0;
-    return f;
+    const double c = rbj(hz, q, rate).cosw;
+    return withNumerator(hz, q, rate, (1 + c) / 2, -(1 + c), (1 + c) / 2);
 }
 
 Biquad Biquad::bandPass(double hz, double q, int rate) {
-    const Rbj r = rbj(hz, q, rate);
-    const double a0 = 1 + r.alpha;
-    Biquad f;
-    f.b0_ = r.alpha / a0;
-    f.b1_ = 0;
-    f.b2_ = -r.alpha / a0;
-    f.a1_ = -2 * r.cosw / a0;
-    f.a2_ = (1 - r.alpha) / a0;
-    return f;
+    const double alpha = rbj(hz, q, rate).alpha;
+    return withNumerator(hz, q, rate, alpha, 0, -alpha);
 }
 
 float Biquad::step(float x) {

@@ -36,6 +36,7 @@ public:
     }
 
 private:
+    static Biquad withNumerator(double hz, double q, int rate, double n0, double n1, double n2);
     double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
     double z1_ = 0, z2_ = 0;
 };
