@@ -17,8 +17,8 @@ using namespace soundgen;
 
 namespace {
 
-constexpr double kLeadSeconds = 0.03;  // silence between a cut and the speech after it
-constexpr double kTailSeconds = 0.05;  // and between the speech and the next cut
+constexpr double kLeadSeconds = 0.025;  // silence between a cut and the speech after it
+constexpr double kTailSeconds = 0.03;  // and between the speech and the next cut
 constexpr int kRateStep = 10;
 constexpr int kFastestRate = 450;
 

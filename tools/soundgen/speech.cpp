@@ -72,7 +72,7 @@ std::vector<int16_t> trimSpeech(const std::vector<int16_t>& samples, int rate) {
     const auto first = std::find_if(samples.begin(), samples.end(), loud);
     if (first == samples.end()) return {};
     const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
-    const size_t lead = size_t(rate / 100), tail = size_t(rate / 25);  // 10 ms, 40 ms
+    const size_t lead = size_t(rate / 100), tail = size_t(rate / 40);  // 10 ms, 25 ms
     const size_t from = size_t(first - samples.begin()) > lead ? size_t(first - samples.begin()) - lead : 0;
     const size_t to = std::min(samples.size(), size_t(last - samples.begin()) + tail);
     std::vector<int16_t> out(samples.begin() + long(from), samples.begin() + long(to));
