@@ -1,9 +1,11 @@
 // The seams every subsystem plays sounds, opens links and reads the clocks through.
 #include "core/clock.h"
 #include "core/opener.h"
+#include "core/platform.h"
 #include "core/sound_bank.h"
 #include "support/captured_log.h"
 #include "support/fake_clock.h"
+#include "support/platform_recorder.h"
 #include "support/sound_recorder.h"
 #include "support/spawn_recorder.h"
 
@@ -149,6 +151,25 @@ TEST(ClockTest, BothClocksFollowTheirReplacementAndComeBack) {
     }
     EXPECT_GE(secondsSinceStart().seconds, before);
     EXPECT_GT(systemNow().time_since_epoch().count(), 0);
+}
+
+TEST(PlatformTest, TheDefaultDoesNothingAndAnInstalledOneTakesEveryCall) {
+    Platform& none = platform();
+    EXPECT_EQ(none.modifierState(), 0);
+    {
+        bztest::RecordingPlatform recorder;
+        recorder.modifiers = MOD_SHIFT & 0x1;
+        EXPECT_EQ(&platform(), &recorder);
+        EXPECT_NE(platform().modifierState() & MOD_SHIFT, 0);
+        EXPECT_EQ(platform().modifierState() & MOD_CTRL, 0);
+        platform().setWindowTitle("Baizeron - Alice");
+        platform().setRelativeMouseMode(true);
+        platform().warpMouse(10, 20);
+        platform().setFullscreen(FullscreenMode::Desktop);
+        EXPECT_EQ(recorder.calls,
+                  (std::vector<std::string>{"title:Baizeron - Alice", "relative:1", "warp:10,20", "fullscreen:1"}));
+    }
+    EXPECT_EQ(&platform(), &none);
 }
 
 }  // namespace
