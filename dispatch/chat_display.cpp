@@ -1,4 +1,5 @@
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
 #include "core/log.h"
 #include "core/page_script.h"
@@ -67,7 +68,7 @@ void GameHandler::displayChatMessage(const Message& chat, bool tableOnly) {
     } else {
         toLobby = goesToLobby(chat);
         const int kind = static_cast<int>(chat.chatClass);
-        toTable = (kind >= 1 && kind <= 10 || chat.tableId > 0) && isTableState(appState.load());
+        toTable = ((kind >= 1 && kind <= 10) || chat.tableId > 0) && isTableState(appState.load());
         tableChat = toTable || marked;
     }
     BZ_LOG(LOG_INFO, "displayChatMessage",
@@ -86,9 +87,8 @@ void GameHandler::displayChatMessage(const Message& chat, bool tableOnly) {
     SoundBank& sounds = getSoundBank();
     if (isClass(chat, ChatClass::PRIVATE)) {
         if (gameSettings.pmSounds) sounds.playBallSound(sounds.chatClip, 1.0f);
-        const std::string notify = "inbzNewPmOrInviteFrom({nick: '" + escapeJsString(chat.sender) + "'});";
-        runJavaScript(HtmlWindow::BottomBox, notify);
-        runJavaScript(HtmlWindow::Lobby, notify);
+        runInPages({HtmlWindow::BottomBox, HtmlWindow::Lobby},
+                   "inbzNewPmOrInviteFrom({nick: " + jsQuoted(chat.sender) + "});");
     }
     if (isClass(chat, ChatClass::TABLE_USER_IN_OUT) && chat.text2 == " has joined the table." && amISeated() &&
         notificationSounds) {

@@ -1,15 +1,14 @@
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/page_statements.h"
 #include "core/log.h"
 #include "core/opener.h"
 #include "core/page_script.h"
-#include "core/text.h"
 
 #include <string>
 
 void GameHandler::popUpInfo(const std::string& text, int durationMs) {
     BZ_LOG(LOG_INFO, "popUpInfo", "Notice text: " << text);
-    runJavaScript(HtmlWindow::TopBox,
-                  "inbzNotice({text:'" + escapeJsString(text) + "',duration:" + std::to_string(durationMs) + ",});");
+    runJavaScript(HtmlWindow::TopBox, JsObject().text("text", text).number("duration", durationMs).call("inbzNotice"));
 }
 
 void GameHandler::showNotice(const std::string& text, int durationMs) {
