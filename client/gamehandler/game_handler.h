@@ -5,6 +5,7 @@
 //   notices.cpp        notices, concede button, links        session.cpp     preferences, start of play
 //   message_queue.cpp  the per-frame drain, deferred chat    state_change.*  changeState
 //   requests.*, table_requests.cpp  the request senders      login_steps.*   the login outcomes
+//   page_statements.*  how statements are written and run into the pages
 // and, in the dispatch library (dispatch/), processMessage, the player registry and the chat display.
 // Everything here runs on the main thread and takes no lock.
 #pragma once

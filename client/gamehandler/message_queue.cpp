@@ -56,5 +56,4 @@ void GameHandler::showDeferredChat() {
 void GameHandler::dropShotLeftovers() {
     deferredChatMessages.clear();
     statusPending = false;
-    shotAnimating = false;
 }
