@@ -27,6 +27,6 @@ const std::vector<EffectSpec>& effectSpecs();
 }  // namespace soundgen
 
 namespace soundgen {
-// The recipe with short edge fades, normalised to the spec's peak.
+// The recipe without its silent tail, with short edge fades, normalised to its peak.
 Buffer renderEffect(const EffectSpec& spec);
 }  // namespace soundgen

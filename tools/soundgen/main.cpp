@@ -84,8 +84,8 @@ bool makeReferee(const std::string& espeak, const std::filesystem::path& out, co
             return false;
         }
         // Quicken the longest of the clips that share the free stretch.
-        int longest = 11;
-        for (int k = 11; k < kRefereeClips - int(kLastStarts.size()); ++k)
+        int longest = kFirstFreeClip;
+        for (int k = kFirstFreeClip; k < kFirstLastClip; ++k)
             if (need[k] > need[longest]) longest = k;
         if (!speedUp(espeak, script[longest], clips[longest], sampleRate, error)) return false;
     }

@@ -5,8 +5,6 @@
 namespace soundgen {
 namespace {
 
-constexpr int kLastFixed = kRefereeClips - int(kLastStarts.size());  // 352
-constexpr int kFreeFirst = int(kFirstStarts.size()) - 1;              // 11: its end is free
 
 const char* const kOnes[] = {"zero",    "one",     "two",       "three",    "four",
                              "five",    "six",     "seven",     "eight",    "nine",
@@ -74,18 +72,18 @@ std::vector<RefereeLine> refereeScript() {
 CutLayout layoutCutTable(const std::vector<int>& need) {
     CutLayout layout;
     if (int(need.size()) != kRefereeClips) return layout;
-    for (int k = 0; k < kFreeFirst; ++k)
+    for (int k = 0; k < kFirstFreeClip; ++k)
         if (need[k] > kFirstStarts[k + 1] - kFirstStarts[k]) layout.overfull.push_back(k);
-    for (int k = kFreeFirst; k < kLastFixed; ++k)
+    for (int k = kFirstFreeClip; k < kFirstLastClip; ++k)
         if (need[k] > kMaxGap) layout.overfull.push_back(k);
-    for (int k = kLastFixed; k + 1 < kRefereeClips; ++k)
-        if (need[k] > kLastStarts[k - kLastFixed + 1] - kLastStarts[k - kLastFixed]) layout.overfull.push_back(k);
+    for (int k = kFirstLastClip; k + 1 < kRefereeClips; ++k)
+        if (need[k] > kLastStarts[k - kFirstLastClip + 1] - kLastStarts[k - kFirstLastClip]) layout.overfull.push_back(k);
     if (!layout.overfull.empty()) return layout;
 
     // Water-filling: the highest level L with sum(max(L, lower)) within the stretch, then the
     // remaining centiseconds one each to the gaps at L, first come first served.
     const int total = kLastStarts[0] - kFirstStarts.back();
-    std::vector<int> lower(need.begin() + kFreeFirst, need.begin() + kLastFixed);
+    std::vector<int> lower(need.begin() + kFirstFreeClip, need.begin() + kFirstLastClip);
     for (int& v : lower) v = std::max(v, kMinGap);
     const auto filled = [&](int level) {
         int sum = 0;

@@ -15,6 +15,9 @@ constexpr int kMinGap = 44;
 constexpr int kMaxGap = 163;
 constexpr std::array<int, 12> kFirstStarts = {0, 113, 186, 262, 343, 417, 525, 634, 714, 803, 888, 976};
 constexpr std::array<int, 8> kLastStarts = {36740, 36865, 36983, 37098, 37220, 37325, 37446, 37557};
+// Clips kFirstFreeClip .. kFirstLastClip - 1 share the stretch between the given times.
+constexpr int kFirstFreeClip = int(kFirstStarts.size()) - 1;
+constexpr int kFirstLastClip = kRefereeClips - int(kLastStarts.size());
 
 // Clip numbers the game relies on.
 constexpr int kFrameVoice0 = 1;    // frames 1-35
