@@ -312,21 +312,43 @@ void Connection::decipherReceived() {
 }
 
 bool Connection::parseReceived() {
+    // version u16, length u32, id u16, iid u32
+    constexpr int32_t headerSize = 12;
     for (;;) {
-        Buffer reader(receiveBuffer, deciphered, MESSAGE_BLOCK_SIZE);
-        Message message(reader);
-        if (message.invalid || (message.id != MessageId{} && (message.consumed <= 0 || message.consumed > deciphered))) {
-            BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: Invalid message received");
-            close();
-            return false;
+        if (announcedLength == 0) {
+            if (deciphered < headerSize) return true;
+            // The header alone first: a wrong version or id is refused whatever follows, and the
+            // length says when the body is all there.
+            Buffer header(receiveBuffer, headerSize, MESSAGE_BLOCK_SIZE);
+            ++parses;
+            if (Message(header).invalid) break;
+            const uint32_t length = (uint32_t(receiveBuffer[2]) << 24) | (uint32_t(receiveBuffer[3]) << 16) |
+                                    (uint32_t(receiveBuffer[4]) << 8) | uint32_t(receiveBuffer[5]);
+            if (length > uint32_t(CONNECTION_BUFFER_SIZE)) {
+                BZ_LOG(LOG_ERROR, "processReceivedMessages",
+                       "Error: Message larger than the receive buffer: " << length << " bytes");
+                close();
+                return false;
+            }
+            if (length < uint32_t(MESSAGE_BLOCK_SIZE) || length % MESSAGE_BLOCK_SIZE != 0) break;
+            announcedLength = static_cast<int32_t>(length);
         }
-        if (message.id == MessageId{}) return true;
-        const int32_t consumed = message.consumed;
-        std::memmove(receiveBuffer, receiveBuffer + consumed, static_cast<size_t>(received - consumed));
-        received -= consumed;
-        deciphered -= consumed;
+        // The body is parsed once, when all of it is there.
+        if (deciphered < announcedLength) return true;
+        const int32_t length = std::exchange(announcedLength, 0);
+        Buffer reader(receiveBuffer, length, MESSAGE_BLOCK_SIZE);
+        ++parses;
+        Message message(reader);
+        if (message.invalid || message.id == MessageId{} || message.consumed != length) break;
+        std::memmove(receiveBuffer, receiveBuffer + length, static_cast<size_t>(received - length));
+        received -= length;
+        deciphered -= length;
         parsed.push_back(std::move(message));
     }
+    // A bad header, or a body that does not fill exactly the length its header gives.
+    BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: Invalid message received");
+    close();
+    return false;
 }
 
 void Connection::actOnParsed() {
