@@ -13,14 +13,16 @@
 
 namespace {
 
+// Kept for the whole run (never destroyed, so that the exit handler can still name it), removed at exit.
 const std::string& folder() {
-    static const std::string path = [] {
+    static const std::string* path = [] {
         char pattern[] = "/tmp/bzprefs-fuzz-XXXXXX";
         if (!::mkdtemp(pattern)) std::abort();
+        auto* made = new std::string(std::string(pattern) + "/");
         std::atexit([] { std::filesystem::remove_all(folder()); });
-        return std::string(pattern) + "/";
+        return made;
     }();
-    return path;
+    return *path;
 }
 
 }  // namespace

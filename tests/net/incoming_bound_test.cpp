@@ -2,7 +2,7 @@
 // thread stops reading the socket, and nothing is lost once the queue drains.
 #include "net/connection_handler.h"
 
-#include "app/app_state.h"
+#include "core/app_status.h"
 #include "client/gamehandler/game_handler.h"
 #include "net_test_support.h"
 #include "tools/testserver/test_server.h"

@@ -36,14 +36,9 @@ protected:
         open();
     }
     void open() {
-        listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        ASSERT_EQ(::bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-        ASSERT_EQ(::listen(listenFd, 1), 0);
-        ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+        listenFd = nettest::listenOnLoopback(address);
+        ASSERT_GE(listenFd, 0);
         connection = std::make_unique<Connection>("127.0.0.1", ntohs(address.sin_port), "", "", &listener);
         connection->setKey(STREAM_PASS_PHRASE);
         connection->connect(false, 1000);
