@@ -102,6 +102,7 @@ private:
     ReceiveOutcome receiveOnce();
     void decipherReceived();
     bool parseReceived();  // false when an invalid message closed the connection
+    bool refuseReceived();  // logs the invalid message, closes, and returns false
     void actOnParsed();
     void actOnHello(const Message& hello);
     void actOnChallenge(const Message& challenge);

@@ -556,7 +556,7 @@ void ChromiumBackend::Resize(int viewId, int width, int height) {
     Run(viewId, [this, width, height](View& v) {
         v.width = width;
         v.height = height;
-        if (decoder_) decoder_->SetViewSize(v.session, width, height);
+        if (decoder_ && !v.session.empty()) decoder_->SetViewSize(v.session, width, height);
         int id = v.id;
         // In the full browser's windows the resize's own repaint does not always make it into a
         // frame; a new screencast starts with a frame at the new size. The headless shell needs none.
