@@ -99,6 +99,21 @@ TEST_F(ReceiveTest, AMessageArriving16BytesAtATimeIsParsedOnce) {
     EXPECT_LE(connection->parsePasses(), 2u);
 }
 
+TEST_F(ReceiveTest, AFullBufferOfSmallMessagesParsesEachOnce) {
+    std::vector<uint8_t> bytes;
+    for (uint32_t iid = 1; iid <= 4096; ++iid) {
+        Message small(MessageId::EXIT_TABLE_REQ, iid);  // 16 bytes: header and table id
+        const std::vector<uint8_t> one = enciphered(small);
+        ASSERT_EQ(one.size(), 16u);
+        bytes.insert(bytes.end(), one.begin(), one.end());
+    }
+    ASSERT_EQ(::send(peerFd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    for (int step = 0; step < 100 && listener.messages.size() < 4096; ++step) connection->processReceivedMessages();
+    ASSERT_EQ(listener.messages.size(), 4096u);
+    EXPECT_EQ(listener.messages.back().iid, 4096u);
+    EXPECT_EQ(connection->parsePasses(), 2u * 4096);  // its header, then the whole message
+}
+
 TEST_F(ReceiveTest, AHeaderLengthThatDoesNotFrameItsBodyClosesTheConnection) {
     Message first = Message::initInfo(1, InfoCode::SERVER_INFO, 1, 0, "first", "");
     ByteVector sound = serialized(first);
