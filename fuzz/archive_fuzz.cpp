@@ -2,6 +2,7 @@
 // also chooses (its first 16 bytes: offset and length), and walks each member with every reader.
 #include "core/archive.h"
 #include "core/archive_io.h"
+#include "fuzz/fuzz_support.h"
 
 #include <unistd.h>
 
@@ -10,27 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 
+using fuzzsupport::check;
+
 namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-// Kept for the whole run (never destroyed, so that the exit handler can still name it), removed at exit.
-const std::string& folder() {
-    static const std::string* path = [] {
-        char pattern[] = "/tmp/bzarchive-fuzz-XXXXXX";
-        if (!::mkdtemp(pattern)) std::abort();
-        auto* made = new std::string(std::string(pattern) + "/");
-        std::atexit([] { std::filesystem::remove_all(folder()); });
-        return made;
-    }();
-    return *path;
-}
 
 uint64_t readLe64(const uint8_t* p) {
     uint64_t v = 0;
@@ -70,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         data += 16;
         size -= 16;
     }
-    const std::string archive = folder() + "vidoda.dat";
+    const std::string archive = fuzzsupport::tempFolder() + "vidoda.dat";
     if (FILE* file = std::fopen(archive.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
@@ -83,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         {"wraps", 0, ~uint64_t(0)},
                         {"chosen", chosenOffset, chosenLength}},
                        "vidoda.dat");
-    index.setBaseFolder(folder());
+    index.setBaseFolder(fuzzsupport::tempFolder());
     for (const char* name : {"a", "b", "empty", "past", "wraps", "chosen", "missing"}) walk(name);
     return 0;
 }

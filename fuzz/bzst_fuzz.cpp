@@ -2,19 +2,14 @@
 // text that reads back and writes again to the very same text.
 #include "physics/bzst.h"
 #include "physics/table.h"
+#include "fuzz/fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Table* table = new Table();  // the log is off: a table's set-up logs nothing here

@@ -2,6 +2,7 @@
 // stream then ended) and checks what the pipe hands on: frames whose data lies inside their
 // message, and parsed messages that are objects.
 #include "ui/engine/devtools_pipe.h"
+#include "fuzz/fuzz_support.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,11 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+using fuzzsupport::check;
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+namespace {
 
 bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {

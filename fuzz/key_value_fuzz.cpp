@@ -1,19 +1,14 @@
 // Feeds arbitrary text to the key-value settings reader and checks that what it reads writes, in
 // both forms, to text that reads back to the same entries.
 #include "core/text.h"
+#include "fuzz/fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -2,6 +2,7 @@
 // whether the input is taken as base64 text, as frames arrive, or as the PNG itself), and checks
 // that a decoded frame fits the view and fills its buffer exactly.
 #include "ui/engine/frame_decoder.h"
+#include "fuzz/fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,13 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the table-event list reader (game status included) and checks that a list
 // that reads whole writes to bytes that read back and write again to the very same bytes.
 #include "net/table_event.h"
+#include "fuzz/fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,13 +9,7 @@
 #include <cstring>
 #include <limits>
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return 0;
