@@ -41,6 +41,8 @@ struct SpngDeleter {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
 
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
 uint32_t ReadBe32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
@@ -123,7 +125,6 @@ enum class FastResult { Done, NotHandled, Failed };
 // Any other kind of image is left to the library.
 FastResult DecodeRgba8(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
                        int& height, uint32_t maxWidth, uint32_t maxHeight) {
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size < 8 + 25 || std::memcmp(png, kSignature, 8) != 0) return FastResult::NotHandled;
     const uint8_t* ihdr = png + 8;
     if (ReadBe32(ihdr) != 13 || std::memcmp(ihdr + 4, "IHDR", 4) != 0) return FastResult::NotHandled;
@@ -260,7 +261,6 @@ void RgbaToBgra(const uint8_t* rgba, uint8_t* bgra, size_t pixels, bool premulti
 }
 
 bool PngSize(const uint8_t* png, size_t size, uint32_t& width, uint32_t& height) {
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size < 8 + 8 + 8 || std::memcmp(png, kSignature, 8) != 0 || std::memcmp(png + 12, "IHDR", 4) != 0) return false;
     width = ReadBe32(png + 16);
     height = ReadBe32(png + 20);
