@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <thread>
 
@@ -309,7 +308,7 @@ TEST_F(PrefsTest, SavesKilledMidWayLeaveNoTemporaryFileAfterTheNextStart) {
         ::waitpid(child, nullptr, 0);
         if (tempFilesIn(dir) > 0) ++leftBehind;
     }
-    std::cout << "kills that left a temporary file: " << leftBehind << " of 50\n";
+    RecordProperty("killsThatLeftATemporaryFile", leftBehind);
     // The first read of the next run clears what the killed saves left; the file itself is whole.
     std::string user, password;
     loadCredentials(folder, user, password);
