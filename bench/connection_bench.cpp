@@ -63,6 +63,10 @@ void BM_ConnectionRoundTrip(benchmark::State& state) {
         const int expected = listener.echoes + 1;
         connection.sendNow(smallRequest(++iid));
         while (listener.echoes < expected && !connection.isClosed()) connection.processReceivedMessages();
+        if (listener.echoes < expected) {
+            state.SkipWithError("a reply is missing: the connection closed");
+            break;
+        }
     }
     state.SetItemsProcessed(state.iterations());
     state.SetLabel("round trips");
@@ -84,6 +88,15 @@ void BM_HandlerRoundTrip(benchmark::State& state) {
     ConnectionHandler handler;
     ConnectionHandler* previous = connectionHandler;
     connectionHandler = &handler;
+    auto finish = [&](const char* error) {
+        if (error) state.SkipWithError(error);
+        handler.stopThreads();
+        connectionHandler = previous;
+        resetLobbyServers(DEFAULT_GAME_SERVER_HOST, DEFAULT_LOBBY_PORT);
+    };
+    // Every repetition logs in afresh: the lobby state that the one before reached must not pass
+    // for this login.
+    appState = STATE_LOGIN;
     handler.startThreads();
     handler.connectToServer("Bench Lobby", "bench", "secret", false);
     // The login outcome takes effect when the main loop drains the incoming queue.
@@ -91,22 +104,36 @@ void BM_HandlerRoundTrip(benchmark::State& state) {
         getGameHandler().processMessageQueue();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (appState.load() != STATE_LOBBY) {
-        state.SkipWithError("login did not complete");
-        handler.stopThreads();
-        connectionHandler = previous;
-        return;
-    }
+    if (appState.load() != STATE_LOBBY) return finish("login did not complete");
+
+    // Takes replies until the echo of iid; the echoes of earlier requests are passed over.
     Message echo;
+    auto awaitEcho = [&](uint32_t iid) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (handler.isConnected() && std::chrono::steady_clock::now() < deadline) {
+            if (!handler.takeIncoming(echo)) {
+                std::this_thread::yield();
+            } else if (echo.iid == iid) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // The session's own requests are echoed too; a marker's echo comes after all of theirs.
+    const uint32_t marker = handler.nextIid();
+    handler.sendMessage(smallRequest(marker));
+    if (!awaitEcho(marker)) return finish("no reply after the login");
     for (auto _ : state) {
-        handler.sendMessage(smallRequest(handler.nextIid()));
-        while (!handler.takeIncoming(echo) && handler.isConnected()) std::this_thread::yield();
+        const uint32_t iid = handler.nextIid();
+        handler.sendMessage(smallRequest(iid));
+        if (!awaitEcho(iid)) {
+            state.SkipWithError("a reply is missing");
+            break;
+        }
     }
     state.SetItemsProcessed(state.iterations());
-    state.SetLabel("round trips");
-    handler.stopThreads();
-    connectionHandler = previous;
-    resetLobbyServers(DEFAULT_GAME_SERVER_HOST, DEFAULT_LOBBY_PORT);
+    state.SetLabel("round trips, one in flight");
+    finish(nullptr);
 }
 BENCHMARK(BM_HandlerRoundTrip)->UseRealTime();
 

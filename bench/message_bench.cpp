@@ -11,15 +11,15 @@ namespace {
 Message gameStatusEvent() {
     TableEvent e(TableEventType::GAME_STATUS);
     e.stamp = 12.5;
-    GameStatus& s = e.status;
+    GameStatus& s = e.status();
     s.matchDuration = 900000, s.frameDuration = 120000, s.breakDuration = 15000;
     s.players = {"alice_the_player", "bob_the_opponent"};
     s.striker = 1, s.playerOn = 1, s.gameType = 15, s.bestOf = 5, s.gameState = 1;
     s.frameScore = {47, 12}, s.breakScore = 23, s.ballsPotted = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0};
     s.statusMarkers = {1, 2, 3}, s.touchingBalls = {4}, s.thirdList = {5, 6};
     for (int i = 0; i < GAME_STATUS_BALLS; ++i) {
-        e.balls[i] = {true, -1, 0.0, i * 37.5, 26.25, i * -11.0, {1.0f, 0.1f, 0.2f, 0.3f}};
-        e.savedBalls[i] = e.balls[i];
+        e.balls()[i] = {true, -1, 0.0, i * 37.5, 26.25, i * -11.0, {1.0f, 0.1f, 0.2f, 0.3f}};
+        e.savedBalls()[i] = e.balls()[i];
     }
     Message m(MessageId::TABLE_EVENT, 123456);
     m.events.push_back(e);

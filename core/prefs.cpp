@@ -1,12 +1,16 @@
 #include "core/prefs.h"
 
+#include <dirent.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
+#include <set>
 
 #include "core/cipher.h"
 #include "core/log.h"
@@ -57,10 +61,52 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+// A save writes "prefs.dat.<pid>.XXXXXX" and renames it over "prefs.dat". A process killed in
+// between leaves it behind: a full copy of the preferences, saved password included.
+bool isDigits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+bool isTempSuffix(const std::string& text) {
+    return text.size() == 6 && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isalnum(c); });
+}
+
+// Whether a file of the folder is a temporary file of a save that can no longer finish: one of
+// this process (saves are serialised, so none is under way) or of a process that has ended.
+bool isStaleTempFile(const std::string& name) {
+    const std::string prefix = std::string(kPrefsFileName) + ".";
+    if (name.compare(0, prefix.size(), prefix) != 0) return false;
+    const std::string rest = name.substr(prefix.size());
+    const size_t dot = rest.find('.');
+    if (dot == std::string::npos) return isTempSuffix(rest);  // the older name, without the process
+    const std::string pid = rest.substr(0, dot);
+    if (!isDigits(pid) || pid.size() > 9 || !isTempSuffix(rest.substr(dot + 1))) return false;
+    const pid_t owner = pid_t(std::stol(pid));
+    return owner == ::getpid() || (::kill(owner, 0) != 0 && errno == ESRCH);
+}
+
+// Called with the write lock held.
+void removeStaleTempFiles(const std::string& prefFolder) {
+    DIR* dir = ::opendir(prefFolder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (isStaleTempFile(name)) ::unlink((prefFolder + name).c_str());
+    }
+    ::closedir(dir);
+}
+
+// The first read of a folder in this run clears what an earlier run left; every save does too.
+void removeStaleTempFilesOnce(const std::string& prefFolder) {
+    static std::set<std::string> cleared;
+    std::lock_guard<std::mutex> lock(prefsWriteMutex());
+    if (cleared.insert(prefFolder).second) removeStaleTempFiles(prefFolder);
+}
+
 // Writes the block to a fresh file beside `path` and renames it over `path`. Until the rename the
 // old file is untouched; on any failure the temporary file is removed.
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& block) {
-    std::string tempPath = path + ".XXXXXX";
+    std::string tempPath = path + "." + std::to_string(::getpid()) + ".XXXXXX";
     const int fd = ::mkstemp(tempPath.data());
     if (fd < 0) return false;
     bool ok = writeAll(fd, block.data(), block.size());
@@ -71,8 +117,10 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& block) {
     return ok;
 }
 
-// Reads the file into `map`; the caller has checked the folder.
-PrefsRead readEntries(const std::string& prefFolder, KeyValueMap& map, const PrefsLogName& log) {
+// Reads the file into `map`; the caller has checked the folder. `damaged` tells a file that holds
+// bytes but does not unpack (cut short, corrupted, too large) from one that is empty.
+PrefsRead readEntries(const std::string& prefFolder, KeyValueMap& map, const PrefsLogName& log,
+                      bool* damaged = nullptr) {
     map.clear();
     const std::string path = prefsFilePath(prefFolder);
     if (log.openingLines) BZ_LOG(LOG_INFO, log.operation, "Opening file for reading: " << path);
@@ -81,7 +129,10 @@ PrefsRead readEntries(const std::string& prefFolder, KeyValueMap& map, const Pre
     if (bytes.empty()) return PrefsRead::NoEntries;
     decryptSealedString(bytes, kPrefsKeyText);
     std::string text;
-    if (!unpackSealedString(bytes, text)) return PrefsRead::NoEntries;
+    if (!unpackSealedString(bytes, text)) {
+        if (damaged) *damaged = true;
+        return PrefsRead::NoEntries;
+    }
     parseKeyValues(map, text);
     return map.empty() ? PrefsRead::NoEntries : PrefsRead::Entries;
 }
@@ -130,6 +181,7 @@ std::string prefsFilePath(const std::string& prefFolder) { return prefFolder + k
 PrefsRead readPrefsFile(const std::string& prefFolder, KeyValueMap& map, const PrefsLogName& log) {
     map.clear();
     if (!checkFolder(prefFolder, log)) return PrefsRead::NoFolder;
+    removeStaleTempFilesOnce(prefFolder);
     return readEntries(prefFolder, map, log);
 }
 
@@ -137,9 +189,19 @@ bool updatePrefsFile(const std::string& prefFolder, const PrefsLogName& log,
                      const std::function<bool(KeyValueMap&)>& change) {
     if (!checkFolder(prefFolder, log)) return false;
     std::lock_guard<std::mutex> lock(prefsWriteMutex());
+    removeStaleTempFiles(prefFolder);
     KeyValueMap map;
-    readEntries(prefFolder, map, log);
+    bool damaged = false;
+    readEntries(prefFolder, map, log, &damaged);
     if (!change(map)) return false;
+    if (damaged) {
+        // The new file would hold only this save's entries: the user's others are kept aside.
+        const std::string aside = prefsFilePath(prefFolder) + kPrefsDamagedSuffix;
+        const bool moved = ::rename(prefsFilePath(prefFolder).c_str(), aside.c_str()) == 0;
+        BZ_LOG(LOG_ERROR, log.operation,
+               "Preferences file unreadable" << (moved ? ", moved aside to " + aside : ", could not be moved aside"));
+        if (!moved) return false;
+    }
 
     std::vector<uint8_t> block = packSealedString(writeKeyValues(map, false));
     if (block.size() > kPrefsMaxFileSize) {

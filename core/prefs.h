@@ -12,6 +12,8 @@
 
 inline constexpr const char* kPrefsFileName = "prefs.dat";
 inline constexpr const char* kPrefsKeyText = "sheet.ini.tag";
+// A file that holds bytes but does not read whole is renamed to "prefs.dat.damaged" by the next save.
+inline constexpr const char* kPrefsDamagedSuffix = ".damaged";
 // Every read takes the whole file up to this size, and no save writes more, so a saved file is
 // always read back whole.
 inline constexpr size_t kPrefsMaxFileSize = size_t(1) << 20;
@@ -50,7 +52,9 @@ PrefsRead readPrefsFile(const std::string& prefFolder, KeyValueMap& map, const P
 // One whole read-change-write of the file, serialised with every other one in the process. The
 // map holds the stored entries (none when the file yields nothing); `change` edits it and returns
 // false to leave the file as it is. The new file is written beside the old one and renamed over
-// it, so a failed or interrupted save leaves the old file whole. `change` must not call back into
+// it, so a failed or interrupted save leaves the old file whole; temporary files that ended
+// processes left are removed (by the first read of a run too). A file that does not unpack is
+// moved aside, with one ERROR line, before the new one takes its place. `change` must not call back into
 // this store. Returns true when the new file is in place.
 bool updatePrefsFile(const std::string& prefFolder, const PrefsLogName& log,
                      const std::function<bool(KeyValueMap&)>& change);

@@ -312,21 +312,54 @@ void Connection::decipherReceived() {
 }
 
 bool Connection::parseReceived() {
+    // version u16, length u32, id u16, iid u32
+    constexpr int32_t headerSize = 12;
+    // The whole messages of this step; their bytes leave the buffer in one move at the end.
+    int32_t taken = 0;
     for (;;) {
-        Buffer reader(receiveBuffer, deciphered, MESSAGE_BLOCK_SIZE);
-        Message message(reader);
-        if (message.invalid || (message.id != MessageId{} && (message.consumed <= 0 || message.consumed > deciphered))) {
-            BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: Invalid message received");
-            close();
-            return false;
+        const uint8_t* at = receiveBuffer + taken;
+        const int32_t available = deciphered - taken;
+        if (announcedLength == 0) {
+            if (available < headerSize) break;
+            // The header alone first: a wrong version or id is refused whatever follows, and the
+            // length says when the body is all there.
+            Buffer header(at, headerSize, MESSAGE_BLOCK_SIZE);
+            ++parses;
+            if (Message(header).invalid) return refuseReceived();
+            const uint32_t length =
+                (uint32_t(at[2]) << 24) | (uint32_t(at[3]) << 16) | (uint32_t(at[4]) << 8) | uint32_t(at[5]);
+            if (length > uint32_t(CONNECTION_BUFFER_SIZE)) {
+                BZ_LOG(LOG_ERROR, "processReceivedMessages",
+                       "Error: Message larger than the receive buffer: " << length << " bytes");
+                close();
+                return false;
+            }
+            if (length < uint32_t(MESSAGE_BLOCK_SIZE) || length % MESSAGE_BLOCK_SIZE != 0) return refuseReceived();
+            announcedLength = static_cast<int32_t>(length);
         }
-        if (message.id == MessageId{}) return true;
-        const int32_t consumed = message.consumed;
-        std::memmove(receiveBuffer, receiveBuffer + consumed, static_cast<size_t>(received - consumed));
-        received -= consumed;
-        deciphered -= consumed;
+        // The body is parsed once, when all of it is there.
+        if (available < announcedLength) break;
+        const int32_t length = std::exchange(announcedLength, 0);
+        Buffer reader(at, length, MESSAGE_BLOCK_SIZE);
+        ++parses;
+        Message message(reader);
+        // A body must fill exactly the length that its header gives.
+        if (message.invalid || message.id == MessageId{} || message.consumed != length) return refuseReceived();
+        taken += length;
         parsed.push_back(std::move(message));
     }
+    if (taken > 0) {
+        std::memmove(receiveBuffer, receiveBuffer + taken, static_cast<size_t>(received - taken));
+        received -= taken;
+        deciphered -= taken;
+    }
+    return true;
+}
+
+bool Connection::refuseReceived() {
+    BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: Invalid message received");
+    close();
+    return false;
 }
 
 void Connection::actOnParsed() {

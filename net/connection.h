@@ -93,6 +93,8 @@ public:
     std::string loginChallengeResponse() const { return challengeResponse; }
     int32_t pendingSendBytes() const;
     size_t queuedMessageCount() const;
+    // How many times received bytes were handed to the message parser.
+    uint64_t parsePasses() const { return parses.load(); }
 
 private:
     enum class ReceiveOutcome { Data, NothingYet, Ended };
@@ -100,6 +102,7 @@ private:
     ReceiveOutcome receiveOnce();
     void decipherReceived();
     bool parseReceived();  // false when an invalid message closed the connection
+    bool refuseReceived();  // logs the invalid message, closes, and returns false
     void actOnParsed();
     void actOnHello(const Message& hello);
     void actOnChallenge(const Message& challenge);
@@ -124,7 +127,9 @@ private:
     uint8_t receiveBuffer[CONNECTION_BUFFER_SIZE];
     int32_t received = 0;
     int32_t deciphered = 0;
+    int32_t announcedLength = 0;  // the length in the header of the message being received; 0 before its header
     std::deque<Message> parsed;
+    std::atomic<uint64_t> parses{0};
 
     // Guarded by sendMutex (the cipher's key changes too, because the send side enciphers with it).
     mutable std::mutex sendMutex;

@@ -155,6 +155,11 @@ size_t ConnectionHandler::incomingCount() const {
     return incoming.size();
 }
 
+size_t ConnectionHandler::incomingBytes() const {
+    std::lock_guard<std::mutex> lock(inMutex);
+    return incomingBytesHeld;
+}
+
 bool ConnectionHandler::lookupServer(std::string& address, uint32_t& port) const {
     std::lock_guard<std::mutex> lock(lobbyServersMutex);
     for (const LobbyServer& server : lobbyServers) {
@@ -175,6 +180,8 @@ bool ConnectionHandler::takeIncoming(Message& message, LoginStepHandler* steps) 
             if (incoming.empty()) return false;
             item = std::move(incoming.front());
             incoming.pop_front();
+            incomingBytesHeld -= item.bytes;
+            if (incomingBytesHeld < incomingByteLimit) incomingDrained.notify_all();
         }
         if (item.step == LoginStep::None) {
             message = std::move(item.message);
@@ -245,8 +252,24 @@ void ConnectionHandler::senderThread() {
     }
 }
 
+bool ConnectionHandler::roomForIncoming() {
+    std::unique_lock<std::mutex> lock(inMutex);
+    auto room = [this] { return incomingBytesHeld < incomingByteLimit; };
+    if (!room() && !incomingPaused) {
+        incomingPaused = true;
+        BZ_LOG(LOG_ERROR, "receiver",
+               "Incoming queue full (" << incomingBytesHeld << " bytes): reading paused until it is drained");
+    }
+    incomingDrained.wait_for(lock, std::chrono::milliseconds(netTimings().receiverIdleMs.load()),
+                             [&] { return !running || room(); });
+    if (!room()) return false;
+    incomingPaused = false;
+    return true;
+}
+
 void ConnectionHandler::receiverThread() {
     while (running) {
+        if (!roomForIncoming()) continue;
         {
             ConnectionUse current(*this, true);
             if (current) {
@@ -268,8 +291,10 @@ void ConnectionHandler::receiverThread() {
 }
 
 void ConnectionHandler::messageReceived(const Message& message) {
+    const size_t bytes = message.footprint();
     std::lock_guard<std::mutex> lock(inMutex);
-    incoming.push_back(IncomingItem{LoginStep::None, message});
+    incoming.push_back(IncomingItem{LoginStep::None, message, 0, {}, bytes});
+    incomingBytesHeld += bytes;
     lastIncomingIid = message.iid;
 }
 

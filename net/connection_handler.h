@@ -72,6 +72,10 @@ public:
     // Counts the logins that reached a server (connectToServer past the lookup). A login outcome
     // applied after a newer login has started belongs to a replaced connection.
     std::atomic<uint64_t> loginSerial{0};
+    // About how much memory the received messages on the incoming queue may take. While they take
+    // more, the receiver thread reads nothing from the socket: the server's further bytes wait in
+    // TCP, and nothing is dropped.
+    std::atomic<size_t> incomingByteLimit{size_t(64) << 20};
 
     ConnectionHandler();
     // Stops and joins the threads and drops the connection (tests; the product never destroys it).
@@ -126,6 +130,7 @@ public:
     std::shared_ptr<Connection> currentConnection() const;
     size_t outgoingCount() const;
     size_t incomingCount() const;
+    size_t incomingBytes() const;
 
 private:
     // A thread's hold on the current connection for one step; the connection is destroyed only
@@ -154,10 +159,13 @@ private:
         // For an outcome: the login it belongs to, and the user that login named (when known).
         uint64_t serial = 0;
         std::string userName;
+        size_t bytes = 0;  // the message's footprint
     };
 
     void senderThread();
     void receiverThread();
+    // Waits a while for the main loop to make room on the incoming queue; false when it is still full.
+    bool roomForIncoming();
     void queueStep(LoginStep step, uint64_t serial = 0, std::string userName = {});
     void applyStep(const IncomingItem& item, LoginStepHandler* steps);
     void publishConnection(std::shared_ptr<Connection> connection, uint64_t serial);
@@ -170,6 +178,9 @@ private:
 
     mutable std::mutex inMutex;
     std::deque<IncomingItem> incoming;
+    std::condition_variable incomingDrained;
+    size_t incomingBytesHeld = 0;
+    bool incomingPaused = false;
 
     mutable std::mutex connectionMutex;
     std::condition_variable connectionCond;

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "net/wire_io.h"
 
+#include <algorithm>
 #include <cstring>
 
 // The list layouts stay at namespace scope (static) so that they overload the generic wire() of wire_io.h.
@@ -351,4 +352,20 @@ ParseResult Message::parseResult() const {
     if (invalid) return ParseResult::Invalid;
     if (id == MessageId{}) return ParseResult::Incomplete;
     return ParseResult::Complete;
+}
+
+size_t Message::footprint() const {
+    // Every text travels with at least as many bytes as it takes; the records of the lists are added.
+    size_t bytes = sizeof(Message) + static_cast<size_t>(std::max(consumed, buffer.writeCapacity));
+    bytes += servers.capacity() * sizeof(ServerAddress) + intList.capacity() * sizeof(int32_t) +
+             textList.capacity() * sizeof(std::string) + tables.capacity() * sizeof(TableListEntry) +
+             users.capacity() * sizeof(UserListEntry) + events.capacity() * sizeof(TableEvent);
+    for (const TableListEntry& table : tables) bytes += table.viewers.capacity() * sizeof(std::string);
+    for (const TableEvent& event : events) {
+        if (!event.hasStatus()) continue;
+        const GameStatus& s = event.status();
+        bytes += sizeof(StatusRecord) +
+                 (s.statusMarkers.capacity() + s.touchingBalls.capacity() + s.thirdList.capacity()) * sizeof(int32_t);
+    }
+    return bytes;
 }

@@ -156,4 +156,7 @@ struct Message : MessageFields {
     const Buffer& getBuffer(int32_t blockSize = MESSAGE_BLOCK_SIZE);
 
     ParseResult parseResult() const;
+
+    // About how much memory the record takes, its texts and lists included.
+    size_t footprint() const;
 };

@@ -102,13 +102,40 @@ static bool wirePayload(Io& io, TableEvent& e) {
         case 35:
         case 36:
             return wireAll(io, e.stamp, e.value);
-        case 22:
-            return wireAll(io, e.stamp, e.status, e.balls, e.savedBalls);
+        case 22: {
+            // Written from a copy when the event has none, so that writing never changes it.
+            StatusRecord empty;
+            StatusRecord& r = Io::reading || e.hasStatus() ? e.record() : empty;
+            return wireAll(io, e.stamp, r.status, r.balls, r.savedBalls);
+        }
         case 25:
             return wireAll(io, e.value, e.startInfo);
         default:
             return true;
     }
+}
+
+TableEvent::TableEvent(const TableEvent& other)
+    : TableEventFields(other),
+      statusRecord(other.statusRecord ? std::make_unique<StatusRecord>(*other.statusRecord) : nullptr) {}
+
+TableEvent& TableEvent::operator=(const TableEvent& other) {
+    if (this != &other) *this = TableEvent(other);
+    return *this;
+}
+
+StatusRecord& TableEvent::record() {
+    if (!statusRecord) statusRecord = std::make_unique<StatusRecord>();
+    return *statusRecord;
+}
+
+const StatusRecord& TableEvent::record() const {
+    static const StatusRecord none;
+    return statusRecord ? *statusRecord : none;
+}
+
+bool TableEvent::operator==(const TableEvent& o) const {
+    return static_cast<const TableEventFields&>(*this) == o && record() == o.record();
 }
 
 bool isKnownTableEventType(uint16_t type) {
@@ -134,7 +161,10 @@ ParseResult readTableEvents(Buffer& in, std::vector<TableEvent>& events) {
         TableEvent e;
         if (!wireAll(io, e.type, e.oid)) return ParseResult::Incomplete;
         const auto type = static_cast<uint16_t>(e.type);
-        if (type == 0) return ParseResult::Complete;
+        if (type == 0) {
+            events.shrink_to_fit();  // a queued message keeps what its events need, not the growth room
+            return ParseResult::Complete;
+        }
         if (!isKnownTableEventType(type)) {
             BZ_LOG(LOG_ERROR, "Message", "invalid msg: unknown TableEvent type: " << type);
             return ParseResult::Invalid;

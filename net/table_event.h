@@ -8,9 +8,21 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-struct TableEvent {
+// The game status and both ball arrays of a GAME_STATUS event: about 3 KB, so they are made only
+// for the events that carry them and every other event stays small.
+struct StatusRecord {
+    GameStatus status;
+    std::array<BallState, GAME_STATUS_BALLS> balls{};
+    std::array<BallState, GAME_STATUS_BALLS> savedBalls{};
+
+    bool operator==(const StatusRecord&) const = default;
+};
+
+// The fields that every event has room for, whatever its type.
+struct TableEventFields {
     TableEventType type = TableEventType::END;
     uint32_t oid = 0;  // the client sends 0
     double stamp = 0;
@@ -21,9 +33,6 @@ struct TableEvent {
     std::array<float, 4> orientation{};  // types 1, 12, 13
     std::array<double, 2> extraValues{};  // types 14, 15
     AimParameters aim;                    // types 3, 4, 10, 26
-    GameStatus status;                    // type 22, with both ball arrays
-    std::array<BallState, GAME_STATUS_BALLS> balls{};
-    std::array<BallState, GAME_STATUS_BALLS> savedBalls{};
     int32_t value = 0;  // types 19, 25, 27-36 (FRAME_CONCEDED: the conceding player's index)
     int32_t pairA = 0;  // types 17, 18
     int32_t pairB = 0;
@@ -33,10 +42,34 @@ struct TableEvent {
     bool flag4 = false;
     StartInfo startInfo{};  // type 25
 
-    TableEvent() = default;
-    explicit TableEvent(TableEventType type) : type(type) {}
+    bool operator==(const TableEventFields&) const = default;
+};
 
-    bool operator==(const TableEvent&) const = default;
+struct TableEvent : TableEventFields {
+    TableEvent() = default;
+    explicit TableEvent(TableEventType type) { this->type = type; }
+    TableEvent(const TableEvent& other);
+    TableEvent& operator=(const TableEvent& other);
+    TableEvent(TableEvent&&) noexcept = default;
+    TableEvent& operator=(TableEvent&&) noexcept = default;
+    ~TableEvent() = default;
+
+    // Type 22: the status with both ball arrays. On an event without them the const accessors give
+    // empty ones and the others make them.
+    GameStatus& status() { return record().status; }
+    const GameStatus& status() const { return record().status; }
+    std::array<BallState, GAME_STATUS_BALLS>& balls() { return record().balls; }
+    const std::array<BallState, GAME_STATUS_BALLS>& balls() const { return record().balls; }
+    std::array<BallState, GAME_STATUS_BALLS>& savedBalls() { return record().savedBalls; }
+    const std::array<BallState, GAME_STATUS_BALLS>& savedBalls() const { return record().savedBalls; }
+    bool hasStatus() const { return statusRecord != nullptr; }
+    StatusRecord& record();
+    const StatusRecord& record() const;
+
+    bool operator==(const TableEvent& other) const;
+
+private:
+    std::unique_ptr<StatusRecord> statusRecord;
 };
 
 // Whether a received event of this type can be read (0 to 4 and 8 to 36).

@@ -14,6 +14,6 @@ std::string writeBzstString(const Table& table, double angle, double power, doub
 
 // Reads a position into the 25 balls of the status. A bad head leaves the balls as they were; a
 // bad body (an unknown token, a number that does not parse, a ball id outside 0..24 or a pocket
-// outside 0..5) returns false with the balls already parked and partly filled. The aim is only
-// logged.
+// above 5) returns false with the balls already parked and partly filled. A negative pocket is
+// accepted and leaves its ball neither on the bed nor in a pocket. The aim is only logged.
 bool loadBzstString(LiveStatus& status, const std::string& text);

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -280,6 +281,66 @@ TEST_F(PrefsTest, InterruptedSavesLeaveTheOldFileWhole) {
     EXPECT_EQ(loadParamPrefs(folder, "userList"), "me");
     EXPECT_EQ(filesInFolder(), 1u);
     EXPECT_NE(before, beforeFailure);
+}
+
+// The preferences' temporary files in the folder (names that start with "prefs.dat." but are not
+// the file kept aside).
+size_t tempFilesIn(const fs::path& dir) {
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("prefs.dat.", 0) == 0 && name != std::string("prefs.dat") + kPrefsDamagedSuffix) ++count;
+    }
+    return count;
+}
+
+TEST_F(PrefsTest, SavesKilledMidWayLeaveNoTemporaryFileAfterTheNextStart) {
+    ASSERT_TRUE(saveCredentials(folder, "me", "secret"));
+    int leftBehind = 0;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) saveParamPrefs(folder, "userList", std::string(200000 + i, 'u'));
+        }
+        ::usleep(useconds_t(1000 + attempt * 150));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        if (tempFilesIn(dir) > 0) ++leftBehind;
+    }
+    RecordProperty("killsThatLeftATemporaryFile", leftBehind);
+    // The first read of the next run clears what the killed saves left; the file itself is whole.
+    std::string user, password;
+    loadCredentials(folder, user, password);
+    EXPECT_EQ(user, "me");
+    EXPECT_EQ(tempFilesIn(dir), 0u);
+
+    // A save clears them too, but not one of a process that is still running.
+    const std::string mine = "prefs.dat." + std::to_string(::getpid()) + ".Ab12Cd";
+    const std::string ended = "prefs.dat.999999999.Xy34Zw";  // above any process number Linux gives
+    const std::string running = "prefs.dat.1.Qr56St";        // the init process
+    for (const std::string& name : {mine, ended, running, std::string("prefs.dat.Ab12Cd")}) writeBytes(dir / name, "copy");
+    ASSERT_TRUE(saveParamPrefs(folder, "failedUserList", "x"));
+    EXPECT_EQ(tempFilesIn(dir), 1u);
+    EXPECT_TRUE(fs::exists(dir / running));
+}
+
+TEST_F(PrefsTest, AFileThatDoesNotReadWholeIsKeptAsideBeforeTheNextSave) {
+    for (int i = 0; i < 23; ++i) ASSERT_TRUE(saveParamPrefs(folder, "entry" + std::to_string(i), "value"));
+    const Bytes whole = readBytes(prefs());
+    const Bytes cut(whole.begin(), whole.end() - 16);
+    writeBytes(prefs(), std::string(cut.begin(), cut.end()));
+
+    EXPECT_EQ(loadParamPrefs(folder, "entry0"), "");  // reads find nothing, as before
+    ASSERT_TRUE(saveParamPrefs(folder, "userList", "me"));
+    EXPECT_EQ(stored(), (KeyValueMap{{"userList", "me"}}));
+    EXPECT_EQ(readBytes(dir / (std::string("prefs.dat") + kPrefsDamagedSuffix)), cut);
+    EXPECT_EQ(log.count("saveParamPrefs: ERROR: Preferences file unreadable, moved aside to "), 1);
+
+    // An empty file holds nothing to keep.
+    writeBytes(prefs(), "");
+    ASSERT_TRUE(saveParamPrefs(folder, "userList", "again"));
+    EXPECT_EQ(log.count("Preferences file unreadable"), 1);
 }
 
 TEST_F(PrefsTest, ValueWithZeroByteKeepsItselfAndLaterEntries) {

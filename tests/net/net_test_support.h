@@ -100,6 +100,23 @@ protected:
     int descriptorsAtStart = 0;
 };
 
+// A socket listening on 127.0.0.1 at a port of the system's choice; `address` gets that address.
+// A receive buffer size other than 0 is set before the listen, so accepted sockets take it.
+inline int listenOnLoopback(sockaddr_in& address, int backlog = 1, int receiveBuffer = 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+    address = sockaddr_in{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || ::listen(fd, backlog) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return fd;
+}
+
 // A port on which nothing listens: bound once, then released.
 inline uint16_t closedLoopbackPort() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include <malloc.h>
+
 namespace {
 
 // An event whose every field holds a distinct value, so a field in the wrong place shows.
@@ -132,11 +134,11 @@ TEST(TableEventTest, GameStatusPayloadSizeAndRoundTrip) {
     EXPECT_EQ(m.getBuffer(16).writeLength, (12 + 6 + 2899 + 6 + 15) / 16 * 16);
 
     e.stamp = 3.0;
-    e.status = sampleStatus();
+    e.status() = sampleStatus();
     for (int i = 0; i < GAME_STATUS_BALLS; ++i) {
-        e.balls[i] = {i % 2 == 0, i % 7 - 1, i * 0.5, i * 10.0, 26.25, -i * 3.0, {1.0f, 0.0f, 0.0f, float(i)}};
-        e.savedBalls[i] = e.balls[i];
-        e.savedBalls[i].x += 1;
+        e.balls()[i] = {i % 2 == 0, i % 7 - 1, i * 0.5, i * 10.0, 26.25, -i * 3.0, {1.0f, 0.0f, 0.0f, float(i)}};
+        e.savedBalls()[i] = e.balls()[i];
+        e.savedBalls()[i].x += 1;
     }
     Message full(MessageId::TABLE_EVENT, 5);
     full.events = {e, filledEvent(10)};
@@ -147,18 +149,40 @@ TEST(TableEventTest, GameStatusPayloadSizeAndRoundTrip) {
     ASSERT_EQ(parsed.parseResult(), ParseResult::Complete);
     ASSERT_EQ(parsed.events.size(), 2u);
     EXPECT_TRUE(parsed.events[0] == e);
-    EXPECT_EQ(parsed.events[0].status.concededBy, -1);
+    EXPECT_EQ(parsed.events[0].status().concededBy, -1);
+    EXPECT_FALSE(parsed.events[1].hasStatus());  // only the status event holds one
+    Message copy = parsed;
+    copy.events[0].balls()[3].x = -1;  // a copy has a status of its own
+    EXPECT_EQ(parsed.events[0].balls()[3].x, e.balls()[3].x);
+}
+
+TEST(TableEventTest, AParsedEventTakesMemoryCloseToItsWireSize) {
+    // Events of a stamp only, 14 bytes each on the wire: no room for a game status in each of them.
+    Message m(MessageId::TABLE_EVENT, 1);
+    m.events.assign(4000, filledEvent(8));
+    const ByteVector bytes = serialized(m);
+    const auto heapInUse = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+    };
+    const size_t before = heapInUse();
+    const Message parsed = parseBytes(bytes);
+    const size_t used = heapInUse() - before;
+    ASSERT_EQ(parsed.events.size(), 4000u);
+    EXPECT_LT(used, 16 * bytes.size());
+    EXPECT_LE(used, parsed.footprint());  // what the incoming queue counts is not less than it takes
+    EXPECT_FALSE(parsed.events[0].hasStatus());
 }
 
 TEST(TableEventTest, GameStatusWireLayout) {
     // The fields after the stamp, in wire order, for one status with lists.
     TableEvent e(TableEventType::GAME_STATUS);
-    e.status = sampleStatus();
+    e.status() = sampleStatus();
     Message m(MessageId::TABLE_EVENT, 4);
     m.events.push_back(e);
     const ByteVector bytes = serialized(m);
 
-    const GameStatus& s = e.status;
+    const GameStatus& s = e.status();
     Bytes b;
     b.header(MessageId::TABLE_EVENT, 4).u16(22).u32(0).f64(0.0);
     b.u32(s.matchDuration).u32(s.frameDuration).u32(s.breakDuration).str("alice").str("bob");
@@ -184,16 +208,16 @@ TEST(TableEventTest, GameStatusWireLayout) {
 
 TEST(TableEventTest, AnyNegativeValueEndsAStatusList) {
     TableEvent e(TableEventType::GAME_STATUS);
-    e.status.thirdList = {4, 5};
+    e.status().thirdList = {4, 5};
     Message m(MessageId::TABLE_EVENT, 1);
     m.events.push_back(e);
     ByteVector bytes = serialized(m);
     // The writer keeps a negative value out of a list: it would end the list early for the reader.
     Message withNegative = m;
-    withNegative.events[0].status.thirdList = {4, -7, 5};
+    withNegative.events[0].status().thirdList = {4, -7, 5};
     const Message truncated = parseBytes(serialized(withNegative));
     ASSERT_EQ(truncated.parseResult(), ParseResult::Complete);
-    EXPECT_EQ(truncated.events[0].status.thirdList, std::vector<int32_t>{4});
+    EXPECT_EQ(truncated.events[0].status().thirdList, std::vector<int32_t>{4});
 
     // A received marker of -5 ends the list as -1 does.
     const size_t thirdListEnd = 12 + 6 + 8 + 12 + 2 + 156 + 7 + 8 + 3 + 40 + 1 + 4 + 4 + 8;
@@ -201,7 +225,7 @@ TEST(TableEventTest, AnyNegativeValueEndsAStatusList) {
     bytes[thirdListEnd + 3] = 0xFB;
     const Message parsed = parseBytes(bytes);
     ASSERT_EQ(parsed.parseResult(), ParseResult::Complete);
-    EXPECT_EQ(parsed.events[0].status.thirdList, (std::vector<int32_t>{4, 5}));
+    EXPECT_EQ(parsed.events[0].status().thirdList, (std::vector<int32_t>{4, 5}));
 }
 
 TEST(TableEventTest, EndInsideTheListEndsIt) {
@@ -262,7 +286,7 @@ TEST(TableEventTest, BytesReadAsBoolsAreTrueWhenNonZero) {
 
 TEST(TableEventTest, GameStatusFedByteByByteCompletesAtTheEnd) {
     TableEvent e(TableEventType::GAME_STATUS);
-    e.status = sampleStatus();
+    e.status() = sampleStatus();
     Message m(MessageId::TABLE_EVENT, 1);
     m.events.push_back(e);
     const ByteVector bytes = serialized(m);

@@ -7,6 +7,10 @@
 
 #include <spng.h>
 
+#include <malloc.h>
+
+#include "support/captured_log.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -193,6 +197,40 @@ TEST(FrameDecoderTest, EveryRowFilterAndChunkingDecodesLikeThePngLibrary) {
     EXPECT_EQ(bgra, (std::vector<uint8_t>{30, 20, 10, 255, 60, 50, 40, 255}));
 }
 
+// A header asking for 16384 x 16384 pixels over next to no image data: 57 bytes of 8-bit RGBA with
+// an empty IDAT (the fast path), 29 bytes of grey without even the header's checksum (the library).
+TEST(FrameDecoderTest, AHeaderIsNotTrustedForMoreThanItsDataOrItsViewCanHold) {
+    const std::vector<uint8_t> rgbaEmptyData = {
+        0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x40,
+        0x00, 0x00, 0x00, 0x40, 0x00, 0x08, 0x06, 0x00, 0x00, 0x00, 0xa9, 0xc8, 0x10, 0x84, 0x00, 0x00, 0x00, 0x00, 0x49,
+        0x44, 0x41, 0x54, 0x35, 0xaf, 0x06, 0x1e, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+    const std::vector<uint8_t> greyHeaderOnly = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00,
+                                                 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x40, 0x00,
+                                                 0x00, 0x00, 0x40, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00};
+    for (const auto* png : {&rgbaEmptyData, &greyHeaderOnly}) {
+        SCOPED_TRACE(png->size());
+        const size_t heldBefore = mallinfo2().hblkhd;
+        std::vector<uint8_t> bgra;
+        int w = 0, h = 0;
+        EXPECT_FALSE(DecodePngToBgra(png->data(), png->size(), true, bgra, w, h));
+        EXPECT_LT(bgra.capacity(), size_t(1) << 20);
+        // Nothing of the image's size is kept by the decoding thread either.
+        EXPECT_LT(mallinfo2().hblkhd, heldBefore + (size_t(16) << 20));
+    }
+
+    // A sound image is decoded up to the bound it is given, and refused beyond it.
+    std::vector<uint8_t> image(3 * 2 * 4, 200);
+    for (int colourType : {SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, SPNG_COLOR_TYPE_TRUECOLOR}) {
+        std::vector<uint8_t> png = EncodePng(std::vector<uint8_t>(image.begin(), image.begin() + (colourType == 6 ? 24 : 18)),
+                                             3, 2, SPNG_FILTER_CHOICE_ALL, uint8_t(colourType));
+        std::vector<uint8_t> bgra;
+        int w = 0, h = 0;
+        EXPECT_TRUE(DecodePngToBgra(png.data(), png.size(), true, bgra, w, h, 3, 2));
+        EXPECT_FALSE(DecodePngToBgra(png.data(), png.size(), true, bgra, w, h, 2, 2));
+        EXPECT_FALSE(DecodePngToBgra(png.data(), png.size(), true, bgra, w, h, 3, 1));
+    }
+}
+
 TEST(FrameDecoderTest, ThePoolKeepsTheNewestFrameOfEachView) {
     std::vector<uint8_t> red = {255, 0, 0, 255}, green = {0, 255, 0, 255};
     auto message = [](const std::vector<uint8_t>& png, size_t& offset, size_t& length) {
@@ -202,7 +240,9 @@ TEST(FrameDecoderTest, ThePoolKeepsTheNewestFrameOfEachView) {
         length = data.size();
         return head + data + "\"}";
     };
+    bztest::CapturedLog log;
     FrameDecoderPool pool(2, {});
+    for (const char* view : {"a", "c", "d"}) pool.SetViewSize(view, 1, 1);
     size_t off = 0, len = 0;
     std::string m1 = message(EncodePng(red, 1, 1), off, len);
     pool.Submit("a", m1, off, len);
@@ -211,6 +251,10 @@ TEST(FrameDecoderTest, ThePoolKeepsTheNewestFrameOfEachView) {
     pool.Submit("b", "{\"data\":\"!!!!\"}", 9, 4);  // undecodable: dropped
     std::string m3 = message(EncodePng(red, 1, 1), off, len);
     pool.Submit("c", m3, off, len);
+    std::string wide = message(EncodePng({1, 2, 3, 255, 4, 5, 6, 255}, 2, 1), off, len);
+    pool.Submit("d", wide, off, len);  // larger than its view: dropped
+    std::string m4 = message(EncodePng(red, 1, 1), off, len);
+    pool.Submit("e", m4, off, len);  // a view of unknown size gets nothing
 
     std::vector<DecodedFrame> frames;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -225,6 +269,13 @@ TEST(FrameDecoderTest, ThePoolKeepsTheNewestFrameOfEachView) {
     EXPECT_EQ(last["a"], (std::vector<uint8_t>{0, 255, 0, 255}));
     EXPECT_EQ(last["c"], (std::vector<uint8_t>{0, 0, 255, 255}));
     EXPECT_FALSE(last.count("b"));
+    EXPECT_FALSE(last.count("d"));
+    EXPECT_FALSE(last.count("e"));
+    while (std::chrono::steady_clock::now() < end && log.count("larger than its view") < 2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(log.count("frame of 2 x 1 larger than its view (1 x 1) dropped"), 1);
+    EXPECT_EQ(log.count("frame of 1 x 1 larger than its view (0 x 0) dropped"), 1);
 }
 
 TEST(FrameDecoderTest, AViewForgottenWhileItsFrameIsQueuedOrDecodingLeavesNoEntry) {
@@ -249,6 +300,7 @@ TEST(FrameDecoderTest, AViewForgottenWhileItsFrameIsQueuedOrDecodingLeavesNoEntr
     std::string frame = head + EncodeBase64(std::string(png.begin(), png.end())) + "\"}";
     const size_t len = frame.size() - head.size() - 2;
 
+    for (const char* view : {"x", "a", "b", "z"}) pool.SetViewSize(view, 1, 1);
     // Queued behind a decode: the worker is held in the ready call of "x" while "a" is submitted and forgotten.
     pool.Submit("x", frame, head.size(), len);
     ASSERT_TRUE(waitFor([&] { return readyCalls == 1; }));

@@ -411,6 +411,7 @@ void ChromiumBackend::CreateView(int viewId, const ViewSetup& setup) {
                     }
                     v->session = session;
                     sessions_[session] = viewId;
+                    if (decoder_) decoder_->SetViewSize(session, v->width, v->height);
                     // The binding and the page script must be in place before the first document starts.
                     auto left = std::make_shared<int>(7);
                     std::string url = setup.url;
@@ -555,6 +556,7 @@ void ChromiumBackend::Resize(int viewId, int width, int height) {
     Run(viewId, [this, width, height](View& v) {
         v.width = width;
         v.height = height;
+        if (decoder_ && !v.session.empty()) decoder_->SetViewSize(v.session, width, height);
         int id = v.id;
         // In the full browser's windows the resize's own repaint does not always make it into a
         // frame; a new screencast starts with a frame at the new size. The headless shell needs none.

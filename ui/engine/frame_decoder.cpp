@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 #include <spng.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -40,8 +41,38 @@ struct SpngDeleter {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
 
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
 uint32_t ReadBe32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+// Deflate codes a run of 258 bytes in no less than two bits, so zlib data never inflates to more
+// than about 1032 times its size: an image whose data is shorter than that allows is damaged (or
+// made to cost memory), and is refused before its size is allocated.
+bool EnoughImageData(uint64_t compressed, uint64_t raw) {
+    return compressed * 1032 + 1032 >= raw;
+}
+
+// The bytes of all IDAT chunks, up to IEND or a chunk that runs past the end.
+uint64_t ImageDataBytes(const uint8_t* png, size_t size) {
+    uint64_t total = 0;
+    for (size_t p = 8; size - p >= 12;) {
+        const size_t length = ReadBe32(png + p);
+        if (length > size - p - 12) break;
+        if (std::memcmp(png + p + 4, "IDAT", 4) == 0) total += length;
+        if (std::memcmp(png + p + 4, "IEND", 4) == 0) break;
+        p += length + 12;
+    }
+    return total;
+}
+
+// The least filtered image data the header asks for: one filter byte and the packed pixels of each
+// row (halved for interlaced images, whose passes round differently).
+uint64_t MinimumRawBytes(uint32_t w, uint32_t h, uint8_t depth, uint8_t colourType, bool interlaced) {
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    const uint64_t rows = uint64_t(h) * ((uint64_t(w) * channels * depth + 7) / 8 + 1);
+    return interlaced ? rows / 2 : rows;
 }
 
 // Per decoding thread: the inflater's tables and the buffers of the last frame, reused for the next.
@@ -93,15 +124,14 @@ enum class FastResult { Done, NotHandled, Failed };
 // whole-buffer inflate is about three times as fast as the streaming one behind the PNG library.
 // Any other kind of image is left to the library.
 FastResult DecodeRgba8(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
-                       int& height) {
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+                       int& height, uint32_t maxWidth, uint32_t maxHeight) {
     if (size < 8 + 25 || std::memcmp(png, kSignature, 8) != 0) return FastResult::NotHandled;
     const uint8_t* ihdr = png + 8;
     if (ReadBe32(ihdr) != 13 || std::memcmp(ihdr + 4, "IHDR", 4) != 0) return FastResult::NotHandled;
     const uint32_t w = ReadBe32(ihdr + 8), h = ReadBe32(ihdr + 12);
     // Bit depth 8, colour type 6 (RGBA), standard compression and filtering, no interlacing.
     if (ihdr[16] != 8 || ihdr[17] != 6 || ihdr[18] != 0 || ihdr[19] != 0 || ihdr[20] != 0) return FastResult::NotHandled;
-    if (w == 0 || h == 0 || w > 16384 || h > 16384) return FastResult::Failed;
+    if (w == 0 || h == 0 || w > maxWidth || h > maxHeight) return FastResult::Failed;
 
     thread_local FastScratch scratch;
     if (!scratch.inflater) return FastResult::NotHandled;
@@ -136,6 +166,7 @@ FastResult DecodeRgba8(const uint8_t* png, size_t size, bool premultiplied, std:
     }
 
     const size_t stride = size_t(w) * 4;
+    if (!EnoughImageData(singleLength, (stride + 1) * h)) return FastResult::Failed;
     scratch.filtered.resize((stride + 1) * h);
     // Without a place for the actual size, anything but exactly the expected amount is an error.
     if (libdeflate_zlib_decompress(scratch.inflater, single, singleLength, scratch.filtered.data(),
@@ -143,7 +174,7 @@ FastResult DecodeRgba8(const uint8_t* png, size_t size, bool premultiplied, std:
         return FastResult::Failed;
     }
     bgra.resize(stride * h);
-    static const std::vector<uint8_t> zeros(size_t(16384) * 4);
+    static const std::vector<uint8_t> zeros(size_t(kMaxFrameSide) * 4);
     const uint8_t* up = zeros.data();
     for (uint32_t y = 0; y < h; ++y) {
         uint8_t* line = scratch.filtered.data() + y * (stride + 1);
@@ -229,9 +260,19 @@ void RgbaToBgra(const uint8_t* rgba, uint8_t* bgra, size_t pixels, bool premulti
     }
 }
 
+bool PngSize(const uint8_t* png, size_t size, uint32_t& width, uint32_t& height) {
+    if (size < 8 + 8 + 8 || std::memcmp(png, kSignature, 8) != 0 || std::memcmp(png + 12, "IHDR", 4) != 0) return false;
+    width = ReadBe32(png + 16);
+    height = ReadBe32(png + 20);
+    return true;
+}
+
 bool DecodePngToBgra(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
-                     int& height) {
-    switch (DecodeRgba8(png, size, premultiplied, bgra, width, height)) {
+                     int& height, int maxWidth, int maxHeight) {
+    maxWidth = std::clamp(maxWidth, 0, kMaxFrameSide);
+    maxHeight = std::clamp(maxHeight, 0, kMaxFrameSide);
+    if (maxWidth == 0 || maxHeight == 0) return false;
+    switch (DecodeRgba8(png, size, premultiplied, bgra, width, height, uint32_t(maxWidth), uint32_t(maxHeight))) {
     case FastResult::Done: return true;
     case FastResult::Failed: return false;
     case FastResult::NotHandled: break;
@@ -240,10 +281,17 @@ bool DecodePngToBgra(const uint8_t* png, size_t size, bool premultiplied, std::v
     if (!ctx) return false;
     // The frames come from our own child over a local pipe: checksums add nothing but time.
     spng_set_crc_action(ctx.get(), SPNG_CRC_USE, SPNG_CRC_USE);
-    spng_set_image_limits(ctx.get(), 16384, 16384);
+    spng_set_image_limits(ctx.get(), uint32_t(maxWidth), uint32_t(maxHeight));
+    // No chunk is longer than the frame; text and other side chunks kept are of no use here.
+    spng_set_chunk_limits(ctx.get(), size, size_t(1) << 20);
     if (spng_set_png_buffer(ctx.get(), png, size) != 0) return false;
     spng_ihdr ihdr{};
     if (spng_get_ihdr(ctx.get(), &ihdr) != 0) return false;
+    if (ihdr.width > uint32_t(maxWidth) || ihdr.height > uint32_t(maxHeight)) return false;
+    if (!EnoughImageData(ImageDataBytes(png, size), MinimumRawBytes(ihdr.width, ihdr.height, ihdr.bit_depth,
+                                                                     ihdr.color_type, ihdr.interlace_method != 0))) {
+        return false;
+    }
     size_t imageSize = 0;
     if (spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &imageSize) != 0) return false;
     const size_t stride = static_cast<size_t>(ihdr.width) * 4;
@@ -283,12 +331,19 @@ FrameDecoderPool::~FrameDecoderPool() {
     for (auto& t : threads_) t.join();
 }
 
+void FrameDecoderPool::SetViewSize(const std::string& session, int width, int height) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Slot& slot = slots_[session];
+    slot.maxWidth = width;
+    slot.maxHeight = height;
+}
+
 void FrameDecoderPool::Submit(const std::string& session, std::string message, size_t dataOffset, size_t dataLength) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Slot& slot = slots_[session];
         slot.forgotten = false;
-        slot.waiting = Job{std::move(message), dataOffset, dataLength};
+        slot.waiting = Job{std::move(message), dataOffset, dataLength, slot.maxWidth, slot.maxHeight};
         if (slot.busy || slot.queued) return;
         slot.queued = true;
         queue_.push_back(session);
@@ -352,9 +407,17 @@ void FrameDecoderPool::Work() {
         }
         lock.unlock();
 
-        bool ok = DecodeBase64(std::string_view(job.message).substr(job.offset, job.length), png) &&
-                  DecodePngToBgra(png.data(), png.size(), true, frame.pixels, frame.width, frame.height);
-        if (!ok) BZ_LOG(LOG_ERROR, "FrameDecoder", "undecodable frame dropped");
+        bool ok = DecodeBase64(std::string_view(job.message).substr(job.offset, job.length), png);
+        uint32_t w = 0, h = 0;
+        if (ok && PngSize(png.data(), png.size(), w, h) && (w > uint32_t(job.maxWidth) || h > uint32_t(job.maxHeight))) {
+            ok = false;
+            BZ_LOG(LOG_ERROR, "FrameDecoder", "frame of " << w << " x " << h << " larger than its view ("
+                                                          << job.maxWidth << " x " << job.maxHeight << ") dropped");
+        } else if (!ok || !DecodePngToBgra(png.data(), png.size(), true, frame.pixels, frame.width, frame.height,
+                                           job.maxWidth, job.maxHeight)) {
+            ok = false;
+            BZ_LOG(LOG_ERROR, "FrameDecoder", "undecodable frame dropped");
+        }
         job.message = std::string();
 
         lock.lock();

@@ -20,10 +20,18 @@ namespace bzweb {
 bool DecodeBase64(std::string_view text, std::vector<uint8_t>& out);
 std::string EncodeBase64(std::string_view data);
 
+// The largest frame side decoded at all.
+inline constexpr int kMaxFrameSide = 16384;
+
+// The image size from the PNG header; false when the bytes do not start like a PNG.
+bool PngSize(const uint8_t* png, size_t size, uint32_t& width, uint32_t& height);
+
 // Any 8-bit PNG to BGRA, top row first. With premultiplied set, the PNG's colour channels are taken
 // as premultiplied by alpha and divided back out. No gamma or colour management is applied.
+// An image wider or higher than the bound, or with less image data than its header needs at any
+// compression, is refused before anything of its size is allocated.
 bool DecodePngToBgra(const uint8_t* png, size_t size, bool premultiplied, std::vector<uint8_t>& bgra, int& width,
-                     int& height);
+                     int& height, int maxWidth = kMaxFrameSide, int maxHeight = kMaxFrameSide);
 // One row or image of RGBA to BGRA, dividing premultiplied colour by alpha when asked.
 void RgbaToBgra(const uint8_t* rgba, uint8_t* bgra, size_t pixels, bool premultiplied);
 
@@ -41,6 +49,9 @@ public:
     FrameDecoderPool(int threads, std::function<void()> onReady);
     ~FrameDecoderPool();
 
+    // The size of the view's frames: a larger frame is dropped undecoded. A view whose size was
+    // never given gets no frames. Main thread; frames already waiting are checked at their decode.
+    void SetViewSize(const std::string& session, int width, int height);
     // message holds the whole protocol message; the base64 PNG is at [dataOffset, dataOffset + dataLength).
     void Submit(const std::string& session, std::string message, size_t dataOffset, size_t dataLength);
     // The newest decoded frame of each view since the last call.
@@ -57,8 +68,12 @@ private:
         std::string message;
         size_t offset = 0;
         size_t length = 0;
+        int maxWidth = 0;
+        int maxHeight = 0;
     };
     struct Slot {
+        int maxWidth = 0;
+        int maxHeight = 0;
         std::optional<Job> waiting;
         bool busy = false;
         bool queued = false;
