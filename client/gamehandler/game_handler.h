@@ -73,6 +73,14 @@ public:
     bool waitingForShot = false;
     // secondsSinceStart seconds when the last login completed.
     double loginTime = 0.0;
+    // The frame loop and its pacing, written by the shell each frame (main thread).
+    double targetFps = 60.0;   // the pacing's goal; 240 means no limit
+    bool fpsChanged = true;    // the goal changed: the pacing takes the new period
+    int64_t frameMicros = 0;   // the frame just paced, or the 100-frame average with vsync
+    float measuredFps = 0.0f;  // frames of the last three seconds, divided by 3
+    int gameClockMs = 0;       // now in milliseconds, unless a replay drives it
+    int userFlags = 0;         // the own presence bits told to the server; 8 = away
+
     // Bit 0x40 of the own user type: such a user's live aim goes out only where a sender forces it.
     bool hasOwnFlag64() const { return (ownUserType & 0x40) != 0; }
 
