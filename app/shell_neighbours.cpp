@@ -7,8 +7,12 @@
 #include <GL/glew.h>
 
 void ShellNeighbours::applyGameSettings() {
-    // Until the settings are applied by their owner, vsync follows the stored switch.
-    if (getGameHandler().gameSettings.vsync == 0) {
+    // Until the settings are applied by their owner, vsync and the frame-rate target follow the
+    // stored values.
+    GameHandler& gh = getGameHandler();
+    gh.targetFps = gh.gameSettings.fps;
+    gh.fpsChanged = true;
+    if (gh.gameSettings.vsync == 0) {
         SDL_GL_SetSwapInterval(0);
     } else if (SDL_GL_SetSwapInterval(-1) != 0) {
         SDL_GL_SetSwapInterval(1);  // no adaptive vsync on this driver
