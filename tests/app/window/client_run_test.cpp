@@ -6,7 +6,9 @@
 #include "app/frame_loop.h"
 #include "app/shell_globals.h"
 #include "core/page_script.h"
+#include "client/gamehandler/game_handler.h"
 #include "net/lobby_servers.h"
+#include "support/captured_log.h"
 #include "ui/engine/backend.h"
 #include "ui/engine/fake_backend.h"
 #include "ui/engine/web_engine.h"
@@ -16,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,10 +56,9 @@ std::multiset<std::string> otherThreads() {
 }
 
 TEST(ClientRun, OpensRunsReachesLoginAndQuitsCleanly) {
-    const fs::path home = fs::temp_directory_path() / ("bz-client-run-" + std::to_string(::getpid()));
-    fs::remove_all(home);
-    fs::create_directories(home);
-    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    // The preferences and the log live in the test's own folder.
+    bztest::CapturedLog log("bz-client-run");
+    getGameHandler().prefPath = log.folder();
     resetLobbyServers("127.0.0.1", closedPort());
     const std::multiset<std::string> threadsBefore = otherThreads();
 
@@ -108,7 +110,9 @@ TEST(ClientRun, OpensRunsReachesLoginAndQuitsCleanly) {
         if (threadsBefore.count(name) != 0) continue;
         EXPECT_EQ(name.rfind("llvmpipe", 0), 0u) << "thread left running: " << name;
     }
-    fs::remove_all(home);
+    EXPECT_EQ(log.count("Loaded all browser windows"), 1);
+    EXPECT_EQ(log.count("Frame loop ended after"), 1);
+    EXPECT_EQ(log.count("ERROR"), 0) << log.text();
 }
 
 }  // namespace
