@@ -1,10 +1,11 @@
 #include "app/application.h"
 
-#include "app/app_state.h"
+#include "core/app_status.h"
 #include "app/converter.h"
 #include "app/frame_loop.h"
 #include "app/main_window.h"
 #include "app/process_signals.h"
+#include "app/sdl_platform.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
@@ -163,6 +164,8 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
             closeMainWindow(context);
             return 1;
     }
+    SdlPlatform sdlPlatform;
+    setPlatform(&sdlPlatform);
     if (SDL_GL_SetSwapInterval(-1) != 0) BZ_LOG(LOG_INFO, "main", "No adaptive vsync: " << SDL_GetError());
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_MULTISAMPLE);
@@ -171,7 +174,7 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
         BZ_LOG(LOG_ERROR, "main", "GL error " << glError << " at start-up");
     }
     echoArguments(argc, argv);
-    neighbours.initGame();
+    gh.init();
 
     bzweb::WebSettings settings;
     settings.windowlessRenderingEnabled = true;
@@ -181,6 +184,7 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
     if (!startEngine(bzweb::MainArgs{argc, argv}, settings, neighbours.makeWebApp(), &error)) {
         std::cerr << "Error: CEF could not initialize!\n";
         BZ_LOG(LOG_ERROR, "main", "Browser engine: " << error);
+        setPlatform(nullptr);
         closeMainWindow(context);
         return -1;
     }
@@ -204,6 +208,7 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
     BZ_LOG(LOG_INFO, "main", "Frame loop ended after " << loop.framesRun() << " frames");
 
     stopEverything(neighbours, poll, options.threadStopLimit);
+    setPlatform(nullptr);
     closeMainWindow(context);
     return 0;
 }

@@ -1,13 +1,14 @@
 #include "app/frame_loop.h"
 
-#include "app/app_state.h"
+#include "client/gamehandler/state_change.h"
+#include "core/app_status.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
-#include "net/requests.h"
+#include "client/gamehandler/requests.h"
 
 const char* const LOADING_DONE_SCRIPT =
     "function loadingDoneCaller() {    if (typeof loadingDone !== 'undefined') {        loadingDone();    }"
@@ -20,6 +21,23 @@ bool reached(uint32_t now, uint32_t mark) { return static_cast<int32_t>(now - ma
 
 bool usesRenderGrid() { return getGameHandler().gameSettings.scalingMode == 2; }
 
+// The dialog panel shown in this window is open; GameSettings holds three of them.
+bool panelOpen(const GameHandler& gh, HtmlWindow window) {
+    switch (window) {
+        case HtmlWindow::Alerts: return gh.alertsPanel.visible;
+        case HtmlWindow::Replays: return gh.replaysPanel.visible;
+        case HtmlWindow::CueStore: return gh.cueStorePanel.visible;
+        case HtmlWindow::MatchStats: return gh.lineUpPanel.visible;
+        case HtmlWindow::Tasks: return gh.tasksPanel.visible;
+        case HtmlWindow::GameSettings:
+            return gh.gameSettingsPanel.visible || gh.matchSettingsPanel.visible || gh.myAccountPanel.visible;
+        case HtmlWindow::BioTut: return gh.bioTutPanel.visible;
+        case HtmlWindow::Invites: return gh.invitesPanel.visible;
+        case HtmlWindow::People: return gh.peoplePanel.visible;
+        default: return false;
+    }
+}
+
 }  // namespace
 
 FrameLoop::FrameLoop(ShellNeighbours& neighbours, PacingClock& pacingClock)
@@ -30,7 +48,7 @@ void FrameLoop::prepare(uint32_t nowTicks) {
     fps_.restart(nowTicks);
     lastInputTicks_ = nowTicks;
     loginStateTicks = nowTicks;
-    previousReplayMode_ = neighbours_.gameInputFlags().replayMode;
+    previousReplayMode_ = getGameHandler().replayMode;
 }
 
 void FrameLoop::run() {
@@ -42,7 +60,7 @@ bool FrameLoop::runFrame() {
     GameHandler& gh = getGameHandler();
     const uint32_t frameStart = SDL_GetTicks();
     gh.now = secondsSinceStart().seconds;
-    const bool replayMode = neighbours_.gameInputFlags().replayMode;
+    const bool replayMode = gh.replayMode;
     if (!replayMode) gh.gameClockMs = static_cast<int>(gh.now * 1000.0);
 
     neighbours_.drawFrame();
@@ -72,8 +90,8 @@ bool FrameLoop::runFrame() {
     }
 
     if (pacing) {
-        const int64_t micros = pacer_.limitFrameRate(true, gh.targetFps, gh.fpsChanged, gh.gameSettings.vsync != 0);
-        if (micros >= 0) gh.frameMicros = micros;
+        const int64_t micros = pacer_.limitFrameRate(true, gh.maxFps, gh.fpsChanged, gh.gameSettings.vsync != 0);
+        if (micros >= 0) gh.averageFrameMicros = micros;
     }
     if (swap && mainWindow != nullptr) SDL_GL_SwapWindow(mainWindow);
 
@@ -188,24 +206,24 @@ void FrameLoop::routeToPage(const SDL_Event& event, bool mouseEvent) {
     in.state = appState;
     in.mouseEvent = mouseEvent;
     in.coinTossPrompt = flags.coinTossPrompt;
-    in.alertsOpen = neighbours_.panelOpen(HtmlWindow::Alerts);
-    in.replaysOpen = neighbours_.panelOpen(HtmlWindow::Replays);
-    in.cueStoreOpen = neighbours_.panelOpen(HtmlWindow::CueStore);
-    in.matchStatsOpen = neighbours_.panelOpen(HtmlWindow::MatchStats);
-    in.tasksOpen = neighbours_.panelOpen(HtmlWindow::Tasks);
-    in.settingsPanelOpen = neighbours_.panelOpen(HtmlWindow::GameSettings);
-    in.bioTutOpen = neighbours_.panelOpen(HtmlWindow::BioTut);
-    in.invitesOpen = neighbours_.panelOpen(HtmlWindow::Invites);
-    in.peopleOpen = neighbours_.panelOpen(HtmlWindow::People);
+    in.alertsOpen = panelOpen(gh, HtmlWindow::Alerts);
+    in.replaysOpen = panelOpen(gh, HtmlWindow::Replays);
+    in.cueStoreOpen = panelOpen(gh, HtmlWindow::CueStore);
+    in.matchStatsOpen = panelOpen(gh, HtmlWindow::MatchStats);
+    in.tasksOpen = panelOpen(gh, HtmlWindow::Tasks);
+    in.settingsPanelOpen = panelOpen(gh, HtmlWindow::GameSettings);
+    in.bioTutOpen = panelOpen(gh, HtmlWindow::BioTut);
+    in.invitesOpen = panelOpen(gh, HtmlWindow::Invites);
+    in.peopleOpen = panelOpen(gh, HtmlWindow::People);
     in.inTutorial = gh.inTutorial;
-    in.replayMode = flags.replayMode;
+    in.replayMode = gh.replayMode;
     in.startMatchHidden = flags.startMatchHidden;
     in.mouseCaptured = capture.captured;
     in.captureWindow = capture.window;
     in.overStartMatch = mouseEvent && neighbours_.isMouseOver(HtmlWindow::StartMatch, gridX, gridY);
     in.overCoinToss = mouseEvent && neighbours_.isMouseOver(HtmlWindow::CoinToss, gridX, gridY);
     in.gameViewCaptured = flags.gameViewCaptured;
-    in.povMode = flags.povMode;
+    in.povMode = gh.povMode;
     in.inBottomArea = gridY >= gridHeight - bottomAreaPixels;
 
     const EventRoute route = routeEvent(in, previousToStartMatch_);
@@ -224,11 +242,10 @@ void FrameLoop::routeToPage(const SDL_Event& event, bool mouseEvent) {
 
 void FrameLoop::quit() {
     GameHandler& gh = getGameHandler();
-    const GameInputFlags flags = neighbours_.gameInputFlags();
-    const std::string userName = connectionHandler != nullptr ? connectionHandler->userName : std::string();
-    if (quitNeedsLeaveWarning(appState, flags.replayMode, gh.table.getPlayer(0), gh.table.getPlayer(1), userName)) {
+    if (quitNeedsLeaveWarning(appState, gh.replayMode, gh.table.getPlayer(0), gh.table.getPlayer(1), gh.ownNick())) {
         runJavaScript(HtmlWindow::Alerts, "inbzOpenLeaveWarning();");
-        neighbours_.leaveWarningOpened(gh.now + 0.2);
+        gh.alertsPanel.visible = true;
+        gh.alertsPanel.openedAt = gh.now + 0.2;
         return;
     }
     if (connectionHandler != nullptr) sendLogout(gh);

@@ -3,7 +3,7 @@
 // report and the idle-user rule. Pure, so they are tested without a window.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_status.h"
 #include "core/page_script.h"
 
 #include <cstdint>

@@ -10,7 +10,7 @@ void ShellNeighbours::applyGameSettings() {
     // Until the settings are applied by their owner, vsync and the frame-rate target follow the
     // stored values.
     GameHandler& gh = getGameHandler();
-    gh.targetFps = gh.gameSettings.fps;
+    gh.maxFps = gh.gameSettings.fps;
     gh.fpsChanged = true;
     if (gh.gameSettings.vsync == 0) {
         SDL_GL_SetSwapInterval(0);

@@ -17,13 +17,12 @@ struct MouseCapture {
     int window = -1;  // the capturing page as an HtmlWindow value; -1: none, the game view
 };
 
-// The game controller's flags that decide where input goes.
+// Flags of the game view that decide where input goes and that the game controller does not hold
+// yet (replay mode, POV mode, the tutorial and the panels are read from it directly).
 struct GameInputFlags {
     bool coinTossPrompt = false;
-    bool replayMode = false;
     bool startMatchHidden = false;
     bool gameViewCaptured = false;
-    bool povMode = false;
 };
 
 // The pixel grid the pages are laid out in and the window, as the page input needs them.
@@ -42,8 +41,6 @@ public:
     // The fifteen HTML windows, each with its browser on the bootstrap page, and their pending
     // records on the page start-up list (HTML bridge).
     virtual void createHtmlWindows() {}
-    // GameHandler::init: camera, start view, inline programs (game controller and renderer).
-    virtual void initGame() {}
     // The scene's shaders (renderer).
     virtual void initScene() {}
     // GameHandler::saveGameSettings: shader variants, frame-rate target, sound, vsync (bridge).
@@ -62,16 +59,12 @@ public:
     virtual bool keyDown(SDL_Keycode key, int renderX, int renderY) { return false; }
     virtual void keyUp(SDL_Keycode key, int renderX, int renderY) {}
     virtual void gameViewMouseEvent(const SDL_Event& event) {}
-    // The dialog panel that belongs to this window is open (and for GameSettings: any of its three).
-    virtual bool panelOpen(HtmlWindow window) { return false; }
     virtual bool isMouseOver(HtmlWindow window, int x, int y) { return false; }
     virtual MouseCapture mouseCapture() { return {}; }
     // The window drag of the title area: called for every event before it is routed.
     virtual void windowDragEvent(const SDL_Event& event) {}
     // An event for a page (handleBrowserEvent).
     virtual void sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry& geometry) {}
-    // A quit was refused while the user plays: the Alerts panel shows the leave warning from openTime.
-    virtual void leaveWarningOpened(double openTime) {}
     // The pointer left StartMatch: a move to (-1, -1) without modifiers.
     virtual void pointerLeftPage(HtmlWindow window) {}
     // An accepted resize: off-screen attachments and the pages' render handlers follow the new size.

@@ -1,6 +1,6 @@
 // The frame loop's own cost per frame with an empty scene: no pacing, no vsync. With a window the
 // swap of a cleared frame is measured too, so later work can see what its passes add.
-#include "app/app_state.h"
+#include "core/app_status.h"
 #include "app/frame_loop.h"
 #include "app/shell_globals.h"
 #include "net/connection_handler.h"

@@ -1,7 +1,7 @@
 // The client as the user starts it, under a virtual display: it opens its window, runs its frames
 // with the stand-in browser, reaches the login state once the pages have started, and on SDL_QUIT
 // logs out and ends with every thread of its own stopped.
-#include "app/app_state.h"
+#include "core/app_status.h"
 #include "app/application.h"
 #include "app/frame_loop.h"
 #include "app/shell_globals.h"

@@ -1,5 +1,6 @@
 // The application window and its context under a virtual display with software GL.
 #include "app/main_window.h"
+#include "app/sdl_platform.h"
 #include "app/shell_globals.h"
 #include "support/captured_log.h"
 
@@ -39,6 +40,19 @@ TEST(MainWindow, OpensWithACoreContextEvenWhenMultisamplingIsRefused) {
     } else {
         EXPECT_LE(samples, 16);
     }
+    // The game controller's window-system calls reach this window.
+    SdlPlatform sdl;
+    sdl.setWindowTitle("Baizeron - practice");
+    EXPECT_STREQ(SDL_GetWindowTitle(mainWindow), "Baizeron - practice");
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    sdl.pushKeyPress(SDLK_F2);
+    SDL_Event event;
+    ASSERT_EQ(SDL_PollEvent(&event), 1);
+    EXPECT_EQ(event.type, SDL_KEYDOWN);
+    EXPECT_EQ(event.key.keysym.sym, SDLK_F2);
+    ASSERT_EQ(SDL_PollEvent(&event), 1);
+    EXPECT_EQ(event.type, SDL_KEYUP);
     closeMainWindow(context);
     EXPECT_EQ(mainWindow, nullptr);
 }
