@@ -1,6 +1,5 @@
 #include "app/application.h"
 
-#include "core/app_status.h"
 #include "app/converter.h"
 #include "app/frame_loop.h"
 #include "app/main_window.h"
@@ -8,6 +7,7 @@
 #include "app/sdl_platform.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
+#include "core/app_status.h"
 #include "core/log.h"
 #include "net/connection_handler.h"
 #include "net/lobby_servers.h"

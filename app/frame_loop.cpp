@@ -1,14 +1,14 @@
 #include "app/frame_loop.h"
 
-#include "client/gamehandler/state_change.h"
-#include "core/app_status.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/requests.h"
+#include "client/gamehandler/state_change.h"
+#include "core/app_status.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
-#include "client/gamehandler/requests.h"
 
 const char* const LOADING_DONE_SCRIPT =
     "function loadingDoneCaller() {    if (typeof loadingDone !== 'undefined') {        loadingDone();    }"
@@ -51,11 +51,6 @@ void FrameLoop::prepare(uint32_t nowTicks) {
     previousReplayMode_ = getGameHandler().replayMode;
 }
 
-void FrameLoop::run() {
-    while (runFrame()) {
-    }
-}
-
 bool FrameLoop::runFrame() {
     GameHandler& gh = getGameHandler();
     const uint32_t frameStart = SDL_GetTicks();
@@ -79,7 +74,7 @@ bool FrameLoop::runFrame() {
     if (!appRunning) return false;
 
     gh.processMessageQueue();
-    neighbours_.actOnPageFlags();
+    neighbours_.actOnPageFlags(replayMode != previousReplayMode_);
     reportFrameRate(frameStart);
 
     if (appState == STATE_STARTUP) pageStartupStep(frameStart);

@@ -28,8 +28,6 @@ public:
     // One frame. False when the loop has ended: the run flag was cleared during this frame's
     // events or engine pump, and the frame stopped there.
     bool runFrame();
-    // Frames until the run flag clears.
-    void run();
 
     // Benchmarks measure the loop alone: no pacing and no swap.
     bool pacing = true;

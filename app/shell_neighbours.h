@@ -69,8 +69,9 @@ public:
     virtual void pointerLeftPage(HtmlWindow window) {}
     // An accepted resize: off-screen attachments and the pages' render handlers follow the new size.
     virtual void windowResized() {}
-    // The request flags the pages left: drag, maximise, bottom-bar size and animation, POV exit.
-    virtual void actOnPageFlags() {}
+    // The request flags the pages left: drag, maximise, bottom-bar size and animation (which also
+    // follows a change of replay mode since the last frame), POV exit.
+    virtual void actOnPageFlags(bool replayModeChanged) {}
     // The page start-up list: whether the previous page has reported its start (clearing the
     // report), and loading its first pending page (its window name; "" when none is pending).
     virtual bool takePageStartedReport() { return true; }
