@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -121,6 +122,26 @@ TEST_F(PacingTest, CallAfterTheSwapChangesNothing) {
     EXPECT_EQ(pacer.limitFrameRate(false, 60.0, changed, false), -1);
     EXPECT_EQ(pacer.historySum(), sum);
     EXPECT_EQ(clock.now, now);
+}
+
+}  // namespace
+
+namespace {
+
+int64_t threadCpuNanos() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// The real clock really sleeps: the wait hands the processor back instead of spinning through it.
+TEST(MonotonicPacingClock, SleepsWithoutSpinning) {
+    MonotonicPacingClock clock;
+    const int64_t cpuBefore = threadCpuNanos();
+    const int64_t before = clock.nowNanos();
+    clock.sleepNanos(30'000'000);
+    EXPECT_GE(clock.nowNanos() - before, 30'000'000);
+    EXPECT_LT(threadCpuNanos() - cpuBefore, 10'000'000);
 }
 
 }  // namespace
