@@ -88,8 +88,9 @@ TEST_F(ProcessTest, ConverterFailsOnAMissingOrShortFile) {
 TEST_F(ProcessTest, ThreeArgumentsStartTheClient) {
     bztest::ShotFileBytes().write((dir_ / "a.bzs").string());
     // No video device that can make a GL window: the client path fails with SDL's reason.
-    const RunResult run =
-        runClientProcess(dir_, {"bzs2bzst", "a.bzs", "x"}, "SDL_VIDEODRIVER=dummy HOME='" + dir_.string() + "'");
+    const std::string home = "'" + dir_.string() + "'";
+    const RunResult run = runClientProcess(dir_, {"bzs2bzst", "a.bzs", "x"},
+                                           "SDL_VIDEODRIVER=dummy HOME=" + home + " XDG_DATA_HOME=" + home);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_TRUE(run.out.empty()) << run.out;
     EXPECT_NE(run.err.find("Error: "), std::string::npos) << run.err;
