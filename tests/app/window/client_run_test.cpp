@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <sstream>
 #include <set>
 
 namespace {
@@ -89,12 +91,17 @@ TEST(ClientRun, OpensRunsReachesLoginAndQuitsCleanly) {
         if (loop.framesRun() > 20000 && !screenshotTaken) appRunning = false;
     };
 
-    char program[] = "baizeron";
-    char* argv[] = {program, nullptr};
-    const int status = runClient(1, argv, options);
+    char program[] = "baizeron", first[] = "x", second[] = "y";
+    char* argv[] = {program, first, second, nullptr};
+    std::ostringstream errors;
+    std::streambuf* const standardError = std::cerr.rdbuf(errors.rdbuf());
+    const int status = runClient(3, argv, options);
+    std::cerr.rdbuf(standardError);
     setPageScriptSink(nullptr);
 
     EXPECT_EQ(status, 0);
+    EXPECT_NE(errors.str().find("Command line parameter 1: x\nCommand line parameter 2: y\n"), std::string::npos)
+        << errors.str();
     EXPECT_GT(loginFrame, 0u) << "the login state was not reached";
     EXPECT_GE(windowWidthSeen, 1020);
     EXPECT_TRUE(screenshotTaken);
