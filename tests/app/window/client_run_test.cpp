@@ -2,7 +2,7 @@
 // with the stand-in browser, reaches the login state once the pages have started, and on SDL_QUIT
 // logs out and ends with every thread of its own stopped.
 #include "core/app_status.h"
-#include "app/application.h"
+#include "app//application.h"
 #include "app/frame_loop.h"
 #include "app/shell_globals.h"
 #include "core/page_script.h"
@@ -12,6 +12,8 @@
 #include "ui/engine/backend.h"
 #include "ui/engine/fake_backend.h"
 #include "ui/engine/web_engine.h"
+
+#include "display_leak_check.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>

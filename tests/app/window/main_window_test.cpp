@@ -1,10 +1,12 @@
 // The application window and its context under a virtual display with software GL.
-#include "app/main_window.h"
+#include "app//main_window.h"
 #include "app/sdl_platform.h"
 #include "app/shell_globals.h"
 #include "support/captured_log.h"
 
 #include <GL/glew.h>
+#include "display_leak_check.h"
+
 #include <gtest/gtest.h>
 
 namespace {
