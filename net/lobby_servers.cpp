@@ -53,7 +53,8 @@ void LobbyStatusListener::serverInfo(std::string, std::string lobbyName, std::st
     if (replies != nullptr) {
         replies->push_back({lobbyName, address, port, lobbyVersion, maxUsers, currentUsers, true});
         for (const ServerAddress& further : servers) {
-            replies->push_back({"", further.address, further.port, "", maxUsers, currentUsers, true});
+            // Known only by address until it answers a query of its own.
+            replies->push_back({"", further.address, further.port, "", 0, 0, false});
         }
     }
     answered = true;
@@ -105,9 +106,7 @@ bool mergeLobbyReplies(std::vector<LobbyServer>& servers, const std::vector<Lobb
                        "Lobby server list full, ignoring " << record.address << ":" << record.port);
                 continue;
             }
-            LobbyServer added = record;
-            added.online = true;
-            servers.push_back(added);
+            servers.push_back(record);
             continue;
         }
         if (record.name.empty()) continue;

@@ -66,8 +66,9 @@ public:
 bool queryLobbyServer(LobbyStatusListener& listener, const std::string& address, uint32_t port,
                       std::vector<LobbyServer>& replies);
 
-// Merges reply records into the list: a new address and port is appended (while there is room),
-// a known one takes the record's name, version and counts when the name is not empty. True when
+// Merges reply records into the list: a new address and port is appended as the record has it (a
+// server a reply only names stays offline until it answers itself), while there is room; a known one
+// takes the record's name, version and counts when the name is not empty. True when
 // an existing entry's name, version or counts changed.
 bool mergeLobbyReplies(std::vector<LobbyServer>& servers, const std::vector<LobbyServer>& replies);
 

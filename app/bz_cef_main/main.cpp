@@ -1,6 +1,3 @@
-#include <cstdio>
+#include "app/application.h"
 
-int main() {
-    std::puts("Baizeron: the window, the table scene and the interface pages are not built yet.");
-    return 0;
-}
+int main(int argc, char** argv) { return finishProcess(runMain(argc, argv)); }

@@ -88,6 +88,12 @@ public:
     float measuredFps = 60.0f;
     // Average frame time over the last 100 frames; the shot simulation advances by it.
     int64_t averageFrameMicros = 0;
+    // maxFps changed: the pacing takes the new period.
+    bool fpsChanged = true;
+    // now in milliseconds, unless a replay drives it.
+    int gameClockMs = 0;
+    // The own presence bits told to the server; 8 = away.
+    int userFlags = 0;
 
     // --- window layout ---
     // Whether the table chat's input is empty (page request bottomBoxChatTextIsEmpty).

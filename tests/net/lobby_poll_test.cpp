@@ -140,19 +140,20 @@ TEST_F(LobbyPollTest, FurtherServersNamedInRepliesAreAddedAndPolled) {
     auto servers = lobbySnapshot();
     ASSERT_EQ(servers.size(), 3u);
     EXPECT_EQ(servers[1].port, tournament.port());
+    // A named server is listed offline, without name or counts, until it answers itself.
     EXPECT_TRUE(servers[1].name.empty());
-    EXPECT_EQ(servers[1].currentUsers, 42u);  // the counts of the reply that named it
-    EXPECT_TRUE(servers[1].online);
+    EXPECT_EQ(servers[1].maxUsers, 0u);
+    EXPECT_EQ(servers[1].currentUsers, 0u);
+    EXPECT_FALSE(servers[1].online);
     EXPECT_EQ(lobbyTexts(HtmlWindow::Login).back(),
-              "updateLobbies([{name:\"Players Lounge\",version:\"2.1\",maxUsers:500,currentUsers:42},"
-              "{name:\"\",version:\"\",maxUsers:500,currentUsers:42},"
-              "{name:\"\",version:\"\",maxUsers:500,currentUsers:42}]);");
+              "updateLobbies([{name:\"Players Lounge\",version:\"2.1\",maxUsers:500,currentUsers:42}]);");
 
     // The next pass asks the added servers themselves; the one where nothing listens goes offline.
     ASSERT_TRUE(lobbyPollPass(HtmlWindow::Login));
     servers = lobbySnapshot();
     ASSERT_EQ(servers.size(), 3u);
     EXPECT_EQ(servers[1].name, "Tournament \"Lobby\"");
+    EXPECT_TRUE(servers[1].online);
     EXPECT_FALSE(servers[2].online);
 }
 

@@ -1,0 +1,69 @@
+#include "app/frame_pacing.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <ctime>
+
+int64_t MonotonicPacingClock::nowNanos() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void MonotonicPacingClock::sleepNanos(int64_t nanos) {
+    if (nanos <= 0) return;
+    timespec wake{};
+    clock_gettime(CLOCK_MONOTONIC, &wake);
+    const int64_t until = static_cast<int64_t>(wake.tv_sec) * 1'000'000'000 + wake.tv_nsec + nanos;
+    wake.tv_sec = static_cast<time_t>(until / 1'000'000'000);
+    wake.tv_nsec = static_cast<long>(until % 1'000'000'000);
+    // An absolute wake-up time, so a signal that interrupts the sleep does not lengthen it.
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
+    }
+}
+
+double effectiveTargetFps(double targetFps) {
+    return std::isnan(targetFps) || targetFps < 1.0 ? 60.0 : targetFps;
+}
+
+int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync) {
+    if (!wait) return -1;
+    const double target = effectiveTargetFps(targetFps);
+    if (!started_) {
+        periodNanos_ = static_cast<int64_t>(1e9 / target);
+        const int64_t slot = static_cast<int64_t>(1e6 / target);
+        history_.fill(slot);
+        sum_ = slot * kHistory;
+        index_ = 0;
+        reference_ = clock_.nowNanos();
+        started_ = true;
+    }
+    if (fpsChanged) {
+        fpsChanged = false;
+        periodNanos_ = static_cast<int64_t>(1e9 / target);
+    }
+
+    int64_t now = clock_.nowNanos();
+    const int64_t elapsed = now - reference_;
+    const int64_t frameUs = std::clamp<int64_t>((elapsed + 500) / 1000, 0, MAX_FRAME_MICROS);
+    sum_ += frameUs - history_[index_];
+    history_[index_] = frameUs;
+    index_ = (index_ + 1) % kHistory;
+
+    if (vsync) {
+        reference_ = now;
+        return (sum_ + 50) / 100;
+    }
+    if (target == NO_LIMIT_FPS || elapsed > periodNanos_) {
+        reference_ = now;
+        return std::clamp<int64_t>(elapsed / 1000, 0, MAX_FRAME_MICROS);
+    }
+
+    const int64_t remaining = periodNanos_ - elapsed;
+    if (remaining > 1'500'000) clock_.sleepNanos(remaining - 500'000);
+    while (now - reference_ < periodNanos_) now = clock_.nowNanos();
+    // One period on, not the moment the spin ended: paced frames keep the cadence without drift.
+    reference_ += periodNanos_;
+    return periodNanos_ / 1000;
+}

@@ -1,0 +1,56 @@
+// Frame pacing: when the swap interval does not pace the frames, the loop sleeps and then spins
+// until one frame period has passed since the previous frame's reference point. Also keeps a
+// 100-frame history of frame times. A target of 240 frames per second means no limit.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// The clock the pacing reads and sleeps on; tests give it a fake.
+class PacingClock {
+public:
+    virtual ~PacingClock() = default;
+    virtual int64_t nowNanos() = 0;
+    // A relative sleep.
+    virtual void sleepNanos(int64_t nanos) = 0;
+};
+
+// CLOCK_MONOTONIC for both reading and sleeping: the raw clock cannot be slept on.
+class MonotonicPacingClock : public PacingClock {
+public:
+    int64_t nowNanos() override;
+    void sleepNanos(int64_t nanos) override;
+};
+
+inline constexpr double NO_LIMIT_FPS = 240.0;
+// A longer frame (a debugger stop, a suspended machine) is reported and averaged as this long.
+inline constexpr int64_t MAX_FRAME_MICROS = 10'000'000;
+
+// The target the pacing uses: 60 for a value below 1 or not a number, else the value.
+double effectiveTargetFps(double targetFps);
+
+class FramePacer {
+public:
+    explicit FramePacer(PacingClock& clock) : clock_(clock) {}
+
+    // Called with true just before the swap: waits until the frame period is over (unless vsync
+    // paces the frames, the target is 240 or the frame is already late) and returns the frame time
+    // in microseconds to store: the 100-frame average with vsync, the paced period after a wait,
+    // otherwise the frame's whole elapsed time. fpsChanged is cleared once the period follows the
+    // new target. Called with false (just after the swap) it changes nothing and returns -1.
+    int64_t limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync);
+
+    int64_t periodNanos() const { return periodNanos_; }
+    int64_t historySum() const { return sum_; }
+
+private:
+    static constexpr int kHistory = 100;
+
+    PacingClock& clock_;
+    bool started_ = false;
+    int64_t periodNanos_ = 0;
+    std::array<int64_t, kHistory> history_{};
+    int index_ = 0;
+    int64_t sum_ = 0;
+    int64_t reference_ = 0;  // nanoseconds on the pacing clock
+};

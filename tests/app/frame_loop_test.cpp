@@ -1,0 +1,201 @@
+// The frame loop's steps driven by real SDL events without a window: the quit path, the resize,
+// key and text routing, the page start-up gate, the loading step, the away flag and the rate report.
+#include "app/frame_loop.h"
+#include "app/shell_globals.h"
+#include "client/gamehandler/game_handler.h"
+#include "core/app_status.h"
+#include "core/page_script.h"
+#include "net/connection_handler.h"
+#include "physics/player.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class RecordingNeighbours : public ShellNeighbours {
+public:
+    void drawFrame() override {}
+    void applyGameSettings() override { ++settingsApplied; }
+    void pumpEngine() override {}
+    bool keyDown(SDL_Keycode key, int, int) override { return key == SDLK_F2; }
+    void sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry&) override {
+        pageEvents.push_back({window, event.type});
+    }
+    void setViewport(bool refitCamera) override { viewports.push_back(refitCamera); }
+    bool takePageStartedReport() override { return std::exchange(pageStarted, false); }
+    std::string loadFirstPendingPage() override { return pending.empty() ? "" : pending.front(); }
+    bool loadResourcesStep() override { return ++loadingSteps == 3; }
+
+    struct PageEvent {
+        HtmlWindow window;
+        uint32_t type;
+    };
+    std::vector<PageEvent> pageEvents;
+    std::vector<bool> viewports;
+    bool pageStarted = true;
+    std::deque<std::string> pending;
+    int loadingSteps = 0;
+    int settingsApplied = 0;
+};
+
+class FrameLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
+        resetShellGlobals();
+        connectionHandler = new ConnectionHandler();
+        setPageScriptSink(&pages);
+        appRunning = true;
+        appState = STATE_LOBBY;
+        resourcesLoaded = true;
+        loop.pacing = false;
+        loop.prepare(SDL_GetTicks());
+    }
+    void TearDown() override {
+        setPageScriptSink(nullptr);
+        delete connectionHandler;
+        connectionHandler = nullptr;
+        GameHandler& gh = getGameHandler();
+        gh.table.seats[0] = gh.table.seats[1] = nullptr;
+        gh.alertsPanel = {};
+        gh.userFlags = 0;
+        SDL_Quit();
+    }
+    static void push(SDL_Event event) { SDL_PushEvent(&event); }
+    static SDL_Event ofType(uint32_t type) {
+        SDL_Event event{};
+        event.type = type;
+        return event;
+    }
+
+    RecordingPageScriptSink pages;
+    RecordingNeighbours neighbours;
+    MonotonicPacingClock clock;
+    FrameLoop loop{neighbours, clock};
+};
+
+TEST_F(FrameLoopTest, QuitWhileSeatedWarnsOtherwiseLogsOutAndEnds) {
+    GameHandler& gh = getGameHandler();
+    Player me{"me"}, other{"other"};
+    connectionHandler->userName = "me";
+    gh.table.seats[0] = &other;
+    gh.table.seats[1] = &me;
+    appState = STATE_GAME;
+    push(ofType(SDL_QUIT));
+    EXPECT_TRUE(loop.runFrame());
+    EXPECT_TRUE(appRunning);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Alerts), std::vector<std::string>{"inbzOpenLeaveWarning();"});
+    EXPECT_TRUE(gh.alertsPanel.visible);
+    EXPECT_DOUBLE_EQ(gh.alertsPanel.openedAt, gh.now + 0.2);
+
+    gh.table.seats[0] = nullptr;  // the opponent left: nothing to warn about
+    push(ofType(SDL_QUIT));
+    EXPECT_FALSE(loop.runFrame());
+    EXPECT_FALSE(appRunning);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Login), std::vector<std::string>{"logout();"});
+    EXPECT_EQ(connectionHandler->outgoingCount(), 1u);  // the logout request
+    EXPECT_TRUE(connectionHandler->logoutPending);
+}
+
+TEST_F(FrameLoopTest, ResizeFollowsTheLimitAndSmallSizesGoToThePage) {
+    GameHandler& gh = getGameHandler();
+    gh.gameSettings.scalingMode = 1;
+    gh.gameSettings.resolutionLimit = 1280;
+    SDL_Event resize = ofType(SDL_WINDOWEVENT);
+    resize.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    resize.window.data1 = 1920;
+    resize.window.data2 = 1080;
+    push(resize);
+    resize.window.data1 = 1000;  // below the minimum: not taken
+    push(resize);
+    resize.window.data1 = 1600;
+    resize.window.data2 = 900;
+    push(resize);
+    ASSERT_TRUE(loop.runFrame());
+    gh.gameSettings.scalingMode = 0;
+    EXPECT_EQ(windowWidth, 1600);
+    EXPECT_EQ(renderWidth, 1280);
+    EXPECT_EQ(renderHeight, 720);
+    EXPECT_EQ(neighbours.viewports, (std::vector<bool>{true, false}));  // the first resize refits the camera
+    ASSERT_EQ(neighbours.pageEvents.size(), 1u);
+    EXPECT_EQ(neighbours.pageEvents[0].window, HtmlWindow::Lobby);
+}
+
+TEST_F(FrameLoopTest, KeysAndTextReachThePageUnlessTakenAsShortcuts) {
+    SDL_Event key = ofType(SDL_KEYDOWN);
+    key.key.keysym.sym = SDLK_F2;  // taken by the game view
+    push(key);
+    key.key.keysym.sym = SDLK_a;
+    push(key);
+    key.type = SDL_KEYUP;
+    push(key);
+    SDL_Event text = ofType(SDL_TEXTINPUT);
+    std::strcpy(text.text.text, "5");
+    push(text);
+    ASSERT_TRUE(loop.runFrame());
+    ASSERT_EQ(neighbours.pageEvents.size(), 3u);
+    EXPECT_EQ(neighbours.pageEvents[0].type, static_cast<uint32_t>(SDL_KEYDOWN));
+    EXPECT_EQ(neighbours.pageEvents[2].type, static_cast<uint32_t>(SDL_TEXTINPUT));
+
+    SDL_SetModState(KMOD_LCTRL);  // Ctrl+5 is a shortcut of keyDown
+    push(text);
+    ASSERT_TRUE(loop.runFrame());
+    SDL_SetModState(KMOD_NONE);
+    EXPECT_EQ(neighbours.pageEvents.size(), 3u);
+}
+
+TEST_F(FrameLoopTest, PagesStartOneByOneThenLoginThenLoadingOnce) {
+    appState = STATE_STARTUP;
+    resourcesLoaded = false;
+    neighbours.pending = {"Login", "Lobby"};
+    ASSERT_TRUE(loop.runFrame());
+    EXPECT_TRUE(neighbours.pageStarted) << "nothing is loaded before the first page is due";
+
+    loop.prepare(SDL_GetTicks() - PAGE_START_DELAY_MS);
+    ASSERT_TRUE(loop.runFrame());  // Login is loaded
+    ASSERT_TRUE(loop.runFrame());  // and has not reported: the list waits
+    neighbours.pending.pop_front();
+    neighbours.pageStarted = true;
+    ASSERT_TRUE(loop.runFrame());  // Lobby
+    neighbours.pending.pop_front();
+    neighbours.pageStarted = true;
+    const uint32_t before = SDL_GetTicks();
+    ASSERT_TRUE(loop.runFrame());
+    EXPECT_EQ(appState, STATE_LOGIN);
+    EXPECT_GE(loginStateTicks, before);
+
+    // Loading starts three seconds after the login state, one step per frame.
+    ASSERT_TRUE(loop.runFrame());
+    EXPECT_EQ(neighbours.loadingSteps, 0);
+    loginStateTicks -= LOADING_DELAY_MS;
+    for (int frame = 0; frame < 5; ++frame) ASSERT_TRUE(loop.runFrame());
+    EXPECT_EQ(neighbours.loadingSteps, 3);
+    EXPECT_TRUE(resourcesLoaded);
+    EXPECT_EQ(neighbours.settingsApplied, 1);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Login).back(), LOADING_DONE_SCRIPT);
+}
+
+TEST_F(FrameLoopTest, IdleUserIsAwayUntilTheNextKeyAndTheRateIsReported) {
+    GameHandler& gh = getGameHandler();
+    gh.gameSettings.displayFps = 1;
+    loop.prepare(SDL_GetTicks() - IDLE_AFTER_MS);
+    ASSERT_TRUE(loop.runFrame());
+    EXPECT_EQ(gh.userFlags & USER_FLAG_AWAY, USER_FLAG_AWAY);
+    EXPECT_EQ(connectionHandler->outgoingCount(), 1u);
+    // The rate window began as long ago: one frame in three seconds.
+    EXPECT_FLOAT_EQ(gh.measuredFps, 1.0f / 3);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::TopBox).size(), 1u);
+
+    push(ofType(SDL_KEYDOWN));
+    ASSERT_TRUE(loop.runFrame());
+    EXPECT_EQ(gh.userFlags & USER_FLAG_AWAY, 0);
+    EXPECT_EQ(connectionHandler->outgoingCount(), 2u);
+    gh.gameSettings.displayFps = 0;
+}
+
+}  // namespace
