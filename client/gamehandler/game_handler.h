@@ -11,6 +11,8 @@
 
 class GameHandler;
 struct Message;
+struct MatchSettings;
+struct AccountRecord;
 
 // The dispatch of one received message, run on the main thread with no lock held. The message
 // dispatch installs its handler here; without one, drained messages are only logged.
@@ -105,6 +107,36 @@ public:
     // Empties the connection's incoming queue into the message dispatch, oldest first, applying the
     // login outcomes queued among the messages in their place. Main thread.
     void processMessageQueue();
+
+    // ---- Page requests: what the pages' requests ask of the game controller. Each is declared here
+    // ---- for the query dispatcher; until its own work is built it only logs (page_requests.cpp).
+    // The page-button dispatcher: the game controller owns the meaning of every button name.
+    void buttonPress(const std::string& name, int idata1, const std::string& sdata1);
+    // Slash-commands, or the text as a chat line to the lobby (fromLobby) or to the table.
+    void sendChatText(const std::string& text, bool fromLobby, bool replayConfirmed);
+    void sendStartSingleReq();
+    int getTableId() const;
+    bool isArezorOn(int n) const;
+    void setViewMode(const std::string& role, const std::string& viewMode);
+    void setChatTextEmpty(bool isEmpty);
+    void onHtmlWindowEvent(const std::string& event, const std::string& what);
+    void changePrivacy(int privacy);
+    void openGameSettings();
+    void closeGameSettings();
+    void resetGameSettings();
+    void saveGameSettings(const GameSettings& settings);
+    void openMatchSettings();
+    void closeMatchSettings();
+    void resetMatchSettings();
+    void saveMatchSettings(const MatchSettings& settings);
+    void openMyAccount();
+    void closeMyAccount();
+    void saveMyAccount(const AccountRecord& account);
+    void openPeople(const std::string& userToBlock);
+    void closePeople();
+    void whisperPlayer(const std::string& userName);
+    void closeBio();
+    // ---- End of the page requests.
 };
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.
