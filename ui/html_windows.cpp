@@ -114,10 +114,12 @@ int createHtmlWindows(const std::string& basePath, int bottomAreaHeight, int64_t
         pages.push_back(PendingHtml{info.name, htmlBrowser(info.window), std::string(data, file.size()),
                                     "file://" + basePath + info.page});
     }
-    setPageScriptSink(&gSink);
+    installHtmlPageScriptSink();
     getHtmlRequests().queuePages(std::move(pages), nowMs);
     return created;
 }
+
+void installHtmlPageScriptSink() { setPageScriptSink(&gSink); }
 
 void destroyHtmlWindows() {
     PageScriptSink* previous = setPageScriptSink(nullptr);
@@ -154,8 +156,14 @@ void showOnlyHtmlWindows(const std::vector<HtmlWindow>& shown) {
     for (int i = 0; i < HTML_WINDOW_COUNT; ++i) setShown(gWindows[i], wanted[i]);
 }
 
-void drawHtmlOverlays(const std::vector<HtmlWindow>& order) {
-    showOnlyHtmlWindows(order);
+void drawHtmlOverlays(const std::vector<HtmlWindow>& order, const std::vector<HtmlWindow>& upcoming) {
+    if (upcoming.empty()) {
+        showOnlyHtmlWindows(order);
+    } else {
+        std::vector<HtmlWindow> shown = order;
+        shown.insert(shown.end(), upcoming.begin(), upcoming.end());
+        showOnlyHtmlWindows(shown);
+    }
     for (HtmlWindow window : order) {
         const int i = indexOf(window);
         if (i >= 0 && gWindows[i].render) gWindows[i].render->render();

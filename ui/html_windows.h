@@ -38,6 +38,9 @@ bool createHtmlWindow(HtmlWindow window, const std::string& basePath, int window
 // Returns the number of windows created.
 int createHtmlWindows(const std::string& basePath, int bottomAreaHeight, int64_t nowMs);
 
+// Makes runJavaScript run its statements in these windows (createHtmlWindows does it too).
+void installHtmlPageScriptSink();
+
 // Removes the statement sink, closes the browsers and forgets the windows.
 void destroyHtmlWindows();
 
@@ -46,8 +49,9 @@ bzweb::RefPtr<HtmlRenderHandler> htmlRenderHandler(HtmlWindow window);
 
 // Draws the overlays in the given order (GL context current, main thread) and hides every other
 // window, since an undrawn page costs browser memory and CPU. A window drawn again after being
-// hidden is shown and repainted first.
-void drawHtmlOverlays(const std::vector<HtmlWindow>& order);
+// hidden is shown and repainted first; its new pixels arrive a few frames later, so windows about
+// to be drawn (a dialog waiting for its opening time) are best kept shown through `upcoming`.
+void drawHtmlOverlays(const std::vector<HtmlWindow>& order, const std::vector<HtmlWindow>& upcoming = {});
 // Only the visibility part: shows the listed windows and hides the others.
 void showOnlyHtmlWindows(const std::vector<HtmlWindow>& shown);
 // Shows a window and has its page repainted whole (the refresh of a state change).
