@@ -2,9 +2,10 @@
 // flags or the desktop. Each writes its log line first (some write none), then acts.
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
+#include "core/opener.h"
 #include "core/web_links.h"
 #include "net/connection_handler.h"
-#include "net/requests.h"
+#include "client/gamehandler/requests.h"
 #include "ui/html_requests.h"
 #include "ui/login_requests.h"
 
@@ -111,10 +112,7 @@ void HtmlRequests::lobbyBrowseExternal(const std::string& urlCode) {
     if (!url.empty()) openExternal(url);
 }
 
-void HtmlRequests::openExternal(const std::string& url) {
-    // The desktop opener is the shell's; this bridge only names the address.
-    BZ_LOG(LOG_INFO, "openExternal", "'" << url << "'");
-}
+void HtmlRequests::openExternal(const std::string& url) { ::openExternal(url); }
 
 void HtmlRequests::startMatchStart() {
     logRequest("startMatchStart");

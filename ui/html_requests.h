@@ -5,7 +5,7 @@
 #pragma once
 
 #include "client/gamehandler/game_settings.h"
-#include "net/requests.h"
+#include "client/gamehandler/requests.h"
 #include "ui/engine/web_browser.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // that it was asked; the panels, chat, view modes and buttons fill these in.
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
-#include "net/requests.h"
+#include "client/gamehandler/requests.h"
 
 void GameHandler::buttonPress(const std::string& name, int idata1, const std::string& sdata1) {
     BZ_LOG(LOG_INFO, "buttonPress", name << " idata1=" << idata1 << " sdata1=" << sdata1);
@@ -16,13 +16,9 @@ void GameHandler::sendStartSingleReq() { BZ_LOG(LOG_INFO, "sendStartSingleReq", 
 
 int GameHandler::getTableId() const { return table.getId(); }
 
-bool GameHandler::isArezorOn(int n) const { return false; }
-
 void GameHandler::setViewMode(const std::string& role, const std::string& viewMode) {
     BZ_LOG(LOG_INFO, "setViewMode", role << " " << viewMode);
 }
-
-void GameHandler::setChatTextEmpty(bool isEmpty) { BZ_LOG(LOG_DEBUG, "setChatTextEmpty", isEmpty); }
 
 void GameHandler::onHtmlWindowEvent(const std::string& event, const std::string& what) {
     BZ_LOG(LOG_INFO, "onHtmlWindowEvent", event << " " << what);
