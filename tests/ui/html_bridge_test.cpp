@@ -5,6 +5,7 @@
 #include "core/page_script.h"
 #include "net/connection_handler.h"
 #include "support/captured_log.h"
+#include "support/spawn_recorder.h"
 #include "tools/packer/archive_packer.h"
 #include "ui/engine/backend.h"
 #include "ui/engine/fake_backend.h"
@@ -259,6 +260,22 @@ TEST_F(HtmlBridgeTest, TableRequestsGoToTheConnectionUnlessALobbyChangeIsPending
     ASSERT_NE(own, std::string::npos);
     EXPECT_NE(text.find("lobbyAvailability: someday", own), std::string::npos);
     connectionHandler = previous;
+}
+
+TEST_F(HtmlBridgeTest, LinkRequestsOpenTheSiteAddressesWithoutAShell) {
+    bztest::SpawnRecorder spawns;
+    HtmlRequests& r = getHtmlRequests();
+    for (const char* name : {"loginForgotDetails", "loginRegister", "loginPlayOffline", "loginUpdate"}) {
+        dispatchHtmlQuery(std::string("{\"requestName\":\"") + name + "\"}", r);
+    }
+    dispatchHtmlQuery(R"({"requestName":"lobbyBrowseExternal","urlCode":"tutorial-7"})", r);
+    dispatchHtmlQuery(R"({"requestName":"lobbyBrowseExternal","urlCode":"Help"})", r);  // codes are case-sensitive
+    const std::string site = "https://www.baizeron.example/";
+    const std::vector<std::vector<std::string>> expected = {
+        {"xdg-open", site + "change-password"}, {"xdg-open", site + "play-snooker-game"}, {"xdg-open", site},
+        {"xdg-open", site + "download-snooker-game"}, {"xdg-open", site + "play-snooker#tut_7"}};
+    EXPECT_EQ(bztest::SpawnRecorder::spawned(), expected);
+    EXPECT_EQ(log_.count("lobbyBrowseExternal: urlCode=Help => ''"), 1);
 }
 
 TEST_F(HtmlBridgeTest, ContextMenusAreEmptied) {

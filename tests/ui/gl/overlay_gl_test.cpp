@@ -6,6 +6,7 @@
 #include "ui/html_app.h"
 #include "ui/html_requests.h"
 #include "ui/html_windows.h"
+#include "ui/web_test_support.h"
 
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
@@ -19,7 +20,6 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -86,16 +86,6 @@ protected:
         if (!folder_.empty()) fs::remove_all(folder_, ec);
     }
 
-    static bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            DoMessageLoopWork();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
-    }
-
     // The colour at (x, y) from the window's top-left corner.
     static std::array<int, 3> readPixel(int x, int yTop) {
         uint8_t p[4] = {0, 0, 0, 0};
@@ -135,7 +125,7 @@ TEST_F(OverlayGlTest, APageIsLoadedStartsAndIsDrawnBlendedAtItsPlace) {
     RefPtr<HtmlRenderHandler> render = htmlRenderHandler(HtmlWindow::StartMatch);
     const OverlayRect r = render->rect();
     ASSERT_EQ(r, (OverlayRect{202, 310, 620, 306}));
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(webtest::PumpUntil([&] {
         std::vector<uint8_t> px = render->pixels();
         const uint8_t* ok = px.data() + (size_t(120) * r.width + 330) * 4;  // BGRA
         return requests.pendingHtmls.empty() && ok[1] == 255 && ok[2] == 0 && ok[3] == 255;
