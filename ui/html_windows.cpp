@@ -39,9 +39,16 @@ struct WindowSlot {
 };
 
 // Written on the main thread at creation and destruction; the statement sink reads the browsers
-// from any thread, under the lock.
-std::mutex gWindowsMutex;
-std::array<WindowSlot, HTML_WINDOW_COUNT> gWindows;
+// from any thread, under the lock. Never destroyed: a thread may still run a statement while the
+// process exits.
+struct Windows {
+    std::mutex mutex;
+    std::array<WindowSlot, HTML_WINDOW_COUNT> slots;
+};
+Windows& windows() {
+    static Windows* all = new Windows;
+    return *all;
+}
 
 int indexOf(HtmlWindow window) {
     const int i = static_cast<int>(window);
@@ -92,8 +99,8 @@ bool createHtmlWindow(HtmlWindow window, const std::string& basePath, int window
         BZ_LOG(LOG_ERROR, "createHtmlWindow", "no browser for " << kWindows[i].name);
         return false;
     }
-    std::lock_guard<std::mutex> lock(gWindowsMutex);
-    gWindows[i] = WindowSlot{browser, render, true};
+    std::lock_guard<std::mutex> lock(windows().mutex);
+    windows().slots[i] = WindowSlot{browser, render, true};
     return true;
 }
 
@@ -105,13 +112,14 @@ int createHtmlWindows(const std::string& basePath, int bottomAreaHeight, int64_t
         ++created;
         BZFile file(info.page);
         const char* data = nullptr;
-        if (!file.isOpen() || file.data(&data) == ~uint64_t(0)) {
+        const uint64_t length = file.isOpen() ? file.data(&data) : ~uint64_t(0);
+        if (length == ~uint64_t(0)) {
             // Waiting for a page that cannot come would stop every page after it.
             BZ_LOG(LOG_ERROR, "createHtmlWindows", "page " << info.page << " of " << info.name
                                                          << " is not in the archive; the window stays blank");
             continue;
         }
-        pages.push_back(PendingHtml{info.name, htmlBrowser(info.window), std::string(data, file.size()),
+        pages.push_back(PendingHtml{info.name, htmlBrowser(info.window), std::string(data, size_t(length)),
                                     "file://" + basePath + info.page});
     }
     installHtmlPageScriptSink();
@@ -126,8 +134,8 @@ void destroyHtmlWindows() {
     if (previous != &gSink) setPageScriptSink(previous);
     std::array<WindowSlot, HTML_WINDOW_COUNT> old;
     {
-        std::lock_guard<std::mutex> lock(gWindowsMutex);
-        old.swap(gWindows);
+        std::lock_guard<std::mutex> lock(windows().mutex);
+        old.swap(windows().slots);
     }
     for (WindowSlot& slot : old) {
         if (slot.browser) slot.browser->GetHost()->CloseBrowser(true);
@@ -137,15 +145,15 @@ void destroyHtmlWindows() {
 RefPtr<WebBrowser> htmlBrowser(HtmlWindow window) {
     const int i = indexOf(window);
     if (i < 0) return nullptr;
-    std::lock_guard<std::mutex> lock(gWindowsMutex);
-    return gWindows[i].browser;
+    std::lock_guard<std::mutex> lock(windows().mutex);
+    return windows().slots[i].browser;
 }
 
 RefPtr<HtmlRenderHandler> htmlRenderHandler(HtmlWindow window) {
     const int i = indexOf(window);
     if (i < 0) return nullptr;
-    std::lock_guard<std::mutex> lock(gWindowsMutex);
-    return gWindows[i].render;
+    std::lock_guard<std::mutex> lock(windows().mutex);
+    return windows().slots[i].render;
 }
 
 void showOnlyHtmlWindows(const std::vector<HtmlWindow>& shown) {
@@ -153,7 +161,7 @@ void showOnlyHtmlWindows(const std::vector<HtmlWindow>& shown) {
     for (HtmlWindow window : shown) {
         if (indexOf(window) >= 0) wanted[indexOf(window)] = true;
     }
-    for (int i = 0; i < HTML_WINDOW_COUNT; ++i) setShown(gWindows[i], wanted[i]);
+    for (int i = 0; i < HTML_WINDOW_COUNT; ++i) setShown(windows().slots[i], wanted[i]);
 }
 
 void drawHtmlOverlays(const std::vector<HtmlWindow>& order, const std::vector<HtmlWindow>& upcoming) {
@@ -166,31 +174,31 @@ void drawHtmlOverlays(const std::vector<HtmlWindow>& order, const std::vector<Ht
     }
     for (HtmlWindow window : order) {
         const int i = indexOf(window);
-        if (i >= 0 && gWindows[i].render) gWindows[i].render->render();
+        if (i >= 0 && windows().slots[i].render) windows().slots[i].render->render();
     }
 }
 
 void refreshHtmlWindow(HtmlWindow window) {
     const int i = indexOf(window);
-    if (i < 0 || !gWindows[i].browser) return;
-    gWindows[i].shown = true;
-    gWindows[i].browser->GetHost()->WasHidden(false);
-    gWindows[i].browser->GetHost()->Invalidate(PET_VIEW);
+    if (i < 0 || !windows().slots[i].browser) return;
+    windows().slots[i].shown = true;
+    windows().slots[i].browser->GetHost()->WasHidden(false);
+    windows().slots[i].browser->GetHost()->Invalidate(PET_VIEW);
 }
 
 bool htmlWindowShown(HtmlWindow window) {
     const int i = indexOf(window);
-    return i >= 0 && gWindows[i].browser && gWindows[i].shown;
+    return i >= 0 && windows().slots[i].browser && windows().slots[i].shown;
 }
 
 void resizeHtmlWindow(HtmlWindow window, int windowWidth, int windowHeight, int bottomAreaHeight) {
     const int i = indexOf(window);
-    if (i < 0 || !gWindows[i].render) return;
-    const OverlayRect before = gWindows[i].render->rect();
-    gWindows[i].render->resize(windowWidth, windowHeight, bottomAreaHeight);
-    const OverlayRect after = gWindows[i].render->rect();
-    if (gWindows[i].browser && (before.width != after.width || before.height != after.height)) {
-        gWindows[i].browser->GetHost()->WasResized();
+    if (i < 0 || !windows().slots[i].render) return;
+    const OverlayRect before = windows().slots[i].render->rect();
+    windows().slots[i].render->resize(windowWidth, windowHeight, bottomAreaHeight);
+    const OverlayRect after = windows().slots[i].render->rect();
+    if (windows().slots[i].browser && (before.width != after.width || before.height != after.height)) {
+        windows().slots[i].browser->GetHost()->WasResized();
     }
 }
 

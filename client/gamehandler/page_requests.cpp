@@ -1,8 +1,8 @@
 // What the pages' requests ask of the game controller, as far as it is built: each operation logs
 // that it was asked; the panels, chat, view modes and buttons fill these in.
 #include "client/gamehandler/game_handler.h"
-#include "core/log.h"
 #include "client/gamehandler/requests.h"
+#include "core/log.h"
 
 void GameHandler::buttonPress(const std::string& name, int idata1, const std::string& sdata1) {
     BZ_LOG(LOG_INFO, "buttonPress", name << " idata1=" << idata1 << " sdata1=" << sdata1);
