@@ -278,13 +278,6 @@ TEST_F(HtmlBridgeTest, LinkRequestsOpenTheSiteAddressesWithoutAShell) {
     EXPECT_EQ(log_.count("lobbyBrowseExternal: urlCode=Help => ''"), 1);
 }
 
-TEST_F(HtmlBridgeTest, ContextMenusAreEmptied) {
-    RefPtr<HtmlContextMenuHandler> menu(new HtmlContextMenuHandler);
-    MenuModel model({"Back", "Reload", "Inspect"});
-    menu->OnBeforeContextMenu(nullptr, nullptr, model);
-    EXPECT_EQ(model.GetCount(), 0u);
-}
-
 TEST(HtmlBridgeExit, TitleBarCloseEndsTheProcessWithStatusZeroAndNoAnswer) {
     EXPECT_EXIT(
         {

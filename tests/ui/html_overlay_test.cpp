@@ -49,16 +49,6 @@ TEST(HtmlOverlayLayout, RectanglesFollowTheWindowAndTheBottomArea) {
     }
 }
 
-TEST(HtmlOverlayLayout, TheWindowTableMatchesTheWindowNamesAndPages) {
-    const auto& table = htmlWindowTable();
-    for (int i = 0; i < HTML_WINDOW_COUNT; ++i) {
-        EXPECT_EQ(static_cast<int>(table[i].window), i);
-        EXPECT_STREQ(table[i].name, htmlWindowName(table[i].window));
-        EXPECT_EQ(std::string(table[i].page).rfind("res/", 0), 0u);
-    }
-    EXPECT_STREQ(htmlWindowInfo(HtmlWindow::BottomBox).page, "res/bottom-box-all-in-one.html");
-}
-
 class OverlayHandlerTest : public ::testing::Test {
 protected:
     void SetUp() override { HtmlRenderHandler::resetSharedSizes(1024, 647, 280); }
