@@ -74,7 +74,7 @@ void HtmlRequests::lobbyWatchTable(int tableNumber) {
 }
 
 void HtmlRequests::lobbyAvailability(const std::string& availCode) {
-    logRequest("lobbyAvailability", availCode);
+    logRequest("lobbyAvailability");
     uint32_t value = 0;
     if (availCode == "away") value = 1;
     if (availCode == "dnd") value = 2;
@@ -188,7 +188,7 @@ void HtmlRequests::bottomBoxSendChatText(const std::string& chatText) {
 void HtmlRequests::bottomBoxChatTextIsEmpty(bool isEmpty) { getGameHandler().setChatTextEmpty(isEmpty); }
 
 void HtmlRequests::bottomBoxAvailability(const std::string& availCode) {
-    logRequest("bottomBoxAvailability", availCode);
+    logRequest("bottomBoxAvailability");
     lobbyAvailability(availCode);
 }
 
