@@ -8,6 +8,7 @@
 #include <array>
 #include <climits>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 using bzweb::JsonValue;
@@ -20,19 +21,21 @@ std::string readString(const JsonValue& query, const char* key) {
     return it != query.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-int readInt(const JsonValue& query, const char* key) {
+// An integer that fits an int; nothing for any other value.
+std::optional<int> findInt(const JsonValue& query, const char* key) {
     auto it = query.find(key);
-    if (it == query.end()) return 0;
+    if (it == query.end()) return std::nullopt;
     if (it->is_number_unsigned()) {
         uint64_t v = it->get<uint64_t>();
-        return v <= uint64_t(INT_MAX) ? int(v) : 0;
-    }
-    if (it->is_number_integer()) {
+        if (v <= uint64_t(INT_MAX)) return int(v);
+    } else if (it->is_number_integer()) {
         int64_t v = it->get<int64_t>();
-        return v >= INT_MIN && v <= INT_MAX ? int(v) : 0;
+        if (v >= INT_MIN && v <= INT_MAX) return int(v);
     }
-    return 0;
+    return std::nullopt;
 }
+
+int readInt(const JsonValue& query, const char* key) { return findInt(query, key).value_or(0); }
 
 bool readBool(const JsonValue& query, const char* key) {
     auto it = query.find(key);
@@ -71,10 +74,7 @@ void buttonPress(HtmlRequests& r, const JsonValue& q) {
 // type, keeps its value instead of becoming 0.
 void gameSettingsSave(HtmlRequests& r, const JsonValue& q) {
     GameSettings s = getGameHandler().gameSettings;
-    auto readInto = [&q](int& slot, const char* key) {
-        auto it = q.find(key);
-        if (it != q.end() && it->is_number_integer()) slot = readInt(q, key);
-    };
+    auto readInto = [&q](int& slot, const char* key) { slot = findInt(q, key).value_or(slot); };
     struct Slot {
         const char* key;
         int GameSettings::*field;

@@ -259,13 +259,14 @@ TEST(QueryDispatcher, GameSettingsSaveKeepsWhatThePageLeavesOutOrMistypes) {
     getGameHandler().gameSettings = current;
     RecordingRequests r;
     dispatchHtmlQuery(R"({"requestName":"gameSettingsSave","fps":59.94,"refereeVolume":12,"crowdVolume":"9",)"
-                      R"("unkeyedSetting":5,"vsync":0})",
+                      R"("unkeyedSetting":5,"vsync":0,"ballSounds":4294967296})",
                       r);
     EXPECT_FLOAT_EQ(r.saved.fps, 59.94f);
     EXPECT_EQ(r.saved.refereeVolume, 12);
     EXPECT_EQ(r.saved.vsync, 0);
     EXPECT_EQ(r.saved.ballVolume, 55);     // absent
     EXPECT_EQ(r.saved.crowdVolume, 70);    // a string, not a number
+    EXPECT_EQ(r.saved.ballSounds, current.ballSounds);  // does not fit
     EXPECT_EQ(r.saved.unkeyedSetting, 1);  // never the page's
     getGameHandler().gameSettings = GameSettings{};
 }
