@@ -385,6 +385,34 @@ public:
     void displayChatMessage(const Message& chat, bool tableOnly);
     // A line of the client's own (class LOCAL_NOTICE) shown at once; never sent.
     void showLocalNotice(const std::string& text, int tableId);
+
+    // ---- Page requests: what the pages' requests ask of the game controller. Each is declared here
+    // ---- for the query dispatcher; until its own work is built it only logs (page_requests.cpp).
+    // The page-button dispatcher: the game controller owns the meaning of every button name.
+    void buttonPress(const std::string& name, int idata1, const std::string& sdata1);
+    // Slash-commands, or the text as a chat line to the lobby (fromLobby) or to the table.
+    void sendChatText(const std::string& text, bool fromLobby, bool replayConfirmed);
+    void sendStartSingleReq();
+    int getTableId() const;
+    void setViewMode(const std::string& role, const std::string& viewMode);
+    void onHtmlWindowEvent(const std::string& event, const std::string& what);
+    void changePrivacy(int privacy);
+    void openGameSettings();
+    void closeGameSettings();
+    void resetGameSettings();
+    void saveGameSettings(const GameSettings& settings);
+    void openMatchSettings();
+    void closeMatchSettings();
+    void resetMatchSettings();
+    void saveMatchSettings(const MatchSettings& settings);
+    void openMyAccount();
+    void closeMyAccount();
+    void saveMyAccount(const AccountRecord& account);
+    void openPeople(const std::string& userToBlock);
+    void closePeople();
+    void whisperPlayer(const std::string& userName);
+    void closeBio();
+    // ---- End of the page requests.
 };
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.

@@ -37,7 +37,7 @@ void GameHandler::loadGameSettingsPrefs(GameSettings& settings) {
     if (fileMissing) mouseOrTouchpadPopUpPending = true;
 }
 
-void GameHandler::saveGameSettingsPrefs(const GameSettings& settings) { saveGameSettings(prefPath, settings); }
+void GameHandler::saveGameSettingsPrefs(const GameSettings& settings) { ::saveGameSettings(prefPath, settings); }
 
 std::string GameHandler::loadParamPrefs(const std::string& name) { return ::loadParamPrefs(prefPath, name); }
 
