@@ -221,9 +221,11 @@ protected:
             "JSON.stringify({probe: " + std::to_string(n) + "})}); }); });", "", 0);
         Json answer;
         WaitProbe(v, n, answer);
+        // An idle page sends no frames: ask for a fresh one of what is drawn now.
         int before = v.render->paints;
-        PumpUntil([&] { return v.render->paints > before; }, 1500);
-        PumpFor(250);
+        v.browser->GetHost()->Invalidate(PET_VIEW);
+        PumpUntil([&] { return v.render->paints > before; }, 3000);
+        PumpFor(150);
     }
 
     // Clicks the middle of the first element the selector finds, with the real mouse. False when the
