@@ -90,6 +90,12 @@
       bz.on(e, 'click', function () { sendQuery(e.getAttribute('data-req')); });
     });
   };
+  // Links in chat lines made by the client point at "#": they run their own script and must never
+  // navigate the page (that would lose its state).
+  doc.addEventListener('click', function (e) {
+    var a = e.target && e.target.closest ? e.target.closest('a[href]') : null;
+    if (a) e.preventDefault();
+  });
   // Enter in an input runs fn with its text.
   bz.onEnter = function (input, fn) {
     bz.on(input, 'keydown', function (e) { if (e.key === 'Enter' || e.keyCode === 13) { e.preventDefault(); fn(input.value); } });
