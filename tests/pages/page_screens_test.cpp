@@ -207,7 +207,7 @@ TEST_F(PageScreensTest, LoginAndLobby) {
 
         View& lobby = Get("Lobby", W, H);
         View& top = Get("TopBox", W, H);
-        Do(lobby, std::string(kUserName) + kLobbyName + "inbzSetVersion({version:\"0.1.777\",});");
+        Do(lobby, kLoginReset + kUserName + kLobbyName + "inbzSetVersion({version:\"0.1.777\",});");
         Do(top, "inbzSetFps({fps:59.6667});");
         Canvas b(W, H);
         Put(b, lobby, W, H);
