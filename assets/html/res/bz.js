@@ -96,6 +96,18 @@
     var a = e.target && e.target.closest ? e.target.closest('a[href]') : null;
     if (a) e.preventDefault();
   });
+  // A dialog closes with its close buttons and with Escape.
+  bz.closer = function (fn, ids) {
+    (ids || ['x']).forEach(function (id) { bz.on(id, 'click', fn); });
+    doc.addEventListener('keydown', function (e) { if (e.key === 'Escape') fn(); });
+  };
+  // The window's own title bar (drag area, minimise, maximise); the close button is the page's.
+  bz.titleBar = function () {
+    bz.on('drag', 'mousedown', function (e) { if (e.button === 0) sendQuery('titleBarMoveWindow'); });
+    bz.on('drag', 'dblclick', function () { sendQuery('titleBarMaximize'); });
+    bz.on('tb_min', 'click', function () { sendQuery('titleBarMinimize'); });
+    bz.on('tb_max', 'click', function () { sendQuery('titleBarMaximize'); });
+  };
   // Enter in an input runs fn with its text.
   bz.onEnter = function (input, fn) {
     bz.on(input, 'keydown', function (e) { if (e.key === 'Enter' || e.keyCode === 13) { e.preventDefault(); fn(input.value); } });
