@@ -111,6 +111,7 @@ std::vector<Case> Cases() {
         {"BottomBox", "", {"#b_aim_show"}, Press("live-aiming-shown-false")},
         {"BottomBox", "", {"[data-press=open-invites]"}, Press("open-invites")},
         {"BottomBox", "", {"#b_paste"}, Press("paste-to-bb")},
+        {"BottomBox", "", {"#side [data-press=open-arezor-commands]"}, Press("open-arezor-commands")},
         {"BottomBox", "inbzLineUpNumber({lineUpNumber: 10});", {"#b_lineup"}, Press("open-lineup-window")},
         {"BottomBox", "inbzOpenMatchStatsDiv();", {"#stats_div button.icon"}, Press("match-stats-maximize")},
         {"BottomBox", kChat, {"#kboxCollectId3 a"}, Press("kbox-collect")},
