@@ -64,6 +64,17 @@ TEST_F(PageContractTest, AStatementThatFailsInOneCallLeavesTheCallsJoinedAfterIt
     EXPECT_EQ(Eval(bottom, "document.getElementById('name1').textContent"), "Cy");
 }
 
+TEST_F(PageContractTest, APageWhoseScriptBreaksOffStillReportsItsStartSoTheNextWindowsLoad) {
+    std::string text = ArchiveText("res/tasks.html");
+    size_t at = text.find("bz.closer(");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 10, "bz.nothing(");
+    View& v = OpenText("Tasks", text);
+    PumpFor(300);
+    EXPECT_EQ(Started(v), 1);
+    EXPECT_EQ(Eval(v, "bz.errors.length > 0"), true);
+}
+
 TEST_F(PageContractTest, PagesAreTransparentOutsideTheirContentAndLoadNothingFromTheNetwork) {
     View& alerts = Open("Alerts");
     View& top = Open("TopBox");

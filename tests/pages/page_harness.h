@@ -145,7 +145,10 @@ protected:
     }
 
     // Creates the window on the bootstrap page, loads its page and waits for its start report.
-    View& Open(const std::string& htmlId, int width = 0, int height = 0) {
+    View& Open(const std::string& htmlId, int width = 0, int height = 0) { return OpenText(htmlId, ArchiveText(PageById(htmlId).path), width, height); }
+
+    // The same with a page text of the test's own.
+    View& OpenText(const std::string& htmlId, const std::string& text, int width = 0, int height = 0) {
         const PageInfo& info = PageById(htmlId);
         auto v = std::make_unique<View>();
         v->info = info;
@@ -153,7 +156,6 @@ protected:
         v->client = RefPtr<TestClient>(new TestClient(v->render, config_));
         v->browser = WebBrowserHost::CreateBrowserSync(WindowInfo{}, v->client, Url("res/vidoda0.html"), BrowserSettings{60});
         EXPECT_TRUE(v->browser) << htmlId;
-        std::string text = ArchiveText(info.path);
         EXPECT_FALSE(text.empty()) << info.path << " is not in the archive";
         v->browser->GetMainFrame()->LoadString(text, Url(info.path));
         views_.push_back(std::move(v));

@@ -36,17 +36,24 @@
     };
   };
   bz.defs = function (table) { for (var k in table) bz.def(k, table[k]); };
-  // Functions whose data a page has no use for: defined so the statement goes through.
-  bz.accept = function (names) { names.forEach(function (n) { bz.def(n, function () {}); }); };
-
   // Reports the page's start exactly once, after its functions exist, whatever happened before.
   var started = false;
-  bz.start = function (htmlId, init) {
-    bz.htmlId = htmlId;
-    try { if (init) init(); } catch (e) { bz.report('start', e); } finally {
-      if (!started) { started = true; sendQuery('genericHtmlStarted', { htmlId: htmlId }); }
-    }
+  function report(htmlId) {
+    if (started || !htmlId) return;
+    started = true;
+    sendQuery('genericHtmlStarted', { htmlId: htmlId });
+  }
+  // The window's name is the page's data-window attribute.
+  bz.htmlId = doc.documentElement.getAttribute('data-window') || '';
+  bz.start = function (init) {
+    try { if (init) init(); } catch (e) { bz.report('start', e); } finally { report(bz.htmlId); }
   };
+  // The client loads the next window only after this one reported: a page script that broke off
+  // before its start report must not hold up every window after it.
+  w.addEventListener('load', function () {
+    if (!started) bz.report('start', 'the page script did not finish');
+    report(bz.htmlId);
+  });
 
   // ---- Reading the client's values defensively ----------------------------------------------
   bz.obj = function (v) { return v && typeof v === 'object' && !Array.isArray(v) ? v : {}; };
