@@ -166,6 +166,12 @@
     return out.filter(function (p) { return p.name !== ''; });
   };
 
+  bz.named = function (pairs, name) { return pairs.some(function (p) { return p.name === name; }); };
+  // Recent tournament winners by category: {category: [names]}.
+  bz.isWinner = function (winners, name) {
+    return Object.keys(winners).some(function (k) { return winners[k].indexOf(name) >= 0; });
+  };
+
   // ---- Drawn dropdown ----------------------------------------------------------------------------
   // options: [{value, label}]; a value that is not among them is shown as it is and kept.
   var openDropdown = null;
