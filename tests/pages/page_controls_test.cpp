@@ -306,7 +306,12 @@ TEST_F(PageControlsTest, EnterSendsChatAndTheTableChatReportsWhetherItIsEmpty) {
 TEST_F(PageControlsTest, OwnShotClockWarnsAtFiveSecondsAndReportsTheEnd) {
     View& bottom = Open("BottomBox");
     size_t mark = bottom.Mark();
-    ASSERT_EQ(Run(bottom, kUserName + GameStatus(0, 0, 0) + "inbzStartShotTimer({player: 0,timerSeconds: 6,});"
+    // A table without a time limit runs no clock and never reports the time as up.
+    ASSERT_EQ(Run(bottom, kUserName + GameStatus(0, 0, 0) + "inbzStartShotTimer({player: 0,timerSeconds: 0,});"), "");
+    PumpFor(500);
+    EXPECT_TRUE(bottom.Requests(mark).empty());
+    EXPECT_EQ(Eval(bottom, "document.getElementById('timer0').textContent"), "");
+    ASSERT_EQ(Run(bottom, "inbzStartShotTimer({player: 0,timerSeconds: 6,});"
                                        "inbzStartShotTimer({player: 1,timerSeconds: 1,});"), "");
     ASSERT_TRUE(PumpUntil([&] { return !Sent(bottom, mark, "buttonPress").is_null(); }, 4000));
     EXPECT_TRUE(SameTyped(Sent(bottom, mark, "buttonPress"), Press("5secsleft")));
