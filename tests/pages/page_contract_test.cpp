@@ -102,6 +102,23 @@ TEST_F(PageContractTest, PagesAreTransparentOutsideTheirContentAndLoadNothingFro
     }
 }
 
+TEST_F(PageContractTest, NumbersAndTimesAreWrittenForPeople) {
+    View& v = Open("TopBox");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"bz.fmtInt(1234567)", "1,234,567"}, {"bz.fmtInt(-45)", "\u2212" "45"}, {"bz.fmtInt('x')", "0"},
+        {"bz.fmtSeconds(0)", "0:00"}, {"bz.fmtSeconds(75)", "1:15"}, {"bz.fmtSeconds(3725)", "1:02:05"},
+        {"bz.fmtSeconds(-3)", "0:00"}, {"bz.fmtMs(612000)", "10:12"}, {"bz.fmtCountdown(125)", "2:05"},
+        {"bz.fmtCountdown(7300)", "2 h 01 min"}, {"bz.fmtCountdown(90000)", "1 d 1 h"},
+        {"bz.plural(1, 'frame')", "1 frame"}, {"bz.plural(3, 'frame')", "3 frames"}, {"bz.plural(1200, 'player')", "1,200 players"},
+    };
+    for (const auto& [expression, text] : cases) EXPECT_EQ(Eval(v, expression), text) << expression;
+    // The top bar's frame rate is a whole number and disappears at 0.
+    EXPECT_EQ(Run(v, "inbzSetFps({fps:59.6667});"), "");
+    EXPECT_EQ(Eval(v, "document.getElementById('fps').textContent"), "60 fps");
+    EXPECT_EQ(Run(v, "inbzSetFps({fps:0});"), "");
+    EXPECT_EQ(Eval(v, "document.getElementById('fps').classList.contains('hidden')"), true);
+}
+
 TEST_F(PageContractTest, TheStartUpMembersLieAtTheirArchivePositions) {
     const ArchiveIndex& index = ArchiveIndex::instance();
     for (size_t i = 0; i < Pages().size(); ++i) {
