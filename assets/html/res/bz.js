@@ -166,6 +166,9 @@
     return out.filter(function (p) { return p.name !== ''; });
   };
 
+  // Names of a table's game variant and table type, as the settings panels offer them.
+  bz.gameName = function (t) { var g = bz.int(t); return g === 1 ? 'Snooker' : g === 2 ? '6 reds' : g === 3 ? '10 reds' : 'Game ' + g; };
+  bz.tableTypeName = function (t) { var n = bz.int(t); return ['Practice', 'Standard', 'Pro', 'Championship'][n] || 'Type ' + n; };
   bz.named = function (pairs, name) { return pairs.some(function (p) { return p.name === name; }); };
   // Recent tournament winners by category: {category: [names]}.
   bz.isWinner = function (winners, name) {
