@@ -304,6 +304,12 @@ TEST_F(PageScreensTest, Dialogs) {
     struct Shot { const char* name; const char* window; std::string statements; bool overLobby; };
     const std::vector<Shot> shots = {
         {"settings_game", "GameSettings", ContractStatements().at("GameSettings")[0], true},
+        {"settings_display", "GameSettings", ContractStatements().at("GameSettings")[0] +
+                                             "document.querySelector('[data-tab=display]').click();", true},
+        {"settings_sound", "GameSettings", ContractStatements().at("GameSettings")[0] +
+                                           "document.querySelector('[data-tab=sound]').click();", true},
+        {"settings_chat", "GameSettings", ContractStatements().at("GameSettings")[0] +
+                                          "document.querySelector('[data-tab=chat]').click();", true},
         {"settings_match", "GameSettings", "inbzOpenMatchSettings({isHost: 1,difficulty: 1,gameType: 1,matchLength: 7,"
                                            "autoConcedeLimit: 12,arena: 0,shotTimeLimit: 60,});", false},
         {"settings_account", "GameSettings", ContractStatements().at("GameSettings")[2], true},

@@ -206,6 +206,9 @@
         it.addEventListener('mousedown', function (e) { e.preventDefault(); choose(o.value); });
         list.appendChild(it);
       });
+      // Near the bottom of the window the list opens upwards, so that it stays on screen.
+      var r = btn.getBoundingClientRect();
+      node.classList.toggle('up', opts.up || r.bottom + Math.min(230, dd.options.length * 28 + 8) > w.innerHeight && r.top > w.innerHeight / 2);
       list.classList.remove('hidden');
       openDropdown = dd;
     };
