@@ -325,3 +325,23 @@ TEST_F(PageControlsTest, OwnShotClockWarnsAtFiveSecondsAndReportsTheEnd) {
 
 }  // namespace
 }  // namespace pagetest
+
+namespace pagetest {
+namespace {
+
+TEST_F(PageControlsTest, DropdownListsStayInThePartOfTheBarThatIsOnScreen) {
+    View& bottom = Open("BottomBox");
+    const std::string listBottom = "document.querySelector('#speed_slot .dd-list').getBoundingClientRect().bottom";
+    ASSERT_EQ(Run(bottom, "inbzEnterReplayMode();inbzSetSize({isFullSize:false});"), "");
+    ASSERT_TRUE(Click(bottom, "#speed_slot .dd-btn"));
+    // Replays show 229 of the 280 pixels: the seven speeds must all be reachable inside them.
+    EXPECT_LE(Eval(bottom, listBottom).get<double>(), 229.0);
+    ASSERT_TRUE(Click(bottom, "#speed_slot .dd-item:nth-child(7)"));
+    EXPECT_EQ(Eval(bottom, "document.querySelector('#speed_slot .dd-btn').textContent"), "Speed \u00d75");
+    ASSERT_EQ(Run(bottom, "inbzLobbyViewStarted();"), "");
+    ASSERT_TRUE(Click(bottom, "#privacy_slot .dd-btn"));
+    EXPECT_LE(Eval(bottom, "document.querySelector('#privacy_slot .dd-list').getBoundingClientRect().bottom").get<double>(), 130.0);
+}
+
+}  // namespace
+}  // namespace pagetest

@@ -206,9 +206,11 @@
         it.addEventListener('mousedown', function (e) { e.preventDefault(); choose(o.value); });
         list.appendChild(it);
       });
-      // Near the bottom of the window the list opens upwards, so that it stays on screen.
-      var r = btn.getBoundingClientRect();
-      node.classList.toggle('up', opts.up || r.bottom + Math.min(230, dd.options.length * 28 + 8) > w.innerHeight && r.top > w.innerHeight / 2);
+      // Near the bottom of what is on screen the list opens upwards, so that it stays visible.
+      var r = btn.getBoundingClientRect(), seen = bz.visibleHeight || w.innerHeight;
+      var up = opts.up || (r.bottom + Math.min(230, dd.options.length * 28 + 8) > seen && r.top > seen / 2);
+      node.classList.toggle('up', up);
+      list.style.maxHeight = Math.max(80, Math.min(220, up ? r.top - 4 : seen - r.bottom - 4)) + 'px';
       list.classList.remove('hidden');
       openDropdown = dd;
     };
