@@ -1,0 +1,345 @@
+// Shared script of every window: requests to the client, the start-up report, safe page functions,
+// value readers, formatting for people, drawn widgets and the chat list.
+(function (w) {
+  'use strict';
+  var bz = w.bz = {};
+  var doc = w.document;
+
+  // ---- Requests -------------------------------------------------------------------------------
+  // The client reads keys by type: ints go as numbers, bools as true/false, texts as strings.
+  function sendQuery(requestName, args) {
+    var o = { requestName: requestName };
+    if (args) for (var k in args) if (Object.prototype.hasOwnProperty.call(args, k)) o[k] = args[k];
+    if (typeof w.cefQuery !== 'function') return;
+    w.cefQuery({ request: JSON.stringify(o), persistent: false,
+                 onSuccess: function (response) {}, onFailure: function (error_code, error_message) {} });
+  }
+  w.sendQuery = sendQuery;
+  bz.send = sendQuery;
+
+  // Chat lines made by the client call this with one argument.
+  w.sendButtonPress = function (name, idata1, sdata1) {
+    sendQuery('buttonPress', { buttonInfo: String(name), idata1: (Number(idata1) | 0), sdata1: (sdata1 == null ? '' : String(sdata1)) });
+  };
+  bz.press = w.sendButtonPress;
+
+  // ---- Page functions that never throw ------------------------------------------------------
+  // A throwing function would also cancel every call joined after it in the client's statement.
+  bz.errors = [];
+  bz.report = function (where, e) {
+    bz.errors.push(where + ': ' + (e && e.message ? e.message : String(e)));
+    if (w.console) w.console.error(where, e);
+  };
+  bz.def = function (name, fn) {
+    w[name] = function () {
+      try { return fn.apply(this, arguments); } catch (e) { bz.report(name, e); }
+    };
+  };
+  bz.defs = function (table) { for (var k in table) bz.def(k, table[k]); };
+  // Reports the page's start exactly once, after its functions exist, whatever happened before.
+  var started = false;
+  function report(htmlId) {
+    if (started || !htmlId) return;
+    started = true;
+    sendQuery('genericHtmlStarted', { htmlId: htmlId });
+  }
+  // The window's name is the page's data-window attribute.
+  bz.htmlId = doc.documentElement.getAttribute('data-window') || '';
+  bz.start = function (init) {
+    try { if (init) init(); } catch (e) { bz.report('start', e); } finally { report(bz.htmlId); }
+  };
+  // The client loads the next window only after this one reported: a page script that broke off
+  // before its start report must not hold up every window after it.
+  w.addEventListener('load', function () {
+    if (!started) bz.report('start', 'the page script did not finish');
+    report(bz.htmlId);
+  });
+
+  // ---- Reading the client's values defensively ----------------------------------------------
+  bz.obj = function (v) { return v && typeof v === 'object' && !Array.isArray(v) ? v : {}; };
+  bz.arr = function (v) { return Array.isArray(v) ? v : []; };
+  bz.str = function (v) { return v == null ? '' : String(v); };
+  bz.num = function (v, d) { var n = Number(v); return isFinite(n) && v !== '' && v !== null && typeof v !== 'boolean' ? n : (d === undefined ? 0 : d); };
+  bz.int = function (v, d) { return Math.trunc(bz.num(v, d)); };
+  bz.flag = function (v) { return !!v && v !== '0' && v !== 'false'; };
+
+  // ---- DOM --------------------------------------------------------------------------------------
+  bz.id = function (id) { return doc.getElementById(id); };
+  bz.el = function (tag, cls, content) {
+    var e = doc.createElement(tag);
+    if (cls) e.className = cls;
+    if (content != null) {
+      if (Array.isArray(content)) content.forEach(function (c) { if (c != null) e.appendChild(typeof c === 'object' ? c : doc.createTextNode(String(c))); });
+      else if (typeof content === 'object') e.appendChild(content);
+      else e.textContent = String(content);
+    }
+    return e;
+  };
+  bz.icon = function (name) { return bz.el('i', 'fa fa-' + name); };
+  bz.clear = function (e) { while (e && e.firstChild) e.removeChild(e.firstChild); return e; };
+  bz.text = function (idOrEl, s) { var e = typeof idOrEl === 'string' ? bz.id(idOrEl) : idOrEl; if (e) e.textContent = bz.str(s); return e; };
+  bz.show = function (idOrEl, on) {
+    var e = typeof idOrEl === 'string' ? bz.id(idOrEl) : idOrEl;
+    if (e) e.classList.toggle('hidden', !on);
+    return e;
+  };
+  bz.on = function (idOrEl, ev, fn) {
+    var e = typeof idOrEl === 'string' ? bz.id(idOrEl) : idOrEl;
+    if (e) e.addEventListener(ev, function (event) { try { fn.call(this, event); } catch (x) { bz.report(ev, x); } });
+    return e;
+  };
+  // Every element with data-press="name" sends that buttonPress; data-req="name" sends that request.
+  bz.wire = function (root) {
+    (root || doc).querySelectorAll('[data-press]').forEach(function (e) {
+      bz.on(e, 'click', function () { bz.press(e.getAttribute('data-press')); });
+    });
+    (root || doc).querySelectorAll('[data-req]').forEach(function (e) {
+      bz.on(e, 'click', function () { sendQuery(e.getAttribute('data-req')); });
+    });
+  };
+  // Links in chat lines made by the client point at "#": they run their own script and must never
+  // navigate the page (that would lose its state).
+  doc.addEventListener('click', function (e) {
+    var a = e.target && e.target.closest ? e.target.closest('a[href]') : null;
+    if (a) e.preventDefault();
+  });
+  // A dialog closes with its close buttons and with Escape.
+  bz.closer = function (fn, ids) {
+    (ids || ['x']).forEach(function (id) { bz.on(id, 'click', fn); });
+    doc.addEventListener('keydown', function (e) { if (e.key === 'Escape') fn(); });
+  };
+  // The window's own title bar (drag area, minimise, maximise); the close button is the page's.
+  bz.titleBar = function () {
+    bz.on('drag', 'mousedown', function (e) { if (e.button === 0) sendQuery('titleBarMoveWindow'); });
+    bz.on('drag', 'dblclick', function () { sendQuery('titleBarMaximize'); });
+    bz.on('tb_min', 'click', function () { sendQuery('titleBarMinimize'); });
+    bz.on('tb_max', 'click', function () { sendQuery('titleBarMaximize'); });
+  };
+  // Enter in an input runs fn with its text.
+  bz.onEnter = function (input, fn) {
+    bz.on(input, 'keydown', function (e) { if (e.key === 'Enter' || e.keyCode === 13) { e.preventDefault(); fn(input.value); } });
+  };
+
+  // ---- Formatting for people --------------------------------------------------------------------
+  bz.fmtInt = function (n) {
+    n = Math.round(bz.num(n));
+    var s = String(Math.abs(n)).replace(/\B(?=(\d{3})+(?!\d))/g, ',');
+    return (n < 0 ? '\u2212' : '') + s;
+  };
+  function pad2(n) { return (n < 10 ? '0' : '') + n; }
+  bz.pad2 = pad2;
+  // 75 s -> "1:15", 3725 s -> "1:02:05".
+  bz.fmtSeconds = function (s) {
+    s = Math.max(0, Math.floor(bz.num(s)));
+    var h = Math.floor(s / 3600), m = Math.floor(s / 60) % 60, r = s % 60;
+    return h > 0 ? h + ':' + pad2(m) + ':' + pad2(r) : m + ':' + pad2(r);
+  };
+  bz.fmtMs = function (ms) { return bz.fmtSeconds(bz.num(ms) / 1000); };
+  // Longer spans for countdowns: "2 d 5 h", "3 h 04 min", else "m:ss".
+  bz.fmtCountdown = function (s) {
+    s = Math.max(0, Math.floor(bz.num(s)));
+    if (s >= 86400) return Math.floor(s / 86400) + ' d ' + Math.floor(s / 3600) % 24 + ' h';
+    if (s >= 3600) return Math.floor(s / 3600) + ' h ' + pad2(Math.floor(s / 60) % 60) + ' min';
+    return bz.fmtSeconds(s);
+  };
+  bz.plural = function (n, one, many) { return bz.fmtInt(n) + ' ' + (Math.round(n) === 1 ? one : (many || one + 's')); };
+  bz.clock = function (d) { d = d || new Date(); return pad2(d.getHours()) + ':' + pad2(d.getMinutes()); };
+
+  // ---- Users, shared by the windows that list people -----------------------------------------
+  // Availability bits of a user's flags (0 active, 1 away, 2 do not disturb).
+  bz.availClass = function (flags, online) {
+    if (online === false) return 'off';
+    var a = bz.int(flags) & 3;
+    return a === 1 ? 'away' : a === 2 ? 'dnd' : '';
+  };
+  bz.availText = function (flags) { var a = bz.int(flags) & 3; return a === 1 ? 'Away' : a === 2 ? 'Do not disturb' : 'Active'; };
+  bz.rankText = function (u) {
+    var parts = [];
+    if (bz.int(u.rank) > 0) parts.push('#' + bz.fmtInt(u.rank));
+    if (bz.num(u.rating) > 0) parts.push(bz.fmtInt(u.rating));
+    return parts.join(' \u00b7 ');
+  };
+  // Flat pairs ['a', 1, 'b', 0] -> [{name:'a', value:1}, ...].
+  bz.pairs = function (list) {
+    var out = [], a = bz.arr(list);
+    for (var i = 0; i < a.length; i += 2) out.push({ name: bz.str(a[i]), value: a[i + 1] });
+    return out.filter(function (p) { return p.name !== ''; });
+  };
+
+  // Names of a table's game variant and table type, as the settings panels offer them.
+  bz.gameName = function (t) { var g = bz.int(t); return g === 1 ? 'Snooker' : g === 2 ? '6 reds' : g === 3 ? '10 reds' : 'Game ' + g; };
+  bz.tableTypeName = function (t) { var n = bz.int(t); return ['Practice', 'Standard', 'Pro', 'Championship'][n] || 'Type ' + n; };
+  bz.named = function (pairs, name) { return pairs.some(function (p) { return p.name === name; }); };
+  // Recent tournament winners by category: {category: [names]}.
+  bz.isWinner = function (winners, name) {
+    return Object.keys(winners).some(function (k) { return winners[k].indexOf(name) >= 0; });
+  };
+
+  // ---- Drawn dropdown ----------------------------------------------------------------------------
+  // options: [{value, label}]; a value that is not among them is shown as it is and kept.
+  var openDropdown = null;
+  function closeOpen() { if (openDropdown) { openDropdown.close(); openDropdown = null; } }
+  doc.addEventListener('mousedown', function (e) {
+    if (openDropdown && !openDropdown.node.contains(e.target)) closeOpen();
+  }, true);
+  bz.dropdown = function (options, value, onChange, opts) {
+    opts = opts || {};
+    var node = bz.el('div', 'dd' + (opts.up ? ' up' : ''));
+    var btn = bz.el('button', 'dd-btn');
+    btn.type = 'button';
+    var list = bz.el('div', 'dd-list hidden');
+    node.appendChild(btn);
+    node.appendChild(list);
+    var dd = { node: node, value: value, options: options || [] };
+    function label(v) {
+      for (var i = 0; i < dd.options.length; i++) if (String(dd.options[i].value) === String(v)) return dd.options[i].label;
+      return opts.unknown ? opts.unknown(v) : String(v);
+    }
+    dd.set = function (v) { dd.value = v; btn.textContent = label(v); };
+    dd.setOptions = function (o) { dd.options = o || []; dd.set(dd.value); };
+    dd.close = function () { list.classList.add('hidden'); };
+    dd.open = function () {
+      closeOpen();
+      bz.clear(list);
+      dd.options.forEach(function (o) {
+        var it = bz.el('div', 'dd-item' + (String(o.value) === String(dd.value) ? ' sel' : ''), o.label);
+        it.addEventListener('mousedown', function (e) { e.preventDefault(); choose(o.value); });
+        list.appendChild(it);
+      });
+      // Near the bottom of what is on screen the list opens upwards, so that it stays visible.
+      var r = btn.getBoundingClientRect(), seen = bz.visibleHeight || w.innerHeight;
+      var up = opts.up || (r.bottom + Math.min(230, dd.options.length * 28 + 8) > seen && r.top > seen / 2);
+      node.classList.toggle('up', up);
+      list.style.maxHeight = Math.max(80, Math.min(220, up ? r.top - 4 : seen - r.bottom - 4)) + 'px';
+      list.classList.remove('hidden');
+      openDropdown = dd;
+    };
+    function choose(v) {
+      closeOpen();
+      var changed = String(v) !== String(dd.value);
+      dd.set(v);
+      if (changed && onChange) { try { onChange(v); } catch (e) { bz.report('dropdown', e); } }
+    }
+    btn.addEventListener('click', function () { if (openDropdown === dd) closeOpen(); else dd.open(); });
+    btn.addEventListener('keydown', function (e) {
+      var i = -1;
+      for (var k = 0; k < dd.options.length; k++) if (String(dd.options[k].value) === String(dd.value)) i = k;
+      if (e.key === 'ArrowDown' && i + 1 < dd.options.length) { e.preventDefault(); choose(dd.options[i + 1].value); }
+      else if (e.key === 'ArrowUp' && i > 0) { e.preventDefault(); choose(dd.options[i - 1].value); }
+      else if (e.key === 'Escape') closeOpen();
+    });
+    dd.set(value);
+    return dd;
+  };
+  bz.options = function (pairs) { // [[value, label], ...] -> [{value, label}]
+    return pairs.map(function (p) { return { value: p[0], label: p[1] }; });
+  };
+
+  // ---- Switch and tabs -------------------------------------------------------------------------
+  bz.switch = function (on, onChange) {
+    var b = bz.el('button', 'sw');
+    b.type = 'button';
+    var s = { node: b };
+    s.set = function (v) { s.value = !!v; b.classList.toggle('on', s.value); };
+    b.addEventListener('click', function () { s.set(!s.value); if (onChange) onChange(s.value); });
+    s.set(on);
+    return s;
+  };
+  // Buttons with data-tab="x" inside bar switch the elements with data-pane="x" inside root.
+  bz.tabs = function (bar, root, onSwitch) {
+    var t = {};
+    t.select = function (name) {
+      bar.querySelectorAll('[data-tab]').forEach(function (b) { b.classList.toggle('on', b.getAttribute('data-tab') === name); });
+      root.querySelectorAll('[data-pane]').forEach(function (p) { p.classList.toggle('hidden', p.getAttribute('data-pane') !== name); });
+      t.current = name;
+      if (onSwitch) onSwitch(name);
+    };
+    bar.querySelectorAll('[data-tab]').forEach(function (b) {
+      b.addEventListener('click', function () { t.select(b.getAttribute('data-tab')); });
+    });
+    return t;
+  };
+
+  // ---- A message box inside the page -------------------------------------------------------------
+  // buttons: [{label, cls, action}]; returns the close function.
+  bz.popup = function (title, text, buttons, parent) {
+    var back = bz.el('div', 'pop-back');
+    var box = bz.el('div', 'pop');
+    box.appendChild(bz.el('h2', null, title));
+    if (text) box.appendChild(bz.el('p', null, text));
+    var row = bz.el('div', 'row');
+    function close() { if (back.parentNode) back.parentNode.removeChild(back); }
+    (buttons || [{ label: 'OK', cls: 'primary' }]).forEach(function (b) {
+      var btn = bz.el('button', b.cls || '', b.label);
+      btn.addEventListener('click', function () { close(); if (b.action) b.action(); });
+      row.appendChild(btn);
+    });
+    box.appendChild(row);
+    back.appendChild(box);
+    (parent || doc.body).appendChild(back);
+    return close;
+  };
+
+  // ---- Chat list ------------------------------------------------------------------------------
+  // Chat texts arrive as HTML made by the client; names are shown as text.
+  bz.chat = function (list, onName) {
+    var c = { list: list, max: 400 };
+    function nearBottom() { return list.scrollHeight - list.scrollTop - list.clientHeight < 40; }
+    function html(s) { var span = bz.el('span'); span.innerHTML = bz.str(s); return span; }
+    function name(n, cls) {
+      var e = bz.el('span', cls, n);
+      if (onName) e.addEventListener('click', function () { onName(n); });
+      return e;
+    }
+    c.add = function (o) {
+      o = bz.obj(o);
+      var stick = nearBottom();
+      var cls = bz.int(o.chatClass);
+      var line = bz.el('div', 'line c' + cls);
+      line.setAttribute('data-id', bz.str(o.entryId));
+      line.setAttribute('data-sender', bz.str(o.sender));
+      line.appendChild(bz.el('span', 'time', bz.clock()));
+      if (bz.str(o.sender)) {
+        line.appendChild(name(bz.str(o.sender), 'who'));
+        line.appendChild(doc.createTextNode(cls === 1 ? ' whispers: ' : ': '));
+      }
+      line.appendChild(html(o.text1));
+      if (bz.str(o.playerName1)) line.appendChild(name(bz.str(o.playerName1), 'pn'));
+      line.appendChild(html(o.text2));
+      if (bz.str(o.playerName2)) line.appendChild(name(bz.str(o.playerName2), 'pn'));
+      line.appendChild(html(o.text3));
+      list.appendChild(line);
+      while (list.children.length > c.max) list.removeChild(list.firstChild);
+      if (stick) list.scrollTop = list.scrollHeight;
+      return line;
+    };
+    c.notice = function (text) { return c.add({ chatClass: 7, text1: bz.escape(text) }); };
+    // entries: the ids as text ("12,13" or "12 13"); deleteWhat 0 with no ids empties the list.
+    c.remove = function (o) {
+      o = bz.obj(o);
+      var ids = bz.str(o.entries).split(/[^0-9-]+/).filter(function (s) { return s !== ''; });
+      if (!ids.length) { if (bz.int(o.deleteWhat) === 0 && bz.str(o.entries) === '') bz.clear(list); return; }
+      ids.forEach(function (id) {
+        list.querySelectorAll('.line[data-id="' + id + '"]').forEach(function (l) { l.parentNode.removeChild(l); });
+      });
+    };
+    c.removeSender = function (nick) {
+      list.querySelectorAll('.line').forEach(function (l) { if (l.getAttribute('data-sender') === nick) l.parentNode.removeChild(l); });
+    };
+    c.clear = function () { bz.clear(list); };
+    return c;
+  };
+  // Match statistics: the server sends numbers in pairs (first player, second player) in this order.
+  bz.statLabels = ['Points scored', 'Balls potted', 'Pot success %', 'Long pots', 'Safety success %', 'Highest break',
+                   'Breaks over 50', 'Fouls', 'Misses', 'Average shot time (s)', 'Frames won'];
+  bz.statsRows = function (o) {
+    var d = bz.arr(bz.obj(o).idata), rows = [];
+    for (var i = 0; 2 * i + 1 < d.length && i < bz.statLabels.length; i++) {
+      rows.push({ label: bz.statLabels[i], a: bz.fmtInt(d[2 * i]), b: bz.fmtInt(d[2 * i + 1]) });
+    }
+    return rows;
+  };
+  bz.escape = function (s) {
+    return bz.str(s).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
+  };
+})(window);
