@@ -22,6 +22,8 @@ void ShotStepper::start() {
     wallAtStroke_ = wallClock_;
     firstContactSounded_ = false;
     capLogged_ = false;
+    zeroSteps_ = 0;
+    zeroStepLogged_ = false;
     subStepsRun_ = 0;
 }
 
@@ -80,7 +82,20 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
                 click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, j, -1};
         }
     }
-    const double dt = earliest;
+    double dt = earliest;
+    if (dt > 0) {
+        zeroSteps_ = 0;
+    } else if (!(dt == 0) || ++zeroSteps_ > kMaxZeroSteps) {
+        // A contact at the very start of a step is normal now and then; a run of them, or a NaN
+        // from a broken constant, would stop the shot clock for good, so the shot is pushed on.
+        if (!zeroStepLogged_) {
+            BZ_LOG(LOG_ERROR, "subStep", "No progress at shot time " << simulationTime_ << " (step " << dt
+                                                                     << "), forcing a minimum step");
+            zeroStepLogged_ = true;
+        }
+        dt = kMinimumForcedStep;
+        zeroSteps_ = 0;
+    }
 
     const double loud = 0.6 * p[11];
     auto volume = [loud](double speed) { return std::clamp(speed, 0.0, loud) / loud; };

@@ -68,12 +68,13 @@ bool GameHandler::setSpinFromSelector(int x, int y, bool apply) {
         b = cu;
     }
 
+    // The rounding lets a point on the rim come out at 101 percent: the tip never leaves the ball.
     const double offset = b + 0.5 - cu;
     if (static_cast<int>(std::abs(offset)) <= 2)
         aim.sideSpin = 0;
     else
-        aim.sideSpin = static_cast<int>((offset + (offset > 0 ? -2 : 2)) / (radius - 2) * 100 + 0.5);
-    aim.topSpin = static_cast<int>(0.5 + (a - cv) / radius * 100);
+        aim.sideSpin = std::clamp(static_cast<int>((offset + (offset > 0 ? -2 : 2)) / (radius - 2) * 100 + 0.5), -100, 100);
+    aim.topSpin = std::clamp(static_cast<int>(0.5 + (a - cv) / radius * 100), -100, 100);
     shareLiveAimMove(*this);
     updateAim(aimBallIndex);
     return true;
