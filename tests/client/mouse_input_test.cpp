@@ -1,5 +1,6 @@
 // Mouse buttons, motion and wheel of the game view, looking straight down on the table.
 #include "client/gamehandler/game_handler.h"
+#include "support/table_view.h"
 #include "core/app_status.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
@@ -20,19 +21,8 @@ protected:
         handler.userName = "Alice";
         connectionHandler = &handler;
         previousSink = setPageScriptSink(&pages);
-        appState = STATE_GAME;
-        gh.table.seats[0] = gh.findPlayer("Alice");
-        gh.table.seats[1] = gh.findPlayer("Bob");
-        gh.liveStatus->gameState = 1;
-        gh.liveStatus->playerOn = 0;
-        gh.liveStatus->ballInHand = false;
-        gh.viewport[2] = gh.windowWidth = gh.drawableWidth = 1000;
-        gh.viewport[3] = gh.windowHeight = gh.drawableHeight = 600;
-        gh.lookAtEye[0] = 0.001;
-        gh.lookAtEye[1] = 4000;
-        gh.lookAtUp[0] = -1;
-        gh.fieldOfViewDegrees = 40;
-        gh.hudColumnX = 20;
+        bztest::seatMeOnTurn(gh);
+        bztest::lookStraightDown(gh);
         at(10);
     }
     void TearDown() override {

@@ -1,5 +1,6 @@
 // The own stroke, the received stroke in flight and the end of a shot.
 #include "client/gamehandler/game_handler.h"
+#include "support/table_view.h"
 #include "core/app_status.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
@@ -25,11 +26,8 @@ protected:
         handler.userName = "Alice";
         connectionHandler = &handler;
         previousSink = setPageScriptSink(&pages);
-        appState = STATE_GAME;
-        gh.table.seats[0] = gh.findPlayer("Alice");
-        gh.table.seats[1] = gh.findPlayer("Bob");
-        gh.liveStatus->gameState = 1;
-        gh.liveStatus->playerOn = 0;
+        bztest::seatMeOnTurn(gh);
+        gh.liveStatus->ballInHand = true;
     }
     void TearDown() override {
         connectionHandler = nullptr;

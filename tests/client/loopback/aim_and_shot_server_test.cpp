@@ -1,22 +1,16 @@
 // End to end over loopback: scripted SDL mouse events aim (drag, then point aiming), click the spin
 // selector and shoot; the test server sees the live aim and the stroke and echoes them; the echoed
 // stroke is animated to rest frame by frame with its sounds.
-#include "client/gamehandler/game_handler.h"
-#include "core/app_status.h"
-#include "core/page_script.h"
-#include "dispatch/process_message.h"
-#include "net/connection_handler.h"
-#include "net/lobby_servers.h"
+#include "support/table_view.h"
 #include "support/captured_log.h"
+#include "support/loopback_session.h"
 #include "support/sound_recorder.h"
-#include "tools/testserver/test_server.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 namespace {
@@ -37,68 +31,17 @@ void playEchoedStrokes(GameHandler& gh, const Message& message) {
 class AimAndShotServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        NetTimings& timings = netTimings();
-        timings.loginConnectMs = 1000;
-        timings.receiveTimeoutMs = 50;
-        timings.senderWaitMs = 100;
-        timings.receiverIdleMs = 20;
-        previousSink = setPageScriptSink(&pages);
-        previousProcessor = setMessageProcessor(nullptr);
-        installMessageDispatch();
-        appState = STATE_LOGIN;
-        getGameHandler().prefPath = log.folder();
-
         TestServerConfig config;
         config.accounts = {{"Alice", "secret"}};
         config.echo = true;
-        server.setConfig(config);
-        ASSERT_TRUE(server.start());
-        resetLobbyServers("127.0.0.1", server.port());
-        {
-            std::lock_guard<std::mutex> lock(lobbyServersMutex);
-            lobbyServers[0].online = true;
-        }
-        connectionHandler = &handler;
+        ASSERT_TRUE(session.start(config, log.folder()));
         echoedShots = &shots;
     }
+    void TearDown() override { echoedShots = nullptr; }
 
-    void TearDown() override {
-        echoedShots = nullptr;
-        handler.stopThreads();
-        connectionHandler = nullptr;
-        server.stop();
-        setMessageProcessor(previousProcessor);
-        setPageScriptSink(previousSink);
-        appState = STATE_STARTUP;
-        getGameHandler().prefPath.clear();
-        resetLobbyServers(DEFAULT_GAME_SERVER_HOST, DEFAULT_LOBBY_PORT);
-        netTimings().restoreDefaults();
-    }
-
-    bool drainUntil(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            getGameHandler().processMessageQueue();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-
-    // Looking straight down on the table centre from 4 m, 40 degrees: 0.206 pixels per mm.
-    void seatAtTheTable(GameHandler& gh) {
-        appState = STATE_GAME;
-        gh.table.seats[0] = gh.findPlayer("Alice");
-        gh.table.seats[1] = gh.findPlayer("Bob");
-        gh.liveStatus->gameState = 1;
-        gh.liveStatus->playerOn = 0;
-        gh.liveStatus->ballInHand = false;
-        gh.viewport[2] = gh.windowWidth = gh.drawableWidth = 1000;
-        gh.viewport[3] = gh.windowHeight = gh.drawableHeight = 600;
-        gh.lookAtEye[0] = 0.001;
-        gh.lookAtEye[1] = 4000;
-        gh.lookAtUp[0] = -1;
-        gh.fieldOfViewDegrees = 40;
+    static void seatAtTheTable(GameHandler& gh) {
+        bztest::seatMeOnTurn(gh);
+        bztest::lookStraightDown(gh);
         gh.orbitYaw = 0;
         for (Ball& b : gh.table.balls) b.onTable = false;
         auto place = [&gh](int id, double x, double z) {
@@ -141,18 +84,13 @@ protected:
 
     bztest::CapturedLog log;
     bztest::RecordingSoundBank sounds;
-    RecordingPageScriptSink pages;
-    PageScriptSink* previousSink = nullptr;
-    MessageProcessor previousProcessor = nullptr;
-    TestServer server;
-    ConnectionHandler handler;
+    bztest::LoopbackSession session;
+    TestServer& server = session.server;
     std::vector<TableEvent> shots;
 };
 
 TEST_F(AimAndShotServerTest, MouseAimsAndShootsAndTheEchoedStrokeRollsToRest) {
-    handler.startThreads();
-    handler.connectToServer(lobbyServers[0].name, "Alice", "secret", false);
-    ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
+    ASSERT_TRUE(session.login("Alice", "secret"));
     GameHandler& gh = getGameHandler();
     seatAtTheTable(gh);
     setMessageProcessor(playEchoedStrokes);
@@ -199,7 +137,7 @@ TEST_F(AimAndShotServerTest, MouseAimsAndShootsAndTheEchoedStrokeRollsToRest) {
     EXPECT_EQ(shot.aim, (AimParameters{180, power, 0, 0, 0}));
 
     // The echo starts the stroke; frames run it to rest.
-    ASSERT_TRUE(drainUntil([&] { return !shots.empty(); }));
+    ASSERT_TRUE(session.drainUntil([&] { return !shots.empty(); }));
     ASSERT_TRUE(gh.isAnyBallMoving());
     gh.averageFrameMicros = 16667;
     int frames = 0;
