@@ -1,4 +1,5 @@
 #include "physics/shot_stepper.h"
+#include "physics/det_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,7 +71,7 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
         if (b.collideWithCushionsAndPockets(earliest, &id, &code, pocketFlag))
             cushion = {true, earliest, b.contactNormalSpeed, b.contactX, b.contactZ, i, -1};
         if (pocketFlag > 0)
-            pocket = {true, earliest, std::hypot(b.vx, b.vz), b.x, b.z, i, pocketFlag - kContactPocket};
+            pocket = {true, earliest, detmath::hypot(b.vx, b.vz), b.x, b.z, i, pocketFlag - kContactPocket};
     }
     for (int i = 0; i < kBallCount; ++i) {
         if (balls[i].id < 0 || !balls[i].onTable) continue;
