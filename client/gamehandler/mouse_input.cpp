@@ -273,7 +273,7 @@ void leftRelease(GameHandler& gh, int x, int y, int clicks, uint16_t mods) {
         }
         return;
     }
-    if (clicks == 2 && mods == 0 && clockNow() - gh.aimEndTime > kNominationPauseSeconds && !gh.shotSentWaiting) {
+    if (clicks == 2 && !(mods & (MOD_SHIFT | MOD_CTRL | MOD_ALT)) && clockNow() - gh.aimEndTime > kNominationPauseSeconds && !gh.shotSentWaiting) {
         double tx = 0, tz = 0;
         if (gh.pickBall(x, y, &tx, &tz) < 0) {
             Ball& ghost = gh.table.balls[BALL_GHOST];
@@ -412,7 +412,6 @@ void GameHandler::mouseMotion(int x, int y, int dx, int dy) {
         }
     } else if (aimDragMode) {
         aimFromDrag();
-        aimDragMoved = true;
     }
     if (rotateDrag) {
         orbitYaw = wrapYaw(dragStartYaw - 0.25 * dragX);
