@@ -18,7 +18,6 @@
 #include "physics/table.h"
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
