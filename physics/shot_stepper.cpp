@@ -73,14 +73,29 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
         if (pocketFlag > 0)
             pocket = {true, earliest, detmath::hypot(b.vx, b.vz), b.x, b.z, i, pocketFlag - kContactPocket};
     }
+    // Two balls at rest have no relative motion and never meet, so only pairs with a sliding ball
+    // are asked, in the same order as all pairs would be.
+    int live[kBallCount], moving[kBallCount];
+    int liveCount = 0, movingCount = 0;
     for (int i = 0; i < kBallCount; ++i) {
         if (balls[i].id < 0 || !balls[i].onTable) continue;
-        for (int j = i + 1; j < kBallCount; ++j) {
-            Ball& other = balls[j];
-            if (other.id < 0 || !other.onTable) continue;
-            int idA = 0, idB = 0;
-            if (balls[i].timeToBallContact(other, earliest, &idA, &idB, simulationTime_))
-                click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, j, -1};
+        live[liveCount++] = i;
+        if (balls[i].vx != 0 || balls[i].vz != 0) moving[movingCount++] = i;
+    }
+    auto pair = [&](int i, int j) {
+        int idA = 0, idB = 0;
+        Ball& other = balls[j];
+        if (balls[i].timeToBallContact(other, earliest, &idA, &idB, simulationTime_))
+            click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, j, -1};
+    };
+    for (int a = 0, m = 0; a < liveCount; ++a) {
+        const int i = live[a];
+        while (m < movingCount && moving[m] <= i) ++m;
+        const bool iMoves = balls[i].vx != 0 || balls[i].vz != 0;
+        if (iMoves) {
+            for (int b = a + 1; b < liveCount; ++b) pair(i, live[b]);
+        } else {
+            for (int k = m; k < movingCount; ++k) pair(i, moving[k]);
         }
     }
     double dt = earliest;
