@@ -18,17 +18,9 @@ using physics_test::placeBall;
 class MouseInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        handler.userName = "Alice";
-        connectionHandler = &handler;
-        previousSink = setPageScriptSink(&pages);
         bztest::seatMeOnTurn(gh);
         bztest::lookStraightDown(gh);
         at(10);
-    }
-    void TearDown() override {
-        connectionHandler = nullptr;
-        setPageScriptSink(previousSink);
-        appState = STATE_STARTUP;
     }
 
     void at(double seconds) {
@@ -51,9 +43,9 @@ protected:
     physics_test::CapturedLog log;
     bztest::FakeClock clock;
     bztest::RecordingPlatform platform;
-    RecordingPageScriptSink pages;
-    PageScriptSink* previousSink = nullptr;
-    ConnectionHandler handler;
+    bztest::OwnUserSeam seam;
+    ConnectionHandler& handler = seam.handler;
+    RecordingPageScriptSink& pages = seam.pages;
     GameHandler gh;
     double now = 0;
 };

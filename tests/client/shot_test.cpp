@@ -23,18 +23,10 @@ using physics_test::placeBall;
 class ShotTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        handler.userName = "Alice";
-        connectionHandler = &handler;
-        previousSink = setPageScriptSink(&pages);
         bztest::seatMeOnTurn(gh);
         gh.liveStatus->ballInHand = true;
     }
-    void TearDown() override {
-        connectionHandler = nullptr;
-        setPageScriptSink(previousSink);
-        appState = STATE_STARTUP;
-        GameHandler::setGameStatusApplier(nullptr);
-    }
+    void TearDown() override { GameHandler::setGameStatusApplier(nullptr); }
 
     // Frames at the given rate until the shot is over; false when it does not end in two minutes.
     static bool runFrames(GameHandler& handler, double fps) {
@@ -49,9 +41,9 @@ protected:
     physics_test::CapturedLog log;
     bztest::FakeClock clock;
     bztest::RecordingSoundBank sounds;
-    RecordingPageScriptSink pages;
-    PageScriptSink* previousSink = nullptr;
-    ConnectionHandler handler;
+    bztest::OwnUserSeam seam;
+    ConnectionHandler& handler = seam.handler;
+    RecordingPageScriptSink& pages = seam.pages;
     GameHandler gh;
 };
 

@@ -4,6 +4,8 @@
 
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
+#include "core/page_script.h"
+#include "net/connection_handler.h"
 
 namespace bztest {
 
@@ -27,5 +29,29 @@ inline void lookStraightDown(GameHandler& gh) {
     gh.fieldOfViewDegrees = 40;
     gh.hudColumnX = 20;
 }
+
+// A connection handler whose user is "Alice" (its requests stay queued) and a recording page sink,
+// installed for the lifetime; the application state goes back to start-up afterwards.
+class OwnUserSeam {
+public:
+    OwnUserSeam() {
+        handler.userName = "Alice";
+        connectionHandler = &handler;
+        previousSink_ = setPageScriptSink(&pages);
+    }
+    ~OwnUserSeam() {
+        connectionHandler = nullptr;
+        setPageScriptSink(previousSink_);
+        appState = STATE_STARTUP;
+    }
+    OwnUserSeam(const OwnUserSeam&) = delete;
+    OwnUserSeam& operator=(const OwnUserSeam&) = delete;
+
+    ConnectionHandler handler;
+    RecordingPageScriptSink pages;
+
+private:
+    PageScriptSink* previousSink_ = nullptr;
+};
 
 }  // namespace bztest
