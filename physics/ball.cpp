@@ -1,6 +1,7 @@
 // A ball's queries, respotting, and its motion between contacts: cloth friction, the drawn
 // rotation and the fall into a pocket.
 #include "physics/ball.h"
+#include "physics/det_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,7 +51,7 @@ bool Ball::isMoving() const {
 }
 
 double Ball::distanceTo(const Ball& other) const {
-    return std::hypot(x - other.x, z - other.z);
+    return detmath::hypot(x - other.x, z - other.z);
 }
 
 double Ball::distanceIfOnTable(const Ball& other) const {
@@ -64,7 +65,7 @@ bool Ball::findTouchingBallAt(double px, double pz, const Ball* balls, int count
     for (int k = 0; k < count; ++k) {
         const Ball& b = balls[k];
         if (!b.onTable || b.id == id) continue;
-        double d = std::hypot(px - b.x, pz - b.z);
+        double d = detmath::hypot(px - b.x, pz - b.z);
         if (d < limit) {
             if (distance) *distance = d;
             return true;
@@ -152,7 +153,7 @@ bool Ball::advance(bool airborne, bool* droppedIntoEmptyPocket, bool* droppedOnt
     if (contactPending) {
         contactPending = false;
         if (dt >= contactTime) {
-            distanceTravelled += std::hypot(contactX - x, contactZ - z);
+            distanceTravelled += detmath::hypot(contactX - x, contactZ - z);
             x = lastContactX = contactX;
             z = lastContactZ = contactZ;
             vx = nextVx;
@@ -166,7 +167,7 @@ bool Ball::advance(bool airborne, bool* droppedIntoEmptyPocket, bool* droppedOnt
     }
     x += vx * dt;
     z += vz * dt;
-    distanceTravelled += std::hypot(vx, vz) * dt;
+    distanceTravelled += detmath::hypot(vx, vz) * dt;
     if (!airborne) {
         vx += accelX * dt;
         vz += accelZ * dt;
@@ -179,19 +180,19 @@ bool Ball::advance(bool airborne, bool* droppedIntoEmptyPocket, bool* droppedOnt
 void Ball::rotateDrawn(double dt) {
     const double R = (*table->params)[48];
     const double toDegrees = 180 / kPi;
-    double rollSpeed = std::hypot(rollVx, rollVz);
-    double theta = std::atan2(rollVz, rollVx) - kPi / 2;
-    orientation.rotate(static_cast<float>(dt * rollSpeed / R * toDegrees), static_cast<float>(std::cos(theta)), 0,
-                       static_cast<float>(std::sin(theta)));
+    double rollSpeed = detmath::hypot(rollVx, rollVz);
+    double theta = detmath::atan2(rollVz, rollVx) - kPi / 2;
+    orientation.rotate(static_cast<float>(dt * rollSpeed / R * toDegrees), static_cast<float>(detmath::cos(theta)), 0,
+                       static_cast<float>(detmath::sin(theta)));
     orientation.rotate(static_cast<float>(spinY / R * dt * toDegrees * visualSpinFactor), 0, 1, 0);
 }
 
 void Ball::applyClothFriction(double dt) {
     const TableParams& p = *table->params;
     const double w = p[123];
-    const double sx = vx - rollVx, sz = vz - rollVz, slip = std::hypot(sx, sz);
+    const double sx = vx - rollVx, sz = vz - rollVz, slip = detmath::hypot(sx, sz);
     if (slip < p[54]) {
-        double speed = std::hypot(vx, vz);
+        double speed = detmath::hypot(vx, vz);
         if (speed < p[54]) {
             vx = vz = rollVx = rollVz = 0;
         } else {

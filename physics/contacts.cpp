@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "physics/ball.h"
+#include "physics/det_math.h"
 #include "physics/table.h"
 
 namespace {
@@ -85,8 +86,8 @@ bool Ball::timeToBallContact(Ball& other, double& earliest, int* thisId, int* ot
 void Ball::setBallContactResponse(Ball& other, double t, double now) {
     const TableParams& p = *table->params;
     const double w = p[123];
-    const double phi = std::atan2(other.contactZ - contactZ, other.contactX - contactX);
-    const double nx = std::cos(phi), nz = std::sin(phi), tx = -nz, tz = nx;
+    const double phi = detmath::atan2(other.contactZ - contactZ, other.contactX - contactX);
+    const double nx = detmath::cos(phi), nz = detmath::sin(phi), tx = -nz, tz = nx;
     const double L = vx * nx + vz * nz, P = other.vx * nx + other.vz * nz;
     const double GA = vx * tx + vz * tz, GB = other.vx * tx + other.vz * tz;
     double M = rollVx * nx + rollVz * nz, O = other.rollVx * nx + other.rollVz * nz;
@@ -125,10 +126,10 @@ void Ball::setBallContactResponse(Ball& other, double t, double now) {
     const double headOn = (normal * normal - tangential * tangential) / (tangential * tangential + normal * normal);
     for (const Ball* ball : {static_cast<const Ball*>(this), static_cast<const Ball*>(&other)}) {
         if (ball->lastContactTime > 0 && p[108] > now + t - ball->lastContactTime &&
-            std::hypot(ball->contactX - ball->lastContactX, ball->contactZ - ball->lastContactZ) <= p[109])
+            detmath::hypot(ball->contactX - ball->lastContactX, ball->contactZ - ball->lastContactZ) <= p[109])
             f *= p[110] + (1 - p[110]) * headOn * headOn;
     }
-    double fr = std::pow(f, 0.1);
+    double fr = detmath::pow(f, 0.1);
     if (f == 1) {
         if (NA > 0) M *= NA;
         if (NB > 0) O *= NB;
@@ -242,7 +243,7 @@ bool Ball::timeToPocketArcContact(int arc, double& earliest, int* ballId, int* c
     if (!firstRoot(x - a.x, z - a.z, vx, vz, (*table->params)[48] + a.radius, t)) return false;
     if (t < 0 || !notLaterThan(t, earliest)) return false;
     const double cx = x + vx * t, cz = z + vz * t;
-    const double angle = std::atan2(cz - a.z, cx - a.x);
+    const double angle = detmath::atan2(cz - a.z, cx - a.x);
     if (angle < a.minAngle || angle > a.maxAngle) return false;
     earliest = contactTime = t;
     contactX = cx;
@@ -266,7 +267,7 @@ bool Ball::timeToPocketEntry(int pocketNumber, double& earliest, int* ballId, in
         contactBall = nullptr;
         contactX = x + vx * t;
         contactZ = z + vz * t;
-        contactNormalSpeed = std::hypot(vx, vz);
+        contactNormalSpeed = detmath::hypot(vx, vz);
         contactTangentSpeed = 0;
         if (ballId) *ballId = id;
         if (contactCode) *contactCode = kContactPocket + pocketNumber;
@@ -274,7 +275,7 @@ bool Ball::timeToPocketEntry(int pocketNumber, double& earliest, int* ballId, in
         entered = true;
     }
     // Over the rim the ball is pulled towards the pocket.
-    const double dist = std::hypot(dx, dz);
+    const double dist = detmath::hypot(dx, dz);
     const double h = circle.radius - dist;
     if (dist > 0 && 0 < h && h < R) {
         const double s = h / R, pull = (*table->params)[72] * s * std::sqrt(1 - s * s);
@@ -288,7 +289,7 @@ void Ball::setCushionResponse(double normalAngle, int code) {
     const TableParams& p = *table->params;
     const double w = p[123];
     const bool cornerJaw = isCornerJawCode(code);
-    const double nx = std::cos(normalAngle), nz = std::sin(normalAngle), tx = -nz, tz = nx;
+    const double nx = detmath::cos(normalAngle), nz = detmath::sin(normalAngle), tx = -nz, tz = nx;
     const double vn = vx * nx + vz * nz;
     double vt = vx * tx + vz * tz;
     contactNormalSpeed = vn;
@@ -298,7 +299,7 @@ void Ball::setCushionResponse(double normalAngle, int code) {
     const double S = spinY;
 
     // Incidence in degrees from the cushion line, and how grazing it is.
-    const double A = std::atan2(std::abs(vn), std::abs(vt)) * 180 / kPi;
+    const double A = detmath::atan2(std::abs(vn), std::abs(vt)) * 180 / kPi;
     double q = A <= 10 ? 1 : A <= 45 ? 1 - smoothstep(10, 45, A) : 0;
     const bool secondModel = p[14] <= 1;
     if (secondModel) {
@@ -314,7 +315,7 @@ void Ball::setCushionResponse(double normalAngle, int code) {
         k = cornerJaw ? 1 : 1 - std::min(p[15], s >= p[14] ? (s - p[14]) * p[15] / (1 - p[14]) : 0);
     } else {
         double j = vt == 0 ? 0 : vt * S < 0 ? 1 : (std::abs(vt) - std::abs(S)) / std::abs(vt);
-        k = j < 0 ? 1 : 1 - p[15] * std::pow(s, p[14]) * j;
+        k = j < 0 ? 1 : 1 - p[15] * detmath::pow(s, p[14]) * j;
     }
     vt *= k;
     vt -= sign(vt) * p[111] * std::min(std::abs(vn), std::abs(vt));
@@ -338,7 +339,7 @@ void Ball::setCushionResponse(double normalAngle, int code) {
         un = std::min(0.0, un + vn * (1 - q) * p[21]);
     }
 
-    double vn2 = -(1 - (p[23] + p[24] * std::pow(vn / p[11], p[22]))) * vn;
+    double vn2 = -(1 - (p[23] + p[24] * detmath::pow(vn / p[11], p[22]))) * vn;
     if (table->version > 1) {
         // A cushion never gives energy back.
         const double before = vx * vx + vz * vz, after = vn2 * vn2 + vt2 * vt2;

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "physics/table.h"
+#include "physics/det_math.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ bool Ball::traceAimLine(const Ball* balls, int count, double aimAngle, double el
     const TableParams& p = *table->params;
     const double R = p[48];
     const double e = elevation * kDegree, phi = (aimAngle + 180) * kDegree;
-    const double cosE = std::cos(e), sinE = std::sin(e), cosPhi = std::cos(phi), sinPhi = std::sin(phi);
+    const double cosE = detmath::cos(e), sinE = detmath::sin(e), cosPhi = detmath::cos(phi), sinPhi = detmath::sin(phi);
     const Vec3 axis{cosPhi * cosE, sinE, sinPhi * cosE};
     const double up = topSpin / 100 * p[62] * R, across = -sideSpin / 100 * p[62] * R;
     const double along = R * cosE - up * sinE;
@@ -57,7 +58,7 @@ bool Ball::traceAimLine(const Ball* balls, int count, double aimAngle, double el
         if (last <= coneRadius(p, f) + R) return answer(false);
     }
 
-    const double horizontal = std::hypot(axis.x, axis.z);
+    const double horizontal = detmath::hypot(axis.x, axis.z);
     const double railHeight = p[46] + p[39];
     // Only the rails behind the cue are tested; an aim along an axis has none on that side.
     if (((aimAngle > -180 && aimAngle < 0) || (aimAngle > 0 && aimAngle < 180)) && axis.z != 0) {

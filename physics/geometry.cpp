@@ -1,4 +1,5 @@
 #include "physics/geometry.h"
+#include "physics/det_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,25 +31,25 @@ double distanceBetweenLines(const Vec3& p1, const Vec3& d1, const Vec3& p2, cons
 }
 
 bool intersectLines(double& x, double& z, double ax, double az, double a1, double bx, double bz, double a2) {
-    double s = std::sin(a2 - a1);
+    double s = detmath::sin(a2 - a1);
     if (std::abs(s) < 1e-8) return false;
-    double along = ((bx - ax) * std::sin(a2) - (bz - az) * std::cos(a2)) / s;
-    x = ax + along * std::cos(a1);
-    z = az + along * std::sin(a1);
+    double along = ((bx - ax) * detmath::sin(a2) - (bz - az) * detmath::cos(a2)) / s;
+    x = ax + along * detmath::cos(a1);
+    z = az + along * detmath::sin(a1);
     return true;
 }
 
 void rotatePoint(double& x, double& z, double cx, double cz, double px, double pz, double angle) {
-    double c = std::cos(angle), s = std::sin(angle);
+    double c = detmath::cos(angle), s = detmath::sin(angle);
     x = cx + (px - cx) * c - (pz - cz) * s;
     z = cz + (px - cx) * s + (pz - cz) * c;
 }
 
 double angleBetween(double ax, double az, double bx, double bz) {
-    double n = std::hypot(ax, az) * std::hypot(bx, bz);
+    double n = detmath::hypot(ax, az) * detmath::hypot(bx, bz);
     if (n < 1e-8) return 0;
     // Rounding can push the cosine a hair past 1.
-    return std::acos(std::clamp((ax * bx + az * bz) / n, -1.0, 1.0));
+    return detmath::acos(std::clamp((ax * bx + az * bz) / n, -1.0, 1.0));
 }
 
 double smoothstep(double a, double b, double v) {
@@ -61,9 +62,9 @@ double smoothstep(double a, double b, double v) {
 void gaussianPair(double& g1, double& g2, double bound) {
     do {
         double u1 = drand48(), u2 = drand48();
-        double r = std::sqrt(-2 * std::log(std::max(u1, 1e-6)));
-        g1 = r * std::cos(2 * std::numbers::pi * u2);
-        g2 = r * std::sin(2 * std::numbers::pi * u2);
+        double r = std::sqrt(-2 * detmath::log(std::max(u1, 1e-6)));
+        g1 = r * detmath::cos(2 * std::numbers::pi * u2);
+        g2 = r * detmath::sin(2 * std::numbers::pi * u2);
     } while (bound > 0 && (std::abs(g1) >= bound || std::abs(g2) >= bound));
 }
 

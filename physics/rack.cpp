@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "physics/table.h"
+#include "physics/det_math.h"
 
 namespace {
 
@@ -131,18 +132,18 @@ bool Ball::isValidPosition(bool checkBalls, double px, double pz, double toleran
     const double L = 0.5 * p[36], W = 0.5 * p[37], R = p[48];
     if (hx < L - R && hz < W - R) return result(true, 0.5);
     if (hx < p[90] && hz < W + p[38]) {
-        double t = std::hypot(hx - p[90], hz - (W + p[92]));
+        double t = detmath::hypot(hx - p[90], hz - (W + p[92]));
         if (t <= R + p[92]) return result(false, t);
-        double u = std::hypot(hx, hz - (W + p[38] + p[99]));
+        double u = detmath::hypot(hx, hz - (W + p[38] + p[99]));
         return result(u > p[98], u);
     }
     const double m = L + p[38] - p[81], l = p[38] + W - p[81];
     if (hx <= m) return result(false, 0.5);
     if (hz <= l) return result(false, W);
-    double v = std::hypot(hx - m, hz - (W + p[83]));
+    double v = detmath::hypot(hx - m, hz - (W + p[83]));
     if (v <= R + p[83]) return result(false, v);
-    double a = std::hypot(hx - (L + p[83]), hz - l);
+    double a = detmath::hypot(hx - (L + p[83]), hz - l);
     if (a <= R + p[83]) return result(false, a);
-    double o = std::hypot(hx - (L + p[38]), hz - (W + p[38]));
+    double o = detmath::hypot(hx - (L + p[38]), hz - (W + p[38]));
     return result(o > p[89], o);
 }

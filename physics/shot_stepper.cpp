@@ -1,4 +1,5 @@
 #include "physics/shot_stepper.h"
+#include "physics/det_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +23,8 @@ void ShotStepper::start() {
     wallAtStroke_ = wallClock_;
     firstContactSounded_ = false;
     capLogged_ = false;
+    zeroSteps_ = 0;
+    zeroStepLogged_ = false;
     subStepsRun_ = 0;
 }
 
@@ -68,19 +71,47 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
         if (b.collideWithCushionsAndPockets(earliest, &id, &code, pocketFlag))
             cushion = {true, earliest, b.contactNormalSpeed, b.contactX, b.contactZ, i, -1};
         if (pocketFlag > 0)
-            pocket = {true, earliest, std::hypot(b.vx, b.vz), b.x, b.z, i, pocketFlag - kContactPocket};
+            pocket = {true, earliest, detmath::hypot(b.vx, b.vz), b.x, b.z, i, pocketFlag - kContactPocket};
     }
+    // Two balls at rest have no relative motion and never meet, so only pairs with a sliding ball
+    // are asked, in the same order as all pairs would be.
+    int live[kBallCount], moving[kBallCount];
+    int liveCount = 0, movingCount = 0;
     for (int i = 0; i < kBallCount; ++i) {
         if (balls[i].id < 0 || !balls[i].onTable) continue;
-        for (int j = i + 1; j < kBallCount; ++j) {
-            Ball& other = balls[j];
-            if (other.id < 0 || !other.onTable) continue;
-            int idA = 0, idB = 0;
-            if (balls[i].timeToBallContact(other, earliest, &idA, &idB, simulationTime_))
-                click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, j, -1};
+        live[liveCount++] = i;
+        if (balls[i].vx != 0 || balls[i].vz != 0) moving[movingCount++] = i;
+    }
+    auto pair = [&](int i, int j) {
+        int idA = 0, idB = 0;
+        Ball& other = balls[j];
+        if (balls[i].timeToBallContact(other, earliest, &idA, &idB, simulationTime_))
+            click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, j, -1};
+    };
+    for (int a = 0, m = 0; a < liveCount; ++a) {
+        const int i = live[a];
+        while (m < movingCount && moving[m] <= i) ++m;
+        const bool iMoves = balls[i].vx != 0 || balls[i].vz != 0;
+        if (iMoves) {
+            for (int b = a + 1; b < liveCount; ++b) pair(i, live[b]);
+        } else {
+            for (int k = m; k < movingCount; ++k) pair(i, moving[k]);
         }
     }
-    const double dt = earliest;
+    double dt = earliest;
+    if (dt > 0) {
+        zeroSteps_ = 0;
+    } else if (!(dt == 0) || ++zeroSteps_ > kMaxZeroSteps) {
+        // A contact at the very start of a step is normal now and then; a run of them, or a NaN
+        // from a broken constant, would stop the shot clock for good, so the shot is pushed on.
+        if (!zeroStepLogged_) {
+            BZ_LOG(LOG_ERROR, "subStep", "No progress at shot time " << simulationTime_ << " (step " << dt
+                                                                     << "), forcing a minimum step");
+            zeroStepLogged_ = true;
+        }
+        dt = kMinimumForcedStep;
+        zeroSteps_ = 0;
+    }
 
     const double loud = 0.6 * p[11];
     auto volume = [loud](double speed) { return std::clamp(speed, 0.0, loud) / loud; };

@@ -29,6 +29,9 @@ public:
     // A frame never runs more sub-steps than this, so the main thread keeps going whatever the
     // balls do; the simulation then falls behind the clock instead.
     static constexpr int kMaxSubStepsPerFrame = 5000;
+    // Sub-steps of length 0 in a row after which one of kMinimumForcedStep is taken instead.
+    static constexpr int kMaxZeroSteps = 16;
+    static constexpr double kMinimumForcedStep = 1e-6;
 
     explicit ShotStepper(Table& table) : table_(table) {}
 
@@ -59,5 +62,7 @@ private:
     double simulationAtStroke_ = 0;
     bool firstContactSounded_ = false;
     bool capLogged_ = false;
+    int zeroSteps_ = 0;
+    bool zeroStepLogged_ = false;
     long subStepsRun_ = 0;
 };

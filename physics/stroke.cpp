@@ -1,6 +1,7 @@
 // The stroke: the power curve, the first ball the aim would hit with the error budget of that pot,
 // and the cue ball's initial motion with its random aiming error and airborne time.
 #include "physics/stroke.h"
+#include "physics/det_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,16 +59,16 @@ double aimTolerance(double cueX, double cueZ, const FirstBallHit& h, double turn
 // thinnest cuts a little more again where [113] says so.
 double cutCorrection(const TableParams& p, double cut) {
     if (cut < 1e-4) return 0;
-    const double r = cut < 31 ? 0.274 * std::pow(cut / 31, 2.5) : 0.274 + 0.726 * (cut - 31) / 59;
+    const double r = cut < 31 ? 0.274 * detmath::pow(cut / 31, 2.5) : 0.274 + 0.726 * (cut - 31) / 59;
     const double thin = cut > 90 - p[112] ? 1 : 0;
-    const double sn = std::sin((cut - (90 - p[112])) / p[112] * kPi);
+    const double sn = detmath::sin((cut - (90 - p[112])) / p[112] * kPi);
     return r * (1 - p[113] * sn * thin) / (cut / 90);
 }
 
 }  // namespace
 
 void snapTipOffset(double topSpin, double sideSpin, double& top, double& side) {
-    const double direction = std::atan2(topSpin, sideSpin);
+    const double direction = detmath::atan2(topSpin, sideSpin);
     const double scaled = 0.21 * std::sqrt(topSpin * topSpin + sideSpin * sideSpin);
     int ring = 0;
     if (scaled > 1) ring = static_cast<int>(std::min(std::floor(scaled), kTipGridRings - 1.0));
@@ -76,8 +77,8 @@ void snapTipOffset(double topSpin, double sideSpin, double& top, double& side) {
     double v = direction + width / 2;
     if (v < 0) v += 2 * kPi;
     const double u = std::floor(v / width) * width;
-    top = radius * std::sin(u);
-    side = radius * std::cos(u);
+    top = radius * detmath::sin(u);
+    side = radius * detmath::cos(u);
 }
 
 double normalizeAngleDegrees(double angle) {
@@ -113,7 +114,7 @@ int Table::predictFirstBallHit(int ballIndex, double aimAngle, double elevation,
     if (!checkBallId(ballIndex, "predictFirstBallHit")) return -1;
     const TableParams& p = *params;
     const Ball& cue = balls[ballIndex];
-    const double dx = std::cos(aimAngle * kDegree), dz = std::sin(aimAngle * kDegree);
+    const double dx = detmath::cos(aimAngle * kDegree), dz = detmath::sin(aimAngle * kDegree);
 
     const double blocked = cueBlockedFraction(ballIndex, aimAngle);
     const double elevationError = p[30] * elevation / p[7];
@@ -142,8 +143,8 @@ int Table::predictFirstBallHit(int ballIndex, double aimAngle, double elevation,
     h.ghostZ = ghostZ;
     h.objectX = object.x;
     h.objectZ = object.z;
-    const double dist = std::hypot(ghostX - cue.x, ghostZ - cue.z);
-    const double theta = degrees(std::atan2(object.z - ghostZ, object.x - ghostX));
+    const double dist = detmath::hypot(ghostX - cue.x, ghostZ - cue.z);
+    const double theta = degrees(detmath::atan2(object.z - ghostZ, object.x - ghostX));
     const double cut = foldedAngleDifference(theta - aimAngle);
 
     // The window of object-ball directions that still count, wider for cramped long thin cuts.
@@ -165,11 +166,11 @@ int Table::predictFirstBallHit(int ballIndex, double aimAngle, double elevation,
     double turn = -1;
     for (double sign : {-1.0, 1.0}) {
         const double a = (aimAngle + sign * h.baseError) * kDegree;
-        const double ex = std::cos(a), ez = std::sin(a);
+        const double ex = detmath::cos(a), ez = detmath::sin(a);
         double t = 0;
         if (!lineMeetsBall(cue.x, cue.z, ex, ez, object.x, object.z, p[47], t)) continue;
         const double gx = cue.x + t * ex, gz = cue.z + t * ez;
-        const double changed = foldedAngleDifference(degrees(std::atan2(object.z - gz, object.x - gx)) - theta);
+        const double changed = foldedAngleDifference(degrees(detmath::atan2(object.z - gz, object.x - gx)) - theta);
         if (turn < 0 || changed < turn) turn = changed;
     }
     h.objectDirectionError = turn < 0 ? 0 : std::min(turn, window);
@@ -246,7 +247,7 @@ double Table::applyStroke(int ballIndex, bool withoutError, double* out, double 
     double aim = withoutError ? angle : drawAimError(ballIndex, angle, elevation, sideSpin, factor, out);
     aim = normalizeAngleDegrees(aim);
     const double a = aim * kDegree, e = elevation * kDegree;
-    const double cosA = std::cos(a), sinA = std::sin(a), cosE = std::cos(e), sinE = std::sin(e);
+    const double cosA = detmath::cos(a), sinA = detmath::sin(a), cosE = detmath::cos(e), sinE = detmath::sin(e);
 
     Ball& ball = balls[ballIndex];
     ball.vx = speed * cosA * cosE;
@@ -256,7 +257,7 @@ double Table::applyStroke(int ballIndex, bool withoutError, double* out, double 
     const double threshold = p[114], relative = fullSpeed / p[11];
     double keptSide = side;
     if (relative > threshold && threshold < 1)
-        keptSide = side * (relative - p[115] * std::pow(relative - threshold, 3) / std::pow(1 - threshold, 2)) /
+        keptSide = side * (relative - p[115] * detmath::pow(relative - threshold, 3) / detmath::pow(1 - threshold, 2)) /
                    relative;
     ball.throwFactor = std::abs(keptSide) > 1e-7 ? side / keptSide : 1;
     ball.onTable = true;

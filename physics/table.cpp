@@ -1,4 +1,5 @@
 #include "physics/table.h"
+#include "physics/det_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -302,7 +303,7 @@ void setupCushionAndPocketArcs(Table& table) {
 bool isInD(const Table& table, double x, double z) {
     const TableParams& p = *table.params;
     double b = 0.5 * p[36] - p[77];
-    return x > b - 0.01 && std::hypot(x - b, z) < p[78] + 0.01;
+    return x > b - 0.01 && detmath::hypot(x - b, z) < p[78] + 0.01;
 }
 
 bool isInD(const LiveStatus& liveStatus, double x, double z) {

@@ -14,6 +14,7 @@
 #include "client/gamehandler/requests.h"
 #include "net/game_status.h"
 #include "net/message.h"
+#include "physics/shot_stepper.h"
 #include "physics/table.h"
 
 #include <array>
@@ -23,6 +24,7 @@
 #include <vector>
 
 class GameHandler;
+union SDL_Event;
 
 // The dispatch of one received message, run on the main thread with no lock held. The message
 // dispatch installs its handler here (installMessageDispatch, dispatch/process_message.h); without
@@ -300,6 +302,127 @@ public:
     bool replayFurtherFlag = true;
     int replayLoopCountdown = 10;
     double replayBlendValues[6] = {0.3, 0.3, 0.3, 0.3, 0.3, 0.3};
+
+    // ===== aiming, shot controls, the shot in flight and the mouse (aim_prediction.cpp,
+    // shot_controls.cpp, shot.cpp, mouse_input.cpp) =====
+    // --- aim prediction ---
+    double elevationRise = 7.0;  // degrees the elevation must rise for the cue to clear (0..7)
+    int firstHitBall = -1, aimTargetBall = -1;
+    double ghostBallX = 0, ghostBallZ = 0;
+    double targetBallX = 0, targetBallZ = 0;
+    double objectBallDirection = 0;  // degrees, ghost centre to target centre
+    double cueTravelDistance = 0;    // mm, aiming ball to ghost centre
+    double aimBaseError = 0, cutError = 0, aimError = 0, objectBallError = 0;
+    bool showLiveAiming = true;
+    int remoteAimBall = 0;
+    double remoteElevationRise = 0;
+    // --- drag vector and its filter ---
+    double dragX = 0, dragZ = 0, prevDragX = 0, prevDragZ = 0;
+    double appliedDragX = 0, appliedDragZ = 0;
+    // The drag vector kept when drag aiming ended; the next drag continues from it.
+    double savedDragX = 0, savedDragZ = 0;
+    int dragStarted = 0;
+    int rawMotionX = 0, rawMotionY = 0, lastSampleX = 0, lastSampleY = 0;
+    double lastSampleTime = 0;
+    double dragGain = 1.0;
+    // --- aiming modes and mouse drags ---
+    int aimDragMode = 0;
+    int pointAiming = 0;
+    bool aimShown = false;
+    int aimDragPending = 0;
+    bool aimDragMoved = false;
+    int rotateDrag = 0, zoomDrag = 0, panDrag = 0, spinDrag = 0, powerDrag = 0, elevationDrag = 0;
+    bool widgetDrag = false, ballDragActive = false;
+    bool panArmed = false, widgetDragArmed = false, ballDragArmed = false;
+    int mouseDownX = 0, mouseDownY = 0;
+    int mouseDeadZone = 2;
+    int pickedBall = -1;
+    bool ballDragWithShift = false, ballDragFromD = false;
+    bool nominationClick = false;
+    int pointerReturnX = 0, pointerReturnY = 0;
+    bool mouseCaptured = false;
+    bool spinCursorHidden = false;
+    bool keepCursorVisible = false;
+    bool clickToRemoveMode = false;
+    bool ballMovingEnabled = false;
+    int windowMouseX = 0, windowMouseY = 0;  // the raw window point beside mouseX, mouseY
+    double lastButtonTime = 0, prevButtonTime = 0, lastPressTime = 0;
+    double lastReleaseTime = 0, prevReleaseTime = 0, aimEndTime = 0;
+    // --- orbit camera as the mouse moves it ---
+    double orbitDistance = 3000.0, orbitPitch = 30.0, orbitYaw = 0.0;
+    bool overheadCameraOn = false;
+    double povPitch = 10.0;
+    bool povResumePending = false;
+    int povSideStep = 0;
+    double povSideStepTime = 0;
+    double dragStartYaw = 0, dragStartPitch = 0, dragStartDistance = 0;
+    double panStartTarget[3] = {0, 0, 0}, panStartEye[3] = {0, 0, 0};
+    // --- the shot in flight ---
+    bool shotSentWaiting = false;
+    AimParameters savedAimParameters{};
+    double simClock = 0, shotTime = 0;
+    int shotClockStarted = 0;
+    double shotTimeAtStart = 0, simClockAtStart = 0;
+    bool firstContactSounded = false;
+    double cueBallAnchorX = 0, cueBallAnchorZ = 0;
+    double ballMarkerFrom = 0;
+    bool cueStrokeOn = false;
+    int64_t cueStrokeEndTime = 0;  // milliseconds of the game or replay clock: no overflow after days
+    double cueStrokeDuration = 0, cueStrokeLength = 0, cueStrokeBallX = 0, cueStrokeBallZ = 0;
+    // The sub-step loop of the stroke being shown.
+    ShotStepper shotStepper{table};
+
+    // ===== game status hand-over =====
+    // The game-status application (applyGameStatus); endShot hands the parked status to it. Without
+    // one the status is only logged.
+    using GameStatusApplier = void (*)(GameHandler& gameHandler, const GameStatus& status, int sequence,
+                                       bool atEndOfShot, const std::vector<int>* replayStatusInts, double replayT);
+    static GameStatusApplier setGameStatusApplier(GameStatusApplier applier);
+
+    // ===== aim prediction (aim_prediction.cpp) =====
+    // Recomputes the prediction for the aiming ball; an index outside 0..24 is refused.
+    void updateAim(int aimBall);
+    void updateRemoteAim();
+    void findElevationThreshold();
+    // Share (0..1) of the 81 tip heights at 7 degrees whose cue touches a ball or a rail.
+    double cueObstruction() const;
+    double aimFromDrag();
+    // The bed point shown at a viewport pixel (y upward).
+    void screenToTable(double px, double py, double& x, double& z) const;
+    int pickBall(int x, int y, double* tableX = nullptr, double* tableZ = nullptr, double* grabAngle = nullptr) const;
+    // The shot power, unless a Vidiv Arezor forces one; returns the power now.
+    double setShotPower(double power);
+
+    // ===== shot controls (shot_controls.cpp) =====
+    void getQBallWidgetPlacement(int& x, int& y, int& size) const;
+    bool setSpinFromSelector(int x, int y, bool apply);
+    double powerBarValue(int x, int y, bool force) const;
+    double elevationBarValue(int x, int y, bool force) const;
+    void updateCursorOverSpinSelector(int x, int y, bool mayApply);
+    void accumulateDrag(int x, int y, int dx, int dy);
+    void captureMouse(int x, int y);
+
+    // ===== shooting and the shot in flight (shot.cpp) =====
+    void shoot(bool received);
+    void playReceivedStroke(int nominatedBall, double aimAngle, double power, double topSpin, double sideSpin,
+                            double elevation);
+    void applyShotStroke();
+    // The cue's stroke movement for a SHOT of this power; clockSeconds is the game clock for live
+    // strokes and the replay clock for replays.
+    void startCueStroke(double power, double clockSeconds);
+    void updateCueStroke(double clockSeconds);
+    void stepBallMotion();
+    void updateShot();
+    void endShot();
+    void setShowBreak(bool show);
+    void setShowBallOn(bool show);
+
+    // ===== mouse input of the game view (mouse_input.cpp) =====
+    void handleMouseEvent(const SDL_Event& event);
+    void mouseButton(int button, bool pressed, int x, int y, int clicks);
+    void mouseMotion(int x, int y, int dx, int dy);
+    void mouseWheel(bool flipped, int x, int y);
+    void keyUp(int key);
 
     // ===== start-up (game_handler.cpp) =====
     // Sets basePath (once), and on the first call with no prefPath the preference folder and the

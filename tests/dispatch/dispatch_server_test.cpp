@@ -7,6 +7,7 @@
 #include "net/connection_handler.h"
 #include "net/lobby_servers.h"
 #include "support/captured_log.h"
+#include "support/loopback_session.h"
 #include "support/sound_recorder.h"
 #include "tools/testserver/test_server.h"
 
@@ -21,58 +22,13 @@ namespace {
 class DispatchServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        NetTimings& timings = netTimings();
-        timings.loginConnectMs = 1000;
-        timings.receiveTimeoutMs = 50;
-        timings.senderWaitMs = 100;
-        timings.receiverIdleMs = 20;
-        previousSink = setPageScriptSink(&pages);
-        previousProcessor = setMessageProcessor(nullptr);
-        installMessageDispatch();
-        appState = STATE_LOGIN;
-        getGameHandler().prefPath = log.folder();
-
         TestServerConfig config;
         config.accounts = {{"Alice", "secret"}};
-        server.setConfig(config);
-        ASSERT_TRUE(server.start());
-        resetLobbyServers("127.0.0.1", server.port());
-        {
-            std::lock_guard<std::mutex> lock(lobbyServersMutex);
-            lobbyServers[0].online = true;
-        }
-        connectionHandler = &handler;
+        ASSERT_TRUE(session.start(config, log.folder()));
     }
 
-    void TearDown() override {
-        handler.stopThreads();
-        connectionHandler = nullptr;
-        server.stop();
-        setMessageProcessor(previousProcessor);
-        setPageScriptSink(previousSink);
-        appState = STATE_STARTUP;
-        getGameHandler().prefPath.clear();
-        resetLobbyServers(DEFAULT_GAME_SERVER_HOST, DEFAULT_LOBBY_PORT);
-        netTimings().restoreDefaults();
-    }
-
-    // Runs the main loop's drain until the condition holds (or three seconds pass).
-    bool drainUntil(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            getGameHandler().processMessageQueue();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-
-    void login() {
-        handler.startThreads();
-        handler.connectToServer(lobbyServers[0].name, "Alice", "secret", false);
-        ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
-        pages.clear();
-    }
+    bool drainUntil(const std::function<bool()>& condition) { return session.drainUntil(condition); }
+    void login() { ASSERT_TRUE(session.login("Alice", "secret")); }
 
     static Message chat(uint32_t iid, ChatClass kind, int tableId, const std::string& text1,
                         const std::string& sender) {
@@ -81,11 +37,9 @@ protected:
 
     bztest::CapturedLog log;
     bztest::RecordingSoundBank sounds;
-    RecordingPageScriptSink pages;
-    PageScriptSink* previousSink = nullptr;
-    MessageProcessor previousProcessor = nullptr;
-    TestServer server;
-    ConnectionHandler handler;
+    bztest::LoopbackSession session;
+    RecordingPageScriptSink& pages = session.pages;
+    TestServer& server = session.server;
 };
 
 TEST_F(DispatchServerTest, ChatOfEveryClassAndUnhandledMessagesInTheLobbyAndAtATable) {

@@ -1,0 +1,520 @@
+// Mouse input of the game view: buttons start and end the aiming modes, shoot, nominate, move and
+// remove balls, move the spin selector and drag the bars; motion drives the active drag; the wheel
+// sets power or elevation while aiming and zooms otherwise.
+#include "client/gamehandler/game_handler.h"
+
+#include "core/app_status.h"
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/platform.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kToRadians = 3.14159265358979323846 / 180;
+// A press this soon after the previous button event is taken as part of it (a bounce or a double
+// click), and a right click this soon does not nominate.
+constexpr double kDebounceSeconds = 0.147;
+constexpr double kNominationPauseSeconds = 0.5;
+
+double clockNow() { return secondsSinceStart().seconds; }
+
+// Puts the eye at orbitDistance from the target at orbitPitch and orbitYaw.
+void placeOrbitEye(GameHandler& gh) {
+    const double pitch = gh.orbitPitch * kToRadians, yaw = gh.orbitYaw * kToRadians;
+    gh.lookAtEye[0] = gh.lookAtTarget[0] - gh.orbitDistance * std::cos(pitch) * std::cos(yaw);
+    gh.lookAtEye[1] = gh.lookAtTarget[1] + gh.orbitDistance * std::sin(pitch);
+    gh.lookAtEye[2] = gh.lookAtTarget[2] - gh.orbitDistance * std::cos(pitch) * std::sin(yaw);
+    gh.cameraChanged = true;
+}
+
+double wrapYaw(double a) {
+    while (a > 180) a -= 360;
+    while (a <= -180) a += 360;
+    return a;
+}
+
+bool validBall(int index) { return index >= 0 && index < kBallCount; }
+
+void storePressPoint(GameHandler& gh, int x, int y) {
+    gh.mouseDownX = gh.pointerReturnX = x;
+    gh.mouseDownY = gh.pointerReturnY = y;
+}
+
+// Every drag starts with a fresh filter; aiming continued from a kept aim starts from its vector at
+// a low gain so the aim does not jump.
+void resetDragFilter(GameHandler& gh, bool keepAim) {
+    gh.dragX = gh.dragZ = gh.prevDragX = gh.prevDragZ = 0;
+    gh.dragGain = 1;
+    gh.lastSampleTime = clockNow();
+    if (keepAim) {
+        gh.dragX = gh.prevDragX = gh.savedDragX;
+        gh.dragZ = gh.prevDragZ = gh.savedDragZ;
+        gh.dragGain = 0.025;
+    }
+}
+
+void startRelativeDrag(GameHandler& gh) {
+    platform().setRelativeMouseMode(true);
+    gh.mouseCaptured = true;
+}
+
+// Drag aiming with this ball (own turn only).
+void startDragAiming(GameHandler& gh, int ball, int x, int y) {
+    if (!gh.isMyTurnLive() || !validBall(ball)) return;
+    const bool fromKeptAim = gh.pointAiming || gh.aimDragMoved;
+    gh.aimBallIndex = ball;
+    gh.cueBallAnchorX = gh.table.balls[ball].x;
+    gh.cueBallAnchorZ = gh.table.balls[ball].z;
+    gh.aimDragPending = 1;
+    gh.dragStarted = gh.pointAiming ? 1 : (gh.aimDragMoved ? 1 : 0);
+    gh.aim.sideSpin = 0;
+    gh.aim.topSpin = 80;
+    storePressPoint(gh, x, y);
+    gh.appliedDragX = gh.appliedDragZ = 0;
+    resetDragFilter(gh, fromKeptAim);
+    startRelativeDrag(gh);
+    gh.aimDragMode = 1;
+    gh.pointAiming = 0;
+    gh.aimShown = true;
+    gh.aimDragMoved = false;
+    shareLiveAimStart(gh, false);
+}
+
+bool cameraDragRunning(const GameHandler& gh) { return gh.rotateDrag || gh.zoomDrag || gh.panDrag; }
+
+void startRotate(GameHandler& gh, int x, int y) {
+    gh.dragStartYaw = gh.orbitYaw;
+    gh.dragStartPitch = gh.orbitPitch;
+    gh.rotateDrag = 1;
+    storePressPoint(gh, x, y);
+    resetDragFilter(gh, false);
+    startRelativeDrag(gh);
+}
+
+void startZoom(GameHandler& gh, int x, int y) {
+    gh.dragStartDistance = gh.orbitDistance;
+    gh.zoomDrag = 1;
+    storePressPoint(gh, x, y);
+    resetDragFilter(gh, false);
+    startRelativeDrag(gh);
+}
+
+void armPan(GameHandler& gh, int x, int y) {
+    std::copy(std::begin(gh.lookAtTarget), std::end(gh.lookAtTarget), gh.panStartTarget);
+    std::copy(std::begin(gh.lookAtEye), std::end(gh.lookAtEye), gh.panStartEye);
+    gh.panArmed = true;
+    storePressPoint(gh, x, y);
+    resetDragFilter(gh, false);
+}
+
+void armBallDrag(GameHandler& gh, int ball, bool shift, int x, int y) {
+    if (!gh.isMyTurnLive()) return;
+    gh.pickedBall = ball;
+    gh.ballDragArmed = true;
+    gh.ballDragWithShift = shift;
+    storePressPoint(gh, x, y);
+}
+
+void applyPowerValue(GameHandler& gh, double value) {
+    gh.setShotPower(std::clamp(static_cast<double>(static_cast<int>(value * gh.maxPower + 0.5)), gh.minPower,
+                               gh.maxPower));
+    shareLiveAimMove(gh);
+}
+
+void applyElevationValue(GameHandler& gh, double value) {
+    gh.aim.elevation = static_cast<int>(value * gh.maxElevation + 0.5);
+    shareLiveAimMove(gh);
+    gh.updateAim(gh.aimBallIndex);
+}
+
+void leftPress(GameHandler& gh, int x, int y, uint16_t mods) {
+    const bool shift = mods & MOD_SHIFT, ctrl = mods & MOD_CTRL;
+    if (gh.aimDragMode || gh.powerDrag || (cameraDragRunning(gh) && gh.spinDrag)) return;
+    const bool myTurn = gh.isMyTurnLive();
+    if (!gh.widgetDrag && !gh.shotSentWaiting) {
+        if (gh.aimBallIndex == 0 && gh.pointAiming && gh.aimShown) {
+            const bool on = gh.setSpinFromSelector(x, y, !ctrl);
+            if (!ctrl && on && myTurn) {
+                gh.spinDrag = 1;
+                return;
+            }
+        }
+        const double power = gh.powerBarValue(x, y, false);
+        if (power >= 0 && !shift && !ctrl && myTurn) {
+            gh.powerDrag = 1;
+            applyPowerValue(gh, power);
+            return;
+        }
+        const double elevation = gh.elevationBarValue(x, y, false);
+        if (elevation >= 0 && !shift && !ctrl && myTurn) {
+            gh.elevationDrag = 1;
+            applyElevationValue(gh, elevation);
+        }
+    }
+    if (shift && ctrl) {
+        if (!gh.inOverview) startZoom(gh, x, y);
+        return;
+    }
+    if (shift) {
+        const int ball = gh.pickBall(x, y);
+        if (ball < 0) {
+            if (!gh.inOverview && !gh.isArezorOn(6)) startRotate(gh, x, y);
+        } else {
+            gh.showNotice((gh.isArezorOn(5) ? std::string("Snooker") : gh.table.balls[ball].name) + " ball", 3000);
+        }
+        return;
+    }
+    if (ctrl) {
+        if (cameraDragRunning(gh) || gh.widgetDrag) return;
+        if (gh.pointAiming && gh.aimBallIndex == 0 && !gh.shotSentWaiting && gh.setSpinFromSelector(x, y, false)) {
+            gh.widgetDragArmed = true;
+            storePressPoint(gh, x, y);
+            return;
+        }
+        const int ball = gh.pickBall(x, y);
+        const bool anyBall = gh.betaLobbyPlayer && gh.ballMovingEnabled;
+        if (ball < 0 || gh.shotSentWaiting || (ball != BALL_WHITE && !anyBall)) {
+            if (!gh.inOverview) armPan(gh, x, y);
+        } else if (!gh.pointAiming && gh.liveStatus->ballInHand && myTurn) {
+            armBallDrag(gh, ball, false, x, y);
+        }
+        return;
+    }
+    const int ball = gh.pickBall(x, y);
+    if (ball < 0) {
+        if (gh.betaLobbyPlayer && gh.clickToRemoveMode) {
+            gh.clickToRemoveMode = false;
+            gh.showLocalNotice("\"Click balls to remove\" mode is OFF", gh.table.id);
+        }
+        return;
+    }
+    if (gh.lastButtonTime - gh.prevButtonTime < kDebounceSeconds || gh.shotSentWaiting || !myTurn) return;
+    const bool movable = gh.betaLobbyPlayer && gh.ballMovingEnabled && gh.lineUpNumber != 10 &&
+                         gh.lineUpNumber != 11 && gh.lineUpNumber != 12;
+    if (movable || (ball == BALL_WHITE && gh.liveStatus->ballInHand))
+        armBallDrag(gh, ball, false, x, y);
+    else
+        startDragAiming(gh, ball, x, y);
+}
+
+void middlePress(GameHandler& gh, int x, int y, uint16_t mods) {
+    if (gh.povMode) return;
+    if (mods & MOD_CTRL) {
+        if (!gh.inOverview) startZoom(gh, x, y);
+    } else if ((gh.overheadCameraOn || (mods & MOD_SHIFT)) && !gh.inOverview && !gh.isArezorOn(6)) {
+        startRotate(gh, x, y);
+    }
+}
+
+void rightPress(GameHandler& gh, int x, int y, uint16_t mods) {
+    gh.nominationClick = false;
+    const bool myTurn = gh.isMyTurnLive();
+    const LiveStatus& s = *gh.liveStatus;
+    if (myTurn && (s.ballOn == 0 || s.freeBall) && !gh.aimDragMode) {
+        const int ball = gh.pickBall(x, y);
+        if (ball > 1 && gh.lastButtonTime - gh.prevButtonTime > kNominationPauseSeconds) {
+            gh.nominationClick = true;
+            sendNominatedBall(gh, ball <= 9 ? ball : 1);
+            return;
+        }
+    }
+    if (!myTurn && gh.povMode) {
+        gh.povMode = false;
+        gh.povResumePending = false;
+        return;
+    }
+    if (gh.aimDragMode || cameraDragRunning(gh)) return;
+    const bool ctrl = mods & MOD_CTRL;
+    if (gh.pointAiming && gh.aimBallIndex == 0 && gh.setSpinFromSelector(x, y, !ctrl)) {
+        gh.widgetDragArmed = true;
+        storePressPoint(gh, x, y);
+    } else if ((gh.overheadCameraOn || (mods & MOD_SHIFT)) && !gh.inOverview) {
+        armPan(gh, x, y);
+    }
+}
+
+void leftRelease(GameHandler& gh, int x, int y, int clicks, uint16_t mods) {
+    if (gh.aimDragMode) {
+        if (gh.aimDragPending) {
+            gh.aimDragPending = 0;
+            return;
+        }
+        gh.aimDragMode = 0;
+        gh.pointAiming = 1;
+        gh.aimShown = true;
+        gh.aimEndTime = clockNow();
+        gh.aimDragMoved = false;
+        gh.savedDragX = gh.dragX;
+        gh.savedDragZ = gh.dragZ;
+        gh.povMode = false;
+        shareLiveAimSet(gh, false);
+        return;
+    }
+    if (gh.ballDragArmed && !gh.shotSentWaiting && validBall(gh.pickedBall) &&
+        gh.table.balls[gh.pickedBall].onTable) {
+        const int ball = gh.pickedBall;
+        const Ball& b = gh.table.balls[ball];
+        if (gh.betaLobbyPlayer && gh.clickToRemoveMode) {
+            if (ball > 1) {
+                BZ_LOG(LOG_INFO, "mouseButton", "BALL_REMOVED: BallBall=" << ball);
+                sendBallRemoved(gh, ball);
+            }
+        } else if (!gh.liveStatus->ballInHand || gh.betaLobbyPlayer) {
+            startDragAiming(gh, ball, x, y);
+        } else if (!isInD(gh.table, b.x, b.z)) {
+            gh.showNotice("Move the cue ball into the \"D\" to play!", 3000);
+        } else {
+            startDragAiming(gh, ball, x, y);
+        }
+        return;
+    }
+    if (clicks == 2 && !(mods & (MOD_SHIFT | MOD_CTRL | MOD_ALT)) && clockNow() - gh.aimEndTime > kNominationPauseSeconds && !gh.shotSentWaiting) {
+        double tx = 0, tz = 0;
+        if (gh.pickBall(x, y, &tx, &tz) < 0) {
+            Ball& ghost = gh.table.balls[BALL_GHOST];
+            if (ghost.isValidPosition(true, tx, tz, (*gh.table.params)[103])) {
+                ghost.x = tx;
+                ghost.z = tz;
+                ghost.onTable = true;
+                gh.aimBallIndex = BALL_GHOST;
+                startDragAiming(gh, BALL_GHOST, x, y);
+                return;
+            }
+        }
+    }
+    if (gh.spinDrag) {
+        gh.spinDrag = 0;
+        const bool ctrl = mods & MOD_CTRL;
+        if (gh.setSpinFromSelector(x, y, !ctrl)) {
+            const Ball& cue = *gh.cueBall;
+            const bool clear = cue.traceAimLine(gh.table.balls, kBallCount, gh.aim.aimAngle,
+                                                gh.aim.elevation + gh.elevationMargin, gh.aim.topSpin,
+                                                gh.aim.sideSpin);
+            if (clear && gh.isMyTurnLive() && gh.lastReleaseTime - gh.prevReleaseTime >= kDebounceSeconds)
+                gh.shoot(false);
+        }
+    }
+}
+
+void rightRelease(GameHandler& gh) {
+    if (!(gh.isMyTurnLive() || !gh.povMode)) return;
+    if (!(gh.aimDragMode || gh.pointAiming) || cameraDragRunning(gh) || gh.spinDrag || gh.powerDrag ||
+        gh.widgetDrag || gh.shotSentWaiting || gh.nominationClick)
+        return;
+    gh.povMode = false;
+    gh.aimDragMode = gh.pointAiming = 0;
+    gh.spinDrag = 0;
+    gh.aimShown = false;
+    gh.panArmed = gh.widgetDragArmed = gh.ballDragArmed = false;
+    gh.aimDragMoved = false;
+    sendLiveAimEnd(gh);
+}
+
+// Every release ends the drags; a relative-mode drag puts the pointer back where it was pressed.
+void endDrags(GameHandler& gh) {
+    gh.panArmed = gh.widgetDragArmed = gh.ballDragArmed = false;
+    gh.rotateDrag = gh.panDrag = gh.zoomDrag = 0;
+    gh.widgetDrag = gh.ballDragActive = false;
+    gh.powerDrag = gh.elevationDrag = 0;
+    if (!gh.mouseCaptured || gh.aimDragMode) return;
+    platform().setRelativeMouseMode(false);
+    const int dw = std::max(2, gh.drawableWidth), dh = std::max(2, gh.drawableHeight);
+    const int ww = gh.windowWidth, wh = gh.windowHeight;
+    const int wx = static_cast<int>(0.5 + (ww - 1) * static_cast<double>(gh.pointerReturnX) / (dw - 1));
+    const int wy = static_cast<int>((wh - 1) * static_cast<double>(gh.pointerReturnY + dh - wh) / (dh - 1) + 0.5);
+    platform().warpMouse(wx, wy);
+    platform().showCursor(true);
+    gh.mouseCaptured = false;
+}
+
+void zoomCamera(GameHandler& gh, int n) {
+    if (gh.inOverview) return;
+    gh.orbitDistance = std::clamp(gh.orbitDistance - 100.0 * n, 270.0, 10000.0);
+    placeOrbitEye(gh);
+}
+
+}  // namespace
+
+void GameHandler::handleMouseEvent(const SDL_Event& event) {
+    auto toDrawable = [this](int wx, int wy, int& x, int& y) {
+        windowMouseX = wx;
+        windowMouseY = wy;
+        const int ww = std::max(2, windowWidth), wh = std::max(2, windowHeight);
+        const int dw = drawableWidth > 0 ? drawableWidth : ww, dh = drawableHeight > 0 ? drawableHeight : wh;
+        x = static_cast<int>((dw - 1) * static_cast<double>(wx) / (ww - 1) + 0.5);
+        const int d = static_cast<int>(0.5 + (dh - 1) * static_cast<double>(wy) / (wh - 1));
+        y = windowHeight + d - dh;
+        mouseX = x;
+        mouseY = y;
+    };
+    int x = 0, y = 0;
+    switch (event.type) {
+    case SDL_QUIT: appRunning = false; break;
+    case SDL_MOUSEMOTION:
+        toDrawable(event.motion.x, event.motion.y, x, y);
+        mouseMotion(x, y, event.motion.xrel, event.motion.yrel);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        toDrawable(event.button.x, event.button.y, x, y);
+        mouseButton(event.button.button, event.button.state == SDL_PRESSED, x, y, event.button.clicks);
+        break;
+    case SDL_MOUSEWHEEL: mouseWheel(event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED, event.wheel.x, event.wheel.y); break;
+    default: break;
+    }
+}
+
+void GameHandler::mouseButton(int button, bool pressed, int x, int y, int clicks) {
+    const double t = clockNow();
+    prevButtonTime = lastButtonTime;
+    lastButtonTime = t;
+    if (pressed) {
+        lastPressTime = t;
+    } else {
+        prevReleaseTime = lastReleaseTime;
+        lastReleaseTime = t;
+    }
+    const uint16_t mods = platform().modifierState();
+    if (pressed) {
+        if (button == SDL_BUTTON_LEFT) leftPress(*this, x, y, mods);
+        else if (button == SDL_BUTTON_MIDDLE) middlePress(*this, x, y, mods);
+        else if (button == SDL_BUTTON_RIGHT) rightPress(*this, x, y, mods);
+        return;
+    }
+    if (button == SDL_BUTTON_LEFT) leftRelease(*this, x, y, clicks, mods);
+    else if (button == SDL_BUTTON_RIGHT) rightRelease(*this);
+    endDrags(*this);
+}
+
+void GameHandler::mouseMotion(int x, int y, int dx, int dy) {
+    const uint16_t mods = platform().modifierState();
+    captureMouse(x, y);
+    updateCursorOverSpinSelector(x, y, !(mods & MOD_CTRL));
+    accumulateDrag(x, y, dx, dy);
+
+    if (povMode) {
+        const bool myTurn = isMyTurnLive();
+        if (myTurn) {
+            const double r = gameSettings.reverseAiming ? -1.0 : 1.0;
+            aim.aimAngle -= r * 0.05 * (dragX - prevDragX);
+            while (aim.aimAngle > 180) aim.aimAngle -= 360;
+            while (aim.aimAngle <= -180) aim.aimAngle += 360;
+            povPitch = std::clamp(povPitch - 0.01 * (dragZ - prevDragZ), 3.0, 45.0);
+            updateAim(aimBallIndex);
+            shareLiveAimMove(*this);
+        } else {
+            updateRemoteAim();
+        }
+    } else if (aimDragMode) {
+        aimFromDrag();
+    }
+    if (rotateDrag) {
+        orbitYaw = wrapYaw(dragStartYaw - 0.25 * dragX);
+        if (in3DView) orbitPitch = std::clamp(dragStartPitch - dragZ / 10, 0.0, 90.0);
+        placeOrbitEye(*this);
+    }
+    if (zoomDrag) {
+        orbitDistance = std::clamp(dragStartDistance - 3 * dragZ, 270.0, 10000.0);
+        placeOrbitEye(*this);
+    }
+    if (panDrag) {
+        const double yaw = orbitYaw * kToRadians;
+        const double mx = 2 * dragX * std::cos(yaw) - 2 * dragZ * std::sin(yaw);
+        const double mz = 2 * dragX * std::sin(yaw) + 2 * dragZ * std::cos(yaw);
+        const double tx = std::clamp(panStartTarget[0] + mx, -1784.5, 1784.5);
+        const double tz = std::clamp(panStartTarget[2] + mz, -889.0, 889.0);
+        lookAtEye[0] = panStartEye[0] + (tx - panStartTarget[0]);
+        lookAtEye[2] = panStartEye[2] + (tz - panStartTarget[2]);
+        lookAtTarget[0] = tx;
+        lookAtTarget[2] = tz;
+        cameraChanged = true;
+    }
+    if (widgetDrag) {
+        int wx = 0, wy = 0, size = 0;
+        getQBallWidgetPlacement(wx, wy, size);
+        const int width = std::max(size, viewport[2]);
+        const int moveX = x - mouseDownX, moveY = mouseDownY - y;
+        spinWidgetOffsetX = std::clamp(spinWidgetOffsetX - moveX, 0, width - size);
+        spinWidgetOffsetY = std::clamp(spinWidgetOffsetY + moveY, 0, std::max(0, viewport[3] - size));
+        mouseDownX = x;
+        mouseDownY = y;
+    }
+    if (ballDragActive && validBall(pickedBall)) {
+        double tx = 0, tz = 0;
+        screenToTable(x - viewport[0], windowHeight - 1 - y - viewport[1], tx, tz);
+        Ball& ball = table.balls[pickedBall];
+        bool allowed = ball.isValidPosition(true, tx, tz, (*table.params)[103]);
+        if (allowed && !betaLobbyPlayer && !ballDragWithShift) {
+            const bool inD = isInD(table, tx, tz);
+            if (ballDragFromD && !inD) allowed = false;
+            if (inD) ballDragFromD = true;
+        }
+        if (allowed) {
+            ball.x = tx;
+            ball.z = tz;
+            ball.onTable = true;
+            cueBallAnchorX = tx;
+            cueBallAnchorZ = tz;
+            BZ_LOG(LOG_INFO, "mouseMotion", "Ball " << pickedBall << " moved to " << tx << ";" << tz);
+            sendBallPlaced(*this, pickedBall, tx, tz);
+            updateAim(aimBallIndex);
+        }
+    }
+    if (powerDrag) applyPowerValue(*this, powerBarValue(x, y, true));
+    if (elevationDrag) {
+        const double value = elevationBarValue(x, y, true);
+        if (value >= 0) applyElevationValue(*this, value);
+    }
+}
+
+void GameHandler::mouseWheel(bool flipped, int x, int y) {
+    int n = flipped ? -y : y;
+    if (n == 0) return;
+    const uint16_t mods = platform().modifierState();
+    const bool shift = mods & MOD_SHIFT, ctrl = mods & MOD_CTRL;
+    if (aimDragMode || pointAiming) {
+        if (ctrl) {
+            aim.elevation = std::clamp(aim.elevation + (shift ? 5 * n : n), 0.0, maxElevation);
+            shareLiveAimMove(*this);
+            updateAim(aimBallIndex);
+        } else {
+            const double old = aim.power;
+            setShotPower(std::clamp(old + (shift ? n : 4 * n), minPower, maxPower));
+            shareLiveAimMove(*this);
+            if (old > 0) {
+                dragX *= aim.power / old;
+                dragZ *= aim.power / old;
+            }
+        }
+        return;
+    }
+    const bool myTurn = isMyTurnLive();
+    if (overheadCameraOn) {
+        if (!shift && !ctrl) {
+            if (!povMode || myTurn) zoomCamera(*this, n);
+        } else if (shift && ctrl && (!povMode || (myTurn && !replayMode))) {
+            fieldOfViewDegrees = std::clamp(fieldOfViewDegrees - n, 1.0, 40.0);
+            cameraChanged = true;
+        }
+    } else if (shift && !ctrl) {
+        zoomCamera(*this, n);
+    }
+}
+
+void GameHandler::keyUp(int key) {
+    static constexpr int kKeys[4] = {'w', 'a', 's', 'd'};
+    for (int i = 0; i < 4; ++i) {
+        if (key != kKeys[i]) continue;
+        keysHeld[i] = false;
+        const uint16_t mods = platform().modifierState();
+        if ((key == 'a' || key == 'd') && !(mods & (MOD_SHIFT | MOD_CTRL)) && povMode && isMyTurnLive()) {
+            povSideStep = 0;
+            povSideStepTime = clockNow();
+        }
+    }
+}

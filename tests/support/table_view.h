@@ -1,0 +1,57 @@
+// The game view as the mouse and shot tests see it: the user ("Alice", the connection's user name)
+// seated on turn in a frame in play, and a camera looking straight down on the table centre.
+#pragma once
+
+#include "client/gamehandler/game_handler.h"
+#include "core/app_status.h"
+#include "core/page_script.h"
+#include "net/connection_handler.h"
+
+namespace bztest {
+
+inline void seatMeOnTurn(GameHandler& gh) {
+    appState = STATE_GAME;
+    gh.table.seats[0] = gh.findPlayer("Alice");
+    gh.table.seats[1] = gh.findPlayer("Bob");
+    gh.liveStatus->gameState = 1;
+    gh.liveStatus->playerOn = 0;
+    gh.liveStatus->ballInHand = false;
+}
+
+// From 4 m at 40 degrees on a 1000 x 600 window: screen right is -z, screen up is -x, 0.206 pixels
+// per mm.
+inline void lookStraightDown(GameHandler& gh) {
+    gh.viewport[2] = gh.windowWidth = gh.drawableWidth = 1000;
+    gh.viewport[3] = gh.windowHeight = gh.drawableHeight = 600;
+    gh.lookAtEye[0] = 0.001;
+    gh.lookAtEye[1] = 4000;
+    gh.lookAtUp[0] = -1;
+    gh.fieldOfViewDegrees = 40;
+    gh.hudColumnX = 20;
+}
+
+// A connection handler whose user is "Alice" (its requests stay queued) and a recording page sink,
+// installed for the lifetime; the application state goes back to start-up afterwards.
+class OwnUserSeam {
+public:
+    OwnUserSeam() {
+        handler.userName = "Alice";
+        connectionHandler = &handler;
+        previousSink_ = setPageScriptSink(&pages);
+    }
+    ~OwnUserSeam() {
+        connectionHandler = nullptr;
+        setPageScriptSink(previousSink_);
+        appState = STATE_STARTUP;
+    }
+    OwnUserSeam(const OwnUserSeam&) = delete;
+    OwnUserSeam& operator=(const OwnUserSeam&) = delete;
+
+    ConnectionHandler handler;
+    RecordingPageScriptSink pages;
+
+private:
+    PageScriptSink* previousSink_ = nullptr;
+};
+
+}  // namespace bztest
