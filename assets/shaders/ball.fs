@@ -30,8 +30,8 @@ void main() {
 
     // A blur of 0 keeps the highlight a sharp lamp reflection; larger values spread it.
     float blur = clamp(lightReflectionBlur, 0.0, 1.0);
-    float shininess = mix(220.0, 30.0, blur);
-    float strength = mix(0.9, 0.4, blur);
+    float shininess = mix(90.0, 20.0, blur);
+    float strength = mix(1.0, 0.4, blur);
     float highlight = pow(max(dot(n, normalize(up + toEye)), 0.0), shininess) * strength;
     highlight += pow(max(dot(n, normalize(toKey + toEye)), 0.0), shininess * 0.8) * strength * 0.5;
 

@@ -26,6 +26,19 @@ inline std::string pngBytes(int w, int h, int channels, unsigned char value = 20
     return out;
 }
 
+// A w x h three-channel PNG of one colour.
+inline std::string pngColour(int w, int h, unsigned char r, unsigned char g, unsigned char b) {
+    std::vector<unsigned char> pixels;
+    for (int i = 0; i < w * h; ++i) pixels.insert(pixels.end(), {r, g, b});
+    std::string out;
+    stbi_write_png_to_func(
+        [](void* context, void* data, int size) {
+            static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
+        },
+        &out, w, h, 3, pixels.data(), w * 3);
+    return out;
+}
+
 // A unit cube, one object, with texture coordinates and normals; 6 quads.
 inline std::string cubeObj(const std::string& mtllib, const std::string& material, bool normals = true) {
     std::string obj = mtllib.empty() ? "" : "mtllib " + mtllib + "\n";
