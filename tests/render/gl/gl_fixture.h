@@ -4,40 +4,15 @@
 
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
-#include <stb/stb_image_write.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "render/stand_in_assets.h"
 #include "tools/archive_fixture.h"
 
 namespace bztest {
-
-// A w x h PNG of the given channel count, every texel the same bytes.
-inline std::string pngBytes(int w, int h, int channels, unsigned char value = 200) {
-    std::vector<unsigned char> pixels(size_t(w) * size_t(h) * size_t(channels), value);
-    std::string out;
-    stbi_write_png_to_func(
-        [](void* context, void* data, int size) {
-            static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
-        },
-        &out, w, h, channels, pixels.data(), w * channels);
-    return out;
-}
-
-// A w x h three-channel PNG of one colour.
-inline std::string pngColour(int w, int h, unsigned char r, unsigned char g, unsigned char b) {
-    std::vector<unsigned char> pixels;
-    for (int i = 0; i < w * h; ++i) pixels.insert(pixels.end(), {r, g, b});
-    std::string out;
-    stbi_write_png_to_func(
-        [](void* context, void* data, int size) {
-            static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
-        },
-        &out, w, h, 3, pixels.data(), w * 3);
-    return out;
-}
 
 // A unit cube, one object, with texture coordinates and normals; 6 quads.
 inline std::string cubeObj(const std::string& mtllib, const std::string& material, bool normals = true) {

@@ -15,58 +15,6 @@ namespace {
 
 using bztest::pngBytes;
 
-// A sphere of the ball radius centred at the origin, with normals and texture coordinates.
-std::string sphereObj(const std::string& material) {
-    const int rings = 24, segments = 48;
-    const double r = 26.25;
-    std::string obj = "mtllib scene.mtl\no Ball\n";
-    for (int i = 0; i <= rings; ++i) {
-        for (int j = 0; j <= segments; ++j) {
-            const double theta = M_PI * i / rings, phi = 2 * M_PI * j / segments;
-            const double x = std::sin(theta) * std::cos(phi), y = std::cos(theta), z = std::sin(theta) * std::sin(phi);
-            obj += "v " + std::to_string(r * x) + " " + std::to_string(r * y) + " " + std::to_string(r * z) + "\n";
-            obj += "vn " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) + "\n";
-            obj += "vt " + std::to_string(double(j) / segments) + " " + std::to_string(1.0 - double(i) / rings) + "\n";
-        }
-    }
-    obj += "usemtl " + material + "\n";
-    for (int i = 0; i < rings; ++i) {
-        for (int j = 0; j < segments; ++j) {
-            const int a = i * (segments + 1) + j + 1, b = a + segments + 1;
-            auto corner = [](int n) { return std::to_string(n) + "/" + std::to_string(n) + "/" + std::to_string(n); };
-            obj += "f " + corner(a) + " " + corner(a + 1) + " " + corner(b + 1) + " " + corner(b) + "\n";
-        }
-    }
-    return obj;
-}
-
-// A box from (x0, y0, z0) to (x1, y1, z1); inward faces for a room, outward for a table bed.
-std::string boxObj(const std::string& material, float x0, float y0, float z0, float x1, float y1, float z1,
-                   bool inward) {
-    std::string obj = "mtllib scene.mtl\no Box\n";
-    const float xs[2] = {x0, x1}, ys[2] = {y0, y1}, zs[2] = {z0, z1};
-    for (int i = 0; i < 8; ++i) {
-        obj += "v " + std::to_string(xs[i & 1]) + " " + std::to_string(ys[(i >> 1) & 1]) + " " +
-               std::to_string(zs[(i >> 2) & 1]) + "\n";
-    }
-    obj += "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
-    const float s = inward ? -1.0f : 1.0f;
-    obj += "vn 0 " + std::to_string(s) + " 0\nvn 0 " + std::to_string(-s) + " 0\nvn " + std::to_string(-s) +
-           " 0 0\nvn " + std::to_string(s) + " 0 0\nvn 0 0 " + std::to_string(-s) + "\nvn 0 0 " + std::to_string(s) +
-           "\nusemtl " + material + "\n";
-    // Quads: top, bottom, -x, +x, -z, +z (vertex numbers are 1-based: bit 0 x, bit 1 y, bit 2 z).
-    const int faces[6][4] = {{3, 4, 8, 7}, {1, 5, 6, 2}, {1, 3, 7, 5}, {2, 6, 8, 4}, {1, 2, 4, 3}, {5, 7, 8, 6}};
-    for (int f = 0; f < 6; ++f) {
-        obj += "f";
-        for (int k = 0; k < 4; ++k) {
-            const int v = faces[f][inward ? 3 - k : k];
-            obj += " " + std::to_string(v) + "/" + std::to_string(k + 1) + "/" + std::to_string(f + 1);
-        }
-        obj += "\n";
-    }
-    return obj;
-}
-
 // A markings image: clear everywhere but for the baulk line, drawn opaque white.
 std::string markingsPng() {
     const int w = 256, h = 512;
@@ -74,11 +22,7 @@ std::string markingsPng() {
     for (int v = 0; v < h; ++v) {
         for (int u = 0; u < w; ++u) pixels[(size_t(v) * w + u) * 4 + 3] = (v == 400 || v == 401) ? 255 : 0;
     }
-    std::string out;
-    stbi_write_png_to_func(
-        [](void* c, void* d, int n) { static_cast<std::string*>(c)->append(static_cast<const char*>(d), size_t(n)); },
-        &out, w, h, 4, pixels.data(), w * 4);
-    return out;
+    return bztest::encodePng(pixels, w, h, 4);
 }
 
 Mat4 lookAt(Vec3 eye, Vec3 target) {
@@ -124,10 +68,12 @@ protected:
         const std::string materials =
             "newmtl Cloth\nmap_Kd cloth.png\nnewmtl Red\nmap_Kd red.png\nnewmtl White\nmap_Kd white.png\n"
             "newmtl Wall\nmap_Kd wall.png\n";
-        packAt(members, {{"res/t/bed.obj", boxObj("Cloth", -1784.5f, -40, -889, 1784.5f, 0, 889, false)},
-                         {"res/t/room.obj", boxObj("Wall", -6000, -800, -5000, 6000, 3000, 5000, true)},
-                         {"res/t/red.obj", sphereObj("Red")},
-                         {"res/t/white.obj", sphereObj("White")},
+        const float bedLo[3] = {-1784.5f, -40, -889}, bedHi[3] = {1784.5f, 0, 889};
+        const float roomLo[3] = {-6000, -800, -5000}, roomHi[3] = {6000, 3000, 5000};
+        packAt(members, {{"res/t/bed.obj", bztest::boxObj("scene.mtl", "Cloth", bedLo, bedHi, false)},
+                         {"res/t/room.obj", bztest::boxObj("scene.mtl", "Wall", roomLo, roomHi, true)},
+                         {"res/t/red.obj", bztest::sphereObj("scene.mtl", "Red")},
+                         {"res/t/white.obj", bztest::sphereObj("scene.mtl", "White")},
                          {"res/t/scene.mtl", materials},
                          {"res/t/cloth.png", pngBytes(16, 16, 3, 190)},
                          {"res/t/red.png", bztest::pngColour(4, 4, 200, 20, 20)},
