@@ -234,18 +234,25 @@ std::vector<Texture> Model::loadMaterialTextures(const aiMaterial* material, int
         }
         if (reused) continue;
 
-        auto makeRecord = [&](const std::string& filterName) {
+        // An "_ext1" image also serves as a second sampler of its type, linear and not mipmapped; it
+        // is decoded once for both uploads.
+        const bool pair = path.find("_ext1") != std::string::npos;
+        unsigned ids[2] = {otherBumpId, otherBumpId};
+        if (!seenWithOtherBump) {
+            DecodedImage image;
+            decodeArchiveImage(texturePath(path, directory), path, "updateTextureFromFile", image);
+            ids[0] = uploadDecodedImage(0, image, minFilterFromName(""));
+            if (pair) ids[1] = uploadDecodedImage(0, image, minFilterFromName("GL_LINEAR"));
+        }
+        for (int k = 0; k < (pair ? 2 : 1); ++k) {
             Texture texture;
-            texture.id = seenWithOtherBump ? otherBumpId : textureFromFile(path, directory, filterName);
+            texture.id = ids[k];
             texture.type = typeName;
             texture.path = path;
             texture.bump = bump;
             result.push_back(texture);
             shared.loadedTextures.push_back(texture);
-        };
-        makeRecord("");
-        // An "_ext1" image also serves as a second sampler of its type, linear and not mipmapped.
-        if (path.find("_ext1") != std::string::npos) makeRecord("GL_LINEAR");
+        }
     }
     return result;
 }

@@ -209,8 +209,10 @@ void Scene::setCueDesign(int design) {
     // taken as applied, so the first call after the cue has loaded uploads it.
     const unsigned* ids = modelShared().cueMainTextureIds;
     if (!ids[0] && !ids[1] && !ids[2]) return;
-    if (ids[0]) updateTextureFromFile(ids[0], colour, ".", "");
-    if (ids[1]) updateTextureFromFile(ids[1], colour, ".", "GL_LINEAR");
+    DecodedImage colourImage;
+    if (ids[0] || ids[1]) decodeArchiveImage(colour, colour, "updateTextureFromFile", colourImage);
+    if (ids[0]) uploadDecodedImage(ids[0], colourImage, minFilterFromName(""));
+    if (ids[1]) uploadDecodedImage(ids[1], colourImage, minFilterFromName("GL_LINEAR"));
     if (ids[2]) updateTextureFromFile(ids[2], gloss, ".", "");
     cueDesign = d;
 }

@@ -63,20 +63,22 @@ void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenu
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-unsigned updateTextureFromFile(unsigned id, const std::string& file, const std::string& directory,
-                               const std::string& filterName) {
-    const std::string path = texturePath(file, directory);
-    const GLenum filter = minFilterFromName(filterName);
-    DecodedImage image;
-    decodeArchiveImage(path, file, "updateTextureFromFile", image);
+unsigned uploadDecodedImage(unsigned id, const DecodedImage& image, GLenum minFilter) {
     // A GL name is made only for a member that exists, so a missing one leaks no empty texture.
     if (!image.found) return 0;
     unsigned texture = id;
     if (texture == 0) glGenTextures(1, &texture);
     if (!image.pixels) return texture;
     glBindTexture(GL_TEXTURE_2D, texture);
-    uploadRgbaTexture(image.pixels, image.width, image.height, filter);
+    uploadRgbaTexture(image.pixels, image.width, image.height, minFilter);
     return texture;
+}
+
+unsigned updateTextureFromFile(unsigned id, const std::string& file, const std::string& directory,
+                               const std::string& filterName) {
+    DecodedImage image;
+    decodeArchiveImage(texturePath(file, directory), file, "updateTextureFromFile", image);
+    return uploadDecodedImage(id, image, minFilterFromName(filterName));
 }
 
 unsigned textureFromFile(const std::string& file, const std::string& directory, const std::string& filterName) {

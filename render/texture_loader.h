@@ -36,5 +36,10 @@ struct DecodedImage {
 void decodeArchiveImage(const std::string& path, const std::string& logName, const char* function,
                         DecodedImage& out);
 
+// Uploads a decoded image into texture `id` (0: a new texture). Returns 0, making no GL name, when
+// the member was missing; the name without an image when it did not decode. One decode can serve
+// several uploads (an image used with two filters).
+unsigned uploadDecodedImage(unsigned id, const DecodedImage& image, GLenum minFilter);
+
 // Uploads tightly packed RGBA pixels into the bound GL_TEXTURE_2D with mipmaps and GL_REPEAT.
 void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter);

@@ -15,16 +15,6 @@ namespace {
 
 using bztest::pngBytes;
 
-// A markings image: clear everywhere but for the baulk line, drawn opaque white.
-std::string markingsPng() {
-    const int w = 256, h = 512;
-    std::vector<unsigned char> pixels(size_t(w) * h * 4, 255);
-    for (int v = 0; v < h; ++v) {
-        for (int u = 0; u < w; ++u) pixels[(size_t(v) * w + u) * 4 + 3] = (v == 400 || v == 401) ? 255 : 0;
-    }
-    return bztest::encodePng(pixels, w, h, 4);
-}
-
 Mat4 lookAt(Vec3 eye, Vec3 target) {
     const Vec3 f = normalized({target.x - eye.x, target.y - eye.y, target.z - eye.z});
     const Vec3 s = normalized({f.y * 0 - f.z * 1, f.z * 0 - f.x * 0, f.x * 1 - f.y * 0});  // f x up
@@ -64,7 +54,7 @@ protected:
         GlFixture::SetUp();
         modelShared() = ModelShared{};
         std::map<size_t, PackMember> members = shaderMembers();
-        members[203] = {"res/table/markings.png", markingsPng()};
+        members[203] = {"res/table/markings.png", bztest::pngMarkings(256, 512)};
         const std::string materials =
             "newmtl Cloth\nmap_Kd cloth.png\nnewmtl Red\nmap_Kd red.png\nnewmtl White\nmap_Kd white.png\n"
             "newmtl Wall\nmap_Kd wall.png\n";
