@@ -67,6 +67,9 @@ public:
 
     unsigned tableMarkingsTextures[2] = {0, 0};  // CLUB, PRO
     unsigned textures[9] = {};
+    // The tutorial marks' two images are the sixth and seventh scene textures.
+    unsigned tutorialMarkTextureA() const { return textures[5]; }
+    unsigned tutorialMarkTextureB() const { return textures[6]; }
     int cueDesign = 0;
 
     // Builds the seven programs from the first lighting set.
