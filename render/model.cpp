@@ -11,8 +11,11 @@
 #include "core/archive.h"
 #include "core/archive_io.h"
 #include "core/log.h"
+#include "render/loading_prefetch.h"
 #include "render/shader.h"
 #include "render/texture_loader.h"
+
+const unsigned kModelImportFlags = aiProcess_CalcTangentSpace | aiProcess_Triangulate | aiProcess_FlipUVs;
 
 ModelShared& modelShared() {
     static ModelShared shared;
@@ -89,17 +92,26 @@ bool readMemberText(const std::string& path, std::string& out) {
 Model::Model(const std::string& path, Shader* program) : program(program) { loadModel(path); }
 
 void Model::loadModel(const std::string& path) {
-    Assimp::Importer importer;
-    importer.SetIOHandler(new ArchiveIOSystem);
-    const aiScene* scene =
-        importer.ReadFile(path, aiProcess_CalcTangentSpace | aiProcess_Triangulate | aiProcess_FlipUVs);
+    // The loading steps may have imported the model ahead, on their worker.
+    LoadingPrefetcher* prefetcher = activeLoadingPrefetcher();
+    std::unique_ptr<PreparedModel> prepared = prefetcher ? prefetcher->takeModel(path) : nullptr;
+    Assimp::Importer ownImporter;
+    const aiScene* scene = nullptr;
+    if (prepared) {
+        scene = prepared->importer->GetScene();
+    } else {
+        ownImporter.SetIOHandler(new ArchiveIOSystem);
+        scene = ownImporter.ReadFile(path, kModelImportFlags);
+    }
     if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) {
-        BZ_LOG(LOG_ERROR, "loadModel", "ASSIMP: " << importer.GetErrorString());
+        BZ_LOG(LOG_ERROR, "loadModel", "ASSIMP: " << ownImporter.GetErrorString());
         return;
     }
     directory = modelDirectory(path);
 
-    if (path.find(".obj") != std::string::npos) {
+    if (prepared && prepared->bumpFactorsRead) {
+        for (const auto& [material, factor] : prepared->bumpFactors) modelShared().bumpFactors[material] = factor;
+    } else if (path.find(".obj") != std::string::npos) {
         std::string objText, materialText;
         if (readMemberText(path, objText)) {
             const std::string library = materialLibraryOf(objText);
@@ -239,10 +251,9 @@ std::vector<Texture> Model::loadMaterialTextures(const aiMaterial* material, int
         const bool pair = path.find("_ext1") != std::string::npos;
         unsigned ids[2] = {otherBumpId, otherBumpId};
         if (!seenWithOtherBump) {
-            DecodedImage image;
-            decodeArchiveImage(texturePath(path, directory), path, "updateTextureFromFile", image);
-            ids[0] = uploadDecodedImage(0, image, minFilterFromName(""));
-            if (pair) ids[1] = uploadDecodedImage(0, image, minFilterFromName("GL_LINEAR"));
+            const auto image = obtainImage(texturePath(path, directory), path, "updateTextureFromFile");
+            ids[0] = uploadDecodedImage(0, *image, minFilterFromName(""));
+            if (pair) ids[1] = uploadDecodedImage(0, *image, minFilterFromName("GL_LINEAR"));
         }
         for (int k = 0; k < (pair ? 2 : 1); ++k) {
             Texture texture;

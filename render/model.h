@@ -16,6 +16,9 @@ struct aiMesh;
 struct aiNode;
 struct aiScene;
 
+// The importer's post-processing of every model.
+extern const unsigned kModelImportFlags;
+
 // The GL vertex layout: attributes 0 to 4, interleaved, 56 bytes.
 struct Vertex {
     float position[3];

@@ -6,6 +6,7 @@
 
 #include "core/archive.h"
 #include "core/log.h"
+#include "render/loading_prefetch.h"
 #include "render/table_markings.h"
 #include "render/texture_loader.h"
 
@@ -34,6 +35,8 @@ constexpr size_t kFirstCueColourMember = 107;
 constexpr size_t kFirstCueGlossMember = 115;
 
 constexpr float kBallScale = 100.54f;
+// Decoded images and imported models held ahead of their steps (a 1024 x 2048 markings image is 8 MiB).
+constexpr size_t kPrefetchBudgetBytes = 64u << 20;
 constexpr float kBallHeight = 26.25f;
 
 Shader* buildFrom(SourcePair pair) {
@@ -44,6 +47,60 @@ Shader* buildFrom(SourcePair pair) {
 void rebuildFrom(Shader* shader, SourcePair pair) {
     ArchiveIndex& index = ArchiveIndex::instance();
     shader->rebuild(index.nameAt(pair.vertex).c_str(), index.nameAt(pair.fragment).c_str());
+}
+
+struct ModelStep {
+    const char* path;
+    Shader* Scene::*program;
+    Model* Scene::*slot;
+};
+const ModelStep kModels[28] = {
+    {"res/table/Cue_2_Main.obj", &Scene::cueShader, &Scene::cueMainModel},
+    {"res/table/Cue_2_Tip.obj", &Scene::cueShader, &Scene::cueTipModel},
+    {"res/table/v8_bed_CLUB.obj", &Scene::clothShader, &Scene::bedClubModel},
+    {"res/table/v8_bed_PRO.obj", &Scene::clothShader, &Scene::bedProModel},
+    {"res/table/v8_rubber_CLUB.obj", &Scene::tableShader, &Scene::cushionRubberClubModel},
+    {"res/table/v8_rubber_PRO.obj", &Scene::tableShader, &Scene::cushionRubberProModel},
+    {"res/table/Table_v7_hooks.obj", &Scene::tableShader, &Scene::hooksModel},
+    {"res/table/v8_frame_CLUB.obj", &Scene::frameShader, &Scene::frameClubModel},
+    {"res/table/v8_frame_PRO.obj", &Scene::frameShader, &Scene::frameProModel},
+    {"res/table/Table_v7_legs_round.obj", &Scene::legShader, &Scene::roundLegModel},
+    {"res/table/Table_v7_legs_square.obj", &Scene::tableShader, &Scene::squareLegModel},
+    {"res/table/v8_bumpers_CLUB.obj", &Scene::tableShader, &Scene::cushionClubModel},
+    {"res/table/v8_bumpers_PRO.obj", &Scene::tableShader, &Scene::cushionProModel},
+    {"res/table/Table_v7_pockets.obj", &Scene::tableShader, &Scene::pocketsModel},
+    {"res/dr/dark_room.obj", &Scene::roomShader, &Scene::roomModel},
+    {"res/table/Ball_black.obj", &Scene::ballShader, &Scene::blackBallModel},
+    {"res/table/Ball_blackwhite.obj", &Scene::ballShader, &Scene::blackWhiteBallModel},
+    {"res/table/Ball_blue.obj", &Scene::ballShader, &Scene::blueBallModel},
+    {"res/table/Ball_brown.obj", &Scene::ballShader, &Scene::brownBallModel},
+    {"res/table/Ball_green.obj", &Scene::ballShader, &Scene::greenBallModel},
+    {"res/table/Ball_orange.obj", &Scene::ballShader, &Scene::orangeBallModel},
+    {"res/table/Ball_pink.obj", &Scene::ballShader, &Scene::pinkBallModel},
+    {"res/table/Ball_purple.obj", &Scene::ballShader, &Scene::purpleBallModel},
+    {"res/table/Ball_red.obj", &Scene::ballShader, &Scene::redBallModel},
+    {"res/table/Ball_white.obj", &Scene::ballShader, &Scene::whiteBallModel},
+    {"res/table/Ball_white_dot.obj", &Scene::ballShader, &Scene::whiteDotBallModel},
+    {"res/table/Ball_wood.obj", &Scene::ballShader, &Scene::woodBallModel},
+    {"res/table/Ball_yellow.obj", &Scene::ballShader, &Scene::yellowBallModel},
+};
+
+// What a loading step will read: its model, and the images of its materials that no earlier
+// step has listed (the loader reuses those), or the markings or scene texture members.
+StepInputs stepInputs(int step, std::set<std::string>& known) {
+    const ArchiveIndex& index = ArchiveIndex::instance();
+    StepInputs inputs;
+    if (step < 28) {
+        inputs.modelPath = kModels[step].path;
+        inputs.images = materialImagesOf(inputs.modelPath, known);
+    } else if (step == 29 || step == 30) {
+        inputs.images = {index.nameAt(kMarkingsMember)};
+        const int flag = step == 29 ? 1 : 0;
+        inputs.prepareImage = [flag](DecodedImage& image) { shadeMarkingsImage(image, flag); };
+    } else if (step == 31) {
+        for (size_t i = 0; i < 9; ++i) inputs.images.push_back(index.nameAt(kFirstSceneTextureMember + i));
+    }
+    return inputs;
 }
 
 }  // namespace
@@ -58,6 +115,15 @@ void Scene::initShaders() {
     cueShader = new Shader(kCueDesignVertexPath, kCueDesignFragmentPath);
     roomShader = buildFrom(kRoomSources[0]);
     programs = {tableShader, clothShader, legShader, frameShader, ballShader, roomShader, cueShader};
+    startPrefetch();
+}
+
+void Scene::startPrefetch() {
+    if (!prefetcher_ && nextStep_ < kSceneLoadingSteps) {
+        auto known = std::make_shared<std::set<std::string>>();
+        prefetcher_ = std::make_unique<LoadingPrefetcher>(
+            kSceneLoadingSteps, [known](int step) { return stepInputs(step, *known); }, kPrefetchBudgetBytes);
+    }
 }
 
 void Scene::reloadLightingShaders(bool firstSet) {
@@ -73,48 +139,17 @@ bool Scene::loadModels() {
     if (nextStep_ >= kSceneLoadingSteps) return true;
     const int number = nextStep_ + 1;
     BZ_LOG(LOG_INFO, "loadModels", "loading item " << number << " at " << SDL_GetTicks());
+    startPrefetch();
+    prefetcher_->beginStep(nextStep_);
     runStep(nextStep_);
+    prefetcher_->endStep(nextStep_);
     ++nextStep_;
+    if (nextStep_ == kSceneLoadingSteps) prefetcher_.reset();
     BZ_LOG(LOG_INFO, "loadModels", "loaded item " << number << " at " << SDL_GetTicks());
     return false;
 }
 
 void Scene::runStep(int step) {
-    struct ModelStep {
-        const char* path;
-        Shader* Scene::*program;
-        Model* Scene::*slot;
-    };
-    static const ModelStep kModels[28] = {
-        {"res/table/Cue_2_Main.obj", &Scene::cueShader, &Scene::cueMainModel},
-        {"res/table/Cue_2_Tip.obj", &Scene::cueShader, &Scene::cueTipModel},
-        {"res/table/v8_bed_CLUB.obj", &Scene::clothShader, &Scene::bedClubModel},
-        {"res/table/v8_bed_PRO.obj", &Scene::clothShader, &Scene::bedProModel},
-        {"res/table/v8_rubber_CLUB.obj", &Scene::tableShader, &Scene::cushionRubberClubModel},
-        {"res/table/v8_rubber_PRO.obj", &Scene::tableShader, &Scene::cushionRubberProModel},
-        {"res/table/Table_v7_hooks.obj", &Scene::tableShader, &Scene::hooksModel},
-        {"res/table/v8_frame_CLUB.obj", &Scene::frameShader, &Scene::frameClubModel},
-        {"res/table/v8_frame_PRO.obj", &Scene::frameShader, &Scene::frameProModel},
-        {"res/table/Table_v7_legs_round.obj", &Scene::legShader, &Scene::roundLegModel},
-        {"res/table/Table_v7_legs_square.obj", &Scene::tableShader, &Scene::squareLegModel},
-        {"res/table/v8_bumpers_CLUB.obj", &Scene::tableShader, &Scene::cushionClubModel},
-        {"res/table/v8_bumpers_PRO.obj", &Scene::tableShader, &Scene::cushionProModel},
-        {"res/table/Table_v7_pockets.obj", &Scene::tableShader, &Scene::pocketsModel},
-        {"res/dr/dark_room.obj", &Scene::roomShader, &Scene::roomModel},
-        {"res/table/Ball_black.obj", &Scene::ballShader, &Scene::blackBallModel},
-        {"res/table/Ball_blackwhite.obj", &Scene::ballShader, &Scene::blackWhiteBallModel},
-        {"res/table/Ball_blue.obj", &Scene::ballShader, &Scene::blueBallModel},
-        {"res/table/Ball_brown.obj", &Scene::ballShader, &Scene::brownBallModel},
-        {"res/table/Ball_green.obj", &Scene::ballShader, &Scene::greenBallModel},
-        {"res/table/Ball_orange.obj", &Scene::ballShader, &Scene::orangeBallModel},
-        {"res/table/Ball_pink.obj", &Scene::ballShader, &Scene::pinkBallModel},
-        {"res/table/Ball_purple.obj", &Scene::ballShader, &Scene::purpleBallModel},
-        {"res/table/Ball_red.obj", &Scene::ballShader, &Scene::redBallModel},
-        {"res/table/Ball_white.obj", &Scene::ballShader, &Scene::whiteBallModel},
-        {"res/table/Ball_white_dot.obj", &Scene::ballShader, &Scene::whiteDotBallModel},
-        {"res/table/Ball_wood.obj", &Scene::ballShader, &Scene::woodBallModel},
-        {"res/table/Ball_yellow.obj", &Scene::ballShader, &Scene::yellowBallModel},
-    };
     if (step < 28) {
         const ModelStep& s = kModels[step];
         this->*s.slot = new Model(s.path, this->*s.program);

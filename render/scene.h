@@ -4,8 +4,10 @@
 #pragma once
 
 #include <list>
+#include <memory>
 #include <vector>
 
+#include "render/loading_prefetch.h"
 #include "render/model.h"
 #include "render/shader.h"
 
@@ -20,6 +22,10 @@ inline constexpr int kBallInstanceCount = 33;
 
 class Scene {
 public:
+    Scene() = default;
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
     Shader* tableShader = nullptr;
     Shader* clothShader = nullptr;
     Shader* legShader = nullptr;
@@ -72,7 +78,8 @@ public:
     unsigned tutorialMarkTextureB() const { return textures[6]; }
     int cueDesign = 0;
 
-    // Builds the seven programs from the first lighting set.
+    // Builds the seven programs from the first lighting set, and starts reading and decoding the
+    // images of the loading steps on a worker, ahead of the steps.
     void initShaders();
     // Rebuilds the cloth, leg, frame and room programs from the first set (true) or the second.
     void reloadLightingShaders(bool firstSet);
@@ -91,12 +98,14 @@ public:
     bool dottedCueBall() const { return dottedCueBall_; }
 
 private:
+    void startPrefetch();
     void runStep(int step);
     void placeModels();
     void makeInstances();
     void applyCueBallDesign();
 
     int nextStep_ = 0;
+    std::unique_ptr<LoadingPrefetcher> prefetcher_;  // while steps remain
     bool dottedCueBall_ = true;
 };
 

@@ -75,19 +75,25 @@ void bakeMarkingsShading(uint8_t* rgba, int width, int height, bool clubTable) {
     }
 }
 
+void shadeMarkingsImage(DecodedImage& image, int flag) {
+    // Only an image with its own alpha carries markings to shade; others are uploaded as they are.
+    if (!image.pixels || image.shaded || image.channels != 4) return;
+    bakeMarkingsShading(image.pixels, image.width, image.height, flag != 0);
+    image.shaded = true;
+}
+
 unsigned createTableMarkingsFrom(const std::string& member, int flag) {
     const char* kName = "createTableMarkingsFrom";
     BZ_LOG(LOG_INFO, kName, "started at: " << SDL_GetTicks());
-    DecodedImage image;
-    decodeArchiveImage(member, member, kName, image);
+    const auto decoded = obtainImage(member, member, kName);
+    DecodedImage& image = *decoded;
     BZ_LOG(LOG_INFO, kName, "raw file loaded at: " << SDL_GetTicks());
     if (image.pixels) {
         BZ_LOG(LOG_INFO, kName, "image file loaded at: " << SDL_GetTicks());
         BZ_LOG(LOG_INFO, kName, "File \"" << member << "\": length=" << image.length << ", width=" << image.width
                                           << ", height=" << image.height << ", channels=" << image.channels);
         BZ_LOG(LOG_INFO, kName, " file:'" << member << "' size:" << image.length << " format:" << image.channels);
-        // Only an image with its own alpha carries markings to shade; others are uploaded as they are.
-        if (image.channels == 4) bakeMarkingsShading(image.pixels, image.width, image.height, flag != 0);
+        shadeMarkingsImage(image, flag);
     }
     unsigned id = 0;
     glGenTextures(1, &id);

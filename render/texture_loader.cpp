@@ -7,6 +7,7 @@
 
 #include "core/archive.h"
 #include "core/log.h"
+#include "render/loading_prefetch.h"
 
 GLenum minFilterFromName(const std::string& filterName) {
     static const std::pair<const char*, GLenum> kFilters[] = {
@@ -35,21 +36,30 @@ void decodeArchiveImage(const std::string& path, const std::string& logName, con
                         DecodedImage& out) {
     BZFile member(path);
     if (!member.isOpen()) {
-        BZ_LOG(LOG_ERROR, function, "Could not find file \"" << path << "\" in vidoda.dat");
+        if (function) BZ_LOG(LOG_ERROR, function, "Could not find file \"" << path << "\" in vidoda.dat");
         return;
     }
     out.found = true;
     const char* bytes = nullptr;
     out.length = member.data(&bytes);
     if (out.length > uint64_t(INT32_MAX)) {
-        BZ_LOG(LOG_ERROR, function, "Texture failed to load at path: " << logName);
+        if (function) BZ_LOG(LOG_ERROR, function, "Texture failed to load at path: " << logName);
         return;
     }
     // Always four channels: two-channel images have no GL format of their own here, and one upload
     // path for every image keeps row lengths and alignment right.
     out.pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes), int(out.length), &out.width,
                                        &out.height, &out.channels, 4);
-    if (!out.pixels) BZ_LOG(LOG_ERROR, function, "Texture failed to load at path: " << logName);
+    if (!out.pixels && function) BZ_LOG(LOG_ERROR, function, "Texture failed to load at path: " << logName);
+}
+
+std::unique_ptr<DecodedImage> obtainImage(const std::string& path, const std::string& logName, const char* function) {
+    if (LoadingPrefetcher* prefetcher = activeLoadingPrefetcher()) {
+        if (std::unique_ptr<DecodedImage> image = prefetcher->takeImage(path)) return image;
+    }
+    auto image = std::make_unique<DecodedImage>();
+    decodeArchiveImage(path, logName, function, *image);
+    return image;
 }
 
 void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter) {
@@ -76,9 +86,8 @@ unsigned uploadDecodedImage(unsigned id, const DecodedImage& image, GLenum minFi
 
 unsigned updateTextureFromFile(unsigned id, const std::string& file, const std::string& directory,
                                const std::string& filterName) {
-    DecodedImage image;
-    decodeArchiveImage(texturePath(file, directory), file, "updateTextureFromFile", image);
-    return uploadDecodedImage(id, image, minFilterFromName(filterName));
+    const auto image = obtainImage(texturePath(file, directory), file, "updateTextureFromFile");
+    return uploadDecodedImage(id, *image, minFilterFromName(filterName));
 }
 
 unsigned textureFromFile(const std::string& file, const std::string& directory, const std::string& filterName) {

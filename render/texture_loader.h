@@ -4,6 +4,7 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The minifying filter a filter name selects: the first of the six GL filter names contained in it,
@@ -27,14 +28,18 @@ struct DecodedImage {
     int channels = 0;  // as stored in the file
     uint64_t length = 0;  // bytes of the member
     bool found = false;   // the member exists
+    bool shaded = false;  // the markings' darkening is baked in already
     DecodedImage() = default;
     DecodedImage(const DecodedImage&) = delete;
     DecodedImage& operator=(const DecodedImage&) = delete;
     ~DecodedImage();
 };
-// Logs under `function` as the loaders do: a missing member, or an image that does not decode.
+// Logs under `function` as the loaders do: a missing member, or an image that does not decode; a
+// null function decodes silently.
 void decodeArchiveImage(const std::string& path, const std::string& logName, const char* function,
                         DecodedImage& out);
+// The image decoded ahead by the loading steps' prefetcher when it has it, else decoded now.
+std::unique_ptr<DecodedImage> obtainImage(const std::string& path, const std::string& logName, const char* function);
 
 // Uploads a decoded image into texture `id` (0: a new texture). Returns 0, making no GL name, when
 // the member was missing; the name without an image when it did not decode. One decode can serve
