@@ -7,28 +7,16 @@
 
 #include "core/archive.h"
 #include "core/archive_io.h"
+#include "render/member_text.h"
 #include "render/model.h"
-
-namespace {
-
-bool memberText(const std::string& path, std::string& out) {
-    BZFile file(path);
-    if (!file.isOpen()) return false;
-    const char* bytes = nullptr;
-    const uint64_t length = file.data(&bytes);
-    out.assign(bytes, length);
-    return true;
-}
-
-}  // namespace
 
 std::vector<std::string> materialImagesOf(const std::string& objPath, std::set<std::string>& known) {
     std::vector<std::string> images;
     std::string obj, materials;
-    if (!memberText(objPath, obj)) return images;
+    if (!readMemberText(objPath, obj)) return images;
     const std::string library = materialLibraryOf(obj);
     const std::string directory = modelDirectory(objPath);
-    if (library.empty() || !memberText(directory + "/" + library, materials)) return images;
+    if (library.empty() || !readMemberText(directory + "/" + library, materials)) return images;
 
     // Only the materials the model uses: a library may serve several models.
     std::set<std::string> used;
@@ -72,18 +60,7 @@ std::unique_ptr<PreparedModel> prepareModel(const std::string& path) {
     prepared->importer->SetIOHandler(new ArchiveIOSystem);
     const aiScene* scene = prepared->importer->ReadFile(path, kModelImportFlags);
     if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) return nullptr;
-    std::string obj, materials;
-    if (path.find(".obj") == std::string::npos) {
-        prepared->bumpFactorsRead = true;  // only model files of that kind name a material library
-    } else if (memberText(path, obj)) {
-        const std::string library = materialLibraryOf(obj);
-        if (library.empty()) {
-            prepared->bumpFactorsRead = true;
-        } else if (memberText(modelDirectory(path) + "/" + library, materials)) {
-            readBumpFactors(materials, prepared->bumpFactors);
-            prepared->bumpFactorsRead = true;
-        }
-    }
+    prepared->bumpFactorsRead = readModelBumpFactors(path, prepared->bumpFactors, false);
     return prepared;
 }
 

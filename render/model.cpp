@@ -12,6 +12,7 @@
 #include "core/archive_io.h"
 #include "core/log.h"
 #include "render/loading_prefetch.h"
+#include "render/member_text.h"
 #include "render/shader.h"
 #include "render/texture_loader.h"
 
@@ -75,19 +76,25 @@ std::string modelDirectory(const std::string& path) {
 
 namespace {
 
-bool readMemberText(const std::string& path, std::string& out) {
-    BZFile file(path);
-    if (!file.isOpen()) {
-        BZ_LOG(LOG_ERROR, "loadModel", "Unable to open file \"" << path << "\"");
-        return false;
-    }
-    const char* bytes = nullptr;
-    const uint64_t length = file.data(&bytes);
-    out.assign(bytes, length);
-    return true;
+bool readMemberTextOrLog(const std::string& path, std::string& out, bool log) {
+    if (readMemberText(path, out)) return true;
+    if (log) BZ_LOG(LOG_ERROR, "loadModel", "Unable to open file \"" << path << "\"");
+    return false;
 }
 
 }  // namespace
+
+bool readModelBumpFactors(const std::string& path, std::map<std::string, float>& factors, bool log) {
+    // Only an .obj names a material library.
+    if (path.find(".obj") == std::string::npos) return true;
+    std::string objText, materialText;
+    if (!readMemberTextOrLog(path, objText, log)) return false;
+    const std::string library = materialLibraryOf(objText);
+    if (library.empty()) return true;
+    if (!readMemberTextOrLog(modelDirectory(path) + "/" + library, materialText, log)) return false;
+    readBumpFactors(materialText, factors);
+    return true;
+}
 
 Model::Model(const std::string& path, Shader* program) : program(program) { loadModel(path); }
 
@@ -111,14 +118,8 @@ void Model::loadModel(const std::string& path) {
 
     if (prepared && prepared->bumpFactorsRead) {
         for (const auto& [material, factor] : prepared->bumpFactors) modelShared().bumpFactors[material] = factor;
-    } else if (path.find(".obj") != std::string::npos) {
-        std::string objText, materialText;
-        if (readMemberText(path, objText)) {
-            const std::string library = materialLibraryOf(objText);
-            if (!library.empty() && readMemberText(directory + "/" + library, materialText)) {
-                readBumpFactors(materialText, modelShared().bumpFactors);
-            }
-        }
+    } else {
+        readModelBumpFactors(path, modelShared().bumpFactors, true);
     }
     processNode(scene->mRootNode, scene);
 }

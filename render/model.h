@@ -63,6 +63,9 @@ void readBumpFactors(const std::string& materialText, std::map<std::string, floa
 // The material library an .obj text names: the text after the last blank of its first "mtllib "
 // line; empty when it has none.
 std::string materialLibraryOf(const std::string& objText);
+// Reads the bump factors of the material library that the .obj at `path` names into `factors`.
+// False when the .obj or its library cannot be read (with `log`, an error line names it).
+bool readModelBumpFactors(const std::string& path, std::map<std::string, float>& factors, bool log);
 // The model's folder: the path up to its last "/", the whole path when there is none.
 std::string modelDirectory(const std::string& path);
 

@@ -3,20 +3,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/archive.h"
 #include "core/log.h"
 #include "render/gl_check.h"
+#include "render/member_text.h"
 
 namespace {
-
-bool readArchiveText(const char* path, std::string& out) {
-    BZFile file(path);
-    if (!file.isOpen()) return false;
-    const char* bytes = nullptr;
-    uint64_t length = file.data(&bytes);
-    out.assign(bytes, length);
-    return true;
-}
 
 bool readDiskText(const char* path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
@@ -38,10 +29,6 @@ unsigned compileStage(GLenum stage, const std::string& source, const std::string
 
 }  // namespace
 
-bool readShaderSource(const char* path, std::string& out) {
-    return readArchiveText(path, out) || readDiskText(path, out);
-}
-
 Shader::Shader(const char* vertexPath, const char* fragmentPath, const char* geometryPath) {
     build(vertexPath, fragmentPath, geometryPath);
 }
@@ -54,8 +41,8 @@ void Shader::rebuild(const char* vertexPath, const char* fragmentPath, const cha
 
 void Shader::build(const char* vertexPath, const char* fragmentPath, const char* geometryPath) {
     std::string vertex, fragment, geometry;
-    if (readArchiveText(vertexPath, vertex) && readArchiveText(fragmentPath, fragment)) {
-        if (geometryPath) readArchiveText(geometryPath, geometry);
+    if (readMemberText(vertexPath, vertex) && readMemberText(fragmentPath, fragment)) {
+        if (geometryPath) readMemberText(geometryPath, geometry);
     } else {
         // Both sources of a program come from one place: when either is missing from the archive,
         // both are read from disk.

@@ -27,6 +27,3 @@ public:
 private:
     void build(const char* vertexPath, const char* fragmentPath, const char* geometryPath);
 };
-
-// One source text: the archive member when it is there, else the file; empty when neither exists.
-bool readShaderSource(const char* path, std::string& out);

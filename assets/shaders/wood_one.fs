@@ -1,5 +1,5 @@
 #version 330 core
-// The table legs: the same polished wood as the frame, mostly in shadow below the bed.
+// The polished wood of the frame around the cushions and of the round legs, with a moderate highlight.
 in vec3 FragPos;
 in vec3 Normal;
 in vec2 TexCoords;
@@ -11,15 +11,12 @@ uniform float transparency;
 
 out vec4 outColor;
 
-// Three lamps over the table's length, each a pool of light with a soft edge.
+// One wide, soft light over the table: brightest over the middle of the bed, a little softer
+// towards the cushions, fading out into the room.
 float topLight(vec3 p) {
-    float sum = 0.0;
-    for (int i = -1; i <= 1; ++i) {
-        vec3 lamp = vec3(float(i) * 1150.0, 1100.0, 0.0);
-        vec2 d = (p.xz - lamp.xz) / vec2(1100.0, 1000.0);
-        sum += 0.5 * exp(-dot(d, d) * 0.9);
-    }
-    return clamp(0.1 + sum, 0.0, 1.05);
+    vec2 q = p.xz / vec2(2200.0, 1300.0);
+    float outside = length(max(abs(p.xz) - vec2(1700.0, 800.0), 0.0));
+    return mix(1.0 - 0.22 * min(dot(q, q), 1.0), 0.1, smoothstep(0.0, 1500.0, outside));
 }
 
 void main() {
@@ -29,7 +26,7 @@ void main() {
     vec3 toEye = normalize(viewPos - FragPos);
     float light = topLight(FragPos);
     float diffuse = max(n.y, 0.0) * 0.6 + max(dot(n, toLight), 0.0) * 0.3;
-    float specular = pow(max(dot(n, normalize(toLight + toEye)), 0.0), 32.0) * 0.25;
-    vec3 colour = albedo * (0.12 + diffuse * light) + vec3(specular * light);
+    float specular = pow(max(dot(n, normalize(toLight + toEye)), 0.0), 48.0) * 0.35;
+    vec3 colour = albedo * (0.18 + diffuse * light) + vec3(specular * light);
     outColor = vec4(colour, transparency);
 }
