@@ -57,10 +57,17 @@ protected:
         members[203] = {"res/table/markings.png", bztest::pngMarkings(256, 512)};
         const std::string materials =
             "newmtl Cloth\nmap_Kd cloth.png\nnewmtl Red\nmap_Kd red.png\nnewmtl White\nmap_Kd white.png\n"
-            "newmtl Wall\nmap_Kd wall.png\n";
+            "newmtl Wall\nmap_Kd wall.png\nnewmtl Wood\nmap_Kd wood.png\nnewmtl Rail\nmap_Kd rail.png\n";
         const float bedLo[3] = {-1784.5f, -40, -889}, bedHi[3] = {1784.5f, 0, 889};
         const float roomLo[3] = {-6000, -800, -5000}, roomHi[3] = {6000, 3000, 5000};
+        // One long side of the table: its cushion and the wooden frame behind it.
+        const float railLo[3] = {-1784.5f, 0, -936}, railHi[3] = {1784.5f, 37, -889};
+        const float frameLo[3] = {-1900, -60, -1009}, frameHi[3] = {1900, 37, -936};
         packAt(members, {{"res/t/bed.obj", bztest::boxObj("scene.mtl", "Cloth", bedLo, bedHi, false)},
+                         {"res/t/rail.obj", bztest::boxObj("scene.mtl", "Rail", railLo, railHi, false)},
+                         {"res/t/frame.obj", bztest::boxObj("scene.mtl", "Wood", frameLo, frameHi, false)},
+                         {"res/t/wood.png", bztest::pngColour(4, 4, 110, 60, 25)},
+                         {"res/t/rail.png", bztest::pngColour(4, 4, 20, 110, 40)},
                          {"res/t/room.obj", bztest::boxObj("scene.mtl", "Wall", roomLo, roomHi, true)},
                          {"res/t/red.obj", bztest::sphereObj("scene.mtl", "Red")},
                          {"res/t/white.obj", bztest::sphereObj("scene.mtl", "White")},
@@ -106,6 +113,8 @@ protected:
         modelShared().lastProgram = nullptr;
         room->draw(projection, view);
         bed->draw(projection, view);
+        rail->draw(projection, view);
+        frame->draw(projection, view);
         red->draw(projection, view);
         white->draw(projection, view);
         EXPECT_EQ(glCheckError(nullptr, 0), 0u);
@@ -160,7 +169,7 @@ protected:
     }
 
     unsigned markings = 0;
-    Model *bed = nullptr, *room = nullptr, *red = nullptr, *white = nullptr;
+    Model *bed = nullptr, *room = nullptr, *red = nullptr, *white = nullptr, *rail = nullptr, *frame = nullptr;
     std::pair<int, int> clothAt, redAt;
 };
 
@@ -170,7 +179,8 @@ TEST_F(LightingGlTest, BothLightingSetsShowALitTableInADimRoom) {
     markings = createTableMarkingsFrom(ArchiveIndex::instance().nameAt(203), 1);
     Model bedModel("res/t/bed.obj", scene.clothShader), roomModel("res/t/room.obj", scene.roomShader),
         redModel("res/t/red.obj", scene.ballShader), whiteModel("res/t/white.obj", scene.ballShader);
-    bed = &bedModel, room = &roomModel, red = &redModel, white = &whiteModel;
+    Model railModel("res/t/rail.obj", scene.tableShader), frameModel("res/t/frame.obj", scene.frameShader);
+    bed = &bedModel, room = &roomModel, red = &redModel, white = &whiteModel, rail = &railModel, frame = &frameModel;
     redModel.setPosition({0, 26.25f, 0});
     whiteModel.setPosition({700, 26.25f, 200});
 
