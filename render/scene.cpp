@@ -11,7 +11,8 @@
 #include "render/texture_loader.h"
 
 Scene& getScene() {
-    static Scene* scene = new Scene;  // never destroyed: GL names outlive no context at exit
+    // Never destroyed: at exit its GL names and its loading worker are left to the process's end.
+    static Scene* scene = new Scene;
     return *scene;
 }
 
@@ -35,9 +36,9 @@ constexpr size_t kFirstCueColourMember = 107;
 constexpr size_t kFirstCueGlossMember = 115;
 
 constexpr float kBallScale = 100.54f;
+constexpr float kBallHeight = 26.25f;
 // Decoded images and imported models held ahead of their steps (a 1024 x 2048 markings image is 8 MiB).
 constexpr size_t kPrefetchBudgetBytes = 64u << 20;
-constexpr float kBallHeight = 26.25f;
 
 Shader* buildFrom(SourcePair pair) {
     ArchiveIndex& index = ArchiveIndex::instance();
