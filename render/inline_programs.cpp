@@ -238,14 +238,16 @@ const InlineProgramSources& inlineProgramSources(const std::string& label) {
 }
 
 void InlinePrograms::init() {
-    InlineProgram* inOrder[] = {&ballShadow, &cueShadow, &qBall, &aim, &text};
-    void (InlinePrograms::*setUps[])() = {&InlinePrograms::initShaderProgram, &InlinePrograms::initCueShadowShaderProgram,
-                                         &InlinePrograms::initQBallShaderProgram, &InlinePrograms::initAimShaderProgram,
-                                         &InlinePrograms::initTextShaderProgram};
-    for (int i = 0; i < 5; ++i) {
-        glGenVertexArrays(1, &inOrder[i]->vao);
-        (this->*setUps[i])();
-    }
+    glGenVertexArrays(1, &ballShadow.vao);
+    initShaderProgram();
+    glGenVertexArrays(1, &cueShadow.vao);
+    initCueShadowShaderProgram();
+    glGenVertexArrays(1, &qBall.vao);
+    initQBallShaderProgram();
+    glGenVertexArrays(1, &aim.vao);
+    initAimShaderProgram();
+    glGenVertexArrays(1, &text.vao);
+    initTextShaderProgram();
 }
 
 void InlinePrograms::initShaderProgram() {
