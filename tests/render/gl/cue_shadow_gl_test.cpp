@@ -18,13 +18,7 @@ protected:
     void SetUp() override {
         GlFixture::SetUp();
         programs.init();
-        glGenFramebuffers(1, &fbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-        glGenRenderbuffers(1, &colour);
-        glBindRenderbuffer(GL_RENDERBUFFER, colour);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kWidth, kHeight);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-        glViewport(0, 0, kWidth, kHeight);
+        bindTarget(kWidth, kHeight, false);
     }
 
     // Alpha of every pixel for a cue at height h above a shadow laid at height s.
@@ -58,10 +52,7 @@ protected:
         glBindTexture(GL_TEXTURE_2D, p.texture);
         glDrawArrays(GL_TRIANGLES, 0, 6);
         EXPECT_EQ(glCheckError(nullptr, 0), 0u);
-        std::vector<unsigned char> pixels(size_t(kWidth) * kHeight * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
+        return readTarget(kWidth, kHeight);
     }
 
     static int alphaAt(const std::vector<unsigned char>& pixels, int x, int z) {
@@ -69,7 +60,6 @@ protected:
     }
 
     InlinePrograms programs;
-    unsigned fbo = 0, colour = 0;
 };
 
 TEST_F(CueShadowGlTest, OnTheRailTheShadowIsCutToTheRailOutline) {

@@ -57,6 +57,33 @@ protected:
         ArchiveFixture::TearDown();
     }
 
+    // Binds a new off-screen RGBA target of w x h (with a depth buffer when asked) and its viewport.
+    void bindTarget(int w, int h, bool depth) {
+        unsigned fbo = 0, colour = 0, depthBuffer = 0;
+        glGenFramebuffers(1, &fbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glGenRenderbuffers(1, &colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+        if (depth) {
+            glGenRenderbuffers(1, &depthBuffer);
+            glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+            glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+        }
+        EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), unsigned(GL_FRAMEBUFFER_COMPLETE));
+        glViewport(0, 0, w, h);
+    }
+
+    // The bound target's RGBA pixels, bottom row first.
+    std::vector<unsigned char> readTarget(int w, int h) {
+        std::vector<unsigned char> pixels(size_t(w) * size_t(h) * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
     // Packs members at fixed positions (the rest empty) followed by members found by plain path.
     void packAt(const std::map<size_t, PackMember>& positioned, const std::vector<PackMember>& byPath = {}) {
         size_t slots = positioned.empty() ? 0 : positioned.rbegin()->first + 1;

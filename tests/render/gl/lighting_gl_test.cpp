@@ -80,19 +80,7 @@ protected:
 
     // Draws the scene with one lighting set into an off-screen target and reads it back.
     std::vector<unsigned char> render(Scene& scene) {
-        unsigned fbo = 0, colour = 0, depth = 0;
-        glGenFramebuffers(1, &fbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-        glGenRenderbuffers(1, &colour);
-        glBindRenderbuffer(GL_RENDERBUFFER, colour);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kWidth, kHeight);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-        glGenRenderbuffers(1, &depth);
-        glBindRenderbuffer(GL_RENDERBUFFER, depth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, kWidth, kHeight);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
-        EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), unsigned(GL_FRAMEBUFFER_COMPLETE));
-        glViewport(0, 0, kWidth, kHeight);
+        bindTarget(kWidth, kHeight, true);
         glEnable(GL_DEPTH_TEST);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -119,9 +107,7 @@ protected:
         white->draw(projection, view);
         EXPECT_EQ(glCheckError(nullptr, 0), 0u);
 
-        std::vector<unsigned char> pixels(size_t(kWidth) * kHeight * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        const std::vector<unsigned char> pixels = readTarget(kWidth, kHeight);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         // Where the table centre and the balls land in the picture (y from the bottom).
         auto project = [&](Vec3 p) {
