@@ -1,0 +1,7 @@
+#version 330 core
+in vec2 TexCoords;
+out vec4 outColor;
+uniform sampler2D screenTexture;
+void main() {
+    outColor = vec4(texture(screenTexture, TexCoords).rgb, 1.0);
+}

@@ -1,0 +1,29 @@
+// A GL program built from two (or three) GLSL sources, read from the resource archive or, when a
+// source is missing there, from files.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <string>
+
+class Shader {
+public:
+    unsigned id = 0;
+
+    // The paths are archive entry names or plain resource paths; geometryPath may be null.
+    Shader(const char* vertexPath, const char* fragmentPath, const char* geometryPath = nullptr);
+    Shader(const Shader&) = delete;
+    Shader& operator=(const Shader&) = delete;
+
+    // Deletes the current program and builds a new one into this same object.
+    void rebuild(const char* vertexPath, const char* fragmentPath, const char* geometryPath = nullptr);
+
+    // Makes the program current; returns the last error code the switch reported (0 on success).
+    unsigned use();
+
+    // Logs a failed compile ("VERTEX", "FRAGMENT", "GEOMETRY") or link ("PROGRAM") with its label.
+    static void checkCompileErrors(unsigned object, const std::string& type, const std::string& name);
+
+private:
+    void build(const char* vertexPath, const char* fragmentPath, const char* geometryPath);
+};
