@@ -74,6 +74,16 @@ TEST_F(AssetTest, EveryModelImportsWithNamedMeshesNormalsAndTexturesFromTheArchi
             EXPECT_TRUE(mesh->HasNormals()) << node;
             EXPECT_TRUE(mesh->HasTextureCoords(0)) << node;
             EXPECT_GT(mesh->mNumFaces, 0u) << node;
+            // Each triangle is wound counter-clockwise seen from the side its normals face, so that
+            // back-face culling keeps the visible side.
+            int against = 0;
+            for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+                const unsigned* i = mesh->mFaces[f].mIndices;
+                aiVector3D face = (mesh->mVertices[i[1]] - mesh->mVertices[i[0]]) ^ (mesh->mVertices[i[2]] - mesh->mVertices[i[0]]);
+                aiVector3D normal = mesh->mNormals[i[0]] + mesh->mNormals[i[1]] + mesh->mNormals[i[2]];
+                if (face.Length() > 1e-9f && face * normal < 0) ++against;
+            }
+            EXPECT_EQ(against, 0) << node;
             // Every texture the material names decodes from the model's folder.
             const aiMaterial* material = model.scene->mMaterials[mesh->mMaterialIndex];
             for (aiTextureType type : {aiTextureType_DIFFUSE, aiTextureType_SPECULAR, aiTextureType_HEIGHT})

@@ -72,7 +72,9 @@ public:
         for (int i = 0; i < 3; ++i)
             if (!project_(p[i], sx[i], sy[i], sd[i])) return;
         double area = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sx[2] - sx[0]) * (sy[1] - sy[0]);
-        if (std::abs(area) < 1e-9) return;
+        // Back faces are culled as the renderer does: counter-clockwise on screen faces the eye
+        // (screen y runs down, so that is a negative area here).
+        if (area > -1e-9) return;
         int x0 = std::max(0, int(std::floor(std::min({sx[0], sx[1], sx[2]}))));
         int x1 = std::min(w_ - 1, int(std::ceil(std::max({sx[0], sx[1], sx[2]}))));
         int y0 = std::max(0, int(std::floor(std::min({sy[0], sy[1], sy[2]}))));

@@ -111,7 +111,21 @@ void sweepCushion(Part& part, const std::vector<NosePoint>& nose, double texel) 
     std::vector<double> along(nose.size(), 0);
     for (size_t i = 1; i < nose.size(); ++i)
         along[i] = along[i - 1] + std::hypot(nose[i].at.x - nose[i - 1].at.x, nose[i].at.z - nose[i - 1].at.z);
-    auto place = [&](const NosePoint& p, P2 q) { return P3{p.at.x + p.out.x * q.x, q.z, p.at.z + p.out.z * q.x}; };
+    // Each section point's line along the cushion. Where the nose turns tightly the lines behind
+    // it would run backwards; such points stay where the line had got to, so nothing folds over.
+    std::vector<std::vector<P3>> line(prof.size(), std::vector<P3>(nose.size()));
+    for (size_t s = 0; s < prof.size(); ++s)
+        for (size_t i = 0; i < nose.size(); ++i) {
+            const NosePoint& p = nose[i];
+            double d = std::min(prof[s].x, p.maxDepth);
+            P3 at{p.at.x + p.out.x * d, prof[s].z, p.at.z + p.out.z * d};
+            if (i > 0) {
+                const P3& before = line[s][i - 1];
+                if ((at.x - before.x) * p.out.z - (at.z - before.z) * p.out.x < 0) at = before;
+            }
+            line[s][i] = at;
+        }
+    auto place = [&](size_t i, size_t s) { return line[s][i]; };
     double around = 0;
     for (size_t s = 0; s + 1 < prof.size(); ++s) {
         P2 a = prof[s], b = prof[s + 1];
@@ -136,9 +150,9 @@ void sweepCushion(Part& part, const std::vector<NosePoint>& nose, double texel) 
         for (size_t i = 0; i < nose.size(); ++i) {
             const NosePoint& p = nose[i];
             for (int k = 0; k < 2; ++k) {
-                P2 q = k == 0 ? a : b, nq = k == 0 ? na : nb;
+                P2 nq = k == 0 ? na : nb;
                 P3 normal = normalized({p.out.x * nq.x, nq.z, p.out.z * nq.x});
-                part.add({place(p, q), normal, along[i] / texel, (around + (k == 0 ? 0 : len)) / texel});
+                part.add({place(i, s + k), normal, along[i] / texel, (around + (k == 0 ? 0 : len)) / texel});
             }
         }
         for (unsigned i = 0; i + 1 < nose.size(); ++i) {
@@ -149,11 +163,12 @@ void sweepCushion(Part& part, const std::vector<NosePoint>& nose, double texel) 
     }
     // End caps: the section polygon, facing along the walk at the far end and against it at the start.
     for (int end = 0; end < 2; ++end) {
-        const NosePoint& p = end == 0 ? nose.front() : nose.back();
+        const size_t at = end == 0 ? 0 : nose.size() - 1;
+        const NosePoint& p = nose[at];
         const NosePoint& q = end == 0 ? nose[1] : nose[nose.size() - 2];
         P3 facing = normalized({p.at.x - q.at.x, 0, p.at.z - q.at.z});
         unsigned first = static_cast<unsigned>(part.vertices.size());
-        for (const P2& s : prof) part.add({place(p, s), facing, s.x / texel, s.z / texel});
+        for (size_t s = 0; s < prof.size(); ++s) part.add({place(at, s), facing, prof[s].x / texel, prof[s].z / texel});
         std::vector<unsigned> tri = triangulate(prof);
         for (size_t i = 0; i < tri.size(); i += 3) {
             unsigned a = first + tri[i], b = first + tri[i + 1], c = first + tri[i + 2];
@@ -283,12 +298,13 @@ void addBox(Part& part, P3 lo, P3 hi, double texel) {
     for (int i = 0; i < 8; ++i) c[i] = {i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
     auto v = [&](int i, double u, double w) { return Vertex{c[i], {}, u / texel, w / texel}; };
     double dx = hi.x - lo.x, dy = hi.y - lo.y, dz = hi.z - lo.z;
-    part.flatQuad(v(0, 0, 0), v(1, dx, 0), v(3, dx, dy), v(2, 0, dy));      // -z
-    part.flatQuad(v(5, 0, 0), v(4, dx, 0), v(6, dx, dy), v(7, 0, dy));      // +z
-    part.flatQuad(v(4, 0, 0), v(0, dz, 0), v(2, dz, dy), v(6, 0, dy));      // -x
-    part.flatQuad(v(1, 0, 0), v(5, dz, 0), v(7, dz, dy), v(3, 0, dy));      // +x
-    part.flatQuad(v(2, 0, 0), v(3, dx, 0), v(7, dx, dz), v(6, 0, dz));      // +y
-    part.flatQuad(v(4, 0, 0), v(5, dx, 0), v(1, dx, dz), v(0, 0, dz));      // -y
+    // Each face wound counter-clockwise seen from outside.
+    part.flatQuad(v(2, 0, dy), v(3, dx, dy), v(1, dx, 0), v(0, 0, 0));      // -z
+    part.flatQuad(v(7, 0, dy), v(6, dx, dy), v(4, dx, 0), v(5, 0, 0));      // +z
+    part.flatQuad(v(6, 0, dy), v(2, dz, dy), v(0, dz, 0), v(4, 0, 0));      // -x
+    part.flatQuad(v(3, 0, dy), v(7, dz, dy), v(5, dz, 0), v(1, 0, 0));      // +x
+    part.flatQuad(v(6, 0, dz), v(7, dx, dz), v(3, dx, 0), v(2, 0, 0));      // +y
+    part.flatQuad(v(0, 0, dz), v(1, dx, dz), v(5, dx, 0), v(4, 0, 0));      // -y
 }
 
 Model squareLegs() {
@@ -383,7 +399,7 @@ void addTube(Part& part, const std::vector<P3>& line, double radius, int sides) 
         }
         if (i > 0) {
             unsigned row = static_cast<unsigned>(part.vertices.size()) - (sides + 1), prev = row - (sides + 1);
-            for (int s = 0; s < sides; ++s) part.quad(prev + s, prev + s + 1, row + s + 1, row + s);
+            for (int s = 0; s < sides; ++s) part.quad(prev + s, row + s, row + s + 1, prev + s + 1);
         }
     }
 }

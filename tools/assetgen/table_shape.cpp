@@ -29,8 +29,16 @@ void appendArc(std::vector<NosePoint>& out, const ArcSpec& arc, double a, double
         double t = a + (b - a) * i / steps;
         P2 radial{std::cos(t), std::sin(t)};
         P2 at{arc.x + arc.radius * radial.x, arc.z + arc.radius * radial.z};
-        if (!out.empty() && std::hypot(out.back().at.x - at.x, out.back().at.z - at.z) < 1e-6) continue;
-        out.push_back({at, {-radial.x, -radial.z}});
+        // Neighbouring arcs meet within a fraction of a millimetre: one point there, so that the
+        // swept cushion does not fold over itself.
+        if (!out.empty() && std::hypot(out.back().at.x - at.x, out.back().at.z - at.z) < 0.5) continue;
+        // Where two arcs overlap (the middle jaws' do by a few millimetres) the walk would step
+        // back; such points are left out.
+        if (!out.empty()) {
+            P2 forward{out.back().out.z, -out.back().out.x};
+            if ((at.x - out.back().at.x) * forward.x + (at.z - out.back().at.z) * forward.z < 0.1) continue;
+        }
+        out.push_back({at, {-radial.x, -radial.z}, 0.85 * arc.radius});
     }
 }
 
@@ -39,7 +47,7 @@ void appendRun(std::vector<NosePoint>& out, double length, bool atStart) {
     const NosePoint& end = atStart ? out[0] : out[out.size() - 1];
     const NosePoint& before = atStart ? out[1] : out[out.size() - 2];
     double dx = end.at.x - before.at.x, dz = end.at.z - before.at.z, n = std::hypot(dx, dz);
-    NosePoint run{{end.at.x + dx / n * length, end.at.z + dz / n * length}, end.out};
+    NosePoint run{{end.at.x + dx / n * length, end.at.z + dz / n * length}, end.out, end.maxDepth};
     if (atStart)
         out.insert(out.begin(), run);
     else

@@ -33,6 +33,7 @@ std::array<ArcSpec, 24> jawArcs(const JawConstants& k);
 struct NosePoint {
     P2 at;
     P2 out;
+    double maxDepth = 1e9;  // how far back the cushion may reach here without folding (arcs)
 };
 std::vector<std::vector<NosePoint>> cushionNoses(const JawConstants& k);
 

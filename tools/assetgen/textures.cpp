@@ -166,9 +166,9 @@ std::pair<Image, Image> cueDesignImages(const CueDesign& d, const CueLayout& at,
     for (int row = 0; row < colour.height(); ++row)
         for (int col = 0; col < colour.width(); ++col) {
             double x = (col + 0.5) / w * at.length, v = (row + 0.5) / h;
-            Rgb shaft = woodAt(x * 2, v * 180, d.shaftDark, d.shaftLight, 0.5, seed, 0);
+            Rgb shaft = woodAt(x * 0.5, v * 160, d.shaftDark, d.shaftLight, 0.5, seed, 0);
             Rgb butt = d.flat ? mix(d.buttDark, d.buttLight, 0.5 + 0.5 * std::sin(v * 2 * kPi))
-                              : woodAt(x * 2, v * 180, d.buttDark, d.buttLight, 0.7, seed + 5, 0);
+                              : woodAt(x * 0.6, v * 160, d.buttDark, d.buttLight, 0.7, seed + 5, 0);
             Rgb c = shaft;
             double g = 110;
             if (x < kCueFerruleEnd) {
