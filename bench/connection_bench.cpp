@@ -1,6 +1,6 @@
 // Round trips of a small request and its echo over loopback through the whole enciphered path:
 // serialise, pad, encipher, send, the server's decipher and echo, receive, decipher and parse.
-#include "app/app_state.h"
+#include "client/gamehandler/state_change.h"
 #include "client/gamehandler/game_handler.h"
 #include "net/connection.h"
 #include "net/connection_handler.h"

@@ -168,3 +168,19 @@ std::string braceListToJsArray(const std::string& text) {
     if (text.size() < 2 || text.front() != '{' || text.back() != '}') return text;
     return "[" + text.substr(1, text.size() - 2) + "]";
 }
+
+std::string escapeHtml(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}

@@ -25,6 +25,8 @@ std::string unescapeValue(const std::string& text);
 // Makes any text safe inside a double- or single-quoted JavaScript string literal; the page reads
 // back exactly the bytes given. Every text the client puts into a quoted literal goes through here.
 std::string escapeJsString(const std::string& text);
+// Makes a user's text show as plain text where a page inserts it as HTML: & < > " ' as entities.
+std::string escapeHtml(const std::string& text);
 
 // Read a leading decimal number as an input stream does (blanks, sign, digits); 0 when none.
 int toInt(const std::string& text);

@@ -1,13 +1,8 @@
 #include "net/connection_handler.h"
 
-#include "app/app_state.h"
-#include "client/gamehandler/game_handler.h"
 #include "core/log.h"
-#include "core/text.h"
 #include "net/handshake.h"
 #include "net/lobby_servers.h"
-#include "net/requests.h"
-#include "core/page_script.h"
 
 #include <chrono>
 #include <utility>
@@ -172,7 +167,7 @@ bool ConnectionHandler::lookupServer(std::string& address, uint32_t& port) const
     return false;
 }
 
-bool ConnectionHandler::takeIncoming(Message& message) {
+bool ConnectionHandler::takeIncoming(Message& message, LoginStepHandler* steps) {
     for (;;) {
         IncomingItem item;
         {
@@ -186,7 +181,7 @@ bool ConnectionHandler::takeIncoming(Message& message) {
             return true;
         }
         // Applied with no lock held: a step sends requests and may start a new login.
-        applyStep(item);
+        applyStep(item, steps);
     }
 }
 
@@ -195,27 +190,31 @@ void ConnectionHandler::queueStep(LoginStep step, uint64_t serial, std::string u
     incoming.push_back(IncomingItem{step, Message(), serial, std::move(user)});
 }
 
-void ConnectionHandler::applyStep(const IncomingItem& item) {
+void ConnectionHandler::applyStep(const IncomingItem& item, LoginStepHandler* steps) {
+    if (steps == nullptr) {
+        BZ_LOG(LOG_DEBUG, "takeIncoming", "No handler for login step " << static_cast<int>(item.step));
+        return;
+    }
     // A newer login has started since this outcome was reported.
     const bool current = item.serial == loginSerial;
     switch (item.step) {
         case LoginStep::Connecting:
-            enterConnecting();
+            steps->loginConnecting(*this);
             break;
         case LoginStep::Succeeded:
             if (current) {
-                completeLogin();
+                steps->loginCompleted(*this);
             } else {
                 BZ_LOG(LOG_INFO, "loginSuccess", "Ignored: the login has been replaced");
             }
             break;
         case LoginStep::Failed:
-            failLogin(item.userName.empty() ? userName : item.userName, current);
+            steps->loginRefused(*this, item.userName.empty() ? userName : item.userName, current);
             break;
         case LoginStep::Disconnected:
             // Whichever connection ended: the end of a replaced one is what clears a lobby
             // change's flag when its re-login has already started.
-            endConnection();
+            steps->connectionEnded(*this);
             break;
         case LoginStep::None:
             break;
@@ -296,54 +295,4 @@ void ConnectionHandler::disconnected() {
     connected = false;
     logoutPending = false;
     queueStep(LoginStep::Disconnected);
-}
-
-void ConnectionHandler::enterConnecting() {
-    changeState(STATE_CONNECTING);
-}
-
-void ConnectionHandler::completeLogin() {
-    BZ_LOG(LOG_INFO, "loginSuccess", "Connected to server \"" << serverName << "\" as \"" << userName << "\"");
-    // The session's requests and page resets come before the lobby appears.
-    getGameHandler().startSession(serverName, userName);
-    changeState(STATE_LOBBY);
-    const std::string showName = "inbzInfoUserName({ userName: '" + escapeJsString(userName) + "'});";
-    runJavaScript(HtmlWindow::Lobby, showName);
-    runJavaScript(HtmlWindow::BottomBox, showName);
-    runJavaScript(HtmlWindow::Lobby,
-                  "inbzSetStatus({flags:0});document.getElementById(\"main_chat_entries\").innerHTML = \"\"");
-    sendUserFlagInfo(0, 7);
-}
-
-void ConnectionHandler::failLogin(const std::string& failedUser, bool current) {
-    BZ_LOG(LOG_ERROR, "loginFailed", "Login failed for: " << failedUser);
-    getGameHandler().countFailedLogin(failedUser);
-    // The user has already started another login; the form must not be reset under it.
-    if (!current) return;
-    runJavaScript(HtmlWindow::Login, "logout(); loginErrorNotice();");
-    changeState(STATE_LOGIN);
-    lobbyChangePending = false;
-}
-
-void ConnectionHandler::endConnection() {
-    BZ_LOG(LOG_ERROR, "disconnected", "Disconnected from server.");
-    if (!nextServerName.empty()) {
-        // The second half of a lobby change: the Login page logs in to the next lobby shortly.
-        runJavaScript(HtmlWindow::Login,
-                      "setTimeout(    function() {        window.cefQuery({request: JSON.stringify({"
-                      "            requestName: 'loginEnterLobby',            servername: '" +
-                          escapeJsString(nextServerName) + "',            username: '" + escapeJsString(userName) +
-                          "',            password: '" + escapeJsString(password) + "',            rememberme: " +
-                          (rememberMe ? "true" : "false") +
-                          "            }),            persistent: false,"
-                          "            onSuccess: function (response) {},"
-                          "            onFailure: function (error_code, error_message) {}        });}, 100);");
-        nextServerName.clear();
-        return;
-    }
-    if (lobbyChangePending) {
-        lobbyChangePending = false;
-        return;
-    }
-    changeState(STATE_LOGIN);
 }

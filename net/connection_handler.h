@@ -27,6 +27,24 @@ enum class LoginStep : uint8_t {
     Disconnected,  // the connection was closed, for whatever reason
 };
 
+class ConnectionHandler;
+
+// The main thread's half of the login steps: what a login's course does to the application state,
+// the game controller and the pages. The layer above the connection provides it and hands it to
+// takeIncoming; the connection itself only queues the steps.
+class LoginStepHandler {
+public:
+    virtual ~LoginStepHandler() = default;
+    // A login has started.
+    virtual void loginConnecting(ConnectionHandler& handler) = 0;
+    // The server accepted the current login.
+    virtual void loginCompleted(ConnectionHandler& handler) = 0;
+    // The server refused the login of failedUser; current is false when a newer login has started.
+    virtual void loginRefused(ConnectionHandler& handler, const std::string& failedUser, bool current) = 0;
+    // A connection ended, for whatever reason (the end of a replaced one included).
+    virtual void connectionEnded(ConnectionHandler& handler) = 0;
+};
+
 class ConnectionHandler : public ConnectionListener {
 public:
     // The current login, as the login form gave it. Written by connectToServer and read by the
@@ -84,9 +102,10 @@ public:
     bool lookupServer(std::string& address, uint32_t& port) const;
 
     // Takes the oldest received message off the incoming queue; false when it is empty. The login
-    // steps queued ahead of it are applied on the way, on the calling thread, which must be the
-    // main thread. The dispatch runs with no lock held, so it may queue requests.
-    bool takeIncoming(Message& message);
+    // steps queued ahead of it are handed to steps on the way (dropped without one), on the calling
+    // thread, which must be the main thread. The dispatch runs with no lock held, so it may queue
+    // requests.
+    bool takeIncoming(Message& message, LoginStepHandler* steps = nullptr);
 
     // Listener operations. They run on the reporting thread (loginSuccess and loginFailed on the
     // receiver thread, disconnected on the thread that closed the connection), change only the
@@ -140,13 +159,7 @@ private:
     void senderThread();
     void receiverThread();
     void queueStep(LoginStep step, uint64_t serial = 0, std::string userName = {});
-    void applyStep(const IncomingItem& item);
-    // The main thread's half of each login step. An outcome of a replaced login (not current)
-    // changes nothing that the newer login shows.
-    void enterConnecting();
-    void completeLogin();
-    void failLogin(const std::string& failedUser, bool current);
-    void endConnection();
+    void applyStep(const IncomingItem& item, LoginStepHandler* steps);
     void publishConnection(std::shared_ptr<Connection> connection, uint64_t serial);
     // Takes the connection out of the handler and waits until no thread step holds it.
     std::shared_ptr<Connection> withdrawConnection();

@@ -1,6 +1,6 @@
 #include "net/lobby_servers.h"
 
-#include "app/app_state.h"
+#include "core/app_status.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "net/handshake.h"

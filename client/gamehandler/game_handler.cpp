@@ -1,31 +1,26 @@
 #include "client/gamehandler/game_handler.h"
 
-#include "client/gamehandler/login_lists.h"
 #include "core/archive.h"
-#include "core/clock.h"
 #include "core/log.h"
-#include "core/mac_addresses.h"
-#include "core/prefs.h"
-#include "core/text.h"
-#include "net/connection_handler.h"
-#include "net/message.h"
-#include "net/request_queue.h"
-#include "net/requests.h"
-#include "core/page_script.h"
 
 #include <SDL.h>
 
 #include <atomic>
-#include <vector>
+#include <cmath>
+#include <numbers>
 
 namespace {
 
-std::atomic<MessageProcessor> messageProcessor{nullptr};
+std::atomic<InitStepHook> initStepHook{nullptr};
 
 }  // namespace
 
-MessageProcessor setMessageProcessor(MessageProcessor processor) {
-    return messageProcessor.exchange(processor);
+InitStepHook setInitStepHook(InitStepHook hook) { return initStepHook.exchange(hook); }
+
+GameHandler::GameHandler() {
+    // The table's constructor racks the balls; the parked status names nobody as conceding.
+    pendingStatus.concededBy = -1;
+    pendingStatus.matchConcededBy = -1;
 }
 
 GameHandler& getGameHandler() {
@@ -51,130 +46,47 @@ void GameHandler::initPaths() {
     BZ_LOG(LOG_INFO, "initPaths", "prefpath=" << prefPath);
 }
 
-void GameHandler::loadCredentials(std::string& userName, std::string& password) {
-    ::loadCredentials(prefPath, userName, password);
-}
+void GameHandler::init() {
+    initPaths();
 
-void GameHandler::showSavedCredentials() {
-    std::string userName;
-    std::string password;
-    loadCredentials(userName, password);
-    runJavaScript(HtmlWindow::Login, setCredentialsStatement(userName, password));
-}
-
-void GameHandler::saveCredentials(const std::string& userName, const std::string& password) {
-    ::saveCredentials(prefPath, userName, password);
-}
-
-void GameHandler::forgetCredentials(const std::string& userName) { ::forgetCredentials(prefPath, userName); }
-
-void GameHandler::loadGameSettingsPrefs(GameSettings& settings) {
-    bool fileMissing = false;
-    loadGameSettings(prefPath, settings, fileMissing);
-    if (fileMissing) mouseOrTouchpadPopUpPending = true;
-}
-
-void GameHandler::saveGameSettingsPrefs(const GameSettings& settings) { saveGameSettings(prefPath, settings); }
-
-std::string GameHandler::loadParamPrefs(const std::string& name) { return ::loadParamPrefs(prefPath, name); }
-
-void GameHandler::saveParamPrefs(const std::string& name, const std::string& value) {
-    ::saveParamPrefs(prefPath, name, value);
-}
-
-void GameHandler::countFailedLogin(const std::string& userName) {
-    // Read, counted and written under the store's one lock, so no other save can come between.
-    updatePrefsFile(prefPath, {"saveParamPrefs", false}, [&](KeyValueMap& map) {
-        std::string failedUserList = getKeyValue(map, kFailedUserListKey);
-        if (!countFailure(failedUserList, userName)) return false;
-        setKeyValue(map, kFailedUserListKey, failedUserList);
-        return true;
-    });
-}
-
-namespace {
-
-// The machine's network interfaces, address and name pairs in the order the system lists them.
-void sendInterfaceAddresses() {
-    std::vector<std::string> addresses;
-    std::vector<std::string> names;
-    getMacAddresses(addresses, names);
-    Message message = Message::initInfo(connectionHandler->nextIid(), InfoCode::INTERFACE_ADDRESSES, 0, 0, "", "");
-    for (size_t i = 0; i < addresses.size() && i < names.size(); ++i) {
-        message.textList.push_back(addresses[i]);
-        message.textList.push_back(names[i]);
+    // The start view looks straight down on the table.
+    const double eye[3] = {0.0, 54.61177734, 0.0};
+    const double target[3] = {0.0, 45.0, 0.0};
+    const double up[3] = {-0.0, 0.0, -1.0};
+    for (int i = 0; i < 3; ++i) {
+        lookAtEye[i] = eye[i];
+        lookAtTarget[i] = target[i];
+        lookAtUp[i] = up[i];
     }
-    queueRequest(message);
-}
+    camera = Camera{};
+    camera.position[0] = 0.0f;
+    camera.position[1] = 54.61178f;
+    camera.position[2] = 0.0f;
+    camera.front[0] = 0.0f;
+    camera.front[1] = -1.0f;
+    camera.front[2] = 0.0f;
+    camera.up[0] = -0.0f;
+    camera.up[1] = 0.0f;
+    camera.up[2] = -1.0f;
+    camera.yaw = -90.0f;
+    camera.pitch = -90.0f;
 
-}  // namespace
-
-void GameHandler::startSession(const std::string& serverName, const std::string& userName) {
-    // A lobby change ends with this login.
-    if (connectionHandler != nullptr) connectionHandler->lobbyChangePending = false;
-    ownUserNameConfirmed = false;
-    lastStatusSequence = 0;
-    showLastLobbyList = true;
-    lobbyServerName = serverName;
-    ownUserName = userName;
-    loggedIn = true;
-    loginWallNanos = wallClockNanos();
-    if (!firstLoginDone) {
-        firstLoginWallNanos = loginWallNanos;
-        firstLoginDone = true;
+    // The renderer's steps, each logged before it runs.
+    const InitStepHook hook = initStepHook.load();
+    for (const char* step : {"glGenVertexArrays", "initShaderProgram", "initBallPositions"}) {
+        BZ_LOG(LOG_INFO, "init", step);
+        if (hook != nullptr) hook(*this, step);
     }
-    ownUserType = 0;
-    tutorialWarningPending = true;
 
-    for (HtmlWindow window : {HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People}) {
-        runJavaScript(window, "inbzLoginReset();");
-    }
-    sendInterfaceAddresses();
-    sendVersion(*this, CLIENT_VERSION);
-    runJavaScript(HtmlWindow::Lobby, "inbzSetVersion({version:\"" + escapeJsString(CLIENT_VERSION) + "\",});");
+    BZ_LOG(LOG_INFO, "init", "updateViewParameters");
+    if (hook != nullptr) hook(*this, "updateViewParameters");
+    const double e = viewElevation * std::numbers::pi / 180.0;
+    const double a = viewAzimuth * std::numbers::pi / 180.0;
+    lookAtUp[0] = std::cos(a) * std::sin(e);
+    lookAtUp[1] = std::cos(e);
+    lookAtUp[2] = std::sin(a) * std::sin(e);
 
-    // Both lists are read and the own name recorded in one read-change-write of the file. When the
-    // file cannot be had at all the lists start empty and the own name is the whole list.
-    std::string userList;
-    std::string failedUserList;
-    bool read = false;
-    updatePrefsFile(prefPath, {"saveParamPrefs", false}, [&](KeyValueMap& map) {
-        read = true;
-        userList = getKeyValue(map, kUserListKey);
-        failedUserList = getKeyValue(map, kFailedUserListKey);
-        if (!addToUserList(userList, userName)) return false;
-        setKeyValue(map, kUserListKey, userList);
-        return true;
-    });
-    if (!read) addToUserList(userList, userName);
-    sendLoginUserList(*this, userList, failedUserList);
-
-    ownBioDataPending = true;
-    sendBioDataReq(userName);
-    resetAimingState(false);
-    waitingForShot = false;
-
-    runJavaScript(HtmlWindow::Invites, "inbzInviteReset();");
-    runJavaScript(HtmlWindow::BottomBox, "inbzInvitesEmpty();");
-    runJavaScript(HtmlWindow::Lobby, "inbzInvitesEmpty();");
-    runJavaScript(HtmlWindow::BottomBox, "inbzSetShowLiveAimingIfAvailable({ enabled:true });");
-    runJavaScript(HtmlWindow::Replays, "inbzCleanUpAtStart();");
-    loginTime = secondsSinceStart().seconds;
-}
-
-void GameHandler::resetAimingState(bool keep) {}
-
-void GameHandler::processMessageQueue() {
-    if (connectionHandler == nullptr) return;
-    Message message;
-    // Each message leaves the queue before it is handled, so the dispatch runs with no lock held
-    // and may itself queue requests; messages arriving meanwhile are handled in this same call.
-    while (connectionHandler->takeIncoming(message)) {
-        if (MessageProcessor processor = messageProcessor.load()) {
-            processor(*this, message);
-        } else {
-            BZ_LOG(LOG_DEBUG, "processMessageQueue",
-                   "No dispatch for message id=" << static_cast<int>(message.id) << " iid=" << message.iid);
-        }
-    }
+    BZ_LOG(LOG_INFO, "init", "initText");
+    // The Ghost (ball 1) gets no id, so it is not drawn.
+    for (int i = 0; i < kBallCount; ++i) table.balls[i].id = i == 1 ? -1 : i;
 }

@@ -1,65 +1,154 @@
-// The one central game object. Only the fields and operations that the connection, the shell state
-// and the message drain use live here so far; the game controller grows around them.
+// The one game controller: the game as this client sees it. A plain object with public data, built
+// once on first use (getGameHandler) and kept until exit; each group of fields below belongs to the
+// code that specifies it. The operations live in one file per concern:
+//   game_handler.cpp   construction, folders, init          seats.cpp       seats, roles, turns
+//   notices.cpp        notices, concede button, links        session.cpp     preferences, start of play
+//   message_queue.cpp  the per-frame drain, deferred chat    state_change.*  changeState
+//   requests.*, table_requests.cpp  the request senders      login_steps.*   the login outcomes
+//   page_statements.*  how statements are written and run into the pages
+// and, in the dispatch library (dispatch/), processMessage, the player registry and the chat display.
+// Everything here runs on the main thread and takes no lock.
 #pragma once
 
 #include "client/gamehandler/game_settings.h"
+#include "client/gamehandler/requests.h"
 #include "net/game_status.h"
+#include "net/message.h"
 #include "physics/table.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 class GameHandler;
-struct Message;
 
 // The dispatch of one received message, run on the main thread with no lock held. The message
-// dispatch installs its handler here; without one, drained messages are only logged.
+// dispatch installs its handler here (installMessageDispatch, dispatch/process_message.h); without
+// one, drained messages are only logged.
 using MessageProcessor = void (*)(GameHandler& gameHandler, const Message& message);
 MessageProcessor setMessageProcessor(MessageProcessor processor);
+
+// The GL-side steps of init ("glGenVertexArrays", "initShaderProgram", "initBallPositions"), which the
+// renderer performs; init logs each step's name and then calls the hook with it. Without a hook the
+// steps are only logged.
+using InitStepHook = void (*)(GameHandler& gameHandler, const char* step);
+InitStepHook setInitStepHook(InitStepHook hook);
 
 // The client version that every login reports to the server and shows in the Lobby page.
 inline constexpr const char* CLIENT_VERSION = "0.1.777";
 
+// The most messages one frame's drain hands to the dispatch; the rest wait for the next frame.
+inline constexpr int MAX_MESSAGES_PER_FRAME = 500;
+// Chat held back for a shot is shown at the latest this long (game clock seconds) after the first
+// held line, so a status that never comes cannot hide the chat.
+inline constexpr double MAX_CHAT_DEFERRAL_SECONDS = 20.0;
+
+// The camera record the renderer reads; floats.
+struct Camera {
+    float position[3] = {0.0f, 5.0f, 9.0f};
+    float front[3] = {0.0f, 0.0f, -1.0f};
+    float up[3] = {0.0f, 1.0f, 0.0f};
+    float right[3] = {1.0f, 0.0f, 0.0f};
+    float worldUp[3] = {0.0f, 1.0f, 0.0f};
+    float yaw = -90.0f;
+    float pitch = 0.0f;
+    float movementSpeed = 250.0f;
+    float mouseSensitivity = 0.1f;
+    float zoom = 40.0f;
+};
+
+// A free-camera position of the keyboard's camera slots.
+struct FreeCameraSlot {
+    double target[3] = {0.0, 45.0, 0.0};
+    double eye[3] = {-5400.0, 1200.0, 0.0};
+    double up[3] = {0.0, 1.0, 0.0};
+    double yaw = 180.0;
+};
+
+// One HTML panel: shown or not, and the game-clock time at which it was last opened.
+struct PanelSlot {
+    bool visible = false;
+    double openedAt = 0.0;
+};
+
+using RgbColour = std::array<uint8_t, 3>;
+
 class GameHandler {
 public:
+    GameHandler();
+    GameHandler(const GameHandler&) = delete;
+    GameHandler& operator=(const GameHandler&) = delete;
+
+    // --- clock and pacing (the frame loop) ---
+    bool framePacing = true;
+    double maxFps = 60.0;
+    // Frames per second over the last three-second window; 60 until the first window ends.
+    float measuredFps = 60.0f;
+    // Average frame time over the last 100 frames; the shot simulation advances by it.
+    int64_t averageFrameMicros = 0;
+
+    // --- window layout ---
+    // Whether the table chat's input is empty (page request bottomBoxChatTextIsEmpty).
+    bool chatTextEmpty = true;
+    // The BottomBox shown as its bar only, and its full-size layout.
+    bool bottomBoxCollapsed = false;
+    bool bottomBoxFullSize = false;
+    bool topBoxShown = true;
+    bool bottomBoxShown = true;
+    int bottomBarHeight = 0;
+
+    // --- own user ---
+    // The own user type from the user list; 0 after every login. Bit 0x40: live aim not shared.
+    uint16_t ownUserType = 0;
+
+    // --- camera look-at, window and mouse ---
+    double lookAtEye[3] = {0, 0, 0};
+    double lookAtTarget[3] = {0, 0, 0};
+    double lookAtUp[3] = {0, 0, 0};
+    int windowWidth = 0, windowHeight = 0;
+    int drawableWidth = 0, drawableHeight = 0;
+    int viewport[4] = {0, 0, 0, 0};
+    int mouseX = 0, mouseY = 0;
+
+    // --- settings ---
+    GameSettings gameSettings;
+    MatchSettings matchSettings{1, 1, 1, 12, 0, 0};
+
+    // --- HTML panels ---
+    PanelSlot gameSettingsPanel;
+    PanelSlot matchSettingsPanel;
+    PanelSlot myAccountPanel;
+    PanelSlot bioTutPanel;
+    PanelSlot peoplePanel;
+    PanelSlot invitesPanel;
+    PanelSlot tasksPanel;
+    PanelSlot lineUpPanel;  // line-up and match statistics
+    PanelSlot cueStorePanel;
+    PanelSlot alertsPanel;
+    PanelSlot replaysPanel;
+    int leaveWarningAlert = 1;
+    bool inTutorial = false;
+    int tutorialTopic = 0;
+    // Set when the preferences file could not be opened; the lobby then asks mouse or touchpad once.
+    bool mouseOrTouchpadPopUpPending = false;
+
+    // --- folders ---
     // The executable's folder and the user's preference folder, each ending with "/"; set by
     // initPaths. The preferences file and the log live in prefPath; empty until then.
     std::string basePath;
     std::string prefPath;
 
-    GameSettings gameSettings;
-    // The current frame's time in seconds since start, stored by the main loop once per frame.
+    // --- login state ---
+    // The current frame's game clock (seconds since start), stored by the main loop once per frame.
     double now = 0.0;
-    // Set when the preferences file could not be opened; the lobby then asks mouse or touchpad once.
-    bool mouseOrTouchpadPopUpPending = false;
-    bool inTutorial = false;
-    int tutorialTopic = 0;
-
-    // What the request senders read and write (main thread, no lock).
-    // The table the user sits at or watches; its privacy travels with the match settings.
-    Table table;
-    int tablePrivacy = 0;
-    // The own aim and the index of the ball it is taken from (-2: share the start whatever the flag).
-    AimParameters aim;
-    int aimBallIndex = 0;
-    // secondsSinceStart seconds of the last live-aim start or move sent: the moves' rate limit.
-    double lastLiveAimSent = 0.0;
-    // The game clock (now) when the own shot was sent; the shot's echo measures the round trip from it.
-    double shotSentAt = 0.0;
-    // Set when the lesson's view change was done during tutorial topics 13 and 14.
-    bool tutorialActionDone = false;
-    bool shotModeFlag = false;
-    bool replayAimLinesShow = false;
-    bool replayAimingProcessShow = false;
-    // The own user type from the user list; 0 after every login.
-    uint16_t ownUserType = 0;
-
-    // Per-login state, reset by startSession (main thread).
-    bool ownUserNameConfirmed = false;
-    // Only game statuses with a newer sequence are applied; 0 lets the first one of a login in.
-    int lastStatusSequence = 0;
-    bool showLastLobbyList = false;
     std::string lobbyServerName;
+    // The user plays in the beta lobby, or against himself elsewhere (checkBetaLobby).
+    bool betaLobbyPlayer = false;
+    // Per-login state, reset by startSession.
+    bool ownUserNameConfirmed = false;
+    bool showLastLobbyList = false;
     std::string ownUserName;
     bool loggedIn = false;
     // Nanoseconds since the epoch on the system clock: this login, and the first login of the run.
@@ -69,18 +158,152 @@ public:
     bool tutorialWarningPending = true;
     // Set just before the own bio data is requested; the BIO_DATA answer then fills the own record.
     bool ownBioDataPending = false;
-    // Set when the own stroke has been sent and its echo is awaited.
-    bool waitingForShot = false;
     // secondsSinceStart seconds when the last login completed.
     double loginTime = 0.0;
-    // Bit 0x40 of the own user type: such a user's live aim goes out only where a sender forces it.
-    bool hasOwnFlag64() const { return (ownUserType & 0x40) != 0; }
 
+    // --- pre-shot snapshot ---
+    Ball snapshotBalls[kBallCount];
+
+    // --- shot start state ---
+    // Set when the own stroke has been sent and its echo is awaited.
+    bool waitingForShot = false;
+    // The game clock (now) when the own shot was sent; the shot's echo measures the round trip from it.
+    double shotSentAt = 0.0;
+    int breakPlayer = -1;
+    int lastFrameWonBy = -1;
+    int lastBreakScore = 0;
+
+    // --- field of view ---
+    double fieldOfViewDegrees = 40.0;
+    float fieldOfViewX = 40.0f;  // turned into radians by the viewport code
+    float fieldOfViewY = 40.0f;
+
+    Camera camera;
+
+    // --- the table ---
+    // The table the user sits at or watches; its privacy travels with the match settings.
+    Table table;
+    LiveStatus* liveStatus = &table.status;
+    int tablePrivacy = 0;
+
+    // --- player registry (dispatch/players.cpp) ---
+    // Every user the server named, in creation order; never pruned, so pointers stay valid.
+    std::vector<std::unique_ptr<Player>> players;
+
+    // --- remote aiming: the opponent's live aim ---
+    AimParameters remoteAim;
+    AimParameters remoteAimFrom;
+    AimParameters remoteAimTo;
+    bool remoteAimActive = false;
+    bool remoteAimShown = false;
+    bool remoteAimReceived = false;
+    bool remoteAimAnimating = false;
+    double remoteAimAnimStart = 0.0;
+    double remoteAimAnimEnd = 0.0;
+
+    // --- aim-line colours ---
+    std::array<RgbColour, 10> aimLineColours = {{{255, 255, 255}, {255, 0, 0}, {255, 255, 0}, {128, 208, 128},
+                                                 {239, 186, 128}, {0, 0, 255}, {255, 180, 218}, {0, 0, 0},
+                                                 {255, 165, 0}, {128, 0, 128}}};
+
+    // --- pending status: a game status that arrived while the balls rolled ---
+    bool shotAnimating = false;
+    bool statusPending = false;
+    double statusReceivedAt = 0.0;
+    GameStatus pendingStatus;
+    std::array<BallState, kBallCount> pendingBalls{};
+    std::array<BallState, kBallCount> pendingSavedBalls{};
+    int pendingStatusSequence = 0;
+
+    // --- deferred chat ---
+    // Deferrable chat that arrived while balls moved, shown in arrival order when they stop.
+    std::vector<Message> deferredChatMessages;
+    // The game clock when the oldest held line arrived.
+    double deferredChatSince = 0.0;
+
+    // --- aiming ---
+    Ball* cueBall = &table.balls[0];
+    float viewElevation = 0.0f;
+    float viewAzimuth = 90.0f;
+    int mouseCapture = 2;
+    int dragMode = 0;
+    int sliderDragMode = 0;
+    // The own aim (angle, power, spins, elevation) and the index of the ball it is taken from
+    // (-2: share the start whatever the flag).
+    AimParameters aim{125.0, 160.0, 80.0, 0.0, 0.0};
+    int aimBallIndex = 0;
+    double maxElevation = 70.0;
+    double maxPower = 400.0;
+    double minPower = 3.0;
+    double elevationMargin = 7.0;
+    double aimPredictionTolerance = 0.04;
+    double aimPredictionStep = 0.04;
+    int predictedBall = -1;
+    // secondsSinceStart seconds of the last live-aim start or move sent: the moves' rate limit.
+    double lastLiveAimSent = 0.0;
+    // Set when the lesson's view change was done during tutorial topics 13 and 14.
+    bool tutorialActionDone = false;
+    bool shotModeFlag = false;
+
+    // --- keys, POV and free camera ---
+    bool keysHeld[4] = {false, false, false, false};
+    bool povMode = false;
+    double povDistances[3] = {840.0, 840.0, 840.0};
+    double mouseFactors[4] = {0.05, 0.01, 3.0, 45.0};
+    FreeCameraSlot freeCamera;
+    FreeCameraSlot freeCameraHome;
+    bool in3DView = false;
+    bool inOverview = false;
+    bool cameraChanged = false;
+
+    // --- HUD and shot end ---
+    double hudColumnX = 992.0;
+    double pocketTidyTime = -1.0;  // none
+    int spinWidgetSize = 192;
+    int spinWidgetOffsetX = 80;
+    int spinWidgetOffsetY = 80;
+    int spinWidgetPlacement = 3;
+
+    // --- status book-keeping ---
+    // Only game statuses with a newer sequence are applied; 0 lets the first one of a login in.
+    int lastStatusSequence = 0;
+    // The chat's join sound (toggled by a key).
+    bool notificationSounds = true;
+    bool tableNameFlagT = false;
+    bool tableNameFlagF = false;
+    int lineUpNumber = 0;
+    bool lineUpShotFlag = false;
+
+    // --- strings ---
+    // One character per Arezor, '1' active; the server replaces the whole string.
+    std::string arezors = "0000000";
+    std::string emojiStatus = "11111111111111100000000";
+
+    // --- replay ---
+    std::string replayText;
+    std::array<double, 7> replaySpeedFactors = {0.0599988000239995, 0.2, 0.5, 1.0, 1.5, 2.0, 5.0};
+    int replaySpeedIndex = 3;
+    double replayTimeFactor = 1.0;
+    int replayShotIndex = 0;
+    bool replayAimLinesShow = false;
+    bool replayAimingProcessShow = false;
+    bool replayReaderFlags[3] = {true, true, true};
+    int replayReaderValue = 1;
+    double cueStrokeFade = 1.0;
+    bool replayMode = false;
+    bool replayFurtherFlag = true;
+    int replayLoopCountdown = 10;
+    double replayBlendValues[6] = {0.3, 0.3, 0.3, 0.3, 0.3, 0.3};
+
+    // ===== start-up (game_handler.cpp) =====
     // Sets basePath (once), and on the first call with no prefPath the preference folder and the
-    // log; points the resource archive at basePath.
+    // log; points the resource archive at basePath. Again: only the two log lines.
     void initPaths();
+    // The GL-side start-up, once after the GL context exists: folders, the start view's camera,
+    // the renderer's steps (InitStepHook), the look-at up vector and the ball ids (Ghost -1).
+    void init();
 
-    // The preferences file, over the store of the preference folder.
+    // ===== preferences and the start of play (session.cpp) =====
     void loadCredentials(std::string& userName, std::string& password);
     // Runs the saved credentials into the Login page's form.
     void showSavedCredentials();
@@ -94,17 +317,68 @@ public:
     void saveParamPrefs(const std::string& name, const std::string& value);
     // One more failed login for the name in "failedUserList", as one read-change-write of the file.
     void countFailedLogin(const std::string& userName);
-
     // The start of play after a successful login: resets the per-login state and the pages that
-    // keep per-login content, and sends the first requests of every login. Main thread.
+    // keep per-login content, and sends the first requests of every login.
     void startSession(const std::string& serverName, const std::string& userName);
-
     // Ends every mouse action of the game view. There is no game view yet, so nothing is running.
     void resetAimingState(bool keep);
 
-    // Empties the connection's incoming queue into the message dispatch, oldest first, applying the
-    // login outcomes queued among the messages in their place. Main thread.
+    // ===== seats, roles and turns (seats.cpp) =====
+    // The logged-in user's nick (the connection's user name; empty without a connection).
+    const std::string& ownNick() const;
+    // The seat holds the logged-in user (exact, case-sensitive).
+    bool seatHoldsMe(int seat) const;
+    bool isInPlay() const;
+    bool isMyTurn() const;
+    bool isOpponentsTurn() const;
+    bool isMyTurnLive() const;
+    bool isOpponentsTurnLive() const;
+    bool amISeated() const;
+    int getMySeatInPlay() const;
+    int getMySeat() const;
+    bool hasOwnFlag64() const { return (ownUserType & 0x40) != 0; }
+    static bool hasPlayerFlag64(const Player* player);
+    int maxBreak() const;
+    // The last received message's iid modulo n (0 for n 0): every client at the table picks alike.
+    unsigned pickVariant(unsigned n) const;
+    int firstArezor() const;
+    bool isArezorOn(int n) const;
+    void checkBetaLobby();
+    void closeReplays();
+    void setChatTextEmpty(bool empty);
+
+    // ===== notices, concede button, links (notices.cpp) =====
+    void popUpInfo(const std::string& text, int durationMs);
+    // popUpInfo unless the text is empty.
+    void showNotice(const std::string& text, int durationMs);
+    void setConcedeState(int seat);
+    // Opens an http(s) address in the desktop browser (core/opener.h).
+    void openExternal(const std::string& url);
+
+    // ===== the message drain and held chat (message_queue.cpp) =====
+    // Hands the connection's received messages to the dispatch, oldest first and at most
+    // MAX_MESSAGES_PER_FRAME per call, applying the login steps queued among them in their place;
+    // then shows held chat whose shot is over (flushDeferredChatIfDue). Once per frame.
     void processMessageQueue();
+    // True while any ball moves or still falls into a pocket.
+    bool isAnyBallMoving() const;
+    // Shows the held chat when the balls are at rest and no status is parked, or when the oldest
+    // held line has waited MAX_CHAT_DEFERRAL_SECONDS.
+    void flushDeferredChatIfDue();
+    // Shows every held chat line in arrival order and empties the list (the shot's end calls it).
+    void showDeferredChat();
+    // Drops the held chat and the parked status: the table they belong to has been left.
+    void dropShotLeftovers();
+
+    // ===== dispatch library (dispatch/) =====
+    // Acts on one server message (or one rebuilt by the replay player). Never fails.
+    void processMessage(const Message& message);
+    // The Player of a nick (one leading "-" dropped), created on first lookup; never null.
+    Player* findPlayer(const std::string& nick);
+    // Shows one chat line in the Lobby and/or BottomBox page; tableOnly: the table chat only.
+    void displayChatMessage(const Message& chat, bool tableOnly);
+    // A line of the client's own (class LOCAL_NOTICE) shown at once; never sent.
+    void showLocalNotice(const std::string& text, int tableId);
 };
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.

@@ -3,7 +3,7 @@
 // teardown.
 #include "net/connection_handler.h"
 
-#include "app/app_state.h"
+#include "client/gamehandler/state_change.h"
 #include "client/gamehandler/game_handler.h"
 #include "core/prefs.h"
 #include "net_test_support.h"

@@ -2,7 +2,7 @@
 // replies, the exact page text, bounded queries and the poll thread's schedule.
 #include "net/lobby_servers.h"
 
-#include "app/app_state.h"
+#include "core/app_status.h"
 #include "net/connection_handler.h"
 #include "net_test_support.h"
 #include "tools/testserver/test_server.h"

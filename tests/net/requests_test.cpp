@@ -1,4 +1,4 @@
-#include "net/requests.h"
+#include "client/gamehandler/requests.h"
 
 #include "client/gamehandler/game_handler.h"
 #include "core/clock.h"

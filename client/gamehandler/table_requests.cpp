@@ -3,7 +3,7 @@
 #include "core/log.h"
 #include "net/connection_handler.h"
 #include "net/request_queue.h"
-#include "net/requests.h"
+#include "client/gamehandler/requests.h"
 
 namespace {
 

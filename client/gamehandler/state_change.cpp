@@ -1,15 +1,15 @@
-#include "app/app_state.h"
+#include "client/gamehandler/state_change.h"
 
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
 #include "core/page_script.h"
 
+#include <atomic>
 #include <string>
 
-std::atomic<AppState> appState{STATE_STARTUP};
-std::atomic<bool> appRunning{true};
-
 namespace {
+
+std::atomic<StateLayoutHook> layoutHook{nullptr};
 
 void enterLogin() {
     runJavaScript(HtmlWindow::Login, "focusUserName();");
@@ -38,12 +38,16 @@ void enterLobby(GameHandler& gameHandler) {
 
 }  // namespace
 
+StateLayoutHook setStateLayoutHook(StateLayoutHook hook) { return layoutHook.exchange(hook); }
+
 void changeState(AppState kind) {
     AppState old = appState.load();
     if (kind == old) return;
     BZ_LOG(LOG_INFO, "changeState", static_cast<unsigned>(old) << "->" << static_cast<unsigned>(kind));
     GameHandler& gameHandler = getGameHandler();
     gameHandler.resetAimingState(false);
+    // Chat held back for a shot and a status parked during it belong to the table being left.
+    if (isTableState(old) && !isTableState(kind)) gameHandler.dropShotLeftovers();
     switch (kind) {
         case STATE_LOGIN:
             enterLogin();
@@ -57,6 +61,7 @@ void changeState(AppState kind) {
         default:
             break;
     }
+    if (StateLayoutHook hook = layoutHook.load()) hook(old, kind);
     // Stored last: code run above still sees the old state.
     appState.store(kind);
 }

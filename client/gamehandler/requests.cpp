@@ -1,4 +1,4 @@
-#include "net/requests.h"
+#include "client/gamehandler/requests.h"
 
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
@@ -27,10 +27,6 @@ void sendInfo(InfoCode code, int32_t valueA, int32_t valueB, const std::string& 
 const char* jsBool(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
-
-Message newRequest(MessageId id) { return Message(id, connectionHandler->nextIid()); }
-
-void queueRequest(const Message& message) { connectionHandler->sendMessage(message); }
 
 void sendEnterTableReq(GameHandler& gh, int tableId) {
     BZ_LOG(LOG_INFO, "sendEnterTableReq", "tableId=" << tableId);

@@ -1,0 +1,17 @@
+// Replays.
+#include "dispatch/handlers.h"
+#include "dispatch/info_routes.h"
+
+void onInfoReplayInfo(GameHandler&, const Message& message) { logInfoReceived(message); }
+
+void onInfoExitReplayInfo(GameHandler&, const Message& message) { logInfoReceived(message); }
+
+void onInfoReplaySearchData(GameHandler&, const Message& message) { logInfoReceived(message); }
+
+void onInfoReplayTop20Info(GameHandler&, const Message& message) { logInfoReceived(message); }
+
+void onInfoReplayFavIdsInfo(GameHandler&, const Message& message) { logInfoReceived(message); }
+
+void onInfoReplayFetchFavpubData(GameHandler&, const Message& message) { logInfoReceived(message); }
+
+void onInfoReplaySettingsInfo(GameHandler&, const Message& message) { logInfoReceived(message); }
