@@ -6,7 +6,6 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
-#include <numbers>
 #include <stdexcept>
 
 #include "tools/assetgen/textures.h"
@@ -15,7 +14,6 @@ namespace assetgen {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
 // Glyph coverage from the system font, drawn into the image with its left edge and baseline given.
