@@ -125,7 +125,6 @@ void sweepCushion(Part& part, const std::vector<NosePoint>& nose, double texel) 
             }
             line[s][i] = at;
         }
-    auto place = [&](size_t i, size_t s) { return line[s][i]; };
     double around = 0;
     for (size_t s = 0; s + 1 < prof.size(); ++s) {
         P2 a = prof[s], b = prof[s + 1];
@@ -152,7 +151,7 @@ void sweepCushion(Part& part, const std::vector<NosePoint>& nose, double texel) 
             for (int k = 0; k < 2; ++k) {
                 P2 nq = k == 0 ? na : nb;
                 P3 normal = normalized({p.out.x * nq.x, nq.z, p.out.z * nq.x});
-                part.add({place(i, s + k), normal, along[i] / texel, (around + (k == 0 ? 0 : len)) / texel});
+                part.add({line[s + k][i], normal, along[i] / texel, (around + (k == 0 ? 0 : len)) / texel});
             }
         }
         for (unsigned i = 0; i + 1 < nose.size(); ++i) {
@@ -168,7 +167,7 @@ void sweepCushion(Part& part, const std::vector<NosePoint>& nose, double texel) 
         const NosePoint& q = end == 0 ? nose[1] : nose[nose.size() - 2];
         P3 facing = normalized({p.at.x - q.at.x, 0, p.at.z - q.at.z});
         unsigned first = static_cast<unsigned>(part.vertices.size());
-        for (size_t s = 0; s < prof.size(); ++s) part.add({place(at, s), facing, prof[s].x / texel, prof[s].z / texel});
+        for (size_t s = 0; s < prof.size(); ++s) part.add({line[s][at], facing, prof[s].x / texel, prof[s].z / texel});
         std::vector<unsigned> tri = triangulate(prof);
         for (size_t i = 0; i < tri.size(); i += 3) {
             unsigned a = first + tri[i], b = first + tri[i + 1], c = first + tri[i + 2];
@@ -201,9 +200,9 @@ void railArc(P2 centre, double r, double X, double Z, double& from, double& to) 
         return std::abs(x) > X || std::abs(z) > Z;
     };
     int start = 0;
-    while (!(inRail(start) && !inRail(start - 1))) ++start;
+    while (start < samples && !(inRail(start) && !inRail(start - 1))) ++start;
     int end = start;
-    while (inRail(end + 1)) ++end;
+    while (end < start + samples - 1 && inRail(end + 1)) ++end;
     from = 2 * kPi * start / samples;
     to = 2 * kPi * end / samples;
 }
@@ -270,12 +269,10 @@ Model frame(bool club) {
     std::vector<P2> outline = {{ox, -oz}, {ox, oz}, {-ox, oz}, {-ox, -oz}, {ox, -oz}};
     for (size_t i = 0; i + 1 < outline.size(); ++i) {
         P2 a = outline[i], b = outline[i + 1];
-        P2 in{-(a.x + b.x) / 2, -(a.z + b.z) / 2};
-        double n = std::hypot(in.x, in.z);
         P2 dir{b.x - a.x, b.z - a.z};
         double len = std::hypot(dir.x, dir.z);
         dir = {dir.x / len, dir.z / len};
-        P2 out{std::abs(in.x / n) > 0.5 ? (a.x > 0 ? 1.0 : -1.0) : 0.0, std::abs(in.z / n) > 0.5 ? (a.z > 0 ? 1.0 : -1.0) : 0.0};
+        P2 out{dir.z, -dir.x};  // the outline runs with the table on its left
         // Shorten the chamfer's top edge by the chamfer at both corners.
         P2 a2{a.x - out.x * chamfer + dir.x * chamfer, a.z - out.z * chamfer + dir.z * chamfer};
         P2 b2{b.x - out.x * chamfer - dir.x * chamfer, b.z - out.z * chamfer - dir.z * chamfer};
@@ -350,6 +347,30 @@ Model pocketCups() {
     return m;
 }
 
+// A tube of radius r along a polyline (open ends).
+void addTube(Part& part, const std::vector<P3>& line, double radius, int sides) {
+    P3 previousSide{0, 0, 0};
+    double along = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        P3 t = normalized(i + 1 < line.size() ? line[i + 1] - line[i] : line[i] - line[i - 1]);
+        if (i > 0 && i + 1 < line.size()) t = normalized((line[i + 1] - line[i]) + (line[i] - line[i - 1]));
+        P3 side = i == 0 ? normalized(cross(t, std::abs(t.y) < 0.9 ? P3{0, 1, 0} : P3{1, 0, 0}))
+                         : normalized(cross(cross(t, previousSide), t));
+        previousSide = side;
+        P3 up = cross(side, t);
+        if (i > 0) along += std::sqrt(dot(line[i] - line[i - 1], line[i] - line[i - 1]));
+        for (int s = 0; s <= sides; ++s) {
+            double a = 2 * kPi * s / sides;
+            P3 n = side * std::cos(a) + up * std::sin(a);
+            part.add({line[i] + n * radius, n, along / 50, double(s) / sides});
+        }
+        if (i > 0) {
+            unsigned row = static_cast<unsigned>(part.vertices.size()) - (sides + 1), prev = row - (sides + 1);
+            for (int s = 0; s < sides; ++s) part.quad(prev + s, row + s, row + s + 1, prev + s + 1);
+        }
+    }
+}
+
 Model hooks() {
     Model m = tableModel("Table_v7_hooks");
     m.materials.push_back({"Brass", {0.75, 0.6, 0.3}, {0.9, 0.8, 0.5}, 64, "brass.png", "", "", 1});
@@ -380,29 +401,6 @@ Model hooks() {
 }
 
 }  // namespace
-
-void addTube(Part& part, const std::vector<P3>& line, double radius, int sides) {
-    P3 previousSide{0, 0, 0};
-    double along = 0;
-    for (size_t i = 0; i < line.size(); ++i) {
-        P3 t = normalized(i + 1 < line.size() ? line[i + 1] - line[i] : line[i] - line[i - 1]);
-        if (i > 0 && i + 1 < line.size()) t = normalized((line[i + 1] - line[i]) + (line[i] - line[i - 1]));
-        P3 side = i == 0 ? normalized(cross(t, std::abs(t.y) < 0.9 ? P3{0, 1, 0} : P3{1, 0, 0}))
-                         : normalized(cross(cross(t, previousSide), t));
-        previousSide = side;
-        P3 up = cross(side, t);
-        if (i > 0) along += std::sqrt(dot(line[i] - line[i - 1], line[i] - line[i - 1]));
-        for (int s = 0; s <= sides; ++s) {
-            double a = 2 * kPi * s / sides;
-            P3 n = side * std::cos(a) + up * std::sin(a);
-            part.add({line[i] + n * radius, n, along / 50, double(s) / sides});
-        }
-        if (i > 0) {
-            unsigned row = static_cast<unsigned>(part.vertices.size()) - (sides + 1), prev = row - (sides + 1);
-            for (int s = 0; s < sides; ++s) part.quad(prev + s, row + s, row + s + 1, prev + s + 1);
-        }
-    }
-}
 
 std::vector<Model> tableModels() {
     std::vector<Model> models;

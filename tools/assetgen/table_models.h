@@ -10,7 +10,4 @@ namespace assetgen {
 
 std::vector<Model> tableModels();
 
-// A tube of radius r along a polyline (open ends), for hooks and rails.
-void addTube(Part& part, const std::vector<P3>& line, double radius, int sides);
-
 }  // namespace assetgen
