@@ -258,6 +258,13 @@ TEST_F(AssetViewTest, PerspectiveViewOfTheRoomTableAndBalls) {
     draw(close, "res/table/Cue_2_Main.obj", 100, {1500, 26.25, 700}, false, false, 135);
     draw(close, "res/table/Cue_2_Tip.obj", 100, {1500, 26.25, 700}, false, false, 135);
     close.write(std::string(BZ_ARTEFACTS) + "/assets_pocket.png");
+
+    // The whole cue from the side, tip on the left, with design 1 as its material gives it.
+    Raster cue(1600, 200);
+    cue.perspective({735, 12, 300}, {735, 0, 0}, 36);
+    draw(cue, "res/table/Cue_2_Main.obj", 100, {0, 0, 0}, false, false, 135);
+    draw(cue, "res/table/Cue_2_Tip.obj", 100, {0, 0, 0}, false, false, 135);
+    cue.write(std::string(BZ_ARTEFACTS) + "/assets_cue.png");
 }
 
 }  // namespace

@@ -162,21 +162,33 @@ void addWall(Part& part, const std::vector<P2>& line, double y0, double y1, bool
 }
 
 void addLathe(Part& part, const std::vector<P2>& profile, int sides, bool alongX, P3 origin, double uLength) {
-    // Normals from the profile's slope, so that a smooth body shades smoothly.
+    // Outward normal (along, radial) of each profile segment; a vertex between two segments that
+    // meet at a gentle angle takes their mean, so that a turned body shades smoothly.
     size_t n = profile.size();
+    std::vector<P2> segment(n > 0 ? n - 1 : 0);
+    for (size_t i = 0; i + 1 < n; ++i) {
+        double da = profile[i + 1].x - profile[i].x, dr = profile[i + 1].z - profile[i].z, len = std::hypot(da, dr);
+        segment[i] = len < 1e-9 ? P2{0, 0} : P2{-dr / len, da / len};
+    }
+    auto vertexNormal = [&](size_t seg, size_t other) {
+        P2 own = segment[seg];
+        if (other >= segment.size()) return own;
+        P2 o = segment[other];
+        if (own.x * o.x + own.z * o.z < 0.8) return own;
+        double len = std::hypot(own.x + o.x, own.z + o.z);
+        return P2{(own.x + o.x) / len, (own.z + o.z) / len};
+    };
     for (size_t i = 0; i + 1 < n; ++i) {
         P2 a = profile[i], b = profile[i + 1];
-        double da = b.x - a.x, dr = b.z - a.z;
-        double len = std::hypot(da, dr);
-        if (len < 1e-9) continue;
-        // Outward normal of the segment in (along, radial): (-dr, da) / len.
-        double na = -dr / len, nr = da / len;
+        if (std::hypot(b.x - a.x, b.z - a.z) < 1e-9) continue;
+        P2 normalAt[2] = {vertexNormal(i, i - 1), vertexNormal(i, i + 1)};
         unsigned first = static_cast<unsigned>(part.vertices.size());
         for (int s = 0; s <= sides; ++s) {
             double angle = 2 * std::numbers::pi * s / sides;
             double c = std::cos(angle), sn = std::sin(angle);
             for (int k = 0; k < 2; ++k) {
                 P2 p = k == 0 ? a : b;
+                double na = normalAt[k].x, nr = normalAt[k].z;
                 P3 pos, nor;
                 if (alongX) {
                     pos = {origin.x + p.x, origin.y + p.z * c, origin.z + p.z * sn};
