@@ -171,7 +171,7 @@ protected:
         auto model = importFromArchive(path);
         ASSERT_NE(model.scene, nullptr) << path;
         const std::string folder = path.substr(0, path.rfind('/'));
-        const DecodedImage* overlay = markings ? &image(std::to_string(203)) : nullptr;
+        const DecodedImage* overlay = markings ? &image(ArchiveIndex::instance().nameAt(203)) : nullptr;
         bztest::forEachMesh(model.scene, [&](const std::string&, const aiMesh* mesh) {
             aiString file;
             model.scene->mMaterials[mesh->mMaterialIndex]->GetTexture(aiTextureType_DIFFUSE, 0, &file);
@@ -215,9 +215,7 @@ protected:
     const DecodedImage& image(const std::string& name) {
         auto it = images_.find(name);
         if (it != images_.end()) return it->second;
-        std::string member = name;
-        if (name == "203") member = ArchiveIndex::instance().nameAt(203);
-        return images_[name] = decodeMember(member);
+        return images_[name] = decodeMember(name);
     }
 
     std::map<std::string, DecodedImage> images_;

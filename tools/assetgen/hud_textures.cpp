@@ -50,11 +50,6 @@ private:
     stbtt_fontinfo info_{};
 };
 
-double smoothstep(double a, double b, double v) {
-    double t = std::clamp((v - a) / (b - a), 0.0, 1.0);
-    return t * t * (3 - 2 * t);
-}
-
 // A disc of radius r (pixels) about the image centre with an anti-aliased edge; f colours it from
 // the position relative to the centre, in units of r.
 template <typename F>

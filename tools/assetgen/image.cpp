@@ -111,6 +111,11 @@ double fractalNoise(double x, double y, int octaves, uint32_t seed, int period) 
     return sum / weight;
 }
 
+double smoothstep(double a, double b, double v) {
+    double t = std::clamp((v - a) / (b - a), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
+}
+
 double coverage(double d) { return std::clamp(0.5 - d, 0.0, 1.0); }
 
 }  // namespace assetgen

@@ -53,6 +53,9 @@ double valueNoise(double x, double y, uint32_t seed);
 // Sum of octaves, wrapping every `period` units so that a texture tiles (period 0: no wrap).
 double fractalNoise(double x, double y, int octaves, uint32_t seed, int period = 0);
 
+// 0 below a, 1 above b, a smooth step between.
+double smoothstep(double a, double b, double v);
+
 // Coverage (0..1) of a point at distance d from an edge at 0, inside for negative d, one pixel wide.
 double coverage(double signedDistancePx);
 

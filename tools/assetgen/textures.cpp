@@ -12,11 +12,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-double smoothstep(double a, double b, double v) {
-    double t = std::clamp((v - a) / (b - a), 0.0, 1.0);
-    return t * t * (3 - 2 * t);
-}
-
 // A wood grain running along x: rings bent by noise, with fine pores.
 Rgb woodAt(double x, double y, Rgb dark, Rgb light, double scale, uint32_t seed, int period = 0) {
     double warp = fractalNoise(x / (60 * scale), y / (12 * scale), 4, seed, period);
