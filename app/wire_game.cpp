@@ -1,0 +1,9 @@
+#include "app/client_neighbours.h"
+
+void ClientNeighbours::updateGame() { ShellNeighbours::updateGame(); }
+GameInputFlags ClientNeighbours::gameInputFlags() { return ShellNeighbours::gameInputFlags(); }
+bool ClientNeighbours::keyDown(SDL_Keycode key, int renderX, int renderY) {
+    return ShellNeighbours::keyDown(key, renderX, renderY);
+}
+void ClientNeighbours::keyUp(SDL_Keycode key, int renderX, int renderY) { ShellNeighbours::keyUp(key, renderX, renderY); }
+void ClientNeighbours::gameViewMouseEvent(const SDL_Event& event) { ShellNeighbours::gameViewMouseEvent(event); }
