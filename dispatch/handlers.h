@@ -15,6 +15,15 @@ void onExitTableInfo(GameHandler& gh, const Message& message);   // 1007
 void onPlayTableInfo(GameHandler& gh, const Message& message);   // 1009, 1011
 void onTableEvents(GameHandler& gh, const Message& message);     // 1014
 
+// The table events that start play, answer a foul, concede a frame, or ask for a rerack or an abort
+// (table_events_start.cpp); the loop of onTableEvents hands each such event here, in order.
+void onStartInfoEvent(GameHandler& gh, const TableEvent& event);      // START_INFO
+void onFoulAnswerEvent(GameHandler& gh, const TableEvent& event);     // FOUL_PLAY_ON, FOUL_RETAKE
+void onFrameConcededEvent(GameHandler& gh, const TableEvent& event);  // FRAME_CONCEDED
+void onRerackOrAbortEvent(GameHandler& gh, const TableEvent& event);  // RERACK_*, ABORT_*
+// An event type that no handler takes.
+void onUnhandledTableEvent(GameHandler& gh, const TableEvent& event);
+
 // INFO codes.
 // Server, lobby and account information. (info_account.cpp)
 void onInfoServerInfo(GameHandler& gh, const Message& message);  // 1
