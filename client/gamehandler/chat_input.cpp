@@ -24,6 +24,7 @@ enum class Command { Fps, Away, Dnd, Active, ChangeLobby, Replay, Physics, Remov
 // minExclusive) to max. The bounds keep the simulation sound (no negative friction, no division by
 // a zero width).
 struct TunedConstant {
+    const char* name;
     int index;
     double min;
     double max;
@@ -33,7 +34,7 @@ struct TunedConstant {
 struct ChatCommand {
     const char* pattern;
     Command command;
-    TunedConstant constant{-1, 0, 0};
+    TunedConstant constant{"", -1, 0, 0};
 };
 
 // Tried in this order; the first match acts. Every pattern is anchored at the start of the text, so
@@ -46,26 +47,26 @@ const ChatCommand kCommands[] = {
     {R"(^\s*/here\s*$)", Command::Active},
     {R"(^\s*/change-lobby\s+(.*))", Command::ChangeLobby},
     {R"(^\s*/replay\s+(.*))", Command::Replay},
-    {R"(^\s*/murolling\s+(.*))", Command::Physics, {8, 0, 1}},
-    {R"(^\s*/maxbackspin\s+(.*))", Command::Physics, {2, 0, 1}},
-    {R"(^\s*/maxsidespin\s+(.*))", Command::Physics, {3, 0.1, 1, true}},
-    {R"(^\s*/abtime\s+(.*))", Command::Physics, {105, 0, 10}},
-    {R"(^\s*/abellimit\s+(.*))", Command::Physics, {106, 0, 90}},
-    {R"(^\s*/abminpower\s+(.*))", Command::Physics, {107, 0, 400}},
-    {R"(^\s*/psrfactor\s+(.*))", Command::Physics, {110, 0, 10}},
-    {R"(^\s*/psrtime\s+(.*))", Command::Physics, {108, 0, 10}},
-    {R"(^\s*/psrdistance\s+(.*))", Command::Physics, {109, 0, 3569}},
-    {R"(^\s*/cbsidethrow\s+(.*))", Command::Physics, {16, 0, 10}},
-    {R"(^\s*/cbloss\s+(.*))", Command::Physics, {23, 0, 1}},
-    {R"(^\s*/cblossz\s+(.*))", Command::Physics, {111, 0, 1}},
-    {R"(^\s*/cbsquare\s+(.*))", Command::Physics, {15, 0, 10}},
-    {R"(^\s*/sideerrorreduction\s+(.*))", Command::Physics, {34, 0, 1}},
-    {R"(^\s*/cbtopspinreduction\s+(.*))", Command::Physics, {20, 0, 2}},
-    {R"(^\s*/cbbackspinreduction\s+(.*))", Command::Physics, {21, 0, 2}},
+    {R"(^\s*/murolling\s+(.*))", Command::Physics, {"/murolling", 8, 0, 1}},
+    {R"(^\s*/maxbackspin\s+(.*))", Command::Physics, {"/maxbackspin", 2, 0, 1}},
+    {R"(^\s*/maxsidespin\s+(.*))", Command::Physics, {"/maxsidespin", 3, 0.1, 1, true}},
+    {R"(^\s*/abtime\s+(.*))", Command::Physics, {"/abtime", 105, 0, 10}},
+    {R"(^\s*/abellimit\s+(.*))", Command::Physics, {"/abellimit", 106, 0, 90}},
+    {R"(^\s*/abminpower\s+(.*))", Command::Physics, {"/abminpower", 107, 0, 400}},
+    {R"(^\s*/psrfactor\s+(.*))", Command::Physics, {"/psrfactor", 110, 0, 10}},
+    {R"(^\s*/psrtime\s+(.*))", Command::Physics, {"/psrtime", 108, 0, 10}},
+    {R"(^\s*/psrdistance\s+(.*))", Command::Physics, {"/psrdistance", 109, 0, 3569}},
+    {R"(^\s*/cbsidethrow\s+(.*))", Command::Physics, {"/cbsidethrow", 16, 0, 10}},
+    {R"(^\s*/cbloss\s+(.*))", Command::Physics, {"/cbloss", 23, 0, 1}},
+    {R"(^\s*/cblossz\s+(.*))", Command::Physics, {"/cblossz", 111, 0, 1}},
+    {R"(^\s*/cbsquare\s+(.*))", Command::Physics, {"/cbsquare", 15, 0, 10}},
+    {R"(^\s*/sideerrorreduction\s+(.*))", Command::Physics, {"/sideerrorreduction", 34, 0, 1}},
+    {R"(^\s*/cbtopspinreduction\s+(.*))", Command::Physics, {"/cbtopspinreduction", 20, 0, 2}},
+    {R"(^\s*/cbbackspinreduction\s+(.*))", Command::Physics, {"/cbbackspinreduction", 21, 0, 2}},
     // The aim error of a cramped cue, and the width (degrees) and forgiveness of the thinnest cuts.
-    {R"(^\s*/errorawkward\s+(.*))", Command::Physics, {29, 0, 10}},
-    {R"(^\s*/errorthinwidth\s+(.*))", Command::Physics, {112, 1, 90}},
-    {R"(^\s*/errorthinamount\s+(.*))", Command::Physics, {113, 0, 1}},
+    {R"(^\s*/errorawkward\s+(.*))", Command::Physics, {"/errorawkward", 29, 0, 10}},
+    {R"(^\s*/errorthinwidth\s+(.*))", Command::Physics, {"/errorthinwidth", 112, 1, 90}},
+    {R"(^\s*/errorthinamount\s+(.*))", Command::Physics, {"/errorthinamount", 113, 0, 1}},
     {R"(^\s*/del\s*$)", Command::RemoveMode},
     {R"(^\s*/([1-7])\s*$)", Command::Respot},
 };
@@ -118,7 +119,8 @@ void setPresence(int flags) {
 }
 
 // Writes a tuned constant of the current table's record, or tells the user why not.
-void tuneConstant(GameHandler& gh, const std::string& name, const TunedConstant& c, const std::string& argument) {
+void tuneConstant(GameHandler& gh, const TunedConstant& c, const std::string& argument) {
+    const std::string name = c.name;
     bool finite = true;
     const double value = leadingNumber(argument, finite);
     const bool aboveMin = c.minExclusive ? value > c.min : value >= c.min;
@@ -203,13 +205,10 @@ void GameHandler::sendChatText(const std::string& text, bool fromLobby, bool rep
                 sendLogout(*this);
                 break;
             case Command::Replay: asChat = replayCommand(*this, text, replayConfirmed); break;
-            case Command::Physics: {
-                std::string name = c.pattern;
-                name = name.substr(name.find('/'), name.find('\\', name.find('/')) - name.find('/'));
-                tuneConstant(*this, name, c.constant, match[1].str());
+            case Command::Physics:
+                tuneConstant(*this, c.constant, match[1].str());
                 asChat = true;
                 break;
-            }
             case Command::RemoveMode:
                 if (betaLobbyPlayer) clickToRemoveMode = !clickToRemoveMode;
                 showLocalNotice(std::string("\"Click balls to remove\" mode is ") + (clickToRemoveMode ? "ON" : "OFF"),
