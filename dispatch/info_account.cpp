@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "dispatch/handlers.h"
 #include "dispatch/info_routes.h"
+#include "dispatch/table_list.h"
 #include "net/connection_handler.h"
 
 #include <algorithm>
@@ -17,17 +18,6 @@ namespace {
 GameHandler::BioPanelOpener installedBioOpener = nullptr;
 
 const char* const kTopStatsNames[4] = {"prohb", "clubhb", "matchwins", "framewins"};
-
-bool sameNickIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // A rate times 100, rounded half up, as the heartbeat reports rates; 0 for a value no int holds.
 int32_t hundredths(float value) {

@@ -9,7 +9,6 @@
 #include "dispatch/handlers.h"
 #include "net/connection_handler.h"
 
-#include <cctype>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -29,14 +28,6 @@ bool readDigits(const std::string& text, size_t& pos, int& value) {
 }
 
 std::string unsignedText(int32_t value) { return std::to_string(static_cast<uint32_t>(value)); }
-
-// ASCII A to Z only, as the server compares nicks.
-std::string asciiLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 std::vector<std::string> splitFields(const std::string& record) {
     std::vector<std::string> fields;
@@ -137,6 +128,17 @@ void updateOwnRecord(GameHandler& gh, const Player& player) {
 
 }  // namespace
 
+bool sameNickIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 TableNameOptions parseTableNameOptions(const std::string& name) {
     TableNameOptions options;
     options.shownName = name;
@@ -201,7 +203,7 @@ void onUserListInfo(GameHandler& gh, const Message& message) {
         player->rating = static_cast<uint32_t>(entry.rating);
         player->rank = static_cast<uint32_t>(entry.rank);
         player->flags = static_cast<uint32_t>(entry.flags);
-        if (connectionHandler != nullptr && asciiLower(player->nick) == asciiLower(gh.ownNick())) {
+        if (connectionHandler != nullptr && sameNickIgnoringAsciiCase(player->nick, gh.ownNick())) {
             updateOwnRecord(gh, *player);
         }
     }

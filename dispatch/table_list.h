@@ -12,6 +12,9 @@ struct TableNameOptions {
     int lineUpNumber = 0;
 };
 
+// Nicks as the server compares them in its user list: equal but for the case of A to Z.
+bool sameNickIgnoringAsciiCase(const std::string& a, const std::string& b);
+
 // A name shorter than two characters or not starting with "(" has no options and is shown whole,
 // as is a name whose option list is never closed (the flags read so far still count).
 TableNameOptions parseTableNameOptions(const std::string& name);
