@@ -6,6 +6,7 @@
 #include "core/app_status.h"
 #include "core/log.h"
 #include "core/page_script.h"
+#include "core/text.h"
 #include "net/connection_handler.h"
 #include "net/request_queue.h"
 
@@ -124,8 +125,9 @@ void tuneConstant(GameHandler& gh, const TunedConstant& c, const std::string& ar
     bool finite = true;
     const double value = leadingNumber(argument, finite);
     const bool aboveMin = c.minExclusive ? value > c.min : value >= c.min;
+    // The notice is shown as markup: the typed text goes in as plain text.
     if (!finite || !aboveMin || value > c.max || gh.table.params == nullptr) {
-        gh.showLocalNotice(name + ": " + (finite ? numberText(value) : argument) + " refused, the value must lie " +
+        gh.showLocalNotice(name + ": " + (finite ? numberText(value) : escapeHtml(argument)) + " refused, the value must lie " +
                                (c.minExclusive ? "above " : "from ") + numberText(c.min) + " to " + numberText(c.max),
                            gh.table.getId());
         return;
