@@ -1,0 +1,158 @@
+#include "audio/sound.h"
+
+#include "core/archive.h"
+#include "core/log.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <cstring>
+
+Sound::Sound() : clips_(new Clip[kMaxClips]) {
+    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            BZ_LOG(LOG_ERROR, "Sound", "Unable to initialize SDL_Mixer audio: " << SDL_GetError());
+            return;
+        }
+        openedSubsystem_ = true;
+    }
+    if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 4096) != 0) {
+        BZ_LOG(LOG_ERROR, "Sound", "Unable to initialize SDL_Mixer audio: " << Mix_GetError());
+        return;
+    }
+    channelCount_ = Mix_AllocateChannels(kRequestedChannels);
+    initialised_ = true;
+}
+
+Sound::~Sound() { close(); }
+
+void Sound::close() {
+    if (initialised_) {
+        Mix_HaltChannel(-1);
+        Mix_CloseAudio();
+        initialised_ = false;
+    }
+    // The chunks point into the clips' own buffers; freeing them after the device is closed leaves
+    // the buffers to the clip table.
+    for (int i = 0; i < clipCount_; ++i) {
+        if (clips_[i].chunk != nullptr) Mix_FreeChunk(clips_[i].chunk);
+        clips_[i].chunk = nullptr;
+    }
+    queue_.clear();
+    if (openedSubsystem_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        openedSubsystem_ = false;
+    }
+}
+
+int Sound::mixerVolume(float volume) {
+    if (!(volume > 0.0f)) return 0;
+    const int v = int(128.0f * std::min(volume, 1.0f) + 0.5f);
+    return v == 0 ? 1 : v;
+}
+
+namespace {
+
+// The decoded sound in the device's format; an undecodable file gives an empty one.
+Mix_Chunk* decode(const std::string& name, bool& found) {
+    found = true;
+    SDL_RWops* rw = nullptr;
+    std::unique_ptr<BZFile> member;
+    if (name.compare(0, 4, "res/") == 0) {
+        rw = SDL_RWFromFile(name.c_str(), "rb");
+    } else {
+        member = std::make_unique<BZFile>(name);
+        if (!member->isOpen()) {
+            found = false;
+            return nullptr;
+        }
+        const char* data = nullptr;
+        const uint64_t length = member->data(&data);
+        rw = SDL_RWFromConstMem(data, int(std::min<uint64_t>(length, INT32_MAX)));
+    }
+    Mix_Chunk* chunk = rw != nullptr ? Mix_LoadWAV_RW(rw, 1) : nullptr;
+    if (chunk == nullptr) BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << Mix_GetError());
+    return chunk;
+}
+
+}  // namespace
+
+int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
+    if (!initialised_) return -1;
+    int frequency = 0, channels = 0;
+    Uint16 format = 0;
+    if (Mix_QuerySpec(&frequency, &format, &channels) == 0 || frequency <= 0) {
+        initialised_ = false;
+        return -1;
+    }
+    const int first = clipCount_;
+    bool found = true;
+    Mix_Chunk* decoded = decode(name, found);
+    if (!found) return -1;
+
+    const uint64_t bytesPerFrame = uint64_t(SDL_AUDIO_BITSIZE(format)) * uint64_t(channels) / 8;
+    const uint64_t length = decoded != nullptr ? decoded->alen : 0;
+    const double total = bytesPerFrame > 0 ? double(length / bytesPerFrame) / frequency : 0.0;
+    const std::vector<float> starts = cutTimes.empty() ? std::vector<float>{0.0f} : cutTimes;
+    const auto byteAt = [&](double seconds) {
+        const double frames = double(frequency) * seconds + 0.5;
+        if (!(frames > 0)) return uint64_t(0);
+        return std::min(bytesPerFrame * uint64_t(std::min(frames, 1e15)), length);
+    };
+    for (size_t i = 0; i < starts.size(); ++i) {
+        if (clipCount_ >= kMaxClips) continue;
+        const double start = starts[i];
+        const double end = i + 1 < starts.size() ? double(starts[i + 1]) : total;
+        const uint64_t from = byteAt(start);
+        const uint64_t to = std::max(from, byteAt(end));
+        Clip& clip = clips_[clipCount_];
+        clip.duration = float(end - start);
+        clip.byteSize = uint32_t(to - from);
+        if (to > from) {
+            clip.bytes.assign(decoded->abuf + from, decoded->abuf + to);
+        } else {
+            // An empty clip still gets a chunk, over one silent frame, so it plays like the others.
+            clip.bytes.assign(std::max<uint64_t>(bytesPerFrame, 1), 0);
+        }
+        clip.chunk = Mix_QuickLoad_RAW(clip.bytes.data(), Uint32(clip.bytes.size()));
+        ++clipCount_;
+    }
+    if (decoded != nullptr) Mix_FreeChunk(decoded);
+    return first;
+}
+
+float Sound::clipDuration(int clip) const { return validClip(clip) ? clips_[clip].duration : 0.0f; }
+
+uint32_t Sound::clipByteSize(int clip) const { return validClip(clip) ? clips_[clip].byteSize : 0; }
+
+const uint8_t* Sound::clipData(int clip) const { return validClip(clip) ? clips_[clip].bytes.data() : nullptr; }
+
+void Sound::start(int channel, int clip, float volume) {
+    Mix_Volume(channel, mixerVolume(volume));
+    if (clips_[clip].chunk != nullptr) Mix_PlayChannel(channel, clips_[clip].chunk, 0);
+}
+
+int Sound::play(int clip, float volume, float, float, float) {
+    if (!initialised_ || !validClip(clip) || channelCount_ <= 1) return -1;
+    for (int channel = 1; channel < channelCount_; ++channel) {
+        if (Mix_Playing(channel) == 0) {
+            start(channel, clip, volume);
+            return channel;
+        }
+    }
+    return -1;  // every effect channel is busy: dropped
+}
+
+void Sound::queue(int clip, float volume, float x, float y, float z) {
+    if (!initialised_ || !validClip(clip)) return;
+    queue_.push_back({clip, volume, x, y, z});
+    update();
+}
+
+void Sound::update() {
+    if (!initialised_ || queue_.empty() || Mix_Playing(0) != 0) return;
+    const Queued next = queue_.front();
+    queue_.pop_front();
+    start(0, next.clip, next.volume);
+}
