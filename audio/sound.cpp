@@ -54,8 +54,33 @@ int Sound::mixerVolume(float volume) {
 
 namespace {
 
-// The decoded sound in the device's format; an undecodable file gives an empty one.
-Mix_Chunk* decode(const std::string& name, bool& found) {
+// Linear interpolation of signed 16-bit frames to another rate. SDL's own converter resamples with
+// a long filter that takes most of a second over the referee's speech; this is plenty for it.
+std::vector<uint8_t> resampleS16(const uint8_t* bytes, uint32_t length, int channels, int from, int to) {
+    const size_t framesIn = length / (2 * size_t(channels));
+    if (framesIn == 0) return {};
+    const size_t framesOut = size_t(double(framesIn) * to / from);
+    std::vector<uint8_t> out(framesOut * 2 * size_t(channels));
+    const auto* in = reinterpret_cast<const int16_t*>(bytes);
+    auto* dst = reinterpret_cast<int16_t*>(out.data());
+    // Positions in 16.16 fixed point; rounding to nearest in the blend.
+    const uint64_t step = (uint64_t(from) << 16) / uint64_t(to);
+    for (size_t f = 0; f < framesOut; ++f) {
+        const uint64_t at = f * step;
+        const size_t i = std::min(size_t(at >> 16), framesIn - 1);
+        const size_t j = std::min(i + 1, framesIn - 1);
+        const int32_t t = int32_t(at & 0xFFFF);
+        for (int c = 0; c < channels; ++c) {
+            const int32_t a = in[i * channels + c], b = in[j * channels + c];
+            dst[f * channels + c] = int16_t(a + (((b - a) * t + 0x8000) >> 16));
+        }
+    }
+    return out;
+}
+
+// The sound's samples in the device's format; empty when it cannot be read or decoded (the
+// decoding failure is logged). `found` is false when an archive member does not exist.
+std::vector<uint8_t> decode(const std::string& name, int frequency, Uint16 format, int channels, bool& found) {
     found = true;
     SDL_RWops* rw = nullptr;
     std::unique_ptr<BZFile> member;
@@ -65,15 +90,42 @@ Mix_Chunk* decode(const std::string& name, bool& found) {
         member = std::make_unique<BZFile>(name);
         if (!member->isOpen()) {
             found = false;
-            return nullptr;
+            return {};
         }
         const char* data = nullptr;
         const uint64_t length = member->data(&data);
         rw = SDL_RWFromConstMem(data, int(std::min<uint64_t>(length, INT32_MAX)));
     }
-    Mix_Chunk* chunk = rw != nullptr ? Mix_LoadWAV_RW(rw, 1) : nullptr;
-    if (chunk == nullptr) BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << Mix_GetError());
-    return chunk;
+    SDL_AudioSpec spec{};
+    Uint8* raw = nullptr;
+    Uint32 rawLength = 0;
+    if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &spec, &raw, &rawLength) == nullptr) {
+        BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << SDL_GetError());
+        return {};
+    }
+    std::vector<uint8_t> samples(raw, raw + rawLength);
+    SDL_FreeWAV(raw);
+    if (spec.freq != frequency && spec.format == AUDIO_S16LSB && spec.freq > 0) {
+        samples = resampleS16(samples.data(), uint32_t(samples.size()), spec.channels, spec.freq, frequency);
+        spec.freq = frequency;
+    }
+    SDL_AudioCVT cvt;
+    const int build = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, format, Uint8(channels), frequency);
+    if (build < 0) {
+        BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << SDL_GetError());
+        return {};
+    }
+    if (build == 0) return samples;
+    cvt.len = int(samples.size());
+    std::vector<uint8_t> converted(samples.size() * size_t(cvt.len_mult));
+    std::copy(samples.begin(), samples.end(), converted.begin());
+    cvt.buf = converted.data();
+    if (SDL_ConvertAudio(&cvt) != 0) {
+        BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << SDL_GetError());
+        return {};
+    }
+    converted.resize(size_t(cvt.len_cvt));
+    return converted;
 }
 
 }  // namespace
@@ -88,11 +140,11 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
     }
     const int first = clipCount_;
     bool found = true;
-    Mix_Chunk* decoded = decode(name, found);
+    const std::vector<uint8_t> decoded = decode(name, frequency, format, channels, found);
     if (!found) return -1;
 
     const uint64_t bytesPerFrame = uint64_t(SDL_AUDIO_BITSIZE(format)) * uint64_t(channels) / 8;
-    const uint64_t length = decoded != nullptr ? decoded->alen : 0;
+    const uint64_t length = decoded.size();
     const double total = bytesPerFrame > 0 ? double(length / bytesPerFrame) / frequency : 0.0;
     const std::vector<float> starts = cutTimes.empty() ? std::vector<float>{0.0f} : cutTimes;
     const auto byteAt = [&](double seconds) {
@@ -110,7 +162,7 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
         clip.duration = float(end - start);
         clip.byteSize = uint32_t(to - from);
         if (to > from) {
-            clip.bytes.assign(decoded->abuf + from, decoded->abuf + to);
+            clip.bytes.assign(decoded.begin() + from, decoded.begin() + to);
         } else {
             // An empty clip still gets a chunk, over one silent frame, so it plays like the others.
             clip.bytes.assign(std::max<uint64_t>(bytesPerFrame, 1), 0);
@@ -118,7 +170,6 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
         clip.chunk = Mix_QuickLoad_RAW(clip.bytes.data(), Uint32(clip.bytes.size()));
         ++clipCount_;
     }
-    if (decoded != nullptr) Mix_FreeChunk(decoded);
     return first;
 }
 
