@@ -54,13 +54,15 @@ int Sound::mixerVolume(float volume) {
 
 namespace {
 
-// Linear interpolation of signed 16-bit frames to another rate. SDL's own converter resamples with
-// a long filter that takes most of a second over the referee's speech; this is plenty for it.
-std::vector<uint8_t> resampleS16(const uint8_t* bytes, uint32_t length, int channels, int from, int to) {
-    const size_t framesIn = length / (2 * size_t(channels));
-    if (framesIn == 0) return {};
-    const size_t framesOut = size_t(double(framesIn) * to / from);
-    std::vector<uint8_t> out(framesOut * 2 * size_t(channels));
+// Signed 16-bit frames to another rate and channel count, by linear interpolation (a mono source
+// is copied to every output channel). SDL's own converter resamples with a long filter that takes
+// most of a second over the referee's speech; this is plenty for it.
+std::vector<uint8_t> convertS16(const uint8_t* bytes, uint32_t length, int channelsIn, int from, int channelsOut,
+                                int to) {
+    const size_t framesIn = length / (2 * size_t(channelsIn));
+    if (framesIn == 0 || from <= 0) return {};
+    const size_t framesOut = size_t(uint64_t(framesIn) * uint64_t(to) / uint64_t(from));
+    std::vector<uint8_t> out(framesOut * 2 * size_t(channelsOut));
     const auto* in = reinterpret_cast<const int16_t*>(bytes);
     auto* dst = reinterpret_cast<int16_t*>(out.data());
     // Positions in 16.16 fixed point; rounding to nearest in the blend.
@@ -70,9 +72,10 @@ std::vector<uint8_t> resampleS16(const uint8_t* bytes, uint32_t length, int chan
         const size_t i = std::min(size_t(at >> 16), framesIn - 1);
         const size_t j = std::min(i + 1, framesIn - 1);
         const int32_t t = int32_t(at & 0xFFFF);
-        for (int c = 0; c < channels; ++c) {
-            const int32_t a = in[i * channels + c], b = in[j * channels + c];
-            dst[f * channels + c] = int16_t(a + (((b - a) * t + 0x8000) >> 16));
+        for (int c = 0; c < channelsOut; ++c) {
+            const int source = std::min(c, channelsIn - 1);
+            const int32_t a = in[i * channelsIn + source], b = in[j * channelsIn + source];
+            dst[f * channelsOut + c] = int16_t(a + (((b - a) * t + 0x8000) >> 16));
         }
     }
     return out;
@@ -103,12 +106,14 @@ std::vector<uint8_t> decode(const std::string& name, int frequency, Uint16 forma
         BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << SDL_GetError());
         return {};
     }
+    if (spec.format == AUDIO_S16LSB && format == AUDIO_S16LSB && spec.channels > 0 &&
+        (spec.freq != frequency || spec.channels != channels)) {
+        std::vector<uint8_t> converted = convertS16(raw, rawLength, spec.channels, spec.freq, channels, frequency);
+        SDL_FreeWAV(raw);
+        return converted;
+    }
     std::vector<uint8_t> samples(raw, raw + rawLength);
     SDL_FreeWAV(raw);
-    if (spec.freq != frequency && spec.format == AUDIO_S16LSB && spec.freq > 0) {
-        samples = resampleS16(samples.data(), uint32_t(samples.size()), spec.channels, spec.freq, frequency);
-        spec.freq = frequency;
-    }
     SDL_AudioCVT cvt;
     const int build = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, format, Uint8(channels), frequency);
     if (build < 0) {

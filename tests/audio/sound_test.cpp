@@ -60,6 +60,20 @@ TEST_F(SoundTest, CutTimesGiveFrameAlignedByteRanges) {
     EXPECT_NEAR(sound.clipDuration(2), 1.87f, 1e-6);
 }
 
+TEST_F(SoundTest, OtherRatesAndMonoAreConvertedToTheDeviceFormat) {
+    bztest::writeTestWav("res/mono.wav", 1.0, 22050, 1);
+    Sound sound;
+    ASSERT_EQ(sound.load("res/mono.wav", {0.0f, 0.5f}), 0);
+    EXPECT_EQ(sound.clipByteSize(0), 4u * 22050);
+    EXPECT_EQ(sound.clipByteSize(1), 4u * 22050);
+    // Frame 2k of the result is source frame k in both channels; frame 2k + 1 lies halfway.
+    const auto* samples = reinterpret_cast<const int16_t*>(sound.clipData(1));
+    EXPECT_EQ(samples[0], 11025);
+    EXPECT_EQ(samples[1], 11025);
+    EXPECT_EQ(samples[2], 11026);  // 11025.5 rounded up
+    EXPECT_EQ(samples[4], 11026);
+}
+
 TEST_F(SoundTest, CutsPastTheDataEndAreEmptyButStillTakeTheirIds) {
     bztest::writeTestWav("res/short.wav", 1.0);
     Sound sound;

@@ -1,4 +1,4 @@
-// WAV files for the sound engine's tests: 44.1 kHz stereo 16-bit, each frame's left sample holding
+// WAV files for the sound engine's tests (16-bit; 44.1 kHz stereo unless asked), each frame's first sample holding
 // the frame's index (mod 32768), so a clip's bytes tell where it was cut. The engine runs on SDL's
 // dummy driver in a temporary working folder that holds res/.
 #pragma once
@@ -16,19 +16,20 @@
 
 namespace bztest {
 
-inline void writeTestWav(const std::string& path, double seconds, int rate = 44100) {
+inline void writeTestWav(const std::string& path, double seconds, int rate = 44100, int channels = 2) {
     const uint32_t frames = uint32_t(seconds * rate + 0.5);
-    const uint32_t dataBytes = frames * 4;
+    const uint32_t dataBytes = frames * 2 * uint32_t(channels);
     std::vector<uint8_t> out;
     auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i))); };
     auto u16 = [&](uint16_t v) { out.push_back(uint8_t(v)); out.push_back(uint8_t(v >> 8)); };
     auto text = [&](const char* s) { out.insert(out.end(), s, s + 4); };
     text("RIFF"); u32(36 + dataBytes); text("WAVE");
-    text("fmt "); u32(16); u16(1); u16(2); u32(uint32_t(rate)); u32(uint32_t(rate) * 4); u16(4); u16(16);
+    text("fmt "); u32(16); u16(1); u16(uint16_t(channels)); u32(uint32_t(rate)); u32(uint32_t(rate) * 2 * uint32_t(channels));
+    u16(uint16_t(2 * channels)); u16(16);
     text("data"); u32(dataBytes);
     for (uint32_t f = 0; f < frames; ++f) {
         u16(uint16_t(f & 0x7FFF));
-        u16(0x0100);
+        if (channels == 2) u16(0x0100);
     }
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
 }
