@@ -5,6 +5,8 @@
 #include "app/frame_composition.h"
 #include "app/shell_globals.h"
 #include "core/app_status.h"
+#include "render/aim_lines.h"
+#include "render/hud.h"
 #include "render/scene.h"
 #include "render/scene_pass.h"
 #include "ui/html_windows.h"
@@ -28,6 +30,15 @@ void runInitStep(GameHandler& gh, const char* step) {
 // Installed before main's start-up reaches GameHandler::init.
 const bool initStepsInstalled = (setInitStepHook(runInitStep), true);
 
+// The aiming overlays drawn inside the scene pass.
+void aimLinePass(GameHandler& gh, const Mat4& projection, const Mat4& view) {
+    drawAimLinePass(gh, inlinePrograms(), projection.data(), view.data());
+}
+void hudPass(GameHandler& gh, const Mat4& projection, const Mat4& view) {
+    drawAimingHud(gh, inlinePrograms(), sceneHudTextures(), projection.data(), view.data());
+}
+const bool aimingPassesInstalled = (setAimLinePass(aimLinePass), setHudPass(hudPass), true);
+
 FrameComposer& composer() {
     static FrameComposer instance([] { renderScene(getGameHandler()); },
                                   [](const OverlayPlan& plan) {
@@ -43,6 +54,7 @@ FrameComposer& composer() {
 
 void ClientNeighbours::initScene() {
     (void)initStepsInstalled;
+    (void)aimingPassesInstalled;
     getScene().initShaders();
 }
 
