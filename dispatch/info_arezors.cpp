@@ -41,11 +41,7 @@ void announceFirstArezor(GameHandler& gh, int after) {
 
 void onInfoArezorCommands(GameHandler&, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: INFO_CODE_AREZOR_COMMANDS: " << m.textA);
-    std::string commands;
-    if (!jsonValue(m.textA, "arezor commands", commands)) return;
-    const std::string js = "inbzInitArezorCommands(" + commands + ");";
-    logSendingToJs(js);
-    runJavaScript(HtmlWindow::BioTut, js);
+    runWithJsonValue(HtmlWindow::BioTut, "inbzInitArezorCommands", m.textA, "arezor commands", true);
 }
 
 void onInfoArezor(GameHandler& gh, const Message& m) {

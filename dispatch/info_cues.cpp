@@ -19,12 +19,6 @@ void playStoreSound(int SoundBank::*clip) {
     bank.playBallSound(bank.*clip, 1.0f, 0, 0, 0);
 }
 
-// The statement that empties or rewrites the live link's element in the table chat.
-std::string linkStatement(const std::string& collectId, const std::string& innerHtml) {
-    return "var qci = document.getElementById(\"" + collectId + "\"); if (qci != undefined) {    qci.innerHTML = \"" +
-           innerHtml + "\";}";
-}
-
 }  // namespace
 
 void onInfoKredBoxInfo(GameHandler& gh, const Message& m) {
@@ -54,11 +48,7 @@ void onInfoCurrentCueInfo(GameHandler& gh, const Message& m) {
 
 void onInfoCueListInfo(GameHandler&, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: INFO_CODE_CUE_LIST_INFO: '" << m.textA);
-    std::string list;
-    if (!jsonValue(m.textA, "cue list", list)) return;
-    const std::string js = "inbzSetCueList(" + list + ");";
-    logSendingToJs(js);
-    runJavaScript(HtmlWindow::CueStore, js);
+    runWithJsonValue(HtmlWindow::CueStore, "inbzSetCueList", m.textA, "cue list", true);
 }
 
 void onInfoCueUsed(GameHandler&, const Message& m) {
@@ -116,8 +106,9 @@ void kredBoxCollect(GameHandler&) {
 void kredBoxCollected(GameHandler& gh) {
     BZ_LOG(LOG_INFO, "buttonPress", "The Kred Box content has been collected: " << gh.kredBoxAmount << " Kred");
     if (!gh.kredBoxCollectId.empty()) {
-        runJavaScript(HtmlWindow::BottomBox,
-                      linkStatement(gh.kredBoxCollectId, "Collected " + std::to_string(gh.kredBoxAmount) + " Kred."));
+        runJavaScript(HtmlWindow::BottomBox, "var qci = document.getElementById(\"" + gh.kredBoxCollectId +
+                                                 "\"); if (qci != undefined) {    qci.innerHTML = \"Collected " +
+                                                 std::to_string(gh.kredBoxAmount) + " Kred.\";}");
         gh.kredBoxCollectId.clear();
     }
     if (gh.gameSettings.kredBoxSounds != 0) {

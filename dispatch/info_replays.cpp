@@ -24,13 +24,6 @@ void startReceivedReplay(GameHandler& gh) {
     BZ_LOG(LOG_INFO, "processMessage", "Replay complete: kind " << gh.replayKind << ", " << gh.replayText.size() << " bytes");
 }
 
-// One of the Replays window's lists, a JavaScript value checked as JSON.
-void runReplayList(const Message& m, const char* function, const char* what) {
-    std::string list;
-    if (!jsonValue(m.textA, what, list)) return;
-    runJavaScript(HtmlWindow::Replays, std::string(function) + "(" + list + ");");
-}
-
 }  // namespace
 
 void onInfoReplayInfo(GameHandler& gh, const Message& m) {
@@ -76,17 +69,17 @@ void onInfoExitReplayInfo(GameHandler& gh, const Message& m) {
 
 void onInfoReplaySearchData(GameHandler&, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: INFO_CODE_REPLAY_SEARCH_DATA");
-    runReplayList(m, "inbzReplaySearchResults", "replay search results");
+    runWithJsonValue(HtmlWindow::Replays, "inbzReplaySearchResults", m.textA, "replay search results", false);
 }
 
 void onInfoReplayTop20Info(GameHandler&, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: INFO_CODE_REPLAY_TOP20_INFO: " << m.textA);
-    runReplayList(m, "inbzInitTop20Lists", "replay top 20 lists");
+    runWithJsonValue(HtmlWindow::Replays, "inbzInitTop20Lists", m.textA, "replay top 20 lists", false);
 }
 
 void onInfoReplayFavIdsInfo(GameHandler&, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: INFO_CODE_REPLAY_FAV_IDS_INFO");
-    runReplayList(m, "inbzSetMyFavIds", "replay favourite ids");
+    runWithJsonValue(HtmlWindow::Replays, "inbzSetMyFavIds", m.textA, "replay favourite ids", false);
 }
 
 void onInfoReplayFetchFavpubData(GameHandler& gh, const Message& m) {

@@ -61,11 +61,9 @@ void onInfoEnterTutchInfo(GameHandler& gh, const Message& m) {
     changeState(STATE_TABLE);
 }
 
-void onInfoExitTutchInfo(GameHandler& gh, const Message&) {
+void onInfoExitTutchInfo(GameHandler&, const Message&) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: EXIT_TUTCH_INFO");
-    changeState(STATE_LOBBY);
-    // The lobby state leaves the tutorial; its marks go with it.
-    gh.tutorialMarks.clear();
+    changeState(STATE_LOBBY);  // leaves the tutorial: flag, topic and marks
 }
 
 void onInfoTutchTopicInfo(GameHandler& gh, const Message& m) {

@@ -28,6 +28,15 @@ bool jsonValue(const std::string& text, const char* what, std::string& out) {
     return true;
 }
 
+void runWithJsonValue(HtmlWindow window, const char* function, const std::string& text, const char* what,
+                      bool sendingLine) {
+    std::string value;
+    if (!jsonValue(text, what, value)) return;
+    const std::string js = std::string(function) + "(" + value + ");";
+    if (sendingLine) logSendingToJs(js);
+    runJavaScript(window, js);
+}
+
 bool integerList(const std::string& text, const char* what, std::string& out) {
     std::string built;
     size_t i = 0;

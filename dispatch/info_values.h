@@ -3,6 +3,8 @@
 // "Sending to js: " line.
 #pragma once
 
+#include "core/page_script.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +20,11 @@ const std::string& textAt(const std::vector<std::string>& list, size_t index);
 // The text read as one JSON value and written back compact into out. A text that is not exactly
 // one JSON value is refused with an ERROR line naming what it was (the caller then runs nothing).
 bool jsonValue(const std::string& text, const char* what, std::string& out);
+
+// Runs "function(value);" in the window, value being text checked by jsonValue (nothing runs when
+// it is refused); with sendingLine, the "Sending to js: " line comes first.
+void runWithJsonValue(HtmlWindow window, const char* function, const std::string& text, const char* what,
+                      bool sendingLine);
 
 // "n,n,n" of decimal integers only (blanks around them allowed); out gets them without blanks.
 // Anything else is refused with an ERROR line.
