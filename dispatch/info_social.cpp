@@ -65,7 +65,10 @@ void onInfoInviteInfo(GameHandler& gh, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "Invitation sent to invites.html: " << js.str());
     // A seated player in a frame in play is not interrupted by the panel.
     const bool playing = appState == STATE_GAME && (gh.isMyTurnLive() || gh.isOpponentsTurnLive()) && !gh.betaLobbyPlayer;
-    if (!playing) openPanelSlot(gh, gh.invitesPanel);
+    if (!playing) {
+        openPanelSlot(gh, gh.invitesPanel);
+        BZ_LOG(LOG_INFO, "openInvites", "Opening Invites html window");
+    }
     const std::string from = "inbzNewPmOrInviteFrom({nick: '" + escapeJsString(m.textA) + "'});";
     runJavaScript(HtmlWindow::BottomBox, from);
     runJavaScript(HtmlWindow::Lobby, from);
