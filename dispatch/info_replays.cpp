@@ -45,7 +45,11 @@ void onInfoReplayInfo(GameHandler& gh, const Message& m) {
     }
     if ((m.valueB & kLastPart) == 0) return;
     if (gh.replaysPanel.visible) gh.closeReplays();
-    if (gh.bioTutPanel.visible) gh.closeBio();
+    if (gh.bioTutPanel.visible) {
+        // The bio panel's closer lives with the panels, above this library: its two steps here.
+        gh.bioTutPanel.visible = false;
+        runJavaScript(HtmlWindow::Lobby, "$('.lmask').hide();");
+    }
     runJavaScript(HtmlWindow::BottomBox, "inbzEnterReplayMode();");
     startReceivedReplay(gh);
 }

@@ -488,8 +488,6 @@ public:
     int kredBoxOpenCount = 0;
     std::string kredBoxCollectId;
     int myUserId = 0;
-    // The user whose bio the BioTut panel shows.
-    std::string bioUserName;
     // The replay as the server sent it (1 shot, 2 frame, 3 match) and its save dialog.
     int replayKind = 0;
     std::string replayMarkedShots;
