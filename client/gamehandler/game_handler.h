@@ -48,6 +48,14 @@ inline constexpr int MAX_MESSAGES_PER_FRAME = 500;
 // held line, so a status that never comes cannot hide the chat.
 inline constexpr double MAX_CHAT_DEFERRAL_SECONDS = 20.0;
 
+// A target area drawn on the table bed during a tutorial topic: corners in table-bed millimetres
+// (centre 0) and which of the two mark textures it shows (0 or 1).
+struct TutorialMark {
+    float x1 = 0, z1 = 0, x2 = 0, z2 = 0;
+    int texture = 0;
+    bool operator==(const TutorialMark&) const = default;
+};
+
 // The camera record the renderer reads; floats.
 struct Camera {
     float position[3] = {0.0f, 5.0f, 9.0f};
@@ -520,6 +528,33 @@ public:
     void startSession(const std::string& serverName, const std::string& userName);
     // Ends every mouse action of the game view. There is no game view yet, so nothing is running.
     void resetAimingState(bool keep);
+
+    // ===== the remaining INFO codes (dispatch/info_*.cpp) =====
+    // valueA of the last arezor message (logged only); the camera-preset key time the arezor view
+    // change moves into the past so that its pushed F2 counts as a fresh press.
+    int arezorsValue = 0;
+    double lastPresetKeyTime = 0.0;
+    // Tutorials: the action the topic asks for was done (cleared when a topic starts), the target
+    // areas on the table bed, and the result dialog of the CoinToss window.
+    bool tutorialStepDone = false;
+    std::vector<TutorialMark> tutorialMarks;
+    PanelSlot tutResultPanel;
+    // The Kred Box: its amount, and the live "Collect Kred" link of the table chat (empty: none).
+    int kredBoxAmount = 0;
+    int kredBoxOpenCount = 0;
+    std::string kredBoxCollectId;
+    int myUserId = 0;
+    // The replay as the server sent it (1 shot, 2 frame, 3 match) and its save dialog.
+    int replayKind = 0;
+    std::string replayMarkedShots;
+    int replayMatchId = 0;
+    int replayFrameNumber = 1;
+    int replayStartShot = 1;
+    int replayFrameCount = 0;
+    bool replayLinesEnabled[2] = {false, false};
+    bool replayTableSettingsPending = false;
+    bool replaySaveDialogOpen = false;
+    int replaySavePlayer = 0;
 
     // ===== seats, roles and turns (seats.cpp) =====
     // The logged-in user's nick (the connection's user name; empty without a connection).

@@ -26,6 +26,7 @@ void enterConnecting() {
 void enterLobby(GameHandler& gameHandler) {
     gameHandler.inTutorial = false;
     gameHandler.tutorialTopic = 0;
+    gameHandler.tutorialMarks.clear();
     std::string layout = "inbzSetLobbyWidth({lobbyWidth:" + std::to_string(gameHandler.gameSettings.lobbyWidth) + "});";
     if (gameHandler.mouseOrTouchpadPopUpPending) {
         layout += "inbzShowMouseOrTouchpadPopUp();";
