@@ -18,6 +18,8 @@ const void* seatRef(const GameHandler& gh, int seat) { return gh.table.getPlayer
 void onEnterTableInfo(GameHandler& gh, const Message& message) {
     gh.table.addPerson(gh.findPlayer(message.userName));  // a full table refuses; the entry still counts
     if (message.userName != gh.ownNick()) return;
+    // Taken before the view change and the reset below end point aiming, or it would always read 0.
+    const bool wasPointAiming = gh.pointAiming != 0;
     gh.remoteAimActive = false;
     gh.shotAnimating = false;
     gh.lastStatusSequence = static_cast<int>(message.iid);
@@ -25,7 +27,6 @@ void onEnterTableInfo(GameHandler& gh, const Message& message) {
     runInPages({HtmlWindow::Lobby, HtmlWindow::People}, "inbzSwitchToOnlineTab();");
     changeState(gh.liveStatus->gameState == 1 ? STATE_GAME : STATE_TABLE);
     gh.resetAimingState(false);
-    const bool wasPointAiming = gh.pointAiming != 0;
     gh.shotSentWaiting = false;
     gh.aimDragMode = 0;
     gh.aimDragMoved = false;

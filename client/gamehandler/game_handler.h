@@ -449,8 +449,8 @@ public:
     // The start of play after a successful login: resets the per-login state and the pages that
     // keep per-login content, and sends the first requests of every login.
     void startSession(const std::string& serverName, const std::string& userName);
-    // Ends every mouse action of the game view. There is no game view yet, so nothing is running.
-    void resetAimingState(bool keep);
+    // Ends every mouse action of the game view (camera.cpp); the own live aim ends with it.
+    void resetAimingState(bool keepPointAiming);
 
     // ===== seats, roles and turns (seats.cpp) =====
     // The logged-in user's nick (the connection's user name; empty without a connection).
@@ -513,6 +513,11 @@ public:
     // game_status.cpp, end_of_shot.cpp) =====
     // Point aiming was on when the user last entered a table.
     bool pointAimingWasActive = false;
+    // The view buttons (camera.cpp): the overview while the opponent plays, from the own shot on,
+    // and with Shift while pointing.
+    bool playerViewMode = false;
+    bool spectatorViewMode = false;
+    bool shiftViewMode = false;
     // Makes a received status (or, with replayStatus, a replayed shot's 49 values) the live status:
     // pages, timers, break display, and at the end of a shot the referee's calls. Ball arrays that are
     // null leave the balls as they are. A status not newer than lastStatusSequence is stale.

@@ -234,3 +234,67 @@ TEST_F(EndOfShotTest, SeatsAndNumbersOutOfRangeCallNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TableEventsTest, ViewModesOnlyInPlayAndTheirFlags) {
+    gh.liveStatus->gameState = 0;
+    gh.setViewMode("p", "2t");
+    EXPECT_FALSE(gh.playerViewMode);
+    EXPECT_TRUE(pages.entries().empty());
+    gh.liveStatus->gameState = 1;
+    struct Case {
+        const char *role, *mode;
+        bool player, spectator;
+    } cases[] = {{"p", "2t", true, false}, {"p", "3t", true, false}, {"p", "t", false, false},
+                 {"s", "t", false, true},  {"s", "2t", false, false}, {"x'", "", false, false}};
+    for (const Case& c : cases) {
+        gh.playerViewMode = gh.spectatorViewMode = false;
+        gh.setViewMode(c.role, c.mode);
+        EXPECT_EQ(gh.playerViewMode, c.player) << c.role << c.mode;
+        EXPECT_EQ(gh.spectatorViewMode, c.spectator) << c.role << c.mode;
+    }
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::BottomBox).back(), "inbzSetView({role: 'x\\'',view: '',});");
+}
+
+TEST_F(TableEventsTest, EnteringAndLeavingTheOwnTable) {
+    gh.liveStatus->gameState = 1;
+    gh.pointAiming = 1;
+    gh.remoteAimActive = true;
+    Message enter(MessageId::ENTER_TABLE_INFO, 300);
+    enter.userName = "Alice";
+    onEnterTableInfo(gh, enter);
+    EXPECT_EQ(appState.load(), STATE_GAME);
+    EXPECT_EQ(gh.lastStatusSequence, 300);
+    EXPECT_TRUE(gh.pointAimingWasActive);
+    EXPECT_EQ(gh.pointAiming, 0);
+    EXPECT_FALSE(gh.remoteAimActive);
+
+    gh.table.setId(4);
+    gh.statusPending = true;
+    gh.deferredChatMessages.push_back(chat(ChatClass::CHAT, 4, "later"));
+    Message exit(MessageId::EXIT_TABLE_INFO, 301);
+    exit.userName = "Alice";
+    onExitTableInfo(gh, exit);
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
+    EXPECT_EQ(gh.table.getId(), 0);
+    EXPECT_FALSE(gh.statusPending);
+    EXPECT_TRUE(gh.deferredChatMessages.empty());
+}
+
+TEST_F(TableEventsTest, PlayersOfAFrameInPlayStay) {
+    Message play(MessageId::PLAY_TABLE_INFO, 5);
+    play.player1 = "Alice";
+    play.player2 = "O'Neil";
+    onPlayTableInfo(gh, play);
+    ASSERT_NE(gh.liveStatus->players[1], nullptr);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::BottomBox).back(),
+              "inbzUpdatePlayerNames({player1: 'Alice',player2: 'O\\'Neil',});");
+    gh.liveStatus->gameState = 1;
+    play.player2 = "";
+    onPlayTableInfo(gh, play);
+    EXPECT_EQ(gh.table.getPlayer(1), nullptr);
+    EXPECT_NE(gh.liveStatus->players[1], nullptr);
+}
+
+}  // namespace
