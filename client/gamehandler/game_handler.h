@@ -12,6 +12,7 @@
 
 #include "client/gamehandler/game_settings.h"
 #include "client/gamehandler/requests.h"
+#include "core/page_script.h"
 #include "net/game_status.h"
 #include "net/message.h"
 #include "physics/shot_stepper.h"
@@ -123,6 +124,18 @@ public:
     // --- settings ---
     GameSettings gameSettings;
     MatchSettings matchSettings{1, 1, 1, 12, 0, 0};
+    // The window is in desktop full-screen mode (as the saved settings last set it).
+    bool fullScreen = false;
+    // This client hosts its table (shown in the match settings; written where the table is entered).
+    bool isHost = false;
+    // The account panel's texts as last saved.
+    AccountRecord myAccount;
+    // The match statistics sit minimised in the bottom bar until the bar's maximise button.
+    bool matchStatsMinimized = false;
+    // Whose bio the BioTut page last received, and the bits its buttons were last updated with
+    // (-1 after another user's bio was opened).
+    std::string bioUserName;
+    int bioUserBits = -1;
 
     // --- HTML panels ---
     PanelSlot gameSettingsPanel;
@@ -554,6 +567,51 @@ public:
     void whisperPlayer(const std::string& userName);
     void closeBio();
     // ---- End of the page requests.
+
+    // ===== lobby road: table and user lists, server and account information, chat input and the
+    // start-match buttons (dispatch/table_list.cpp, dispatch/info_account.cpp, chat_input.cpp,
+    // start_match.cpp) =====
+    // The own table's viewer list begins with the logged-in user.
+    bool ownUserFirstViewer = false;
+    // The lobby the client is in, as the server names it; the user list shows this lobby's users.
+    std::string lobbyName;
+    bool isTourneyLobby = false;
+    int premiumPhase = 0;
+    int serverUserFlags = 0;
+    // The own account as the server keeps it: country and about-me from the own bio, the five match
+    // preferences from the stored preferences.
+    AccountRecord account;
+    bool replaySkipAimingProcess = true;
+    // The alert last opened in the Alerts window, and a replay command waiting for the user to
+    // confirm the replay warning.
+    int alertShown = 0;
+    std::string pendingReplayCommand;
+    // Chooses the StartMatch page's buttons from the seats; value: the table number of the table's
+    // name, -1 for none.
+    void updateStartMatchButtons(int value);
+    // Opens the bio panel on another user's bio (element 0 the nick); the panels install it.
+    // Without one the bio is only logged.
+    using BioPanelOpener = void (*)(GameHandler& gameHandler, const std::vector<std::string>& bio);
+    static BioPanelOpener setBioPanelOpener(BioPanelOpener opener);
+    static BioPanelOpener bioPanelOpener();
+
+    // The other dialog panels (ui/panels.cpp): each opener shows its panel after the open delay
+    // and sends the page its content.
+    void openBio(const std::vector<std::string>& bioTexts);
+    void openTut(int topic);
+    void openCtr();
+    void openArezor();
+    void openVideos();
+    void openInvites();
+    void openTasks();
+    void closeTasks();
+    void openLineUp();
+    // idx 0: the bottom bar's button (shown there while minimised); 1: the server's request.
+    void openMatchStats(int idx);
+    void closeMatchStats();
+    void openCueStore();
+    // Sends Ctrl+V to the window's page.
+    void pasteIntoBrowser(HtmlWindow window);
 };
 
 // The BottomBox statement "inbzUpdateGameStatus({...});" of a status record.
