@@ -526,8 +526,8 @@ public:
     // The start of play after a successful login: resets the per-login state and the pages that
     // keep per-login content, and sends the first requests of every login.
     void startSession(const std::string& serverName, const std::string& userName);
-    // Ends every mouse action of the game view. There is no game view yet, so nothing is running.
-    void resetAimingState(bool keep);
+    // Ends every mouse action of the game view (camera.cpp); the own live aim ends with it.
+    void resetAimingState(bool keepPointAiming);
 
     // ===== the remaining INFO codes (dispatch/info_*.cpp) =====
     // valueA of the last arezor message (logged only); the camera-preset key time the arezor view
@@ -613,6 +613,24 @@ public:
     // A line of the client's own (class LOCAL_NOTICE) shown at once; never sent.
     void showLocalNotice(const std::string& text, int tableId);
 
+    // ===== table entry, game status and the end of a shot (dispatch/table_entry.cpp,
+    // game_status.cpp, end_of_shot.cpp) =====
+    // Point aiming was on when the user last entered a table.
+    bool pointAimingWasActive = false;
+    // The view buttons (camera.cpp): the overview while the opponent plays, from the own shot on,
+    // and with Shift while pointing.
+    bool playerViewMode = false;
+    bool spectatorViewMode = false;
+    bool shiftViewMode = false;
+    // Makes a received status (or, with replayStatus, a replayed shot's 49 values) the live status:
+    // pages, timers, break display, and at the end of a shot the referee's calls. Ball arrays that are
+    // null leave the balls as they are. A status not newer than lastStatusSequence is stale.
+    void applyGameStatus(const GameStatus& status, const std::array<BallState, kBallCount>* balls,
+                         const std::array<BallState, kBallCount>* savedBalls, int sequence, bool atEndOfShot,
+                         const std::vector<int>* replayStatus, double replayT);
+    // The referee's and the crowd's calls and the summary notice of a shot just applied.
+    void runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints);
+
     // ---- Page requests: what the pages' requests ask of the game controller. Each is declared here
     // ---- for the query dispatcher; until its own work is built it only logs (page_requests.cpp).
     // The page-button dispatcher: the game controller owns the meaning of every button name.
@@ -686,6 +704,9 @@ public:
     // Sends Ctrl+V to the window's page.
     void pasteIntoBrowser(HtmlWindow window);
 };
+
+// The BottomBox statement "inbzUpdateGameStatus({...});" of a status record.
+std::string gameStatusStatement(const GameStatus& status, bool atEndOfShot);
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.
 GameHandler& getGameHandler();
