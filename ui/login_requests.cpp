@@ -4,13 +4,20 @@
 #include "core/log.h"
 #include "net/connection_handler.h"
 
+namespace {
+
+// How long the refusal of a second login stays on screen.
+constexpr int kAlreadyConnectedNoticeMs = 5000;
+
+}  // namespace
+
+const char* const kAlreadyConnectedNotice = "Connection request when the connection is already alive";
+
 void loginEnterLobby(const std::string& serverName, const std::string& userName, const std::string& password,
                      bool rememberMe) {
+    // The password never reaches the log, whatever its length.
+    BZ_LOG(LOG_INFO, "loginEnterLobby", serverName << " " << userName << " ***** " << (rememberMe ? 1 : 0));
     GameHandler& gameHandler = getGameHandler();
-    if (serverName == "-") {
-        gameHandler.showSavedCredentials();
-        return;
-    }
     if (serverName.empty()) {
         if (rememberMe) {
             gameHandler.saveCredentials(userName, password);
@@ -19,13 +26,22 @@ void loginEnterLobby(const std::string& serverName, const std::string& userName,
         }
         return;
     }
+    if (serverName == "-") {
+        gameHandler.showSavedCredentials();
+        return;
+    }
     if (connectionHandler == nullptr) {
         BZ_LOG(LOG_ERROR, "loginEnterLobby", "No connection handler");
         return;
     }
-    if (connectionHandler->isConnected()) return;
+    if (connectionHandler->isConnected()) {
+        BZ_LOG(LOG_INFO, "loginEnterLobby", kAlreadyConnectedNotice);
+        gameHandler.showNotice(kAlreadyConnectedNotice, kAlreadyConnectedNoticeMs);
+        return;
+    }
     connectionHandler->clearOutgoing();
     connectionHandler->startThreads();
-    // The handler sends the status request itself, under the stream's first key.
+    // The handler sends the status request itself, under the stream's first key, before either
+    // thread can see the new connection.
     connectionHandler->connectToServer(serverName, userName, password, rememberMe);
 }
