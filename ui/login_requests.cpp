@@ -4,13 +4,6 @@
 #include "core/log.h"
 #include "net/connection_handler.h"
 
-namespace {
-
-// How long the refusal of a second login stays on screen.
-constexpr int kAlreadyConnectedNoticeMs = 5000;
-
-}  // namespace
-
 const char* const kAlreadyConnectedNotice = "Connection request when the connection is already alive";
 
 void loginEnterLobby(const std::string& serverName, const std::string& userName, const std::string& password,
@@ -35,8 +28,8 @@ void loginEnterLobby(const std::string& serverName, const std::string& userName,
         return;
     }
     if (connectionHandler->isConnected()) {
+        // The live connection, its threads and its queues stay as they are.
         BZ_LOG(LOG_INFO, "loginEnterLobby", kAlreadyConnectedNotice);
-        gameHandler.showNotice(kAlreadyConnectedNotice, kAlreadyConnectedNoticeMs);
         return;
     }
     connectionHandler->clearOutgoing();
