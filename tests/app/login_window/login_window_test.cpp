@@ -95,10 +95,10 @@ TEST(LoginWindow, TypedCredentialsAndAClickLogInAtTheServer) {
     script.steps.push_back({always, [] { pushText("Alice"); }});
     script.steps.push_back({always, [] { pushKey(SDLK_RETURN); }});  // on to the password field
     script.steps.push_back({always, [] { pushText("sec"); pushText("ret"); }});
-    // The button is pinned to a known place, so the click needs no knowledge of the page's layout.
+    // The button is moved to the body and pinned to a known place, so the click needs no knowledge of the page's layout.
     script.steps.push_back({always, [] {
                                 runJavaScript(HtmlWindow::Login,
-                                              "var b = document.getElementById('login'); b.style.position = 'fixed';"
+                                              "var b = document.getElementById('login'); document.body.appendChild(b); b.style.position = 'fixed';"
                                               "b.style.left = '300px'; b.style.top = '300px'; b.style.width = '200px';"
                                               "b.style.height = '40px'; b.style.zIndex = '9999';");
                             }});
