@@ -136,6 +136,7 @@ void changeState(AppState kind) {
             break;
         case STATE_TABLE:
             gh.liveStatus->startInfo = 0;
+            gh.updateStartMatchButtons(-1);
             if (!gh.inTutorial) refresh(HtmlWindow::StartMatch);
             enterTableCommon(gh);
             break;

@@ -35,6 +35,8 @@ void recordRefresh(HtmlWindow window) { add(std::string("refresh ") + htmlWindow
 const std::string kHideBreak = "TopBox: if (typeof inbzShowBreak !== 'undefined') { inbzShowBreak({showBreak: 0}); }";
 const std::string kHideBallOn =
     "TopBox: if (typeof inbzShowBallOn !== 'undefined') { inbzShowBallOn({showBallOn: 0}); }";
+// The start-match buttons of an empty table (the table state asks for them with no table number).
+const std::string kEmptyTableButtons = "StartMatch: asViewerZeroOrOnePlayer(false, false,false,-1,false);";
 const std::string kTopBox =
     "TopBox: if (typeof inbzSizeAndPlace !== 'undefined') { inbzSizeAndPlace({height: 21,left: 197,right: 229}); }";
 
@@ -101,7 +103,7 @@ TEST_F(StateChange, StatementSequenceOfEveryState) {
          {"refresh Lobby", "Lobby: inbzSetLobbyWidth({lobbyWidth:2});",
           "Lobby: document.getElementById('chat_text_input_id').focus();", "BottomBox: inbzLobbyViewStarted();",
           "refresh TopBox", kHideBreak, kHideBallOn}},
-        {STATE_LOBBY, STATE_TABLE, {"refresh StartMatch", "refresh BottomBox", "refresh TopBox", kTopBox}},
+        {STATE_LOBBY, STATE_TABLE, {kEmptyTableButtons, "refresh StartMatch", "refresh BottomBox", "refresh TopBox", kTopBox}},
         {STATE_TABLE, STATE_COIN_TOSS, {"refresh CoinToss", "refresh BottomBox", "refresh TopBox", kTopBox}},
         {STATE_COIN_TOSS, STATE_GAME, {"refresh BottomBox", "refresh TopBox", kTopBox}},
         {STATE_GAME, STATE_LOGIN, {"refresh Login", "Login: focusUserName();"}},
@@ -137,7 +139,8 @@ TEST_F(StateChange, TableStatesRefreshOpenDialogsInOrder) {
     gh.invitesPanel.visible = gh.alertsPanel.visible = gh.cueStorePanel.visible = true;
     gh.inTutorial = true;  // the tutorial room has no StartMatch
     EXPECT_EQ(change(STATE_LOBBY, STATE_TABLE),
-              (std::vector<std::string>{"refresh BottomBox", "refresh TopBox", "refresh Invites", "refresh GameSettings",
+              (std::vector<std::string>{kEmptyTableButtons, "refresh BottomBox", "refresh TopBox", "refresh Invites",
+                                        "refresh GameSettings",
                                         "refresh CueStore", "refresh Alerts", kTopBox}));
     gh.gameSettingsPanel.visible = false;
     const std::vector<std::string> people = change(STATE_LOBBY, STATE_GAME);
