@@ -1,6 +1,7 @@
 #include "ui/page_input.h"
 
 #include "core/log.h"
+#include "ui/engine/web_string.h"
 #include "ui/html_windows.h"
 
 using namespace bzweb;
@@ -148,51 +149,11 @@ uint32_t keyModifiers(const KeyState& state) {
     return modifiers;
 }
 
-bool utf8ToUtf16(const std::string& text, std::u16string& out) {
-    std::u16string result;
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        uint32_t code = 0;
-        size_t extra = 0;
-        uint32_t minimum = 0;
-        if (byte < 0x80) {
-            code = byte;
-        } else if ((byte & 0xE0) == 0xC0) {
-            code = byte & 0x1F, extra = 1, minimum = 0x80;
-        } else if ((byte & 0xF0) == 0xE0) {
-            code = byte & 0x0F, extra = 2, minimum = 0x800;
-        } else if ((byte & 0xF8) == 0xF0) {
-            code = byte & 0x07, extra = 3, minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size()) return false;  // cut short
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogate code points and values beyond Unicode are not UTF-8.
-        if (code < minimum || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return false;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            result.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            result.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            result.push_back(static_cast<char16_t>(code));
-        }
-        i += extra + 1;
-    }
-    out = std::move(result);
-    return true;
-}
-
 std::vector<KeyEvent> keyEventsFor(const SDL_Event& event, bool textInputActive) {
     std::vector<KeyEvent> events;
     if (event.type == SDL_TEXTINPUT) {
         std::u16string units;
-        if (!utf8ToUtf16(event.text.text, units)) return events;
+        if (!Utf8ToUtf16(event.text.text, units)) return events;  // not UTF-8: dropped
         for (char16_t unit : units) {
             BZ_LOG(LOG_INFO, "handleKeyEvent", "@@@ TEXTINPUT CHARACTER: " << static_cast<int>(unit));
             events.push_back(keyEvent(KEYEVENT_CHAR, {unit, unit}, 0));

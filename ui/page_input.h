@@ -42,8 +42,6 @@ uint32_t keyModifiers(const KeyState& state);
 // A key down carries its character as a CHAR event only while text input is off; text input gives
 // one CHAR per UTF-16 unit (surrogate pairs as two) and nothing for text that is not valid UTF-8.
 std::vector<bzweb::KeyEvent> keyEventsFor(const SDL_Event& event, bool textInputActive);
-// UTF-8 to UTF-16; false (and nothing) for invalid UTF-8.
-bool utf8ToUtf16(const std::string& text, std::u16string& out);
 
 // Where a page lies and the grids the pointer is measured in.
 struct PagePlacement {
