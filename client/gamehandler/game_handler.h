@@ -411,8 +411,24 @@ public:
     // The shot power, unless a Vidiv Arezor forces one; returns the power now.
     double setShotPower(double power);
 
-    // ===== shot controls (shot_controls.cpp) =====
+    // ===== aiming HUD layout and the POV offer (hud_layout.cpp) =====
+    // The bar column's geometry in viewport pixels (y up); drawing and the mouse share it.
+    struct PowerBarLayout {
+        int barLeft, barBottom, barRight, powerTop, powerKnobY, barTop;
+        int knobLeft, elevationBottom, knobRight, elevationTop, elevationKnobY;
+    };
+    PowerBarLayout getPowerBarLayout() const;
+    // The spin widget's lower-left corner and size by its placement case; a case above 5 leaves
+    // the outputs as they were.
     void getQBallWidgetPlacement(int& x, int& y, int& size) const;
+    // Snaps a dropped widget to the nearest anchor: the left edge, the HUD column or the right edge.
+    void placeQBallWidget(int x, int y);
+    // Offers POV mode in the bottom bar; withdrawing it outside a replay leaves POV mode.
+    void setPOVModeEnabled(bool enabled);
+    bool povModeOffered = false;
+    bool hudColumnDirty = true;
+
+    // ===== shot controls (shot_controls.cpp) =====
     bool setSpinFromSelector(int x, int y, bool apply);
     double powerBarValue(int x, int y, bool force) const;
     double elevationBarValue(int x, int y, bool force) const;
