@@ -111,7 +111,12 @@ public:
     bool chatTextEmpty = true;
     // The BottomBox shown as its bar only, and its full-size layout.
     bool bottomBoxCollapsed = false;
-    bool bottomBoxFullSize = false;
+    bool bottomBoxFullSize = true;
+    // What the user last chose with the bar's toggle.
+    bool bottomBoxUserCollapsed = false;
+    bool bottomBoxUserFullSize = true;
+    // The coin-toss window is drawn from this game-clock time on.
+    double coinTossOpenTime = 0.0;
     bool topBoxShown = true;
     bool bottomBoxShown = true;
     int bottomBarHeight = 0;
