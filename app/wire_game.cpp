@@ -1,6 +1,7 @@
 #include "app/client_neighbours.h"
+#include "client/gamehandler/game_handler.h"
 
-void ClientNeighbours::updateGame() { ShellNeighbours::updateGame(); }
+void ClientNeighbours::updateGame() { getGameHandler().update(); }
 GameInputFlags ClientNeighbours::gameInputFlags() { return ShellNeighbours::gameInputFlags(); }
 bool ClientNeighbours::keyDown(SDL_Keycode key, int renderX, int renderY) {
     return ShellNeighbours::keyDown(key, renderX, renderY);

@@ -2,7 +2,11 @@
 #include "dispatch/handlers.h"
 #include "dispatch/info_routes.h"
 
-void onInfoReplayInfo(GameHandler&, const Message& message) { logInfoReceived(message); }
+// The parts of a replay reach the game controller, which starts the replay with the last one.
+void onInfoReplayInfo(GameHandler& gh, const Message& message) {
+    logInfoReceived(message);
+    gh.receiveReplayPart(message);
+}
 
 void onInfoExitReplayInfo(GameHandler&, const Message& message) { logInfoReceived(message); }
 

@@ -165,7 +165,8 @@ void GameHandler::stepBallMotion() {
 
 void GameHandler::updateShot() {
     if (isAnyBallMoving()) {
-        stepBallMotion();
+        // A paused replay holds its balls where they are.
+        if (!replayMode || (replayPlaying && !replayPaused)) stepBallMotion();
         return;
     }
     const AppState state = appState.load();
@@ -174,7 +175,8 @@ void GameHandler::updateShot() {
 
 void GameHandler::endShot() {
     if (replayMode) {
-        // A replay's shots carry their own status; with none loaded the shot index is out of range.
+        // A replay's shots carry their own status (replay_playback.cpp).
+        endReplayShot();
         return;
     }
     const double elapsed = std::max(0.0, now - statusReceivedAt);
