@@ -1,6 +1,214 @@
-// The lobby's table list and user list.
+// The lobby's table list and user list: one page call each for the lobby pages, and the records
+// that concern the own user set up the own table, the own nick's spelling and the window title.
+#include "dispatch/table_list.h"
+
+#include "client/gamehandler/page_statements.h"
+#include "core/log.h"
+#include "core/platform.h"
+#include "core/text.h"
 #include "dispatch/handlers.h"
+#include "net/connection_handler.h"
 
-void onTableListInfo(GameHandler&, const Message&) {}
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
 
-void onUserListInfo(GameHandler&, const Message&) {}
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The digits at pos (moved past them) as a number; false when there are none.
+bool readDigits(const std::string& text, size_t& pos, int& value) {
+    const size_t start = pos;
+    while (pos < text.size() && isDigit(text[pos])) ++pos;
+    if (pos == start) return false;
+    value = toInt(text.substr(start, pos - start));
+    return true;
+}
+
+std::string unsignedText(int32_t value) { return std::to_string(static_cast<uint32_t>(value)); }
+
+std::vector<std::string> splitFields(const std::string& record) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    while (true) {
+        const size_t bar = record.find('|', start);
+        fields.push_back(record.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    return fields;
+}
+
+std::string tableObject(const TableListEntry& t) {
+    std::string s = "{tableId:" + std::to_string(t.tableId) + ",tableName:" + jsQuoted(t.tableName) +
+                    ",tableType:" + unsignedText(t.tableType) + ",gameType:" + unsignedText(t.gameType) +
+                    ",gameState:" + unsignedText(t.gameState) + ",bestOf:" + unsignedText(t.bestOf) +
+                    ",maxPointsBehind:" + std::to_string(t.maxPointsBehind) +
+                    ",maxShotTime:" + std::to_string(t.maxShotTime) + ",privacy:" + unsignedText(t.privacy) +
+                    ",arena:" + std::to_string(t.arena) + ",framesWon1:" + unsignedText(t.framesWon1) +
+                    ",framesWon2:" + unsignedText(t.framesWon2) + ",player1:" + jsQuoted(t.player1) +
+                    ",player2:" + jsQuoted(t.player2) + ",viewers:[";
+    for (const std::string& viewer : t.viewers) s += jsQuoted(viewer) + ",";
+    return s + "]},";
+}
+
+// The own table follows the server's record of it.
+void updateOwnTable(GameHandler& gh, const TableListEntry& t) {
+    runJavaScript(HtmlWindow::BottomBox, "inbzInfoTableInfo({tableId: " + std::to_string(t.tableId) +
+                                             ",tableType: " + unsignedText(t.tableType) +
+                                             "});inbzUpdatePlayerNames({player1: " + jsQuoted(t.player1) +
+                                             ",player2: " + jsQuoted(t.player2) + ",});");
+    Table& table = gh.table;
+    table.setId(t.tableId);
+    const TableNameOptions options = parseTableNameOptions(t.tableName);
+    table.setName(options.shownName);
+    gh.tableNameFlagT = options.flagT;
+    gh.tableNameFlagF = options.flagF;
+    const int previousLineUp = gh.lineUpNumber;
+    gh.lineUpNumber = options.lineUpNumber;
+    if (gh.lineUpNumber != previousLineUp) {
+        runJavaScript(HtmlWindow::BottomBox, "inbzLineUpNumber({lineUpNumber: " + std::to_string(gh.lineUpNumber) + "});");
+    }
+
+    int version = 0;
+    table.getVersionAndType(version);
+    table.setTableType(version, t.tableType);
+
+    LiveStatus& status = *gh.liveStatus;
+    status.gameType = t.gameType;
+    status.gameState = t.gameState;
+    status.bestOf = t.bestOf;
+    status.maxPointsBehind = t.maxPointsBehind;
+    status.maxShotTime = t.maxShotTime;
+    table.setTableMode(t.privacy);
+    table.arena = t.arena;
+    status.framesWon[0] = t.framesWon1;
+    status.framesWon[1] = t.framesWon2;
+
+    table.setPlayer(0, nullptr);
+    table.setPlayer(1, nullptr);
+    while (table.getPeopleCount() > 0) table.removePerson(table.getPerson(0));
+    for (const std::string& viewer : t.viewers) table.insertPerson(gh.findPlayer(viewer));
+    if (!t.player1.empty()) table.addPlayer(gh.findPlayer(t.player1));
+    if (!t.player2.empty()) {
+        if (t.player2 == t.player1) {
+            table.setPlayer(1, table.getPlayer(0));  // one person in both seats
+        } else {
+            table.addPlayer(gh.findPlayer(t.player2));
+        }
+    }
+    if (status.players[0] == nullptr && !t.player1.empty()) status.players[0] = gh.findPlayer(t.player1);
+    if (status.players[1] == nullptr && !t.player2.empty()) status.players[1] = gh.findPlayer(t.player2);
+
+    gh.ownUserFirstViewer = !t.viewers.empty() && t.viewers.front() == gh.ownNick();
+    gh.updateStartMatchButtons(options.tNumber);
+}
+
+void updateOwnRecord(GameHandler& gh, const Player& player) {
+    if (!gh.ownUserNameConfirmed && connectionHandler != nullptr) {
+        BZ_LOG(LOG_INFO, "processMessage",
+               "Updating own user name from \"" << connectionHandler->userName << "\" to \"" << player.nick << "\"");
+        connectionHandler->userName = player.nick;
+        gh.ownUserName = player.nick;
+        runInPages({HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People, HtmlWindow::BioTut,
+                    HtmlWindow::MatchStats, HtmlWindow::Tasks},
+                   "inbzInfoUserName({ userName: " + jsQuoted(player.nick) + "});");
+        gh.ownUserNameConfirmed = true;
+    }
+    std::string title = "Baizeron    User: " + player.nick;
+    if (player.rank <= 999999) title += " | Rank: " + std::to_string(player.rank);
+    title += " | Rating: " + std::to_string(player.rating);
+    platform().setWindowTitle(title);
+    gh.ownUserType = player.userType;
+    runInPages({HtmlWindow::Replays, HtmlWindow::BottomBox},
+               "inbzSetMyPlayerType({ myPlayerType: " + std::to_string(player.userType) + "});");
+}
+
+}  // namespace
+
+bool sameNickIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+TableNameOptions parseTableNameOptions(const std::string& name) {
+    TableNameOptions options;
+    options.shownName = name;
+    if (name.size() < 2 || name[0] != '(') return options;
+    size_t pos = 1;
+    while (pos < name.size()) {
+        const char c = name[pos++];
+        if (c == ')') {
+            options.shownName = name.substr(pos);
+            break;
+        }
+        int digits = 0;
+        if (c == 't') {
+            options.flagT = true;
+            if (readDigits(name, pos, digits)) options.tNumber = digits;
+        } else if (c == 'f') {
+            options.flagF = true;
+        } else if (c == 'l') {
+            if (readDigits(name, pos, digits)) options.lineUpNumber = digits;
+        }
+    }
+    return options;
+}
+
+void onTableListInfo(GameHandler& gh, const Message& message) {
+    std::string statement = "inbzTableInfo([";
+    for (const TableListEntry& entry : message.tables) {
+        statement += tableObject(entry);
+        bool listsMe = false;
+        for (const std::string& viewer : entry.viewers) {
+            if (connectionHandler != nullptr && viewer == gh.ownNick()) listsMe = true;
+        }
+        if (listsMe && !gh.replayMode) updateOwnTable(gh, entry);
+    }
+    statement += "]);";
+    runInPages({HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People}, statement);
+}
+
+void onUserListInfo(GameHandler& gh, const Message& message) {
+    std::string statement = "inbzUserInfo([";
+    for (const UserListEntry& entry : message.users) {
+        BZ_LOG(LOG_INFO, "processMessage", "USER_LIST_INFO: " << entry.userName);
+        const std::vector<std::string> f = splitFields(entry.userName);
+        auto field = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
+        const std::string& nick = f[0];
+        const std::string lobby = f.size() >= 8 ? f[7] : gh.lobbyName;
+
+        if (lobby == gh.lobbyName) {
+            std::ostringstream form;
+            form << static_cast<double>(toFloat(field(1)));
+            statement += "{userName:" + jsQuoted(nick) + ",userType:" + std::to_string(entry.userType) +
+                         ",rating:" + unsignedText(entry.rating) + ",rank:" + unsignedText(entry.rank) +
+                         ",flags:" + unsignedText(entry.flags) + ",form:" + form.str() +
+                         ",num_max_p:" + std::to_string(toInt(field(2))) +
+                         ",num_max_c:" + std::to_string(toInt(field(3))) + ",hb_p:" + std::to_string(toInt(field(4))) +
+                         ",hb_c:" + std::to_string(toInt(field(5))) +
+                         ",inReplayMode:" + std::to_string(toInt(field(6))) + ",},";
+        }
+
+        Player* player = gh.findPlayer(nick);
+        player->userType = entry.userType;
+        player->rating = static_cast<uint32_t>(entry.rating);
+        player->rank = static_cast<uint32_t>(entry.rank);
+        player->flags = static_cast<uint32_t>(entry.flags);
+        if (connectionHandler != nullptr && sameNickIgnoringAsciiCase(player->nick, gh.ownNick())) {
+            updateOwnRecord(gh, *player);
+        }
+    }
+    statement += "]);";
+    runInPages({HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People, HtmlWindow::BioTut,
+                HtmlWindow::MatchStats, HtmlWindow::Tasks},
+               statement);
+}

@@ -589,6 +589,33 @@ public:
     void whisperPlayer(const std::string& userName);
     void closeBio();
     // ---- End of the page requests.
+
+    // ===== lobby road: table and user lists, server and account information, chat input and the
+    // start-match buttons (dispatch/table_list.cpp, dispatch/info_account.cpp, chat_input.cpp,
+    // start_match.cpp) =====
+    // The own table's viewer list begins with the logged-in user.
+    bool ownUserFirstViewer = false;
+    // The lobby the client is in, as the server names it; the user list shows this lobby's users.
+    std::string lobbyName;
+    bool isTourneyLobby = false;
+    int premiumPhase = 0;
+    int serverUserFlags = 0;
+    // The own account as the server keeps it: country and about-me from the own bio, the five match
+    // preferences from the stored preferences.
+    AccountRecord account;
+    bool replaySkipAimingProcess = true;
+    // The alert last opened in the Alerts window, and a replay command waiting for the user to
+    // confirm the replay warning.
+    int alertShown = 0;
+    std::string pendingReplayCommand;
+    // Chooses the StartMatch page's buttons from the seats; value: the table number of the table's
+    // name, -1 for none.
+    void updateStartMatchButtons(int value);
+    // Opens the bio panel on another user's bio (element 0 the nick); the panels install it.
+    // Without one the bio is only logged.
+    using BioPanelOpener = void (*)(GameHandler& gameHandler, const std::vector<std::string>& bio);
+    static BioPanelOpener setBioPanelOpener(BioPanelOpener opener);
+    static BioPanelOpener bioPanelOpener();
 };
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.

@@ -8,12 +8,6 @@ void GameHandler::buttonPress(const std::string& name, int idata1, const std::st
     BZ_LOG(LOG_INFO, "buttonPress", name << " idata1=" << idata1 << " sdata1=" << sdata1);
 }
 
-void GameHandler::sendChatText(const std::string& text, bool fromLobby, bool replayConfirmed) {
-    BZ_LOG(LOG_INFO, "sendChatText", (fromLobby ? "lobby: " : "table: ") << text);
-}
-
-void GameHandler::sendStartSingleReq() { BZ_LOG(LOG_INFO, "sendStartSingleReq", ""); }
-
 int GameHandler::getTableId() const { return table.getId(); }
 
 void GameHandler::setViewMode(const std::string& role, const std::string& viewMode) {
