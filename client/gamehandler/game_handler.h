@@ -452,7 +452,6 @@ public:
     bool replayPlaying = false;
     double replayClockStart = 0;  // game clock seconds
     int replayTAtStart = 0;
-    bool replaySkipAimingProcess = false;
     bool replayLoopCurrentShot = false;
     // The server found a practice table for the loaded replay; its start lays out the position.
     bool replayTableSettingsPending = false;

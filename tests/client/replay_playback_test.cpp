@@ -35,6 +35,7 @@ protected:
         previousSink = setPageScriptSink(&pages);
         installMessageDispatch();
         appState = STATE_GAME;  // no start-of-play message
+        gh.replaySkipAimingProcess = false;
     }
     void TearDown() override {
         setMessageProcessor(nullptr);
@@ -136,7 +137,7 @@ TEST_F(ReplayPlaybackTest, MatchReplayAsksForTheNextFrame) {
     load(frameText(1), 3);
     run(60.0);
     EXPECT_FALSE(gh.replayPlaying);
-    EXPECT_NE(log.text().find("/replay match 44 3 "), std::string::npos);
+    EXPECT_NE(log.text().find("'/replay match 44 3 '"), std::string::npos);
 }
 
 TEST_F(ReplayPlaybackTest, LoopPlaysAShotAtMostTenTimes) {
@@ -171,9 +172,9 @@ TEST_F(ReplayPlaybackTest, ReplayCommands) {
         int kind, id, a, b;
         const char* text;
     } cases[] = {
-        {1, 77, 0, 0, "table: /replay shot 77 \n"},
-        {3, 5, 2, 0, "table: /replay match 5 2 \n"},
-        {2, 9, 3, 4, "table: /replay frame 9 3 4\n"},
+        {1, 77, 0, 0, "'/replay shot 77 '"},
+        {3, 5, 2, 0, "'/replay match 5 2 '"},
+        {2, 9, 3, 4, "'/replay frame 9 3 4'"},
     };
     for (const auto& c : cases) {
         gh.sendReplayCommand(c.kind, c.id, c.a, c.b);
