@@ -3,6 +3,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
 #include "ui/engine/web_json.h"
+#include "ui/game_settings_apply.h"
 
 #include <algorithm>
 #include <array>
@@ -74,56 +75,13 @@ void buttonPress(HtmlRequests& r, const JsonValue& q) {
 // type, keeps its value instead of becoming 0.
 void gameSettingsSave(HtmlRequests& r, const JsonValue& q) {
     GameSettings s = getGameHandler().gameSettings;
-    auto readInto = [&q](int& slot, const char* key) { slot = findInt(q, key).value_or(slot); };
-    struct Slot {
-        const char* key;
-        int GameSettings::*field;
-    };
-    static constexpr Slot kSlots[] = {
-        {"cueBallDesign", &GameSettings::cueBallDesign},
-        {"ghostCueBall", &GameSettings::ghostCueBall},
-        {"extendedCueBallLine", &GameSettings::extendedCueBallLine},
-        {"whiteLines", &GameSettings::whiteLines},
-        {"thickLines", &GameSettings::thickLines},
-        {"qBallSize", &GameSettings::qBallSize},
-        {"errorMargins", &GameSettings::errorMargins},
-        {"aimingMode", &GameSettings::aimingMode},
-        {"reverseAiming", &GameSettings::reverseAiming},
-        {"mouseSensitivity", &GameSettings::mouseSensitivity},
-        {"displayMode", &GameSettings::displayMode},
-        {"arena", &GameSettings::arena},
-        {"vsync", &GameSettings::vsync},
-        {"antiAliasing", &GameSettings::antiAliasing},
-        {"lightSources", &GameSettings::lightSources},
-        {"scalingMode", &GameSettings::scalingMode},
-        {"resolutionLimit", &GameSettings::resolutionLimit},
-        {"aaResolutionLimit", &GameSettings::aaResolutionLimit},
-        {"aaGraphicsDetails", &GameSettings::aaGraphicsDetails},
-        {"displayFps", &GameSettings::displayFps},
-        {"allSounds", &GameSettings::allSounds},
-        {"ballSounds", &GameSettings::ballSounds},
-        {"ballVolume", &GameSettings::ballVolume},
-        {"refereeSounds", &GameSettings::refereeSounds},
-        {"refereeVolume", &GameSettings::refereeVolume},
-        {"crowdSounds", &GameSettings::crowdSounds},
-        {"crowdVolume", &GameSettings::crowdVolume},
-        {"kredBoxSounds", &GameSettings::kredBoxSounds},
-        {"pmSounds", &GameSettings::pmSounds},
-        {"friendSounds", &GameSettings::friendSounds},
-        {"bigBreakBroadcasts", &GameSettings::bigBreakBroadcasts},
-        {"tournamentBroadcasts", &GameSettings::tournamentBroadcasts},
-        {"specloginBroadcasts", &GameSettings::specloginBroadcasts},
-        {"tableChatUserInOut", &GameSettings::tableChatUserInOut},
-        {"showLiveAimingIcons", &GameSettings::showLiveAimingIcons},
-        {"ballsPotted", &GameSettings::ballsPotted},
-        {"ballOn", &GameSettings::ballOn},
-        {"friendChat", &GameSettings::friendChat},
-        {"lobbyWidth", &GameSettings::lobbyWidth},
-        {"qballTipSizeScaled", &GameSettings::qballTipSizeScaled},
-    };
-    for (const Slot& slot : kSlots) readInto(s.*slot.field, slot.key);
-    auto fps = q.find("fps");
-    if (fps != q.end() && fps->is_number()) s.fps = static_cast<float>(readDouble(q, "fps"));
+    for (const GameSettingsKey& slot : kGameSettingsKeys) {
+        if (slot.field != nullptr) {
+            s.*slot.field = findInt(q, slot.key).value_or(s.*slot.field);
+        } else if (auto fps = q.find(slot.key); fps != q.end() && fps->is_number()) {
+            s.fps = static_cast<float>(readDouble(q, slot.key));
+        }
+    }
     r.gameSettingsSave(s);
 }
 

@@ -13,6 +13,7 @@
 #include "client/gamehandler/game_settings.h"
 #include "client/gamehandler/replay_text.h"
 #include "client/gamehandler/requests.h"
+#include "core/page_script.h"
 #include "net/game_status.h"
 #include "net/message.h"
 #include "physics/shot_stepper.h"
@@ -124,6 +125,18 @@ public:
     // --- settings ---
     GameSettings gameSettings;
     MatchSettings matchSettings{1, 1, 1, 12, 0, 0};
+    // The window is in desktop full-screen mode (as the saved settings last set it).
+    bool fullScreen = false;
+    // This client hosts its table (shown in the match settings; written where the table is entered).
+    bool isHost = false;
+    // The account panel's texts as last saved.
+    AccountRecord myAccount;
+    // The match statistics sit minimised in the bottom bar until the bar's maximise button.
+    bool matchStatsMinimized = false;
+    // Whose bio the BioTut page last received, and the bits its buttons were last updated with
+    // (-1 after another user's bio was opened).
+    std::string bioUserName;
+    int bioUserBits = -1;
 
     // --- HTML panels ---
     PanelSlot gameSettingsPanel;
@@ -615,6 +628,24 @@ public:
     using BioPanelOpener = void (*)(GameHandler& gameHandler, const std::vector<std::string>& bio);
     static BioPanelOpener setBioPanelOpener(BioPanelOpener opener);
     static BioPanelOpener bioPanelOpener();
+
+    // The other dialog panels (ui/panels.cpp): each opener shows its panel after the open delay
+    // and sends the page its content.
+    void openBio(const std::vector<std::string>& bioTexts);
+    void openTut(int topic);
+    void openCtr();
+    void openArezor();
+    void openVideos();
+    void openInvites();
+    void openTasks();
+    void closeTasks();
+    void openLineUp();
+    // idx 0: the bottom bar's button (shown there while minimised); 1: the server's request.
+    void openMatchStats(int idx);
+    void closeMatchStats();
+    void openCueStore();
+    // Sends Ctrl+V to the window's page.
+    void pasteIntoBrowser(HtmlWindow window);
 };
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.

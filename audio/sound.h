@@ -1,0 +1,75 @@
+// The audio engine: one SDL_mixer device, WAV sounds cut into clips, effects on the first free
+// channel and announcements one after another on channel 0. No positional audio. Main thread only;
+// the mixer's own thread reads the clip buffers, which never change once made.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct Mix_Chunk;
+
+class Sound {
+public:
+    static constexpr int kMaxClips = 1000;
+    static constexpr int kRequestedChannels = 11;
+
+    // Opens the device (44.1 kHz, signed 16-bit, stereo, 4096 frames). Without a device the engine
+    // stays silent: loads return -1 and plays do nothing.
+    Sound();
+    ~Sound();
+    Sound(const Sound&) = delete;
+    Sound& operator=(const Sound&) = delete;
+
+    // Loads one WAV and cuts it at the given start times (seconds, ascending; none: one clip).
+    // A name starting "res/" is read from the file system, any other from the resource archive.
+    // Returns the first new clip's id, or -1 when nothing could be read.
+    int load(const std::string& name, const std::vector<float>& cutTimes = {});
+    // Plays once on the lowest free effect channel; returns it, or -1 when dropped.
+    int play(int clip, float volume, float x = 0, float y = 0, float z = 0);
+    // Appends an announcement for channel 0 and starts it when the channel is free.
+    void queue(int clip, float volume, float x = 0, float y = 0, float z = 0);
+    // Starts the next announcement once channel 0 has become free.
+    void update();
+    void setListenerPosition(float, float, float) {}
+    void setListenerOrientation(float, float, float, float, float, float) {}
+    // Stops every channel and closes the device; the engine is silent afterwards.
+    void close();
+
+    bool initialised() const { return initialised_; }
+    int channelCount() const { return channelCount_; }
+    int clipCount() const { return clipCount_; }
+    size_t queuedCount() const { return queue_.size(); }
+    float clipDuration(int clip) const;
+    // The clip's sample bytes in the device format: its length and its own copy.
+    uint32_t clipByteSize(int clip) const;
+    const uint8_t* clipData(int clip) const;
+
+    // Mixer volume 0..128 of a 0..1 volume: rounded, any audible volume at least 1.
+    static int mixerVolume(float volume);
+
+private:
+    struct Clip {
+        float duration = 0;
+        std::vector<uint8_t> bytes;
+        uint32_t byteSize = 0;
+        Mix_Chunk* chunk = nullptr;
+    };
+    struct Queued {
+        int clip;
+        float volume;
+        float x, y, z;
+    };
+
+    bool validClip(int clip) const { return clip >= 0 && clip < clipCount_; }
+    void start(int channel, int clip, float volume);
+
+    int channelCount_ = kRequestedChannels;
+    bool initialised_ = false;
+    bool openedSubsystem_ = false;
+    std::unique_ptr<Clip[]> clips_;
+    int clipCount_ = 0;
+    std::deque<Queued> queue_;
+};

@@ -1,0 +1,31 @@
+#include "ui/settings_window.h"
+
+#include <SDL.h>
+
+namespace {
+SettingsWindow* installed = nullptr;
+}
+
+void SettingsWindow::announceResize() {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    if (window == nullptr) return;
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    event.window.windowID = SDL_GetWindowID(window);
+    SDL_GetWindowSize(window, &event.window.data1, &event.window.data2);
+    SDL_PushEvent(&event);
+}
+
+void SettingsWindow::setSwapInterval(int interval) { SDL_GL_SetSwapInterval(interval); }
+
+SettingsWindow& settingsWindow() {
+    static SettingsWindow sdl;
+    return installed != nullptr ? *installed : sdl;
+}
+
+SettingsWindow* setSettingsWindow(SettingsWindow* window) {
+    SettingsWindow* previous = installed;
+    installed = window;
+    return previous;
+}
