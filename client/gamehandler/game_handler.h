@@ -428,6 +428,8 @@ public:
     void stepBallMotion();
     void updateShot();
     void endShot();
+    // endShot's live status: the parked one, its durations counted on to now.
+    void applyParkedStatus();
     void setShowBreak(bool show);
     void setShowBallOn(bool show);
 
@@ -482,8 +484,8 @@ public:
     void playReplayEvent(const ReplayEvent& event);
     bool skipReplayEvents();
     void sendReplayCommand(int kind, int id, int a, int b);
-    // The end of a replayed stroke: the shot's recorded status is applied (endShot in replay mode).
-    void endReplayShot();
+    // endShot in replay mode: the shot's recorded status; false (nothing done) outside the shots.
+    bool applyReplayShotStatus();
     // Hands a message the replay rebuilt to the installed dispatch, as if the server had sent it.
     void dispatchRebuilt(const Message& message);
     // Once per frame after rendering: modifiers, pockets, cue fade and the replay clock.

@@ -58,7 +58,11 @@ void GameHandler::receiveReplayPart(const Message& message) {
     if (!(message.valueB & 2)) return;
     replayTextOpen = false;
     if (replaysPanel.visible) closeReplays();
-    if (bioTutPanel.visible) closeBio();
+    if (bioTutPanel.visible) {
+        // closeBio's work: it lives with the panels (ui/), above this library.
+        bioTutPanel.visible = false;
+        runInPages({HtmlWindow::Lobby}, "$('.lmask').hide();");
+    }
     runInPages({HtmlWindow::BottomBox}, "inbzEnterReplayMode();");
     startReplay();
 }
@@ -246,24 +250,11 @@ void GameHandler::sendReplayCommand(int kind, int id, int a, int b) {
     sendChatText(text, false, false);
 }
 
-void GameHandler::endReplayShot() {
+bool GameHandler::applyReplayShotStatus() {
     const int k = replayShotIndex;
     const int shots = static_cast<int>(replayShots.size());
-    if (k < 1 || k >= shots) return;
+    if (k < 1 || k >= shots) return false;
     const int t = replayShots[k + 1 < shots ? k + 1 : k].startTime;
     optional_calls::applyReplayStatus(*this, replayShots[k].status, true, t);
-    statusPending = false;
-    for (int i = 0; i < kBallCount; ++i)
-        if (table.balls[i].onTable) table.takeBallFromPocket(i);
-    aimBallIndex = 0;
-    cueBallAnchorX = table.balls[BALL_WHITE].x;
-    cueBallAnchorZ = table.balls[BALL_WHITE].z;
-    aim.elevation = 0;
-    aim.sideSpin = 0;
-    aim.topSpin = 80.0;
-    updateAim(0);
-    ballMarkerFrom = now;
-    shotSentWaiting = false;
-    pocketTidyTime = now + 5.0;
-    shotStepper.stop();
+    return true;
 }
