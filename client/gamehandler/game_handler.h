@@ -386,6 +386,47 @@ public:
     // The sub-step loop of the stroke being shown.
     ShotStepper shotStepper{table};
 
+    // ===== camera, projection, start view and cue pulse (view_services.cpp) =====
+    // The fixed cameras; the keyboard steps through 0..4.
+    enum CameraPresetId : int { PRESET_NONE = -1, PRESET_OVERHEAD, PRESET_OVERHEAD_REVERSED, PRESET_BLACK_END,
+                                PRESET_CENTRE, PRESET_BAULK_END };
+    int cameraPreset = PRESET_OVERHEAD;
+    int topPanelHeight = 0, bottomPanelHeight = 0;
+    // Column-major; rebuilt by whoever changes the camera.
+    float projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    bool perspectiveProjection = false;
+    float viewDistance = 0.0f;
+    // The field of view changed: the HUD recomputes its column before it next draws.
+    bool hudColumnDirty = true;
+    // Keeps the cue's pulse continuous across power changes (see pulsePhase).
+    double pulsePhaseOffset = 0.0;
+    // Eye, target, up: the float camera the view matrix is built from.
+    static void setLookAt(Camera& camera, const double eye[3], const double target[3], const double up[3]);
+    // The look-at kept in lookAtEye/Target/Up is copied into `camera`.
+    void applyLookAt();
+    void setOverheadCamera();
+    void setCameraPreset(unsigned preset);
+    void updateFieldOfView(int width, int height);
+    void setViewport(int windowW, int windowH, int drawableW, int drawableH, int topHeight, int bottomHeight);
+    void updateViewParameters();
+    void rotateDragVectors(float oldYaw, float newYaw);
+    void buildPerspectiveProjection();
+    void buildOrthographicProjection();
+    // The right-handed look-at matrix of `camera`, column-major.
+    void viewMatrix(float out[16]) const;
+    // The ball layout before any table is joined.
+    void initBallPositions();
+    void resetLiveStatusForStartView();
+    // The cue's breathing while aiming, 0..1, at game-clock time t.
+    double pulsePhase(double t) const;
+    // How far the cue is pulled back (mm) at clockSeconds during a stroke that strikes at
+    // strikeSeconds; unit is the stroke's duration unit and amplitude its draw-back.
+    static double cueStrokeOffset(double unit, double amplitude, double strikeSeconds, double clockSeconds);
+    // Hook through which the frame's camera-mode choice runs (the camera code installs it).
+    using CameraModeSelector = void (*)(GameHandler& gameHandler);
+    static CameraModeSelector setCameraModeSelector(CameraModeSelector selector);
+    static CameraModeSelector cameraModeSelector();
+
     // ===== game status hand-over =====
     // The game-status application (applyGameStatus); endShot hands the parked status to it. Without
     // one the status is only logged.
@@ -407,8 +448,24 @@ public:
     // The shot power, unless a Vidiv Arezor forces one; returns the power now.
     double setShotPower(double power);
 
-    // ===== shot controls (shot_controls.cpp) =====
+    // ===== aiming HUD layout and the POV offer (hud_layout.cpp) =====
+    // The bar column's geometry in viewport pixels (y up); drawing and the mouse share it.
+    struct PowerBarLayout {
+        int barLeft, barBottom, barRight, powerTop, powerKnobY, barTop;
+        int knobLeft, elevationBottom, knobRight, elevationTop, elevationKnobY;
+    };
+    PowerBarLayout getPowerBarLayout() const;
+    // The spin widget's lower-left corner and size by its placement case; a case above 5 leaves
+    // the outputs as they were.
     void getQBallWidgetPlacement(int& x, int& y, int& size) const;
+    // Snaps a dropped widget to the nearest anchor: the left edge, the HUD column or the right edge.
+    void placeQBallWidget(int x, int y);
+    // Offers POV mode in the bottom bar; withdrawing it outside a replay leaves POV mode.
+    void setPOVModeEnabled(bool enabled);
+    bool povModeOffered = false;
+    bool hudColumnDirty = true;
+
+    // ===== shot controls (shot_controls.cpp) =====
     bool setSpinFromSelector(int x, int y, bool apply);
     double powerBarValue(int x, int y, bool force) const;
     double elevationBarValue(int x, int y, bool force) const;
