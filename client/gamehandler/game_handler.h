@@ -463,7 +463,6 @@ public:
     // Offers POV mode in the bottom bar; withdrawing it outside a replay leaves POV mode.
     void setPOVModeEnabled(bool enabled);
     bool povModeOffered = false;
-    bool hudColumnDirty = true;
 
     // ===== shot controls (shot_controls.cpp) =====
     bool setSpinFromSelector(int x, int y, bool apply);
