@@ -1,8 +1,7 @@
 #include "app/client_neighbours.h"
-
 #include "client/gamehandler/game_handler.h"
 
-void ClientNeighbours::updateGame() { ShellNeighbours::updateGame(); }
+void ClientNeighbours::updateGame() { getGameHandler().update(); }
 GameInputFlags ClientNeighbours::gameInputFlags() {
     GameInputFlags flags;
     flags.gameViewCaptured = getGameHandler().mouseCaptured;

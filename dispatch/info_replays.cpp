@@ -12,46 +12,14 @@
 
 namespace {
 
-constexpr int kFirstPart = 1;
-constexpr int kLastPart = 2;
 constexpr size_t kFavpubInts = 6;
-
-const char* jsBool(bool value) { return value ? "true" : "false"; }
-
-// HAND-OVER TO THE REPLAY PLAYER: the collected replay text and the fields above start playback
-// here once the replay player's entry function exists; until then the complete replay is only logged.
-void startReceivedReplay(GameHandler& gh) {
-    BZ_LOG(LOG_INFO, "processMessage", "Replay complete: kind " << gh.replayKind << ", " << gh.replayText.size() << " bytes");
-}
 
 }  // namespace
 
+// The parts of a replay reach the game controller, which starts the replay with the last one.
 void onInfoReplayInfo(GameHandler& gh, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: REPLAY_INFO");
-    if ((m.valueB & kFirstPart) != 0) {
-        gh.replayKind = m.valueA;
-        gh.replayText = m.textA;
-        gh.replayMarkedShots = m.textB;
-        gh.replayMatchId = intAt(m.intList, 0);
-        gh.replayFrameNumber = std::max(1, intAt(m.intList, 1));
-        gh.replayStartShot = std::max(1, intAt(m.intList, 2));
-        gh.replayFrameCount = intAt(m.intList, 3);
-        gh.replayLinesEnabled[0] = intAt(m.intList, 4) != 0;
-        gh.replayLinesEnabled[1] = intAt(m.intList, 5) != 0;
-        runJavaScript(HtmlWindow::BottomBox, std::string("inbzSetReplayLinesEnabled([") + jsBool(gh.replayLinesEnabled[0]) +
-                                                 "," + jsBool(gh.replayLinesEnabled[1]) + "]);");
-    } else {
-        gh.replayText += m.textA;
-    }
-    if ((m.valueB & kLastPart) == 0) return;
-    if (gh.replaysPanel.visible) gh.closeReplays();
-    if (gh.bioTutPanel.visible) {
-        // The bio panel's closer lives with the panels, above this library: its two steps here.
-        gh.bioTutPanel.visible = false;
-        runJavaScript(HtmlWindow::Lobby, "$('.lmask').hide();");
-    }
-    runJavaScript(HtmlWindow::BottomBox, "inbzEnterReplayMode();");
-    startReceivedReplay(gh);
+    gh.receiveReplayPart(m);
 }
 
 void onInfoExitReplayInfo(GameHandler& gh, const Message& m) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "client/gamehandler/game_settings.h"
+#include "client/gamehandler/replay_text.h"
 #include "client/gamehandler/requests.h"
 #include "core/page_script.h"
 #include "net/game_status.h"
@@ -496,6 +497,8 @@ public:
     void stepBallMotion();
     void updateShot();
     void endShot();
+    // endShot's live status: the parked one, its durations counted on to now.
+    void applyParkedStatus();
     void setShowBreak(bool show);
     void setShowBallOn(bool show);
 
@@ -505,6 +508,57 @@ public:
     void mouseMotion(int x, int y, int dx, int dy);
     void mouseWheel(bool flipped, int x, int y);
     void keyUp(int key);
+
+    // ===== replays and the per-frame update (replay_text.cpp, status_text.cpp, replay_playback.cpp,
+    // replay_events.cpp, update.cpp) =====
+    // What the server's replay information gave (REPLAY_INFO, first part).
+    int replayKind = 0;  // 1 shot, 2 frame, 3 match
+    std::string replayMarkedShots;
+    int replayMatchId = 0, replayFrameNumber = 1, replayStartShot = 1, replayFrameCount = 0;
+    bool replayLinesEnabled[2] = {false, false};
+    // A first part has arrived since the last replay started: later parts may be appended.
+    bool replayTextOpen = false;
+    // What reading the replay text gave.
+    int replayTableVersion = 0, replayTableType = 1;
+    std::string replayPlayerNames[2];
+    std::string replayDate;
+    std::string replayInfoText;
+    std::array<int, 7> replayInfo{};
+    std::vector<ReplayShot> replayShots;
+    std::vector<ReplayBreak> replayBreaks;
+    int replayTotalFrameTime = 0;
+    int replayCues[2] = {0, 0};
+    bool lineUpFewBalls = true, lineUpTen = true, lineUpTwelvePending = true, lineUpTwelve = false;
+    // Playback: the event next due, the replay clock and its state.
+    int replayEventIndex = 0;
+    int replayT = 0;  // ms
+    bool replayPaused = false;
+    bool replayPlaying = false;
+    double replayClockStart = 0;  // game clock seconds
+    int replayTAtStart = 0;
+    bool replayLoopCurrentShot = false;
+    // The server found a practice table for the loaded replay; its start lays out the position.
+    bool replayTableSettingsPending = false;
+    // The modifier keys of this frame.
+    bool shiftHeld = false, ctrlHeld = false, altHeld = false;
+
+    // One REPLAY_INFO part: the first starts the text afresh, the last starts the replay.
+    void receiveReplayPart(const Message& message);
+    void startReplay();
+    // The table as it stood before shot replayShotIndex (only for 1 <= index < number of shots).
+    void loadReplayShot(bool resetBreakScore);
+    void playReplay(bool resetBreakScore);
+    void pauseReplay();
+    void resumeReplay();
+    void playReplayEvent(const ReplayEvent& event);
+    bool skipReplayEvents();
+    void sendReplayCommand(int kind, int id, int a, int b);
+    // endShot in replay mode: the shot's recorded status; false (nothing done) outside the shots.
+    bool applyReplayShotStatus();
+    // Hands a message the replay rebuilt to the installed dispatch, as if the server had sent it.
+    void dispatchRebuilt(const Message& message);
+    // Once per frame after rendering: modifiers, pockets, cue fade and the replay clock.
+    void update();
 
     // ===== start-up (game_handler.cpp) =====
     // Sets basePath (once), and on the first call with no prefPath the preference folder and the
