@@ -603,15 +603,7 @@ public:
     int kredBoxOpenCount = 0;
     std::string kredBoxCollectId;
     int myUserId = 0;
-    // The replay as the server sent it (1 shot, 2 frame, 3 match) and its save dialog.
-    int replayKind = 0;
-    std::string replayMarkedShots;
-    int replayMatchId = 0;
-    int replayFrameNumber = 1;
-    int replayStartShot = 1;
-    int replayFrameCount = 0;
-    bool replayLinesEnabled[2] = {false, false};
-    bool replayTableSettingsPending = false;
+    // The replay's save dialog (the replay itself is kept with the replay player's fields).
     bool replaySaveDialogOpen = false;
     int replaySavePlayer = 0;
 
