@@ -752,6 +752,7 @@ public:
     void openMatchStats(int idx);
     void closeMatchStats();
     void openCueStore();
+    void openReplays();
     // Sends Ctrl+V to the window's page.
     void pasteIntoBrowser(HtmlWindow window);
 };
