@@ -2,26 +2,14 @@
 //   baizeron-lobby [--port FIRST]
 // Point the client at it with BZ_LOBBY_HOST=127.0.0.1 (and BZ_LOBBY_PORT=FIRST when it differs).
 #include "tools/testserver/local_lobby.h"
+#include "tools/testserver/main/stop_signal.h"
 #include "net/lobby_servers.h"
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <vector>
-
-namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int) {
-    stopRequested = 1;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     unsigned firstPort = DEFAULT_LOBBY_PORT;
@@ -37,8 +25,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the first port must lie between 1 and 65533\n");
         return 2;
     }
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    stop_signal::install();
 
     const char* names[] = {"Players Lounge", "Tournament Lobby", "New Lobby"};
     std::vector<std::unique_ptr<LocalLobby>> lobbies;
@@ -55,7 +42,7 @@ int main(int argc, char** argv) {
     }
     std::printf("any new name logs in with the password \"%s\"\n", LocalLobby::kNewcomerPassword);
     std::fflush(stdout);
-    while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop_signal::wait();
     for (auto& server : servers) server->stop();
     return 0;
 }
