@@ -33,7 +33,12 @@ build() {  # build DIR [cmake options...]
 case "$mode" in
   client)
     build build -DBZ_TESTS=OFF -DBZ_BENCH=OFF
-    exec ./build/app/baizeron
+    # The client plays in the local lobby, which ends with it.
+    port=${BZ_LOBBY_PORT:-42147}
+    ./build/tools/testserver/baizeron-lobby --port "$port" &
+    lobby=$!
+    trap 'kill "$lobby" 2>/dev/null; wait "$lobby" 2>/dev/null || true' EXIT
+    BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port ./build/app/baizeron
     ;;
   test)
     build build

@@ -26,6 +26,7 @@ struct TestServer::Peer {
     bool helloReplied = false;
     bool statusRequested = false;
     std::string salt;
+    std::string user;  // set once logged in
     uint32_t nextIid = 100;
 };
 
@@ -216,10 +217,18 @@ void TestServer::notifyChange() {
 void TestServer::closePeerLocked(Peer& peer) {
     if (!peer.open) return;
     peer.open = false;
+    if (!peer.user.empty()) runHookLocked(peer, Message(MessageId::LOGOUT_REQ));
     // The descriptor is released by the server thread, which may be polling it right now.
     ::shutdown(peer.fd, SHUT_RDWR);
     wake();
     notifyChange();
+}
+
+void TestServer::runHookLocked(Peer& peer, const Message& message) {
+    if (!config_.sessionHook) return;
+    for (OutgoingMessage& out : config_.sessionHook(peer.index, peer.user, message)) {
+        if (Peer* target = findLocked(out.connection)) sendLocked(*target, out.message);
+    }
 }
 
 bool TestServer::writeLocked(Peer& peer, std::vector<uint8_t> plain, size_t limit) {
@@ -397,12 +406,14 @@ void TestServer::handle(Peer& peer, Message& message) {
             if (!answering) break;
             const std::string user = message.nick.empty() ? "" : message.nick.substr(1);
             auto account = config_.accounts.find(user);
+            const bool newcomer = account == config_.accounts.end() && !config_.newcomerPassword.empty() && !user.empty();
             std::string response;
             bool accepted = false;
-            if (account != config_.accounts.end()) {
-                response = challengeResponseFor(config_.challenge, account->second);
+            if (account != config_.accounts.end() || newcomer) {
+                response = challengeResponseFor(config_.challenge, newcomer ? config_.newcomerPassword : account->second);
                 accepted = message.pwd == passwordDigest(peer.salt, user, response);
             }
+            if (accepted && newcomer) config_.accounts[user] = config_.newcomerPassword;
             Message outcome(accepted ? MessageId::LOGIN_OK : MessageId::LOGIN_FAILED, peer.nextIid++);
             sendLocked(peer, outcome);
             if (accepted) {
@@ -410,6 +421,8 @@ void TestServer::handle(Peer& peer, Message& message) {
                 peer.tx.setKey(keyText);
                 peer.rx.setKey(keyText);
                 peer.rxStage = 2;
+                peer.user = user;
+                runHookLocked(peer, Message(MessageId::LOGIN_OK));
             }
             break;
         }
@@ -433,6 +446,7 @@ void TestServer::handle(Peer& peer, Message& message) {
             }
             [[fallthrough]];
         default:
+            if (peer.rxStage == 2) runHookLocked(peer, message);
             if (config_.echo && static_cast<uint16_t>(message.id) >= 1000) {
                 Message echo(message);
                 sendLocked(peer, echo);

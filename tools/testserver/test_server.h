@@ -18,6 +18,18 @@
 #include <thread>
 #include <vector>
 
+// A message for one connection, produced by a session hook.
+struct OutgoingMessage {
+    int connection;
+    Message message;
+};
+
+// Called on the server thread for every message after a login (with a bare LOGIN_OK message right
+// after the login itself and a bare LOGOUT_REQ when the connection ends); the messages it returns
+// are sent in order.
+using SessionHook = std::function<std::vector<OutgoingMessage>(int connection, const std::string& user,
+                                                               const Message& message)>;
+
 struct TestServerConfig {
     std::string sid = "0123456789";  // sent as it is, so a test can make it the wrong length
     std::string salt = "s4lt";
@@ -31,6 +43,9 @@ struct TestServerConfig {
     std::vector<ServerAddress> furtherServers;
     // user name (as typed, case kept) -> password; a login of any other name fails.
     std::map<std::string, std::string> accounts;
+    // Non-empty: an unknown name logs in with this password and becomes an account.
+    std::string newcomerPassword;
+    SessionHook sessionHook;
 
     bool sendHello = true;          // false: accept and never say a word
     bool stallAfterHello = false;   // answer nothing after HELLO
@@ -108,6 +123,7 @@ private:
     void readPeer(Peer& peer);
     void handle(Peer& peer, Message& message);
     void closePeerLocked(Peer& peer);
+    void runHookLocked(Peer& peer, const Message& message);
     bool writeLocked(Peer& peer, std::vector<uint8_t> plain, size_t limit = SIZE_MAX);
     bool sendLocked(Peer& peer, Message& message);
     Peer* findLocked(int connection);

@@ -1,27 +1,15 @@
 // A local game server for trying the client without the real one: three lobbies on 127.0.0.1.
 // Start the client with BZ_LOBBY_HOST=127.0.0.1 (and BZ_LOBBY_PORT when the first port differs).
 //   baizeron-testserver [--port FIRST] [--user NAME:PASSWORD]...
+#include "tools/testserver/main/stop_signal.h"
 #include "tools/testserver/test_server.h"
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
-
-namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int) {
-    stopRequested = 1;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     unsigned firstPort = 42147;
@@ -47,8 +35,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the first port must lie between 1 and 65533\n");
         return 2;
     }
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    stop_signal::install();
 
     std::vector<std::unique_ptr<TestServer>> servers;
     const char* names[] = {"Players Lounge", "Tournament Lobby", "New Lobby"};
@@ -64,7 +51,7 @@ int main(int argc, char** argv) {
         servers.push_back(std::move(server));
     }
     std::fflush(stdout);
-    while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop_signal::wait();
     for (auto& server : servers) server->stop();
     return 0;
 }
