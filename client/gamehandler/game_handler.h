@@ -594,6 +594,19 @@ public:
     void openCueStore();
     // Sends Ctrl+V to the window's page.
     void pasteIntoBrowser(HtmlWindow window);
+
+    // ===== page buttons, replay buttons and the game view's keys (ui/page_buttons.cpp, replay_buttons.cpp,
+    // keyboard.cpp) =====
+    // The element id of the live "Collect Kred" link in the table chat (empty: none), the count
+    // that numbers the links, and the amount of the current Kred Box.
+    std::string kredBoxCollectId;
+    int kredBoxOpenCount = 0;
+    int kredBoxAmount = 0;
+    // The tutorial exercise's result dialog in the CoinToss window.
+    bool tutResultPanelVisible = false;
+    // Names of the replay controls; false for any other name.
+    bool replayButtonPress(const std::string& name, int idata1, const std::string& sdata1);
+    void keyDown(int key);
 };
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.
