@@ -606,7 +606,8 @@ public:
     bool tutResultPanelVisible = false;
     // Names of the replay controls; false for any other name.
     bool replayButtonPress(const std::string& name, int idata1, const std::string& sdata1);
-    void keyDown(int key);
+    // A key no page took: true when it nominated a ball or sent a chat command.
+    bool keyDown(int key, int x, int y);
 };
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.

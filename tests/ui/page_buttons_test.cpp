@@ -1,6 +1,7 @@
 // The page buttons by family: what each name sends, runs in the pages, changes and plays.
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
+#include "core/platform.h"
 #include "net/connection_handler.h"
 #include "net/lobby_servers.h"
 #include "support/captured_log.h"
@@ -230,6 +231,62 @@ TEST_F(PageButtonsTest, SavingAddsOnlyANamedSharedObjectToTheFavourites) {
     gh.buttonPress("replay-do-save", 0, "[1/22/3/4/5/0]");
     EXPECT_TRUE(pages.entries().empty());
     EXPECT_EQ(handler.outgoingCount(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+class ModifierPlatform : public Platform {
+public:
+    uint16_t mods = 0;
+    uint16_t modifierState() override { return mods; }
+};
+
+TEST_F(PageButtonsTest, F9ShootsOnlyForThePlayerOnTurnAndOnce) {
+    ModifierPlatform keys;
+    Platform* previous = setPlatform(&keys);
+    constexpr int F9 = 0x40000048;
+    // a spectator, and the lobby: refused
+    gh.keyDown(F9, 0, 0);
+    EXPECT_EQ(handler.outgoingCount(), 0u);
+    seatInFrame();
+    gh.liveStatus->playerOn = 1;  // the opponent's turn
+    gh.liveStatus->gameState = 1;
+    gh.keyDown(F9, 0, 0);
+    EXPECT_EQ(handler.outgoingCount(), 0u);
+    gh.liveStatus->playerOn = 0;  // own turn: two quick presses send one shot
+    gh.keyDown(F9, 0, 0);
+    gh.keyDown(F9, 0, 0);
+    EXPECT_EQ(handler.outgoingCount(), 1u);
+    EXPECT_EQ(log.count("F9 refused"), 3);
+    setPlatform(previous);
+}
+
+TEST_F(PageButtonsTest, CtrlKeysStepSettingsAndNormaliseThreeWayValues) {
+    ModifierPlatform keys;
+    Platform* previous = setPlatform(&keys);
+    keys.mods = MOD_CTRL;
+    const struct {
+        int stored, expected;
+    } cases[] = {{0, 1}, {1, 2}, {2, 0}, {-5, 0}, {9, 0}};
+    for (const auto& c : cases) {
+        gh.gameSettings.qBallSize = c.stored;
+        gh.keyDown('q', 0, 0);
+        EXPECT_EQ(gh.gameSettings.qBallSize, c.expected);
+        EXPECT_EQ(gh.spinWidgetSize, 128 + 64 * c.expected);
+        gh.gameSettings.extendedCueBallLine = c.stored;
+        gh.keyDown('l', 0, 0);
+        EXPECT_EQ(gh.gameSettings.extendedCueBallLine, c.expected);
+    }
+    gh.keyDown('m', 0, 0);
+    EXPECT_TRUE(sounds.all.muted);
+    EXPECT_EQ(log.count("Sound OFF"), 1);
+    keys.mods = 0;
+    gh.keyDown('a', 0, 0);
+    EXPECT_TRUE(gh.keysHeld[1]);
+    EXPECT_FALSE(gh.keyDown('3', 0, 0));  // plain digit outside a replay does nothing
+    setPlatform(previous);
 }
 
 }  // namespace
