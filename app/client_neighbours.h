@@ -13,6 +13,7 @@ public:
     bool isMouseOver(HtmlWindow window, int x, int y) override;
     MouseCapture mouseCapture() override;
     void windowDragEvent(const SDL_Event& event) override;
+    void windowDragEventDone() override;
     void sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry& geometry) override;
     void pointerLeftPage(HtmlWindow window) override;
     void actOnPageFlags(bool replayModeChanged) override;

@@ -74,6 +74,7 @@ bool FrameLoop::runFrame() {
     if (!appRunning) return false;
 
     gh.processMessageQueue();
+    applyPostedStateChanges();
     neighbours_.actOnPageFlags(replayMode != previousReplayMode_);
     reportFrameRate(frameStart);
 
@@ -140,6 +141,11 @@ void FrameLoop::storePointer(int x, int y) {
 
 void FrameLoop::handleEvent(const SDL_Event& event) {
     neighbours_.windowDragEvent(event);
+    handleEventBody(event);
+    neighbours_.windowDragEventDone();
+}
+
+void FrameLoop::handleEventBody(const SDL_Event& event) {
     switch (event.type) {
         case SDL_QUIT:
             quit();

@@ -36,6 +36,7 @@ public:
 
 private:
     void handleEvent(const SDL_Event& event);
+    void handleEventBody(const SDL_Event& event);
     void quit();
     void resize(int width, int height);
     void storePointer(int x, int y);

@@ -61,8 +61,10 @@ public:
     virtual void gameViewMouseEvent(const SDL_Event& event) {}
     virtual bool isMouseOver(HtmlWindow window, int x, int y) { return false; }
     virtual MouseCapture mouseCapture() { return {}; }
-    // The window drag of the title area: called for every event before it is routed.
+    // The window drag of the title area: called for every event before it is routed, and again
+    // once it has been handled.
     virtual void windowDragEvent(const SDL_Event& event) {}
+    virtual void windowDragEventDone() {}
     // An event for a page (handleBrowserEvent).
     virtual void sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry& geometry) {}
     // The pointer left StartMatch: a move to (-1, -1) without modifiers.

@@ -1,15 +1,111 @@
+// The HTML bridge in the shell: the engine's application object, the fifteen windows, input to the
+// pages, the title-bar drag, the pages' flags and the page start-up list.
 #include "app/client_neighbours.h"
 
-bzweb::RefPtr<bzweb::WebApp> ClientNeighbours::makeWebApp() { return ShellNeighbours::makeWebApp(); }
-void ClientNeighbours::createHtmlWindows() { ShellNeighbours::createHtmlWindows(); }
-bool ClientNeighbours::isMouseOver(HtmlWindow window, int x, int y) { return ShellNeighbours::isMouseOver(window, x, y); }
-MouseCapture ClientNeighbours::mouseCapture() { return ShellNeighbours::mouseCapture(); }
-void ClientNeighbours::windowDragEvent(const SDL_Event& event) { ShellNeighbours::windowDragEvent(event); }
-void ClientNeighbours::sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry& geometry) {
-    ShellNeighbours::sendToPage(window, event, geometry);
+#include "app/shell_globals.h"
+#include "app/window_layout.h"
+#include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/state_change.h"
+#include "ui/html_app.h"
+#include "ui/html_requests.h"
+#include "ui/html_windows.h"
+#include "ui/page_input.h"
+
+namespace {
+
+// What the last step of the page start-up did, between the loop's two questions.
+PageStartupStep lastStartupStep = PageStartupStep::Waiting;
+
+}  // namespace
+
+bzweb::RefPtr<bzweb::WebApp> ClientNeighbours::makeWebApp() {
+    return bzweb::RefPtr<bzweb::WebApp>(new HtmlApp(htmlRouterConfig()));
 }
-void ClientNeighbours::pointerLeftPage(HtmlWindow window) { ShellNeighbours::pointerLeftPage(window); }
-void ClientNeighbours::actOnPageFlags(bool replayModeChanged) { ShellNeighbours::actOnPageFlags(replayModeChanged); }
-bool ClientNeighbours::takePageStartedReport() { return ShellNeighbours::takePageStartedReport(); }
-std::string ClientNeighbours::loadFirstPendingPage() { return ShellNeighbours::loadFirstPendingPage(); }
+
+void ClientNeighbours::createHtmlWindows() {
+    markStateMainThread();
+    ::createHtmlWindows(getGameHandler().basePath, bottomAreaPixels, SDL_GetTicks());
+    setWindowRefresher(refreshHtmlWindow);
+    setStateLayoutHook(layoutForState);
+}
+
+bool ClientNeighbours::isMouseOver(HtmlWindow window, int x, int y) { return isMouseOverHtmlWindow(window, x, y); }
+
+MouseCapture ClientNeighbours::mouseCapture() {
+    MouseCapture capture;
+    capture.captured = windowDrag.armed || windowDrag.active;
+    capture.window = capture.captured ? windowDrag.captureWindow : -1;
+    return capture;
+}
+
+void ClientNeighbours::windowDragEvent(const SDL_Event& event) {
+    beginWindowDragEvent();
+    switch (event.type) {
+        case SDL_MOUSEMOTION:
+            if (windowDrag.requested) dragWindow();
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            startWindowDrag(getGameHandler().mouseCaptured);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (windowDrag.active) checkMouseButtonsReleased();
+            break;
+        default:
+            break;
+    }
+}
+
+void ClientNeighbours::windowDragEventDone() { endWindowDragEvent(); }
+
+void ClientNeighbours::sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry& geometry) {
+    // The page that gets the press which armed the drag keeps the mouse until the release.
+    if (windowDrag.armed) windowDrag.captureWindow = static_cast<int>(window);
+    bzweb::RefPtr<HtmlRenderHandler> render = htmlRenderHandler(window);
+    if (!render) return;
+    const OverlayRect rect = render->rect();
+    PagePlacement placement;
+    placement.left = rect.x;
+    placement.top = geometry.gridHeight - rect.y - rect.height;
+    placement.targetWidth = geometry.gridWidth;
+    placement.targetHeight = geometry.gridHeight;
+    placement.windowWidth = geometry.windowWidth;
+    placement.windowHeight = geometry.windowHeight;
+    handleBrowserEvent(event, htmlBrowser(window), placement);
+}
+
+void ClientNeighbours::pointerLeftPage(HtmlWindow window) {
+    bzweb::RefPtr<bzweb::WebBrowser> browser = htmlBrowser(window);
+    bzweb::MouseEvent away;
+    away.x = away.y = -1;
+    if (browser) browser->GetHost()->SendMouseMoveEvent(away, false);
+}
+
+void ClientNeighbours::actOnPageFlags(bool replayModeChanged) {
+    HtmlRequests& requests = getHtmlRequests();
+    if (requests.dragWindowRequested) {
+        requests.dragWindowRequested = false;
+        requestWindowDrag();
+    }
+    if (requests.maximizeRequested) {
+        requests.maximizeRequested = false;
+        toggleMaximize();
+    }
+    if (requests.bottomBoxChanged) {
+        requests.bottomBoxChanged = false;
+        setBottomBoxFullSize(true, requests.bottomBoxFullSize);
+    }
+    layoutBottomArea(replayModeChanged, [this] { setViewport(false); });
+}
+
+bool ClientNeighbours::takePageStartedReport() {
+    lastStartupStep = getHtmlRequests().stepPageStartup(SDL_GetTicks());
+    return lastStartupStep != PageStartupStep::Waiting;
+}
+
+std::string ClientNeighbours::loadFirstPendingPage() {
+    const HtmlRequests& requests = getHtmlRequests();
+    if (lastStartupStep != PageStartupStep::Loaded || requests.pendingHtmls.empty()) return {};
+    return requests.pendingHtmls.front().htmlId;
+}
+
 void ClientNeighbours::pumpEngine() { ShellNeighbours::pumpEngine(); }

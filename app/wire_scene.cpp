@@ -1,7 +1,82 @@
+// The scene's part of the product's neighbours: the renderer's start-up, the viewport and camera,
+// the frame's composition with the overlays, and the loading steps.
+#include "render/controller_access.h"
 #include "app/client_neighbours.h"
+#include "app/frame_composition.h"
+#include "app/shell_globals.h"
+#include "core/app_status.h"
+#include "render/aim_lines.h"
+#include "render/hud.h"
+#include "render/scene.h"
+#include "render/scene_pass.h"
+#include "ui/html_windows.h"
 
-void ClientNeighbours::initScene() { ShellNeighbours::initScene(); }
-void ClientNeighbours::setViewport(bool refitCamera) { ShellNeighbours::setViewport(refitCamera); }
-void ClientNeighbours::drawFrame() { ShellNeighbours::drawFrame(); }
-void ClientNeighbours::windowResized() { ShellNeighbours::windowResized(); }
-bool ClientNeighbours::loadResourcesStep() { return ShellNeighbours::loadResourcesStep(); }
+#include <GL/glew.h>
+
+// The renderer's loading step (render/loading_steps.h, whose resourcesLoaded() the shell's flag of
+// the same name would hide).
+bool loadResourcesStep();
+
+namespace {
+
+// The renderer's steps of GameHandler::init.
+void runInitStep(GameHandler& gh, const char* step) {
+    const std::string name = step;
+    if (name == "initShaderProgram") initInlinePrograms();
+    if (name == "initBallPositions") gh.initBallPositions();
+    if (name == "updateViewParameters") gh.updateViewParameters();
+}
+
+// Installed before main's start-up reaches GameHandler::init.
+const bool initStepsInstalled = (setInitStepHook(runInitStep), true);
+
+// The aiming overlays drawn inside the scene pass.
+void aimLinePass(GameHandler& gh, const Mat4& projection, const Mat4& view) {
+    drawAimLinePass(gh, inlinePrograms(), projection.data(), view.data());
+}
+void hudPass(GameHandler& gh, const Mat4& projection, const Mat4& view) {
+    drawAimingHud(gh, inlinePrograms(), sceneHudTextures(), projection.data(), view.data());
+}
+const bool aimingPassesInstalled = (setAimLinePass(aimLinePass), setHudPass(hudPass), true);
+
+FrameComposer& composer() {
+    static FrameComposer instance([] { renderScene(getGameHandler()); },
+                                  [](const OverlayPlan& plan) {
+                                      drawHtmlOverlays(plan.order, plan.upcoming);
+                                      // The overlays bind their own program.
+                                      modelShared().lastProgram = nullptr;
+                                  },
+                                  [](HtmlWindow window) { refreshHtmlWindow(window); });
+    return instance;
+}
+
+}  // namespace
+
+void ClientNeighbours::initScene() {
+    (void)initStepsInstalled;
+    (void)aimingPassesInstalled;
+    getScene().initShaders();
+}
+
+void ClientNeighbours::setViewport(bool refitCamera) {
+    GameHandler& gh = getGameHandler();
+    int drawableW = windowWidth, drawableH = windowHeight;
+    if (mainWindow != nullptr) SDL_GL_GetDrawableSize(mainWindow, &drawableW, &drawableH);
+    gh.setViewport(windowWidth, windowHeight, drawableW, drawableH, topAreaHeight, bottomAreaPixels);
+    if (refitCamera) gh.setOverheadCamera();
+}
+
+void ClientNeighbours::drawFrame() {
+    GameHandler& gh = getGameHandler();
+    OverlayInputs in;
+    in.appState = appState;
+    in.now = gh.now;
+    in.inTutorial = gh.inTutorial;
+    in.replayMode = gh.replayMode;
+    in.startMatchHidden = gameInputFlags().startMatchHidden;
+    composer().compose(gh, in);
+}
+
+void ClientNeighbours::windowResized() { composer().windowResized(getGameHandler()); }
+
+bool ClientNeighbours::loadResourcesStep() { return ::loadResourcesStep(); }

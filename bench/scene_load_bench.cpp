@@ -4,6 +4,8 @@
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
+
+#include "bench/gl_bench_main.h"
 #include <unistd.h>
 
 #include <algorithm>
@@ -148,23 +150,4 @@ BENCHMARK(BM_SceneLoadingSteps)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-// GL needs a display: without one the benchmark runs itself again under a virtual one.
-int main(int argc, char** argv) {
-    const char* display = std::getenv("DISPLAY");
-    if ((!display || !*display) && !std::getenv("BZ_BENCH_UNDER_DISPLAY")) {
-        setenv("BZ_BENCH_UNDER_DISPLAY", "1", 1);
-        std::vector<char*> args = {const_cast<char*>("bash"), const_cast<char*>(BZ_WITH_DISPLAY)};
-        for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execvp("bash", args.data());
-    }
-    SDL_Init(SDL_INIT_VIDEO);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    SDL_Quit();
-    return 0;
-}
+int main(int argc, char** argv) { return runGlBenchmarks(argc, argv); }

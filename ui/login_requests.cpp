@@ -4,13 +4,13 @@
 #include "core/log.h"
 #include "net/connection_handler.h"
 
+const char* const kAlreadyConnectedNotice = "Connection request when the connection is already alive";
+
 void loginEnterLobby(const std::string& serverName, const std::string& userName, const std::string& password,
                      bool rememberMe) {
+    // The password never reaches the log, whatever its length.
+    BZ_LOG(LOG_INFO, "loginEnterLobby", serverName << " " << userName << " ***** " << (rememberMe ? 1 : 0));
     GameHandler& gameHandler = getGameHandler();
-    if (serverName == "-") {
-        gameHandler.showSavedCredentials();
-        return;
-    }
     if (serverName.empty()) {
         if (rememberMe) {
             gameHandler.saveCredentials(userName, password);
@@ -19,13 +19,22 @@ void loginEnterLobby(const std::string& serverName, const std::string& userName,
         }
         return;
     }
+    if (serverName == "-") {
+        gameHandler.showSavedCredentials();
+        return;
+    }
     if (connectionHandler == nullptr) {
         BZ_LOG(LOG_ERROR, "loginEnterLobby", "No connection handler");
         return;
     }
-    if (connectionHandler->isConnected()) return;
+    if (connectionHandler->isConnected()) {
+        // The live connection, its threads and its queues stay as they are.
+        BZ_LOG(LOG_INFO, "loginEnterLobby", kAlreadyConnectedNotice);
+        return;
+    }
     connectionHandler->clearOutgoing();
     connectionHandler->startThreads();
-    // The handler sends the status request itself, under the stream's first key.
+    // The handler sends the status request itself, under the stream's first key, before either
+    // thread can see the new connection.
     connectionHandler->connectToServer(serverName, userName, password, rememberMe);
 }

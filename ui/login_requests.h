@@ -4,6 +4,9 @@
 
 #include <string>
 
+// Shown when the page asks for a login while one is in use.
+extern const char* const kAlreadyConnectedNotice;
+
 // servername "-": show the saved credentials in the form. An empty servername: remember the
 // credentials (rememberme) or forget them. Any other name: log in to that lobby server, unless a
 // login connection is already in use.

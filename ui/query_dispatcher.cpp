@@ -193,9 +193,21 @@ std::vector<std::string> htmlRequestNames() {
     return names;
 }
 
+namespace {
+
+// The request as logged: a password the page sends never reaches the log.
+std::string loggedRequest(const std::string& request, const std::optional<JsonValue>& parsed) {
+    if (!parsed || !parsed->is_object() || !parsed->contains("password")) return request;
+    JsonValue masked = *parsed;
+    masked["password"] = "*****";
+    return bzweb::WriteJson(masked);
+}
+
+}  // namespace
+
 std::string dispatchHtmlQuery(const std::string& request, HtmlRequests& requests) {
-    BZ_LOG(LOG_INFO, "OnQuery", "request: \"" << request << "\"");
     std::optional<JsonValue> parsed = bzweb::ParseJson(request);
+    BZ_LOG(LOG_INFO, "OnQuery", "request: \"" << loggedRequest(request, parsed) << "\"");
     if (!parsed || !parsed->is_object()) {
         BZ_LOG(LOG_ERROR, "OnQuery", "request is not a JSON object: \"" << request << "\"");
         return htmlQueryAnswer();

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "client/gamehandler/game_settings.h"
+#include "client/gamehandler/replay_text.h"
 #include "client/gamehandler/requests.h"
 #include "core/page_script.h"
 #include "net/game_status.h"
@@ -47,6 +48,14 @@ inline constexpr int MAX_MESSAGES_PER_FRAME = 500;
 // Chat held back for a shot is shown at the latest this long (game clock seconds) after the first
 // held line, so a status that never comes cannot hide the chat.
 inline constexpr double MAX_CHAT_DEFERRAL_SECONDS = 20.0;
+
+// A target area drawn on the table bed during a tutorial topic: corners in table-bed millimetres
+// (centre 0) and which of the two mark textures it shows (0 or 1).
+struct TutorialMark {
+    float x1 = 0, z1 = 0, x2 = 0, z2 = 0;
+    int texture = 0;
+    bool operator==(const TutorialMark&) const = default;
+};
 
 // The camera record the renderer reads; floats.
 struct Camera {
@@ -103,7 +112,12 @@ public:
     bool chatTextEmpty = true;
     // The BottomBox shown as its bar only, and its full-size layout.
     bool bottomBoxCollapsed = false;
-    bool bottomBoxFullSize = false;
+    bool bottomBoxFullSize = true;
+    // What the user last chose with the bar's toggle.
+    bool bottomBoxUserCollapsed = false;
+    bool bottomBoxUserFullSize = true;
+    // The coin-toss window is drawn from this game-clock time on.
+    double coinTossOpenTime = 0.0;
     bool topBoxShown = true;
     bool bottomBoxShown = true;
     int bottomBarHeight = 0;
@@ -385,6 +399,47 @@ public:
     // The sub-step loop of the stroke being shown.
     ShotStepper shotStepper{table};
 
+    // ===== camera, projection, start view and cue pulse (view_services.cpp) =====
+    // The fixed cameras; the keyboard steps through 0..4.
+    enum CameraPresetId : int { PRESET_NONE = -1, PRESET_OVERHEAD, PRESET_OVERHEAD_REVERSED, PRESET_BLACK_END,
+                                PRESET_CENTRE, PRESET_BAULK_END };
+    int cameraPreset = PRESET_OVERHEAD;
+    int topPanelHeight = 0, bottomPanelHeight = 0;
+    // Column-major; rebuilt by whoever changes the camera.
+    float projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    bool perspectiveProjection = false;
+    float viewDistance = 0.0f;
+    // The field of view changed: the HUD recomputes its column before it next draws.
+    bool hudColumnDirty = true;
+    // Keeps the cue's pulse continuous across power changes (see pulsePhase).
+    double pulsePhaseOffset = 0.0;
+    // Eye, target, up: the float camera the view matrix is built from.
+    static void setLookAt(Camera& camera, const double eye[3], const double target[3], const double up[3]);
+    // The look-at kept in lookAtEye/Target/Up is copied into `camera`.
+    void applyLookAt();
+    void setOverheadCamera();
+    void setCameraPreset(unsigned preset);
+    void updateFieldOfView(int width, int height);
+    void setViewport(int windowW, int windowH, int drawableW, int drawableH, int topHeight, int bottomHeight);
+    void updateViewParameters();
+    void rotateDragVectors(float oldYaw, float newYaw);
+    void buildPerspectiveProjection();
+    void buildOrthographicProjection();
+    // The right-handed look-at matrix of `camera`, column-major.
+    void viewMatrix(float out[16]) const;
+    // The ball layout before any table is joined.
+    void initBallPositions();
+    void resetLiveStatusForStartView();
+    // The cue's breathing while aiming, 0..1, at game-clock time t.
+    double pulsePhase(double t) const;
+    // How far the cue is pulled back (mm) at clockSeconds during a stroke that strikes at
+    // strikeSeconds; unit is the stroke's duration unit and amplitude its draw-back.
+    static double cueStrokeOffset(double unit, double amplitude, double strikeSeconds, double clockSeconds);
+    // Hook through which the frame's camera-mode choice runs (the camera code installs it).
+    using CameraModeSelector = void (*)(GameHandler& gameHandler);
+    static CameraModeSelector setCameraModeSelector(CameraModeSelector selector);
+    static CameraModeSelector cameraModeSelector();
+
     // ===== game status hand-over =====
     // The game-status application (applyGameStatus); endShot hands the parked status to it. Without
     // one the status is only logged.
@@ -406,8 +461,23 @@ public:
     // The shot power, unless a Vidiv Arezor forces one; returns the power now.
     double setShotPower(double power);
 
-    // ===== shot controls (shot_controls.cpp) =====
+    // ===== aiming HUD layout and the POV offer (hud_layout.cpp) =====
+    // The bar column's geometry in viewport pixels (y up); drawing and the mouse share it.
+    struct PowerBarLayout {
+        int barLeft, barBottom, barRight, powerTop, powerKnobY, barTop;
+        int knobLeft, elevationBottom, knobRight, elevationTop, elevationKnobY;
+    };
+    PowerBarLayout getPowerBarLayout() const;
+    // The spin widget's lower-left corner and size by its placement case; a case above 5 leaves
+    // the outputs as they were.
     void getQBallWidgetPlacement(int& x, int& y, int& size) const;
+    // Snaps a dropped widget to the nearest anchor: the left edge, the HUD column or the right edge.
+    void placeQBallWidget(int x, int y);
+    // Offers POV mode in the bottom bar; withdrawing it outside a replay leaves POV mode.
+    void setPOVModeEnabled(bool enabled);
+    bool povModeOffered = false;
+
+    // ===== shot controls (shot_controls.cpp) =====
     bool setSpinFromSelector(int x, int y, bool apply);
     double powerBarValue(int x, int y, bool force) const;
     double elevationBarValue(int x, int y, bool force) const;
@@ -427,6 +497,8 @@ public:
     void stepBallMotion();
     void updateShot();
     void endShot();
+    // endShot's live status: the parked one, its durations counted on to now.
+    void applyParkedStatus();
     void setShowBreak(bool show);
     void setShowBallOn(bool show);
 
@@ -436,6 +508,57 @@ public:
     void mouseMotion(int x, int y, int dx, int dy);
     void mouseWheel(bool flipped, int x, int y);
     void keyUp(int key);
+
+    // ===== replays and the per-frame update (replay_text.cpp, status_text.cpp, replay_playback.cpp,
+    // replay_events.cpp, update.cpp) =====
+    // What the server's replay information gave (REPLAY_INFO, first part).
+    int replayKind = 0;  // 1 shot, 2 frame, 3 match
+    std::string replayMarkedShots;
+    int replayMatchId = 0, replayFrameNumber = 1, replayStartShot = 1, replayFrameCount = 0;
+    bool replayLinesEnabled[2] = {false, false};
+    // A first part has arrived since the last replay started: later parts may be appended.
+    bool replayTextOpen = false;
+    // What reading the replay text gave.
+    int replayTableVersion = 0, replayTableType = 1;
+    std::string replayPlayerNames[2];
+    std::string replayDate;
+    std::string replayInfoText;
+    std::array<int, 7> replayInfo{};
+    std::vector<ReplayShot> replayShots;
+    std::vector<ReplayBreak> replayBreaks;
+    int replayTotalFrameTime = 0;
+    int replayCues[2] = {0, 0};
+    bool lineUpFewBalls = true, lineUpTen = true, lineUpTwelvePending = true, lineUpTwelve = false;
+    // Playback: the event next due, the replay clock and its state.
+    int replayEventIndex = 0;
+    int replayT = 0;  // ms
+    bool replayPaused = false;
+    bool replayPlaying = false;
+    double replayClockStart = 0;  // game clock seconds
+    int replayTAtStart = 0;
+    bool replayLoopCurrentShot = false;
+    // The server found a practice table for the loaded replay; its start lays out the position.
+    bool replayTableSettingsPending = false;
+    // The modifier keys of this frame.
+    bool shiftHeld = false, ctrlHeld = false, altHeld = false;
+
+    // One REPLAY_INFO part: the first starts the text afresh, the last starts the replay.
+    void receiveReplayPart(const Message& message);
+    void startReplay();
+    // The table as it stood before shot replayShotIndex (only for 1 <= index < number of shots).
+    void loadReplayShot(bool resetBreakScore);
+    void playReplay(bool resetBreakScore);
+    void pauseReplay();
+    void resumeReplay();
+    void playReplayEvent(const ReplayEvent& event);
+    bool skipReplayEvents();
+    void sendReplayCommand(int kind, int id, int a, int b);
+    // endShot in replay mode: the shot's recorded status; false (nothing done) outside the shots.
+    bool applyReplayShotStatus();
+    // Hands a message the replay rebuilt to the installed dispatch, as if the server had sent it.
+    void dispatchRebuilt(const Message& message);
+    // Once per frame after rendering: modifiers, pockets, cue fade and the replay clock.
+    void update();
 
     // ===== start-up (game_handler.cpp) =====
     // Sets basePath (once), and on the first call with no prefPath the preference folder and the
@@ -462,8 +585,27 @@ public:
     // The start of play after a successful login: resets the per-login state and the pages that
     // keep per-login content, and sends the first requests of every login.
     void startSession(const std::string& serverName, const std::string& userName);
-    // Ends every mouse action of the game view. There is no game view yet, so nothing is running.
-    void resetAimingState(bool keep);
+    // Ends every mouse action of the game view (camera.cpp); the own live aim ends with it.
+    void resetAimingState(bool keepPointAiming);
+
+    // ===== the remaining INFO codes (dispatch/info_*.cpp) =====
+    // valueA of the last arezor message (logged only); the camera-preset key time the arezor view
+    // change moves into the past so that its pushed F2 counts as a fresh press.
+    int arezorsValue = 0;
+    double lastPresetKeyTime = 0.0;
+    // Tutorials: the action the topic asks for was done (cleared when a topic starts), the target
+    // areas on the table bed, and the result dialog of the CoinToss window.
+    bool tutorialStepDone = false;
+    std::vector<TutorialMark> tutorialMarks;
+    PanelSlot tutResultPanel;
+    // The Kred Box: its amount, and the live "Collect Kred" link of the table chat (empty: none).
+    int kredBoxAmount = 0;
+    int kredBoxOpenCount = 0;
+    std::string kredBoxCollectId;
+    int myUserId = 0;
+    // The replay's save dialog (the replay information itself is with the replay fields).
+    bool replaySaveDialogOpen = false;
+    int replaySavePlayer = 0;
 
     // ===== seats, roles and turns (seats.cpp) =====
     // The logged-in user's nick (the connection's user name; empty without a connection).
@@ -521,6 +663,24 @@ public:
     void displayChatMessage(const Message& chat, bool tableOnly);
     // A line of the client's own (class LOCAL_NOTICE) shown at once; never sent.
     void showLocalNotice(const std::string& text, int tableId);
+
+    // ===== table entry, game status and the end of a shot (dispatch/table_entry.cpp,
+    // game_status.cpp, end_of_shot.cpp) =====
+    // Point aiming was on when the user last entered a table.
+    bool pointAimingWasActive = false;
+    // The view buttons (camera.cpp): the overview while the opponent plays, from the own shot on,
+    // and with Shift while pointing.
+    bool playerViewMode = false;
+    bool spectatorViewMode = false;
+    bool shiftViewMode = false;
+    // Makes a received status (or, with replayStatus, a replayed shot's 49 values) the live status:
+    // pages, timers, break display, and at the end of a shot the referee's calls. Ball arrays that are
+    // null leave the balls as they are. A status not newer than lastStatusSequence is stale.
+    void applyGameStatus(const GameStatus& status, const std::array<BallState, kBallCount>* balls,
+                         const std::array<BallState, kBallCount>* savedBalls, int sequence, bool atEndOfShot,
+                         const std::vector<int>* replayStatus, double replayT);
+    // The referee's and the crowd's calls and the summary notice of a shot just applied.
+    void runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints);
 
     // ---- Page requests: what the pages' requests ask of the game controller. Each is declared here
     // ---- for the query dispatcher; until its own work is built it only logs (page_requests.cpp).
@@ -595,20 +755,20 @@ public:
     // Sends Ctrl+V to the window's page.
     void pasteIntoBrowser(HtmlWindow window);
 
-    // ===== page buttons, replay buttons and the game view's keys (ui/page_buttons.cpp, replay_buttons.cpp,
+    // ===== page buttons, replay buttons and the game view's keys (buttons.cpp, ui/page_buttons.cpp, replay_buttons.cpp,
     // keyboard.cpp) =====
-    // The element id of the live "Collect Kred" link in the table chat (empty: none), the count
-    // that numbers the links, and the amount of the current Kred Box.
-    std::string kredBoxCollectId;
-    int kredBoxOpenCount = 0;
-    int kredBoxAmount = 0;
-    // The tutorial exercise's result dialog in the CoinToss window.
-    bool tutResultPanelVisible = false;
     // Names of the replay controls; false for any other name.
     bool replayButtonPress(const std::string& name, int idata1, const std::string& sdata1);
+    // The names the HTML layer serves (panels, pasting, the Kred Box); asked after the others.
+    using PanelButtons = bool (*)(GameHandler& gameHandler, const std::string& name, int idata1,
+                                  const std::string& sdata1);
+    static PanelButtons setPanelButtons(PanelButtons handler);
     // A key no page took: true when it nominated a ball or sent a chat command.
     bool keyDown(int key, int x, int y);
 };
+
+// The BottomBox statement "inbzUpdateGameStatus({...});" of a status record.
+std::string gameStatusStatement(const GameStatus& status, bool atEndOfShot);
 
 // Built on first use (on the main thread, before any other thread exists) and kept until exit.
 GameHandler& getGameHandler();

@@ -20,7 +20,7 @@ constexpr int KEY_F9 = 0x40000048;
 bool noPanelOpen(const GameHandler& gh) {
     return !gh.gameSettingsPanel.visible && !gh.matchSettingsPanel.visible && !gh.invitesPanel.visible &&
            !gh.peoplePanel.visible && !gh.replaysPanel.visible && !gh.tasksPanel.visible && !gh.alertsPanel.visible &&
-           !gh.bioTutPanel.visible;
+           !gh.bioTutPanel.visible && !gh.replaySaveDialogOpen;
 }
 
 // A three-way setting steps to the next value; a stored value out of range starts again at 0.

@@ -6,10 +6,6 @@
 
 int GameHandler::getTableId() const { return table.getId(); }
 
-void GameHandler::setViewMode(const std::string& role, const std::string& viewMode) {
-    BZ_LOG(LOG_INFO, "setViewMode", role << " " << viewMode);
-}
-
 void GameHandler::onHtmlWindowEvent(const std::string& event, const std::string& what) {
     BZ_LOG(LOG_INFO, "onHtmlWindowEvent", event << " " << what);
 }

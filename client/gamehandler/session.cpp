@@ -125,4 +125,3 @@ void GameHandler::startSession(const std::string& serverName, const std::string&
     loginTime = secondsSinceStart().seconds;
 }
 
-void GameHandler::resetAimingState(bool keep) {}

@@ -165,7 +165,8 @@ void GameHandler::stepBallMotion() {
 
 void GameHandler::updateShot() {
     if (isAnyBallMoving()) {
-        stepBallMotion();
+        // A paused replay holds its balls where they are.
+        if (!replayMode || (replayPlaying && !replayPaused)) stepBallMotion();
         return;
     }
     const AppState state = appState.load();
@@ -174,9 +175,29 @@ void GameHandler::updateShot() {
 
 void GameHandler::endShot() {
     if (replayMode) {
-        // A replay's shots carry their own status; with none loaded the shot index is out of range.
-        return;
+        // A replay's shots carry their own status (replay_playback.cpp); no held chat to show.
+        if (!applyReplayShotStatus()) return;
+    } else {
+        applyParkedStatus();
     }
+    statusPending = false;
+    for (int i = 0; i < kBallCount; ++i)
+        if (table.balls[i].onTable) table.takeBallFromPocket(i);
+    aimBallIndex = 0;
+    cueBallAnchorX = table.balls[BALL_WHITE].x;
+    cueBallAnchorZ = table.balls[BALL_WHITE].z;
+    if (!replayMode) showDeferredChat();
+    aim.elevation = 0;
+    aim.topSpin = 80.0;
+    aim.sideSpin = 0;
+    updateAim(0);
+    shotSentWaiting = false;
+    ballMarkerFrom = now;
+    pocketTidyTime = now + 5.0;
+    shotStepper.stop();
+}
+
+void GameHandler::applyParkedStatus() {
     const double elapsed = std::max(0.0, now - statusReceivedAt);
     const uint32_t e = static_cast<uint32_t>(std::min(elapsed * 1000, 4.0e9));
     BZ_LOG(LOG_INFO, "endShot", "elapsedSinceReception=" << e);
@@ -187,21 +208,6 @@ void GameHandler::endShot() {
         statusApplier(*this, pendingStatus, pendingStatusSequence, true, nullptr, 0);
     else
         BZ_LOG(LOG_INFO, "endShot", "No status application installed; status " << pendingStatusSequence << " kept");
-    statusPending = false;
-    for (int i = 0; i < kBallCount; ++i)
-        if (table.balls[i].onTable) table.takeBallFromPocket(i);
-    aimBallIndex = 0;
-    cueBallAnchorX = table.balls[BALL_WHITE].x;
-    cueBallAnchorZ = table.balls[BALL_WHITE].z;
-    showDeferredChat();
-    aim.elevation = 0;
-    aim.topSpin = 80.0;
-    aim.sideSpin = 0;
-    updateAim(0);
-    shotSentWaiting = false;
-    ballMarkerFrom = now;
-    pocketTidyTime = now + 5.0;
-    shotStepper.stop();
 }
 
 void GameHandler::setShowBreak(bool show) {

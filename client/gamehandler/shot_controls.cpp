@@ -30,13 +30,6 @@ constexpr double kSensitivity[] = {0.1, 0.2, 0.4, 0.6, 0.8, 1.0, 1.5, 2.0, 3.0, 
 
 }  // namespace
 
-void GameHandler::getQBallWidgetPlacement(int& x, int& y, int& size) const {
-    // The lower-right corner of the viewport by default, offset inwards.
-    size = spinWidgetSize;
-    x = viewport[2] - spinWidgetOffsetX - size;
-    y = spinWidgetOffsetY;
-}
-
 bool GameHandler::setSpinFromSelector(int x, int y, bool apply) {
     int x0 = 0, y0 = 0, size = 0;
     getQBallWidgetPlacement(x0, y0, size);

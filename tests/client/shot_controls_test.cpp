@@ -15,6 +15,7 @@ protected:
         gh.viewport[3] = 600;
         gh.windowHeight = 600;
         gh.hudColumnX = 20;
+        gh.spinWidgetPlacement = 5;  // against the right edge
         gh.aim = AimParameters{0, 160, 55, 33, 0};
     }
     // The window point of a selector point given from its centre (u right, v up).

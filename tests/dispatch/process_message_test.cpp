@@ -35,7 +35,7 @@ TEST_F(DispatchTest, EveryInfoCodeIsRoutedOrTakesTheFallbackLine) {
 
 TEST_F(DispatchTest, RoutedInfoCodesLogTheirNames) {
     const std::pair<int, const char*> named[] = {
-        {1, "SERVER_INFO"}, {3, "LOGOUT"}, {81, "INFO_CODE_BZLOG"}, {92, "BIO_DATA_USER_TYPE"}, {98, "DAILY_STATS"}};
+        {1, "SERVER_INFO"}, {3, "LOGOUT"}, {12, "ENTER_TUTCH_INFO"}, {38, "TOURNEY_INFO"}, {92, "BIO_DATA_USER_TYPE"}};
     for (auto [code, name] : named) {
         gh.processMessage(Message::initInfo(9, code, 0, 0, "", ""));
         EXPECT_EQ(log.count(std::string("processMessage: INFO received: ") + name + "\n"), 1) << code;

@@ -213,6 +213,8 @@ TEST_F(ConnectionHandlerTest, LoginEndToEnd) {
         {W::Lobby, "inbzSetLobbyWidth({lobbyWidth:" + std::to_string(getGameHandler().gameSettings.lobbyWidth) + "});"},
         {W::Lobby, "document.getElementById('chat_text_input_id').focus();"},
         {W::BottomBox, "inbzLobbyViewStarted();"},
+        {W::TopBox, "if (typeof inbzShowBreak !== 'undefined') { inbzShowBreak({showBreak: 0}); }"},
+        {W::TopBox, "if (typeof inbzShowBallOn !== 'undefined') { inbzShowBallOn({showBallOn: 0}); }"},
         {W::Lobby, "inbzInfoUserName({ userName: 'Alice'});"},
         {W::BottomBox, "inbzInfoUserName({ userName: 'Alice'});"},
         {W::Lobby, "inbzSetStatus({flags:0});document.getElementById(\"main_chat_entries\").innerHTML = \"\""},

@@ -28,6 +28,7 @@ inline void lookStraightDown(GameHandler& gh) {
     gh.lookAtUp[0] = -1;
     gh.fieldOfViewDegrees = 40;
     gh.hudColumnX = 20;
+    gh.spinWidgetPlacement = 5;  // the spin widget against the right edge, 80 pixels in
 }
 
 // A connection handler whose user is "Alice" (its requests stay queued) and a recording page sink,

@@ -5,6 +5,7 @@
 #include "net/connection_handler.h"
 #include "net/lobby_servers.h"
 #include "support/captured_log.h"
+#include "ui/page_buttons.h"
 #include "support/sound_recorder.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ class PageButtonsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         previousSink = setPageScriptSink(&pages);
+        installPanelButtons();
         handler.userName = "Alice";
         connectionHandler = &handler;
         appState = STATE_LOBBY;

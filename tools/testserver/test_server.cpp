@@ -341,6 +341,23 @@ void TestServer::readPeer(Peer& peer) {
     }
 }
 
+uint32_t TestServer::sendToAll(Message message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sendToAllLocked(message);
+}
+
+uint32_t TestServer::sendToAllLocked(Message& message) {
+    const uint32_t iid = ++sharedIid_;
+    for (auto& peer : peers_) {
+        if (!peer->open || peer->rxStage != 2) continue;
+        Message copy(message);
+        copy.iid = iid;
+        copy.serialize(MESSAGE_BLOCK_SIZE);  // a copy may carry the bytes of its original
+        sendLocked(*peer, copy);
+    }
+    return iid;
+}
+
 void TestServer::handle(Peer& peer, Message& message) {
     received_.push_back({peer.index, peer.rxStage, message});
     notifyChange();
@@ -402,6 +419,19 @@ void TestServer::handle(Peer& peer, Message& message) {
         case MessageId::LOGOUT_REQ:
             if (config_.closeOnLogout) closePeerLocked(peer);
             break;
+        case MessageId::TABLE_EVENT:
+            if (config_.tableRelay) {
+                Message relayed(message);
+                sendToAllLocked(relayed);
+                for (const TableEvent& e : message.events) {
+                    if (e.type != TableEventType::SHOT || !config_.shotResult) continue;
+                    Message result(MessageId::TABLE_EVENT);
+                    result.events = config_.shotResult(e);
+                    if (!result.events.empty()) sendToAllLocked(result);
+                }
+                break;
+            }
+            [[fallthrough]];
         default:
             if (config_.echo && static_cast<uint16_t>(message.id) >= 1000) {
                 Message echo(message);

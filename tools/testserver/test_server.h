@@ -39,6 +39,11 @@ struct TestServerConfig {
     bool closeAfterNoLogin = true;  // the lobby poll's query ends when the server closes
     bool closeOnLogout = true;      // LOGOUT_REQ ends the connection
     bool echo = false;              // send every message with id 1000 and up straight back
+    // The table relay: every TABLE_EVENT is sent to every logged-in connection, the sender included,
+    // under one sequence number for all; after a SHOT, shotResult (when set) gives the events of the
+    // stroke's outcome (a GAME_STATUS), relayed the same way.
+    bool tableRelay = false;
+    std::function<std::vector<TableEvent>(const TableEvent& shot)> shotResult;
     bool splitWrites = false;       // write every byte on its own
     int splitDelayMicros = 300;     // pause between two single-byte writes
 };
@@ -91,6 +96,9 @@ public:
     // The first byteCount bytes of the enciphered message, then the connection is closed.
     bool sendPartialThenClose(int connection, Message message, size_t byteCount);
     void closeConnection(int connection);
+    // One message to every logged-in connection under one sequence number (returned): what a table
+    // tells all its clients.
+    uint32_t sendToAll(Message message);
 
 private:
     struct Peer;
@@ -105,6 +113,7 @@ private:
     Peer* findLocked(int connection);
     void wake();
     void notifyChange();
+    uint32_t sendToAllLocked(Message& message);
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
@@ -115,6 +124,8 @@ private:
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     uint16_t port_ = 0;
+    // Sequence numbers of what goes to every client alike, above those of single answers.
+    uint32_t sharedIid_ = 100000;
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

@@ -1,0 +1,260 @@
+// A replay from the server: its parts collected, its text read, the table dressed for it, and the
+// operations that load a shot and start, pause and resume the replay clock.
+#include "client/gamehandler/game_handler.h"
+
+#include "client/gamehandler/optional_calls.h"
+#include "client/gamehandler/page_statements.h"
+#include "core/app_status.h"
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/text.h"
+#include "net/connection_handler.h"
+
+#include <algorithm>
+
+namespace {
+
+std::string frameTimeStatement(const GameHandler& gh) {
+    return "inbzSetReplayFrameTime({replayT: " + std::to_string(gh.replayT) +
+           ",replayTotalFrameTime: " + std::to_string(gh.replayTotalFrameTime) + ",});";
+}
+
+std::string playingStatement(bool playing, int replayT) {
+    return std::string("inbzSetReplayPlaying({replayPlaying: ") + (playing ? "true" : "false") +
+           ", replayT: " + std::to_string(replayT) + "});";
+}
+
+bool isLineUp(int number) { return number == 10 || number == 11 || number == 12; }
+
+}  // namespace
+
+void GameHandler::receiveReplayPart(const Message& message) {
+    auto listed = [&message](size_t i) { return i < message.intList.size() ? message.intList[i] : 0; };
+    if (message.valueB & 1) {
+        replayKind = message.valueA;
+        replayText = message.textA;
+        replayMarkedShots = message.textB;
+        replayMatchId = listed(0);
+        replayFrameNumber = std::max(1, listed(1));
+        replayStartShot = std::max(1, listed(2));
+        replayFrameCount = listed(3);
+        replayLinesEnabled[0] = listed(4) != 0;
+        replayLinesEnabled[1] = listed(5) != 0;
+        replayTextOpen = true;
+        runInPages({HtmlWindow::BottomBox}, std::string("inbzSetReplayLinesEnabled([") +
+                                                (replayLinesEnabled[0] ? "true" : "false") + "," +
+                                                (replayLinesEnabled[1] ? "true" : "false") + "]);");
+    } else if (!replayTextOpen) {
+        // A part without its first part would be glued to an old replay's text.
+        BZ_LOG(LOG_ERROR, "receiveReplayPart", "Replay part without a first part dropped");
+        return;
+    } else {
+        replayText += message.textA;
+    }
+    if (replayText.size() > MAX_REPLAY_TEXT_BYTES) {
+        BZ_LOG(LOG_ERROR, "receiveReplayPart", "Replay text cut at " << MAX_REPLAY_TEXT_BYTES << " bytes");
+        replayText.resize(MAX_REPLAY_TEXT_BYTES);
+    }
+    if (!(message.valueB & 2)) return;
+    replayTextOpen = false;
+    if (replaysPanel.visible) closeReplays();
+    if (bioTutPanel.visible) {
+        // closeBio's work: it lives with the panels (ui/), above this library.
+        bioTutPanel.visible = false;
+        runInPages({HtmlWindow::Lobby}, "$('.lmask').hide();");
+    }
+    runInPages({HtmlWindow::BottomBox}, "inbzEnterReplayMode();");
+    startReplay();
+}
+
+void GameHandler::startReplay() {
+    replayShots.clear();
+    replayBreaks.clear();
+    replayCues[0] = replayCues[1] = 0;
+    if (replayKind == 1) buttonPress("select-replay-speed", 4, "");
+
+    ReplayParse parsed;
+    parseReplayText(replayText, maxPower, parsed);
+    replayTableVersion = parsed.tableVersion;
+    replayTableType = parsed.tableType;
+    replayPlayerNames[0] = parsed.playerNames[0];
+    replayPlayerNames[1] = parsed.playerNames[1];
+    replayDate = parsed.date;
+    replayInfoText = parsed.infoText;
+    replayInfo = parsed.info;
+    replayShots = std::move(parsed.shots);
+    replayBreaks = std::move(parsed.breaks);
+    replayTotalFrameTime = parsed.totalFrameTime;
+    replayCues[0] = parsed.cues[0];
+    replayCues[1] = parsed.cues[1];
+    lineUpFewBalls = parsed.lineUpFewBalls;
+    lineUpTen = parsed.lineUpTen;
+    lineUpTwelvePending = parsed.lineUpTwelvePending;
+    lineUpTwelve = parsed.lineUpTwelve;
+    const int shots = static_cast<int>(replayShots.size());
+    BZ_LOG(LOG_INFO, "startReplay", "shots=" << shots << " breaks=" << replayBreaks.size());
+
+    runInPages({HtmlWindow::BottomBox},
+               "inbzInfoTableInfo({tableId: " + std::to_string(replayInfo[0]) + ",tableType: " +
+                   std::to_string(replayTableType) + "});inbzUpdatePlayerNames({player1: '" +
+                   escapeJsString(replayPlayerNames[0]) + "',player2: '" + escapeJsString(replayPlayerNames[1]) +
+                   "',});");
+    table.setId(replayInfo[0]);
+    table.setName("Replay");
+    lineUpNumber = lineUpTen ? 10 : lineUpTwelve ? 12 : 0;
+    runInPages({HtmlWindow::BottomBox}, "inbzLineUpNumber({lineUpNumber: " + std::to_string(lineUpNumber) + "});");
+
+    table.setTableType(replayTableVersion, replayTableType);
+    // Replays recorded before the ball-spin display changed show their spin at the old rate.
+    visualSpinFactor = replayDate <= "2022-10-31" ? 1.0 : 0.5;
+
+    LiveStatus& s = table.status;
+    s.gameType = replayInfo[1];
+    s.bestOf = replayInfo[2];
+    s.maxShotTime = replayInfo[3];
+    s.maxPointsBehind = replayInfo[4];
+    s.framesWon[0] = replayInfo[5];
+    s.framesWon[1] = replayInfo[6];
+    if (shots > 0) s.gameState = replayShots[0].status[2];
+    table.setTableMode(0);
+    table.arena = 0;
+    table.setPlayer(0, nullptr);
+    table.setPlayer(1, nullptr);
+    while (!table.people.empty()) table.removePerson(table.people.back());
+    Player* first = findPlayer(replayPlayerNames[0]);
+    Player* second = findPlayer(replayPlayerNames[1]);
+    table.addPerson(first);
+    if (second != first) table.addPerson(second);
+    liveStatus->gameState = 0;
+    table.setPlayer(0, first);
+    table.setPlayer(1, second);
+
+    optional_calls::clearOwnUserFirstViewer(*this);
+    optional_calls::updateStartMatchButtons(*this, -1);
+
+    replayMode = true;
+    replayShotIndex = std::clamp(replayStartShot, 1, std::max(1, shots - 1));
+    if (lineUpTen && parsed.bestBreakScore > 1) replayShotIndex = parsed.bestBreakFirstShot;
+
+    runInPages({HtmlWindow::BottomBox},
+               "inbzSetReplayFramePosition({frameNumber: " + std::to_string(replayFrameNumber) +
+                   ",numberOfFrames: " + std::to_string(replayFrameCount) +
+                   ",});inbzSetReplayShotPosition({shotNumber: 1,numberOfShots: " + std::to_string(shots - 1) +
+                   ",});inbzSetReplayPlaying({replayPlaying: false,replayT: 0,});"
+                   "inbzSetReplayFrameTime({replayT: 0,replayTotalFrameTime: " +
+                   std::to_string(replayTotalFrameTime) + ",});");
+    std::string breaks = "inbzSetReplayBreaks([";
+    for (const ReplayBreak& b : replayBreaks)
+        breaks += "{byPlayer:" + std::to_string(b.byPlayer) + ",score: " + std::to_string(b.score) +
+                  ",shotNumberStart: " + std::to_string(b.shotNumberStart) +
+                  ",shotNumberEnd: " + std::to_string(b.shotNumberEnd) + ",t: " + std::to_string(b.t) +
+                  ",duration: " + std::to_string(b.duration) + ",},";
+    runInPages({HtmlWindow::BottomBox}, breaks + "]);");
+    // The marked shots go into a list literal: only a comma-separated list of integers passes.
+    const bool marksSafe = replayMarkedShots.find_first_not_of("0123456789-, ") == std::string::npos;
+    if (!marksSafe) BZ_LOG(LOG_ERROR, "startReplay", "Marked shots refused: " << replayMarkedShots);
+    runInPages({HtmlWindow::BottomBox},
+               "inbzSetReplayMarkedShots([" + (marksSafe ? replayMarkedShots : std::string()) + "]);");
+
+    replayLoopCountdown = 10;
+    playReplay(true);
+
+    if (appState.load() != STATE_GAME) {
+        Message start(MessageId::TABLE_EVENT, connectionHandler ? connectionHandler->nextIid() : 0);
+        TableEvent e(TableEventType::START_INFO);
+        e.startInfo = StartInfo::STARTED_AFTER_COIN_TOSS;
+        e.value = liveStatus->playerOn;
+        start.events.push_back(std::move(e));
+        dispatchRebuilt(start);
+    }
+}
+
+void GameHandler::loadReplayShot(bool resetBreakScore) {
+    const int n = replayShotIndex;
+    const int shots = static_cast<int>(replayShots.size());
+    const bool loaded = n > 0 && n < shots;
+    if (loaded) {
+        const ReplayShot& before = replayShots[n - 1];
+        replayEventIndex = 0;
+        replayT = replayShots[n].startTime;
+        optional_calls::applyReplayStatus(*this, before.status, false, replayT);
+        for (Ball* set : {table.balls, table.savedBalls}) {
+            for (int i = 0; i < kBallCount; ++i) {
+                const ReplayBall& r = before.balls[i];
+                Ball& b = set[i];
+                b.onTable = r.onTable;
+                b.pocket = r.pocket;
+                b.pocketTime = r.spare;
+                b.x = r.x, b.y = r.y, b.z = r.z;
+                b.orientation.w = static_cast<float>(r.ow);
+                b.orientation.x = static_cast<float>(r.ox);
+                b.orientation.y = static_cast<float>(r.oy);
+                b.orientation.z = static_cast<float>(r.oz);
+                b.vx = b.vz = b.rollVx = b.rollVz = b.spinY = 0;
+                b.accelX = b.accelZ = 0;
+                b.fallingInPocket = false;
+            }
+            if (lineUpNumber == 10) set[BALL_ORANGE].onTable = false;
+        }
+        if (!replayPlayerNames[0].empty()) findPlayer(replayPlayerNames[0])->currentCue = replayShots[n].cues[0];
+        if (!replayPlayerNames[1].empty()) findPlayer(replayPlayerNames[1])->currentCue = replayShots[n].cues[1];
+        shotSentWaiting = false;
+        runInPages({HtmlWindow::BottomBox}, "inbzSetReplayShotPosition({shotNumber: " + std::to_string(n) +
+                                                ",numberOfShots: " + std::to_string(shots - 1) + ",});" +
+                                                frameTimeStatement(*this));
+    }
+    runInPages({HtmlWindow::BottomBox}, std::string("inbzReplayLoadPractice({enabled: ") +
+                                            (loaded && !isLineUp(lineUpNumber) ? "true" : "false") + "});");
+    runInPages({HtmlWindow::BottomBox},
+               std::string("inbzReplayShowFrameBox({show: ") + (isLineUp(lineUpNumber) ? "false" : "true") + "});");
+    cueStrokeOn = false;
+    remoteAimActive = false;
+    remoteAimReceived = false;
+    statusPending = false;
+    if (resetBreakScore) lastBreakScore = 0;
+}
+
+void GameHandler::playReplay(bool resetBreakScore) {
+    loadReplayShot(resetBreakScore);
+    replayPaused = false;
+    // Fewer than two shots leave nothing to play: only the position was reported.
+    const int shots = static_cast<int>(replayShots.size());
+    replayPlaying = replayShotIndex > 0 && replayShotIndex < shots;
+    cueStrokeOn = false;
+    replayClockStart = now;
+    replayTAtStart = replayT;
+    if (replayPlaying) runInPages({HtmlWindow::BottomBox}, playingStatement(true, replayT));
+}
+
+void GameHandler::pauseReplay() {
+    replayPaused = true;
+    runInPages({HtmlWindow::BottomBox}, playingStatement(false, replayT));
+}
+
+void GameHandler::resumeReplay() {
+    replayPaused = false;
+    shotTimeAtStart = shotTime;
+    simClock = simClockAtStart = secondsSinceStart().seconds;
+    replayClockStart = now;
+    replayTAtStart = replayT;
+    runInPages({HtmlWindow::BottomBox}, playingStatement(true, replayT));
+}
+
+void GameHandler::sendReplayCommand(int kind, int id, int a, int b) {
+    const char* word = kind == 1 ? "shot " : kind == 2 ? "frame " : kind == 3 ? "match " : "";
+    std::string text = "/replay " + std::string(word) + std::to_string(id) + " ";
+    if (a > 0) {
+        text += std::to_string(a) + " ";
+        if (b > 0) text += std::to_string(b);
+    }
+    sendChatText(text, false, false);
+}
+
+bool GameHandler::applyReplayShotStatus() {
+    const int k = replayShotIndex;
+    const int shots = static_cast<int>(replayShots.size());
+    if (k < 1 || k >= shots) return false;
+    const int t = replayShots[k + 1 < shots ? k + 1 : k].startTime;
+    optional_calls::applyReplayStatus(*this, replayShots[k].status, true, t);
+    return true;
+}

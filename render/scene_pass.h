@@ -1,0 +1,53 @@
+// The table scene of one frame: the camera mode, the matrices, and the passes in their fixed order
+// (room, table, ball shadows, cue shadow, table instances, balls, room decor, cue). Main thread, GL
+// context current.
+#pragma once
+
+#include "render/controller_access.h"
+#include "render/inline_programs.h"
+#include "render/mat4.h"
+
+#include <string>
+#include <vector>
+
+class Scene;
+
+// The small inline programs of the scene (shadows, aim lines, digits, spin widget), set up by the
+// start-up step "initShaderProgram".
+InlinePrograms& inlinePrograms();
+bool inlineProgramsReady();
+void initInlinePrograms();
+
+// The whole scene of the frame into the bound target: camera mode, projection, view, viewport, passes.
+void renderScene(GameHandler& gh);
+void drawScene(GameHandler& gh, const Mat4& projection, const Mat4& view);
+
+// Pass hooks of the aiming overlays drawn inside the scene (aim lines; HUD and spin widget). The
+// code that draws them installs them; without one the pass draws nothing.
+using ScenePassHook = void (*)(GameHandler& gh, const Mat4& projection, const Mat4& view);
+ScenePassHook setAimLinePass(ScenePassHook hook);
+ScenePassHook setHudPass(ScenePassHook hook);
+
+// The individual passes (scene_pass.cpp, ball_pass.cpp, cue_pass.cpp).
+void setCommonUniforms(GameHandler& gh, Scene& scene);
+void drawRoomModel(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view);
+void drawTable(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view);
+void drawTableInstances(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view);
+void drawRoomDecor(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view);
+void drawBalls(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view);
+void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view);
+void drawCue(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view, bool aiming);
+void drawCueShadow(GameHandler& gh, const Mat4& projection, const Mat4& view, bool aiming);
+
+// The meshes of the room decor that would stand between a camera at (x, z) and the table.
+std::vector<std::string> decorMeshesHiddenFrom(float cameraX, float cameraZ);
+
+// The cue's pull-back along its length (mm) this frame.
+double cuePullBack(const GameHandler& gh, bool aiming);
+
+// The corners of the cue's shadow on the bed, in table coordinates (x, height above the cloth, z),
+// near edge first: near-left, near-right, far-right, far-left.
+struct CueShadowCorners {
+    Vec3 corner[4];
+};
+CueShadowCorners computeCueShadow(const GameHandler& gh, double pullBack, bool aiming);

@@ -1,0 +1,193 @@
+// The table scene from the built archive's real models: the start view, a shot in flight and the
+// overview camera, read back at the projected ball positions and kept as screenshots.
+#include "render/controller_access.h"
+#include "core/archive.h"
+#include "render/scene.h"
+#include "render/scene_pass.h"
+
+#include <GL/glew.h>
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kW = 1024, kH = 647;
+
+struct Rgb {
+    int r, g, b;
+};
+
+class TableSceneTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        window = SDL_CreateWindow("scene", 0, 0, kW, kH, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        ASSERT_NE(window, nullptr);
+        context = SDL_GL_CreateContext(window);
+        ASSERT_NE(context, nullptr);
+        glewExperimental = GL_TRUE;
+        ASSERT_EQ(glewInit(), GLEW_OK);
+        ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
+        Scene& scene = getScene();
+        scene.initShaders();
+        while (!scene.loadModels()) {
+        }
+        initInlinePrograms();
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        std::filesystem::create_directories(BZ_ARTEFACTS_DIR);
+    }
+    static void TearDownTestSuite() {
+        SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+        SDL_Quit();
+    }
+
+    void SetUp() override {
+        gh.initBallPositions();
+        gh.setViewport(kW, kH, kW, kH, 0, 0);
+        gh.setOverheadCamera();
+        target();
+    }
+
+    void target() {
+        if (fbo != 0) return;
+        glGenFramebuffers(1, &fbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        unsigned colour = 0, depth = 0;
+        glGenRenderbuffers(1, &colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kW, kH);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+        glGenRenderbuffers(1, &depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kW, kH);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
+        ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), unsigned(GL_FRAMEBUFFER_COMPLETE));
+    }
+
+    void draw(const char* screenshot) {
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glViewport(0, 0, kW, kH);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        renderScene(gh);
+        pixels.assign(size_t(kW) * kH * 4, 0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        std::vector<unsigned char> flipped(pixels.size());
+        for (int y = 0; y < kH; ++y) {
+            std::copy_n(&pixels[size_t(kH - 1 - y) * kW * 4], kW * 4, &flipped[size_t(y) * kW * 4]);
+        }
+        stbi_write_png((std::string(BZ_ARTEFACTS_DIR) + "/" + screenshot).c_str(), kW, kH, 4, flipped.data(), kW * 4);
+    }
+
+    // The pixel (bottom-up rows) at which a table point appears.
+    void project(double x, double y, double z, int& px, int& py) {
+        float view[16];
+        gh.viewMatrix(view);
+        auto mul = [](const float* m, const float in[4], float out[4]) {
+            for (int r = 0; r < 4; ++r) out[r] = m[r] * in[0] + m[4 + r] * in[1] + m[8 + r] * in[2] + m[12 + r] * in[3];
+        };
+        const float p[4] = {float(x), float(y), float(z), 1};
+        float eye[4], clip[4];
+        mul(view, p, eye);
+        mul(gh.projection, eye, clip);
+        px = gh.viewport[0] + int((clip[0] / clip[3] + 1) / 2 * gh.viewport[2]);
+        py = gh.viewport[1] + int((clip[1] / clip[3] + 1) / 2 * gh.viewport[3]);
+    }
+
+    Rgb at(double x, double z) {
+        int px = 0, py = 0;
+        project(x, 26.25, z, px, py);
+        EXPECT_TRUE(px >= 0 && px < kW && py >= 0 && py < kH) << px << "," << py;
+        px = std::clamp(px, 0, kW - 1);
+        py = std::clamp(py, 0, kH - 1);
+        const unsigned char* c = &pixels[(size_t(py) * kW + px) * 4];
+        return {c[0], c[1], c[2]};
+    }
+    Rgb ballColour(int id) { return at(gh.table.balls[id].x, gh.table.balls[id].z); }
+
+    static bool cloth(Rgb c) { return c.g > c.r + 20 && c.g > c.b + 10; }
+
+    static inline SDL_Window* window = nullptr;
+    static inline SDL_GLContext context = nullptr;
+    static inline unsigned fbo = 0;
+    GameHandler& gh = getGameHandler();
+    std::vector<unsigned char> pixels;
+};
+
+TEST_F(TableSceneTest, StartViewShowsGreenClothAndEachBallInItsColourAtItsSpot) {
+    draw("start_view.png");
+    for (double x : {-1200.0, -300.0, 600.0, 1400.0}) {
+        for (double z : {-600.0, 600.0}) EXPECT_TRUE(cloth(at(x, z))) << x << "," << z;
+    }
+    const Rgb white = ballColour(BALL_WHITE), black = ballColour(BALL_BLACK), blue = ballColour(BALL_BLUE);
+    const Rgb pink = ballColour(BALL_PINK), yellow = ballColour(BALL_YELLOW), green = ballColour(BALL_GREEN);
+    const Rgb brown = ballColour(BALL_BROWN), red = ballColour(BALL_FIRST_RED);
+    EXPECT_GT(std::min({white.r, white.g, white.b}), 150);
+    EXPECT_LT(std::max({black.r, black.g, black.b}), 120);  // a highlight sits on the top
+    EXPECT_GT(blue.b, blue.r + 40);
+    EXPECT_GT(pink.r, pink.g + 30);
+    EXPECT_GT(pink.b, pink.g);
+    EXPECT_GT(std::min(yellow.r, yellow.g), yellow.b + 60);
+    EXPECT_GT(green.g, green.r);
+    EXPECT_GT(brown.r, brown.b);
+    EXPECT_LT(brown.r, 200);
+    EXPECT_GT(red.r, red.g + 60);
+    EXPECT_GT(red.r, red.b + 60);
+}
+
+TEST_F(TableSceneTest, AShotInFlightMovesTheCueBallOffItsSpot) {
+    const double startX = gh.table.balls[BALL_WHITE].x, startZ = gh.table.balls[BALL_WHITE].z;
+    gh.table.applyStroke(BALL_WHITE, true, nullptr, 180, 0, 0, 0, 250, 1);
+    gh.shotStepper.start();
+    gh.shotStepper.stepFrame(0.25);
+    ASSERT_TRUE(gh.isAnyBallMoving());
+    draw("mid_shot.png");
+    EXPECT_LT(gh.table.balls[BALL_WHITE].x, startX - 200);
+    EXPECT_TRUE(cloth(at(startX, startZ))) << "the spot the cue ball left shows cloth";
+    const Rgb white = ballColour(BALL_WHITE);
+    EXPECT_GT(std::min({white.r, white.g, white.b}), 150);
+    gh.shotStepper.stop();
+}
+
+TEST_F(TableSceneTest, AimingDrawsTheCueBehindTheCueBallAlongTheAim) {
+    gh.mouseCaptured = true;
+    gh.aim.aimAngle = -90;  // across the table, towards -z
+    gh.aim.elevation = 0;
+    gh.aimBallIndex = BALL_WHITE;
+    draw("aiming.png");
+    gh.mouseCaptured = false;
+    const Ball& cue = gh.table.balls[BALL_WHITE];
+    EXPECT_FALSE(cloth(at(cue.x, cue.z + 500))) << "the cue lies behind the ball";
+    EXPECT_TRUE(cloth(at(cue.x, cue.z - 500))) << "and not in front of it";
+}
+
+TEST_F(TableSceneTest, OverviewCameraDrawsThePerspectiveTableWithLegs) {
+    gh.inOverview = true;
+    gh.updateFieldOfView(gh.viewport[2], gh.viewport[3]);
+    const double eye[3] = {0, 9000, 12000}, target[3] = {0, 0, 0}, up[3] = {0, 1, 0};
+    std::copy(eye, eye + 3, gh.lookAtEye);
+    std::copy(target, target + 3, gh.lookAtTarget);
+    std::copy(up, up + 3, gh.lookAtUp);
+    gh.applyLookAt();
+    draw("overview.png");
+    gh.inOverview = false;
+    EXPECT_TRUE(gh.perspectiveProjection);
+    EXPECT_TRUE(cloth(at(-600, 0)));
+    EXPECT_GT(std::min({ballColour(BALL_WHITE).r, ballColour(BALL_WHITE).g}), 150);
+    EXPECT_GT(ballColour(BALL_FIRST_RED).r, ballColour(BALL_FIRST_RED).g + 60);
+}
+
+}  // namespace
