@@ -763,6 +763,10 @@ public:
     using PanelButtons = bool (*)(GameHandler& gameHandler, const std::string& name, int idata1,
                                   const std::string& sdata1);
     static PanelButtons setPanelButtons(PanelButtons handler);
+    // Why the replay was paused (the practice freeze, the save dialog), and the save dialog's mode.
+    int replayPausedByPractice = 0;
+    bool replayPausedBySave = false;
+    int replaySaveMode = 0;
     // A key no page took: true when it nominated a ball or sent a chat command.
     bool keyDown(int key, int x, int y);
 };

@@ -1,6 +1,6 @@
 // The replay family of page buttons: leaving, speeds, searching, favourites, saving, notes and the
 // replay settings. Playback itself (play, pause, resume, loading a shot) belongs to the replay
-// player; the names that only drive it are logged until it exists.
+// player; these buttons say which of its steps to take and remember why a replay was paused.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/requests.h"
 #include "core/log.h"
@@ -53,8 +53,10 @@ bool GameHandler::replayButtonPress(const std::string& name, int idata1, const s
         // A shot in flight continues from where it is at the new rate.
         shotTimeAtStart = shotTime;
         simClockAtStart = simClock = now;
+        replayClockStart = now;
+        replayTAtStart = replayT;
         std::ostringstream statement;
-        statement << "inbzSetReplaySpeed({ replaySpeed:" << speed << ",replayT:" << gameClockMs
+        statement << "inbzSetReplaySpeed({ replaySpeed:" << speed << ",replayT:" << replayT
                   << ",replayTimeFactor:" << replayTimeFactor << ",})";
         runJavaScript(HtmlWindow::BottomBox, statement.str());
     } else if (name == "replay-start-search") {
@@ -84,18 +86,78 @@ bool GameHandler::replayButtonPress(const std::string& name, int idata1, const s
         for (size_t i = sdata1.find('|'); i != std::string::npos; i = sdata1.find('|', i + 1))
             sendInfo(InfoCode::REPLAY_NOTES_UPDATE, 0, 0, sdata1.substr(0, i), sdata1.substr(i + 1));
     } else if (name == "replay-do-save") {
+        if (replayMode && replayPlaying && replayPaused && replayPausedBySave) resumeReplay();
         sendReplaySaveReq(*this, sdata1);
         const std::string objectId = favouriteObjectId(sdata1);
         if (!objectId.empty())
             runJavaScript(HtmlWindow::Replays, "inbzReplayAddToFav({ objid:'" + escapeJsString(objectId) + "'});");
-    } else if (name == "replay-button-go-to-practice-freeze" || name == "replay-button-go-to-practice-continue" ||
-               name == "replay-play-pause" || name == "replay-start" || name == "replay-prev" ||
-               name == "replay-next" || name == "replay-end" || name == "set-replay-position" ||
-               name == "replay-load-frame" || name == "replay-show-aiming-process" ||
-               name == "replay-loop-current-shot" || name == "replay-open-save" || name == "replay-open-edit" ||
-               name == "replay-cancel-save") {
-        // These drive the replay player, which does not exist yet.
-        BZ_LOG(LOG_INFO, "buttonPress", "Replay control '" << name << "' needs a loaded replay; ignored");
+        if (replayMode) sendInfo(InfoCode::REPLAY_SAVE_DATA, replayMatchId, replayFrameNumber);
+    } else if (name == "replay-button-go-to-practice-freeze") {
+        replayPausedByPractice = 0;
+        if (replayPlaying && !replayPaused) {
+            pauseReplay();
+            replayPausedByPractice = 1;
+        }
+    } else if (name == "replay-button-go-to-practice-continue") {
+        if (replayPausedByPractice != 0) resumeReplay();
+    } else if (name == "replay-play-pause") {
+        if (!replayPlaying) {
+            playReplay(true);
+            replayLoopCountdown = 10;
+        } else if (replayPaused) {
+            resumeReplay();
+            replayLoopCountdown = 10;
+        } else {
+            pauseReplay();
+        }
+    } else if (name == "replay-start" || name == "replay-prev" || name == "replay-next" || name == "replay-end" ||
+               name == "set-replay-position") {
+        const int last = std::max(1, static_cast<int>(replayShots.size()) - 1);
+        int index = replayShotIndex;
+        if (name == "replay-start") index = 1;
+        if (name == "replay-prev") index = replayShotIndex - 1;
+        if (name == "replay-next") index = replayShotIndex + 1;
+        if (name == "replay-end") index = last;
+        if (name == "set-replay-position") index = idata1;
+        replayShotIndex = std::clamp(index, 1, last);
+        if (replayPlaying && !replayPaused)
+            playReplay(true);
+        else
+            loadReplayShot(true);
+        replayLoopCountdown = 10;
+        if (replayKind == 1) replayKind = 2;
+    } else if (name == "replay-load-frame") {
+        sendReplayCommand(3, replayMatchId, idata1, 0);
+    } else if (name == "replay-show-aiming-process") {
+        replaySkipAimingProcess = !replaySkipAimingProcess;
+        runJavaScript(HtmlWindow::BottomBox, std::string("inbzSetReplayShowAimingProcess({ replayShowAimingProcess:") +
+                                                 (replaySkipAimingProcess ? "0" : "1") + ",})");
+    } else if (name == "replay-loop-current-shot") {
+        replayLoopCurrentShot = !replayLoopCurrentShot;
+        replayLoopCountdown = 10;
+        runJavaScript(HtmlWindow::BottomBox, std::string("inbzSetReplayLoopCurrentShot({ replayLoopCurrentShot:") +
+                                                 (replayLoopCurrentShot ? "1" : "0") + ",})");
+    } else if (name == "replay-open-save" || name == "replay-open-edit") {
+        if (!replayMode) {
+            if (name == "replay-open-save") {
+                replaySaveMode = 1;
+                sendReplayPosition(*this, 1, 0, 0, 0);
+            }
+            return true;
+        }
+        replayPausedBySave = replayPlaying && !replayPaused;
+        if (replayPausedBySave) pauseReplay();
+        const int last = std::max(1, static_cast<int>(replayShots.size()) - 1);
+        if (name == "replay-open-edit") {
+            sendReplayPosition(*this, 11, replayMatchId, replayFrameNumber, replayShotIndex);
+        } else {
+            replaySaveMode = idata1;
+            replaySavePlayer = idata1 == 1 ? liveStatus->playerOn : 0;
+            sendReplayPosition(*this, idata1, replayMatchId, replayFrameNumber, std::clamp(replayShotIndex, 1, last));
+        }
+    } else if (name == "replay-cancel-save") {
+        if (replayMode && replayPlaying && replayPaused && replayPausedBySave) resumeReplay();
+        replaySaveDialogOpen = false;
     } else {
         return false;
     }
