@@ -27,6 +27,9 @@ void ClientNeighbours::createHtmlWindows() {
     ::createHtmlWindows(getGameHandler().basePath, bottomAreaPixels, SDL_GetTicks());
     setWindowRefresher(refreshHtmlWindow);
     setStateLayoutHook(layoutForState);
+    // Another user's bio opens the bio panel.
+    GameHandler::setBioPanelOpener(
+        [](GameHandler& gh, const std::vector<std::string>& bio) { gh.openBio(bio); });
 }
 
 bool ClientNeighbours::isMouseOver(HtmlWindow window, int x, int y) { return isMouseOverHtmlWindow(window, x, y); }

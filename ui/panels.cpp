@@ -93,6 +93,18 @@ void GameHandler::openCueStore() {
     BZ_LOG(LOG_INFO, "openCueStore", "Opening Cue Store html window");
 }
 
+// The replays window shows from the next frame on; a running replay waits while it is open.
+void GameHandler::openReplays() {
+    replaysPanel.visible = true;
+    replaysPanel.openedAt = now;
+    if (replayMode && replayPlaying && !replayPaused) pauseReplay();
+    resetAimingState(true);
+    runJavaScript(HtmlWindow::Replays, std::string("inbzSetReplaySettings({ aimLinesShow:") +
+                                           (replayAimLinesShow ? "true" : "false") + ",aimingProcessShow:" +
+                                           (replayAimingProcessShow ? "true" : "false") + ",})");
+    BZ_LOG(LOG_INFO, "openReplays", "Opening Replays html window");
+}
+
 void GameHandler::pasteIntoBrowser(HtmlWindow window) {
     auto browser = htmlBrowser(window);
     if (!browser) return;

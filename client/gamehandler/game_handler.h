@@ -603,7 +603,7 @@ public:
     int kredBoxOpenCount = 0;
     std::string kredBoxCollectId;
     int myUserId = 0;
-    // The replay's save dialog (the replay information itself is with the replay fields).
+    // The replay's save dialog (the replay itself is kept with the replay player's fields).
     bool replaySaveDialogOpen = false;
     int replaySavePlayer = 0;
 
@@ -752,6 +752,7 @@ public:
     void openMatchStats(int idx);
     void closeMatchStats();
     void openCueStore();
+    void openReplays();
     // Sends Ctrl+V to the window's page.
     void pasteIntoBrowser(HtmlWindow window);
 

@@ -90,3 +90,23 @@ TEST_F(PanelsTest, ClosingTasksHidesTheLobbyMask) {
 }
 
 }  // namespace
+
+TEST(ReplaysPanelTest, OpensAtOncePausesAPlayingReplayAndSendsTheSwitches) {
+    RecordingPageScriptSink pages;
+    PageScriptSink* previous = setPageScriptSink(&pages);
+    GameHandler g;
+    g.now = 7.0;
+    g.replayAimLinesShow = true;
+    g.openReplays();
+    EXPECT_TRUE(g.replaysPanel.visible);
+    EXPECT_DOUBLE_EQ(g.replaysPanel.openedAt, 7.0);
+    EXPECT_FALSE(g.replayPaused);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Replays),
+              (std::vector<std::string>{"inbzSetReplaySettings({ aimLinesShow:true,aimingProcessShow:false,})"}));
+
+    g.replayMode = true;
+    g.replayPlaying = true;
+    g.openReplays();
+    EXPECT_TRUE(g.replayPaused);
+    setPageScriptSink(previous);
+}
