@@ -8,7 +8,7 @@ GameInputFlags ClientNeighbours::gameInputFlags() {
     return flags;
 }
 bool ClientNeighbours::keyDown(SDL_Keycode key, int renderX, int renderY) {
-    return ShellNeighbours::keyDown(key, renderX, renderY);
+    return getGameHandler().keyDown(key, renderX, renderY);
 }
-void ClientNeighbours::keyUp(SDL_Keycode key, int renderX, int renderY) { ShellNeighbours::keyUp(key, renderX, renderY); }
+void ClientNeighbours::keyUp(SDL_Keycode key, int, int) { getGameHandler().keyUp(key); }
 void ClientNeighbours::gameViewMouseEvent(const SDL_Event& event) { getGameHandler().handleMouseEvent(event); }

@@ -7,6 +7,7 @@
 #include "net/connection_handler.h"
 #include "client/gamehandler/requests.h"
 #include "ui/html_requests.h"
+#include "ui/page_buttons.h"
 #include "ui/login_requests.h"
 
 #include <SDL2/SDL.h>
@@ -151,6 +152,7 @@ void HtmlRequests::coinTossIWillStart(bool iWillStart) {
 }
 
 void HtmlRequests::buttonPress(const std::string& buttonInfo, int idata1, const std::string& sdata1) {
+    installPanelButtons();
     getGameHandler().buttonPress(buttonInfo, idata1, sdata1);
 }
 

@@ -755,6 +755,21 @@ public:
     void openReplays();
     // Sends Ctrl+V to the window's page.
     void pasteIntoBrowser(HtmlWindow window);
+
+    // ===== page buttons, replay buttons and the game view's keys (buttons.cpp, ui/page_buttons.cpp, replay_buttons.cpp,
+    // keyboard.cpp) =====
+    // Names of the replay controls; false for any other name.
+    bool replayButtonPress(const std::string& name, int idata1, const std::string& sdata1);
+    // The names the HTML layer serves (panels, pasting, the Kred Box); asked after the others.
+    using PanelButtons = bool (*)(GameHandler& gameHandler, const std::string& name, int idata1,
+                                  const std::string& sdata1);
+    static PanelButtons setPanelButtons(PanelButtons handler);
+    // Why the replay was paused (the practice freeze, the save dialog), and the save dialog's mode.
+    int replayPausedByPractice = 0;
+    bool replayPausedBySave = false;
+    int replaySaveMode = 0;
+    // A key no page took: true when it nominated a ball or sent a chat command.
+    bool keyDown(int key, int x, int y);
 };
 
 // The BottomBox statement "inbzUpdateGameStatus({...});" of a status record.

@@ -4,10 +4,6 @@
 #include "client/gamehandler/requests.h"
 #include "core/log.h"
 
-void GameHandler::buttonPress(const std::string& name, int idata1, const std::string& sdata1) {
-    BZ_LOG(LOG_INFO, "buttonPress", name << " idata1=" << idata1 << " sdata1=" << sdata1);
-}
-
 int GameHandler::getTableId() const { return table.getId(); }
 
 void GameHandler::onHtmlWindowEvent(const std::string& event, const std::string& what) {
