@@ -277,11 +277,7 @@ const std::unordered_map<std::string_view, Action>& buttonTable() {
         {"cue-store-close", [](GameHandler& gh, int, const std::string&) { gh.cueStorePanel.visible = false; }},
         {"requestBioResults",
          [](GameHandler&, int, const std::string& sdata1) { sendInfo(InfoCode::BIO_RESULTS_REQ, 0, 0, sdata1); }},
-        {"replays-open",
-         [](GameHandler& gh, int, const std::string&) {
-             gh.replaysPanel.visible = true;
-             gh.replaysPanel.openedAt = gh.now + 0.2;
-         }},
+        {"replays-open", [](GameHandler& gh, int, const std::string&) { gh.openReplays(); }},
         {"replays-close", [](GameHandler& gh, int, const std::string&) { gh.replaysPanel.visible = false; }},
         // Chat control.
         {"chatUserDelete",
