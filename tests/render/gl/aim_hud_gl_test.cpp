@@ -4,6 +4,7 @@
 #include <stb/stb_image.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "gl_fixture.h"
 #include "render/aim_lines.h"
@@ -144,6 +145,7 @@ TEST_F(AimHudGlTest, TheColumnShowsItsPanelFillTrackAndOutline) {
 
 TEST_F(AimHudGlTest, NothingIsDrawnWhileABallMovesAndTheAimingFrameIsKept) {
     const std::vector<unsigned char> frame = drawFrame();
+    std::filesystem::create_directories(BZ_ARTEFACTS_DIR);
     stbi_flip_vertically_on_write(1);
     EXPECT_TRUE(stbi_write_png(BZ_ARTEFACTS_DIR "/aiming_frame.png", kWidth, kHeight, 4, frame.data(), kWidth * 4));
     stbi_flip_vertically_on_write(0);
