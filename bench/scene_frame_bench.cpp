@@ -1,6 +1,7 @@
 // One frame of the full table scene at 1024 x 647 with the game state's overlays, as the frame
 // composition draws it: the scene alone, the overlays alone, and the whole frame straight into the
 // window and through the multisample target. Uses the built archive's real models.
+#include "bench/gl_bench_main.h"
 #include "render/controller_access.h"
 #include "app/frame_composition.h"
 #include "app/shell_globals.h"
@@ -125,22 +126,4 @@ BENCHMARK(BM_FullFrame)->ArgName("scaling")->Arg(0)->Arg(1)->Unit(benchmark::kMi
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const char* display = std::getenv("DISPLAY");
-    if ((!display || !*display) && !std::getenv("BZ_BENCH_UNDER_DISPLAY")) {
-        setenv("BZ_BENCH_UNDER_DISPLAY", "1", 1);
-        std::vector<char*> args = {const_cast<char*>("bash"), const_cast<char*>(BZ_WITH_DISPLAY)};
-        for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execvp("bash", args.data());
-    }
-    SDL_Init(SDL_INIT_VIDEO);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    SDL_Quit();
-    return 0;
-}
+int main(int argc, char** argv) { return runGlBenchmarks(argc, argv); }
