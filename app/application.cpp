@@ -9,6 +9,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
 #include "core/log.h"
+#include "dispatch/process_message.h"
 #include "net/connection_handler.h"
 #include "net/lobby_servers.h"
 #include "ui/engine/web_engine.h"
@@ -175,6 +176,8 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
     }
     echoArguments(argc, argv);
     gh.init();
+    // Without it the drained messages (lists, table events, chat) would reach nobody.
+    installMessageDispatch();
 
     bzweb::WebSettings settings;
     settings.windowlessRenderingEnabled = true;

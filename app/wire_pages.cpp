@@ -36,7 +36,9 @@ bool ClientNeighbours::isMouseOver(HtmlWindow window, int x, int y) { return isM
 
 MouseCapture ClientNeighbours::mouseCapture() {
     MouseCapture capture;
-    capture.captured = windowDrag.armed || windowDrag.active;
+    // Captured once the press has been handled: the press itself goes where the pointer is, and the
+    // page that gets it becomes the capturing page.
+    capture.captured = windowDrag.active;
     capture.window = capture.captured ? windowDrag.captureWindow : -1;
     return capture;
 }

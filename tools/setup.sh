@@ -11,7 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsdl2-mixer-dev libglew-dev libassimp-dev libstb-dev nlohmann-json3-dev libspng-dev libdeflate-dev
-  chromium chromium-headless-shell xvfb xauth libgl1-mesa-dri
+  chromium chromium-headless-shell xvfb xauth libgl1-mesa-dri xdotool
   espeak-ng fonts-font-awesome fonts-open-sans libjs-jquery fonts-dejavu-core
 )
 missing=()

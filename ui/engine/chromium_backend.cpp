@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -167,6 +168,7 @@ private:
         std::map<std::string, std::string> pendingDocs;  // LoadString texts by URL
         std::optional<MouseEvent> pendingMove;           // moves are coalesced to one per pump
         char16_t highSurrogate = 0;
+        std::string url;  // of the main frame's document
     };
 
     View* Find(int viewId) {
@@ -187,6 +189,7 @@ private:
     void StopScreencast(View& v) { Command(v.session, "Page.stopScreencast", JsonValue::object()); }
     void NavigateNow(View& v, const std::string& url);
     void HandleEvent(BackendEvents& events, const JsonValue& msg);
+    void WritePageTexts();
     void FetchPaused(View& v, const JsonValue& params);
     void Crashed(BackendEvents& events, View& v) {
         if (v.crashed) return;
@@ -215,6 +218,9 @@ private:
     std::vector<JsonValue> messages_;
     std::vector<DecodedFrame> frames_;
     std::vector<int> failedViews_;  // to report as ended in the next Poll
+    // Where a test outside the program reads what the pages show (BZ_PAGE_TEXT_DIR); empty: never.
+    fs::path pageTextDir_;
+    std::chrono::steady_clock::time_point nextPageTexts_;
 };
 
 bool ChromiumBackend::Start(std::string& error) {
@@ -240,6 +246,7 @@ bool ChromiumBackend::Start(std::string& error) {
         return false;
     }
     profile_ = pattern;
+    if (const char* dir = std::getenv("BZ_PAGE_TEXT_DIR"); dir && *dir) pageTextDir_ = dir;
 
     std::vector<std::string> args = {
         "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -711,6 +718,10 @@ void ChromiumBackend::Poll(BackendEvents& events) {
     }
 
     auto now = std::chrono::steady_clock::now();
+    if (!pageTextDir_.empty() && now >= nextPageTexts_) {
+        nextPageTexts_ = now + std::chrono::milliseconds(500);
+        WritePageTexts();
+    }
     for (auto& [id, v] : views_) {
         FlushMove(v);
         if (v.firstPaintCheck && now >= *v.firstPaintCheck) {
@@ -725,6 +736,39 @@ void ChromiumBackend::Poll(BackendEvents& events) {
     if (deathKnown_ && !deathReported_) {
         deathReported_ = true;
         events.OnBackendDied(deathStatus_);
+    }
+}
+
+// What every page shows, for a test that drives the program from outside: <page file name>.txt holds
+// the page's visible text, <page file name>.controls the page's size ("W H #viewport") and then one
+// line per visible control with its centre in page pixels, its id and its text. Files are replaced whole, so a reader never sees half of one.
+void ChromiumBackend::WritePageTexts() {
+    static const std::pair<const char*, const char*> kProbes[] = {
+        {".txt", "document.body ? document.body.innerText : ''"},
+        {".controls",
+         "innerWidth + ' ' + innerHeight + ' #viewport\\n' +"
+         "Array.from(document.querySelectorAll('button,input,a,[data-press]')).map(function (e) {"
+         " var r = e.getBoundingClientRect();"
+         " if (r.width <= 0 || r.height <= 0 || getComputedStyle(e).visibility === 'hidden') return '';"
+         " return Math.round(r.left + r.width / 2) + ' ' + Math.round(r.top + r.height / 2) + ' ' + (e.id || '-') +"
+         " ' ' + (e.innerText || e.value || e.title || '').replace(/\\s+/g, ' ').trim();"
+         "}).filter(Boolean).join('\\n')"}};
+    for (auto& [id, v] : views_) {
+        if (v.session.empty() || v.url.empty() || v.failed) continue;
+        const std::string name = fs::path(v.url.substr(0, v.url.find_first_of("?#"))).stem().string();
+        if (name.empty()) continue;
+        for (const auto& [suffix, expression] : kProbes) {
+            Command(v.session, "Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}},
+                    [file = pageTextDir_ / (name + suffix)](const JsonValue& r) {
+                        const JsonValue& value = Field(Field(Field(r, "result"), "result"), "value");
+                        if (!value.is_string()) return;
+                        fs::path part = file;
+                        part += ".part";
+                        std::ofstream(part, std::ios::binary) << value.get<std::string>() << '\n';
+                        std::error_code ec;
+                        fs::rename(part, file, ec);
+                    });
+        }
     }
 }
 
@@ -766,6 +810,7 @@ void ChromiumBackend::HandleEvent(BackendEvents& events, const JsonValue& msg) {
         const JsonValue& frame = Field(params, "frame");
         if (frame.is_object() && !frame.contains("parentId")) {
             v->framesSinceNavigation = 0;
+            v->url = Str(frame, "url");
             events.OnUrlChanged(v->id, Str(frame, "url") + Str(frame, "urlFragment"));
         }
     } else if (method == "Page.loadEventFired") {

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The whole client as a player uses it, under a virtual display (run through tools/with_display.sh):
+# the local lobby and two real clients with their browsers and the built archive; alice logs in by
+# X mouse clicks and typed keys on the Login page, sees the tables and takes a seat, bob watches;
+# both leave, log out and close the window; each client ends with status 0 and no process of theirs
+# or of the lobby is left. Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
+#   client_e2e.sh BUILD_DIR
+set -u
+build=$(cd "${1:?build folder}" && pwd)
+here=$(dirname "$0")
+. "$here/e2e_lib.sh"
+command -v xdotool >/dev/null || { echo "SKIP: no xdotool (Debian package xdotool)"; exit 77; }
+
+out="$build/artefacts/e2e"
+rm -rf "$out"
+mkdir -p "$out"
+work=$(mktemp -d)
+groups=()
+
+cleanup() {
+  local status=$? g name
+  kill -- $(pgrep -P "$watchdog") "$watchdog" 2>/dev/null
+  for name in "${!win[@]}"; do
+    [ "$status" -ne 0 ] && e2e_shot "${win[$name]}" "$out/failed-$name.png" 2>/dev/null
+    cp "$work/$name/Baizeron/Baizeron/bzlog.txt" "$out/$name-log.txt" 2>/dev/null
+  done
+  for g in "${groups[@]}"; do e2e_kill_group "$g"; done
+  rm -rf "$work"
+}
+declare -A win pid
+trap cleanup EXIT
+trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
+# The whole run stops by itself, whatever hangs.
+(sleep "${BZ_E2E_LIMIT:-200}" && kill -TERM $$ 2>/dev/null) &
+watchdog=$!
+
+port=$((43000 + RANDOM % 2000))
+e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
+lobby=$e2e_started
+groups+=("$lobby")
+e2e_wait 10 "lobby start" grep -q "New Lobby on" "$out/lobby.log"
+
+# The pages of a client, as it last wrote them.
+pages() { echo "$work/$1/pages"; }
+
+# click NAME PAGE CONTROL [X0 Y0]: a click on a page's control (id or text), the page placed at X0,Y0
+# in the window.
+click() {
+  local name=$1 page=$2 control=$3 x0=${4:-0} y0=${5:-0} xy
+  e2e_wait 10 "control $control on $page of $name" e2e_control_shown "$(pages "$name")" "$page" "$control"
+  xy=$(e2e_control "$(pages "$name")" "$page" "$control")
+  e2e_click "${win[$name]}" $((x0 + ${xy% *})) $((y0 + ${xy#* }))
+}
+
+# The bottom bar lies along the window's lower edge.
+click_bottom() {
+  local name=$1 control=$2 size height
+  size=$(e2e_window_size "${win[$name]}")
+  height=$(e2e_page_size "$(pages "$name")" bottom-box-all-in-one)
+  click "$name" bottom-box-all-in-one "$control" 0 $((${size#* } - ${height#* }))
+}
+
+# A client with its own preferences, log and page texts under $work/NAME, logged in by the mouse
+# and the keyboard on the Login page.
+log_in() {
+  local name=$1 home="$work/$1" P
+  P=$(pages "$name")
+  mkdir -p "$P" "$home/Baizeron/Baizeron"
+  echo "1 255 600 300 4194304 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"  # everything logged
+  BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port XDG_DATA_HOME=$home BZ_PAGE_TEXT_DIR=$P \
+    e2e_start "$out/$name.out" "$build/app/baizeron"
+  pid[$name]=$e2e_started
+  groups+=("${pid[$name]}")
+  e2e_wait 30 "window of $name" e2e_has_window "${pid[$name]}"
+  win[$name]=$(e2e_window_of "${pid[$name]}")
+  # The button says "Log in" once the pages have started.
+  e2e_wait 60 "login page of $name" e2e_page_has "$P" main-login '^Log in$'
+  sleep 0.5
+  [ "$name" = alice ] && e2e_shot "${win[$name]}" "$out/login.png"
+  click "$name" main-login username
+  xdotool type --delay 20 "$name"
+  click "$name" main-login password
+  xdotool type --delay 20 snooker
+  click "$name" main-login login
+  e2e_wait 30 "table list of $name" e2e_page_has "$P" lobby '^Table 1$'
+  # The first login asks how the player aims.
+  e2e_wait 10 "aiming question of $name" e2e_page_has "$P" lobby 'Mouse or touchpad'
+  click "$name" lobby Mouse
+  e2e_wait 10 "end of the question of $name" e2e_page_lacks "$P" lobby 'Mouse or touchpad'
+}
+
+# Back to the Login page, then the window's close button: the client ends with status 0 and
+# leaves no process behind.
+log_out_and_close() {
+  local name=$1 P status left
+  P=$(pages "$name")
+  click "$name" lobby m_logout
+  e2e_wait 20 "login page of $name after logging out" e2e_page_has "$P" main-login '^Log in$'
+  click "$name" main-login tb_close
+  e2e_wait_exit "${pid[$name]}" 20
+  status=$?
+  [ "$status" -eq 0 ] || e2e_fail "$name ended with status $status"
+  e2e_group_gone "${pid[$name]}" 10 || e2e_fail "left behind by $name: $(e2e_group_alive "${pid[$name]}" | tr '\n' ' ')"
+  echo "ok: $name logged out and closed the client: status 0, no process left"
+}
+
+log_in alice
+A=$(pages alice)
+e2e_wait 10 "own name in the user list" e2e_page_has "$A" lobby '^alice$'
+sleep 0.5
+e2e_shot "${win[alice]}" "$out/lobby.png"
+echo "ok: alice logged in, the lobby lists the tables"
+
+# Table 1: alice takes a seat; the bottom bar names the table.
+click alice lobby Play
+e2e_wait 20 "table of alice" e2e_page_has "$A" bottom-box-all-in-one '^TABLE 1'
+echo "ok: alice sits at table 1"
+
+# bob watches table 1.
+log_in bob
+B=$(pages bob)
+click bob lobby Watch
+e2e_wait 20 "table of bob" e2e_page_has "$B" bottom-box-all-in-one '^TABLE 1'
+e2e_wait 10 "alice at bob's table" e2e_page_has "$B" bottom-box-all-in-one '^alice$'
+echo "ok: bob watches table 1"
+
+e2e_shot "${win[alice]}" "$out/table.png"
+
+for name in bob alice; do
+  click_bottom "$name" b_leave
+  e2e_wait 20 "lobby of $name after leaving" e2e_page_has "$(pages "$name")" lobby '^Table 1$'
+  log_out_and_close "$name"
+done
+
+kill -TERM "$lobby"
+e2e_wait_exit "$lobby" 10 || e2e_fail "the lobby did not end by itself"
+e2e_group_gone "$lobby" 5 || e2e_fail "the lobby left processes behind"
+echo "ok: all ended"

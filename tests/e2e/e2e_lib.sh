@@ -1,0 +1,112 @@
+# Helpers for driving the real client from outside under a virtual display: X input through XTEST
+# (xdotool), what the pages show through the files the client writes with BZ_PAGE_TEXT_DIR, and
+# screenshots of the client's window. Sourced by the end-to-end scripts; needs DISPLAY.
+
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Waits until a command succeeds: e2e_wait SECONDS WHAT COMMAND...
+e2e_wait() {
+  local seconds=$1 what=$2 deadline
+  shift 2
+  deadline=$((SECONDS + seconds))
+  until "$@" 2>/dev/null; do
+    [ "$SECONDS" -ge "$deadline" ] && e2e_fail "no $what within $seconds s"
+    sleep 0.2
+  done
+}
+
+# Starts a program in a session of its own, so that it and everything it starts can be found and
+# stopped together, as a child of this shell (its exit status can be waited for); the session's id
+# (= the program's pid) is left in e2e_started.
+e2e_start() {
+  local log=$1
+  shift
+  setsid "$@" >"$log" 2>&1 </dev/null &
+  e2e_started=$!
+}
+
+# The live processes of a session started by e2e_start (an ended one that nobody has reaped yet
+# does not count).
+e2e_group_alive() { ps -o pid=,stat=,comm= --sid "$1" 2>/dev/null | awk '$2 !~ /^Z/'; }
+
+# Every process of a group is gone, within SECONDS.
+e2e_group_gone() {
+  local group=$1 seconds=${2:-5} deadline
+  deadline=$((SECONDS + seconds))
+  while [ -n "$(e2e_group_alive "$group")" ]; do
+    [ "$SECONDS" -ge "$deadline" ] && return 1
+    sleep 0.1
+  done
+}
+
+e2e_kill_group() {
+  local group=$1
+  kill -TERM -- "-$group" 2>/dev/null || return 0
+  e2e_group_gone "$group" 3 || kill -KILL -- "-$group" 2>/dev/null
+}
+
+# Waits up to SECONDS for a child started by e2e_start to end; its exit status, 124 when it did not.
+e2e_wait_exit() {
+  local pid=$1 seconds=$2 deadline
+  deadline=$((SECONDS + seconds))
+  while kill -0 "$pid" 2>/dev/null && [ "$(ps -o stat= -p "$pid" | cut -c1)" != Z ]; do
+    [ "$SECONDS" -ge "$deadline" ] && return 124
+    sleep 0.1
+  done
+  wait "$pid"
+}
+
+# The client's window: a top-level window named like the program, once it is mapped.
+e2e_window_of() {
+  local pid=$1
+  xdotool search --all --onlyvisible --pid "$pid" --name '^Baizeron$' 2>/dev/null | head -n 1
+}
+
+# The page's text holds a pattern (grep -E): e2e_page_has DIR PAGE PATTERN
+e2e_page_has() { grep -Eq -- "$3" "$1/$2.txt"; }
+
+# The centre of a page's visible control in page pixels, by id or by its text: "X Y".
+e2e_control() {
+  local dir=$1 page=$2 key=$3
+  awk -v k="$key" '{ t = $0; sub(/^[^ ]+ [^ ]+ [^ ]+ ?/, "", t) } $3 == k || t == k { print $1, $2; exit }' \
+    "$dir/$page.controls" 2>/dev/null
+}
+
+# With no window manager, windows overlap where they open: the one wanted goes on top and gets the
+# keyboard, and a frame or two redraws what was hidden.
+e2e_front() {
+  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return
+  xdotool windowraise "$1" windowfocus --sync "$1" 2>/dev/null
+  sleep 0.3
+}
+
+e2e_click() {  # WINDOW X Y: a left click at window pixels
+  e2e_front "$1"
+  xdotool mousemove --window "$1" "$2" "$3" sleep 0.1 click 1
+}
+
+e2e_shot() {  # WINDOW FILE
+  e2e_front "$1"
+  import -window "$1" "$2" 2>/dev/null || e2e_fail "no screenshot $2"
+}
+
+e2e_has_window() { [ -n "$(e2e_window_of "$1")" ]; }
+
+# A page's size in pixels: "W H".
+e2e_page_size() { awk '$3 == "#viewport" { print $1, $2; exit }' "$1/$2.controls" 2>/dev/null; }
+
+e2e_control_shown() { [ -n "$(e2e_control "$1" "$2" "$3")" ]; }
+
+# The window's size: "W H".
+e2e_window_size() { xdotool getwindowgeometry --shell "$1" | awk -F= '$1 == "WIDTH" { w = $2 } $1 == "HEIGHT" { h = $2 } END { print w, h }'; }
+
+# The centre of the cue ball in a screenshot, within the top H pixels: "X Y", empty when none shows.
+e2e_cue_ball() {
+  convert "$1" -crop "x$2+0+0" +repage -fuzz 6% -fill black +opaque white txt:- 2>/dev/null |
+    awk -F'[,: ]+' 'NR > 1 && $0 !~ /#000000/ { x += $1; y += $2; n++ } END { if (n >= 8) printf "%d %d\n", x / n, y / n }'
+}
+
+e2e_page_lacks() { ! grep -Eq -- "$3" "$1/$2.txt"; }
