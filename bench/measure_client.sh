@@ -1,45 +1,123 @@
 #!/usr/bin/env bash
-# Measures the real client against the local lobby on a virtual display: memory of the client with
-# its browser processes and idle CPU at the login page, and keeps a screenshot.
-#   bash tools/with_display.sh bash bench/measure_client.sh [BUILD_DIR] [SETTLE_SECONDS]
+# Figures of the real client against the local lobby on a virtual display, driven by X input:
+# start to the Login page, login to the lobby page, idle CPU in the lobby and at a table, memory of
+# the client with its browser processes, frames per second at the table, and the machine.
+#   bash tools/with_display.sh bash bench/measure_client.sh [BUILD_DIR] [SECONDS_PER_SAMPLE]
+# Two runs: the first with the page texts (BZ_PAGE_TEXT_DIR) times the pages and learns where the
+# controls are; the second, without that reading, measures CPU, memory and frames, clicking where
+# the first run found the controls (the layout at 1024x647 is the same in both).
 set -u
-build=${1:-build}
-settle=${2:-10}
-out="$build/artefacts/e2e"
+build=$(cd "${1:-build}" && pwd)
+sample=${2:-10}
+. "$(dirname "$0")/../tests/e2e/e2e_lib.sh"
+out="$build/artefacts/measure"
 mkdir -p "$out"
-port=$((43000 + RANDOM % 2000))
-"$build/tools/testserver/baizeron-lobby" --port "$port" >"$out/lobby.log" &
-lobby=$!
-trap 'kill "$lobby" 2>/dev/null; wait "$lobby" 2>/dev/null' EXIT
-start=$(date +%s.%N)
-BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port "$build/app/baizeron" >"$out/client.log" 2>&1 &
-client=$!
-sleep "$settle"
-
-tree() {  # the client and every process below it
-  local all=$1 p
-  for p in $(pgrep -P "$1"); do all="$all $(tree "$p")"; done
-  echo "$all"
+work=$(mktemp -d)
+group=""
+lobby=""
+cleanup() {
+  [ -n "$group" ] && e2e_kill_group "$group"
+  [ -n "$lobby" ] && e2e_kill_group "$lobby"
+  rm -rf "$work"
 }
-pids=$(tree "$client")
-ticks() { local t=0 p; for p in $pids; do t=$((t + $(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0))); done; echo $t; }
-before=$(ticks); sleep 5; after=$(ticks)
-hz=$(getconf CLK_TCK)
-rss=0
-for p in $pids; do rss=$((rss + $(awk '/^Rss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0))); done
-echo "processes: $(echo $pids | wc -w)"
-echo "idle CPU at the login page: $(( (after - before) * 100 / hz / 5 )) % of one core"
-echo "memory (RSS, client and browser): $((rss / 1024)) MiB"
-import -window root "$out/login.png" 2>/dev/null && echo "screenshot: $out/login.png"
-kill -TERM "$client"
-wait "$client"
-echo "client exit status: $?"
-left=""
-for _ in $(seq 50); do
-  left=""
-  for p in $pids; do kill -0 "$p" 2>/dev/null && left="$left $p:$(cat /proc/$p/comm 2>/dev/null)"; done
-  [ -z "$left" ] && break
-  sleep 0.1
-done
-echo "processes left behind after 5 s:${left:- none}"
-echo "seconds from start to the measurement: $(echo "$(date +%s.%N) - $start" | bc)"
+trap cleanup EXIT
+
+port=$((45000 + RANDOM % 2000))
+e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
+lobby=$e2e_started
+e2e_wait 10 "lobby start" grep -q "New Lobby on" "$out/lobby.log"
+
+now() { date +%s.%N; }
+since() { echo "$(now) - $1" | bc; }
+
+# start RUN [page text folder]: a client under $work/RUN, logging at the informational level (the
+# frame rate lines), in the session $group.
+start() {
+  local home="$work/$1"
+  mkdir -p "$home/Baizeron/Baizeron"
+  echo "1 10 3600 300 4194304 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"
+  BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port XDG_DATA_HOME=$home BZ_PAGE_TEXT_DIR=${2:-} \
+    e2e_start "$out/$1.out" "$build/app/baizeron"
+  group=$e2e_started
+  e2e_wait 30 "window" e2e_has_window "$group"
+  win=$(e2e_window_of "$group")
+}
+
+stop() {
+  kill -TERM "$group"
+  e2e_wait_exit "$group" 20
+  echo "client exit status after SIGTERM: $?"
+  e2e_group_gone "$group" 10 && echo "processes left behind: none" || echo "processes left behind: $(e2e_group_alive "$group" | tr '\n' ' ')"
+  group=""
+}
+
+# The session's processes: CPU ticks, and memory as proportional (PSS, shared pages split) and
+# resident (RSS, shared pages counted in each process) sizes.
+procs() { ps -o pid= --sid "$group" | tr -d ' '; }
+ticks() { local t=0 p; for p in $(procs); do t=$((t + $(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0))); done; echo $t; }
+memory() {
+  local p pss=0 rss=0 n=0
+  for p in $(procs); do
+    pss=$((pss + $(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
+    rss=$((rss + $(awk '/^Rss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
+    n=$((n + 1))
+  done
+  echo "$n processes, PSS $((pss / 1024)) MiB, RSS $((rss / 1024)) MiB"
+}
+ticks_of() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+idle_cpu() {
+  local before after own_before own_after hz
+  hz=$(getconf CLK_TCK)
+  before=$(ticks); own_before=$(ticks_of "$group")
+  sleep "$sample"
+  after=$(ticks); own_after=$(ticks_of "$group")
+  echo "$(( (after - before) * 100 / hz / sample )) % of one core" \
+    "(the client's own process $(( (own_after - own_before) * 100 / hz / sample )) %)"
+}
+# The frame rates the client logged (every 3 s) since a line number of its log.
+fps_since() { awk -v from="$2" 'NR > from && /main: FPS:/ { printf "%s%.0f", sep, $NF; sep = " " } END { print "" }' "$1"; }
+
+echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo), $(free -g | awk '/Mem:/ {print $2}') GiB," \
+  "load average $(cut -d' ' -f1-3 /proc/loadavg), software GL (Mesa llvmpipe) under Xvfb"
+
+# Run 1: timings, and where the controls are.
+P="$work/pages"
+mkdir -p "$P"
+t0=$(now)
+start timed "$P"
+e2e_wait 60 "login page" e2e_page_has "$P" main-login '^Log in$'
+echo "start to login page (button ready): $(since "$t0") s"
+declare -A at
+for c in username password login; do at[$c]=$(e2e_control "$P" main-login "$c"); done
+e2e_click "$win" ${at[username]}; xdotool type --delay 20 alice
+e2e_click "$win" ${at[password]}; xdotool type --delay 20 snooker
+t1=$(now)
+e2e_click "$win" ${at[login]}
+e2e_wait 30 "table list" e2e_page_has "$P" lobby '^Table 1$'
+echo "login click to lobby page with the tables: $(since "$t1") s"
+e2e_wait 10 "aiming question" e2e_control_shown "$P" lobby Mouse
+at[mouse]=$(e2e_control "$P" lobby Mouse)
+at[play]=$(e2e_control "$P" lobby Play)
+stop
+
+# Run 2: the same road without the page texts, as another new user.
+start plain
+log="$work/plain/Baizeron/Baizeron/bzlog.txt"
+sleep 12  # the pages start (run 1 took well under that)
+e2e_click "$win" ${at[username]}; xdotool type --delay 20 carol
+e2e_click "$win" ${at[password]}; xdotool type --delay 20 snooker
+e2e_click "$win" ${at[login]}
+sleep 3
+e2e_click "$win" ${at[mouse]}
+sleep 5
+e2e_shot "$win" "$out/lobby.png"
+echo "idle CPU in the lobby (client and browser, ${sample} s): $(idle_cpu)"
+echo "memory in the lobby: $(memory)"
+e2e_click "$win" ${at[play]}
+sleep 5
+e2e_shot "$win" "$out/table.png"
+from=$(wc -l <"$log")
+echo "idle CPU at the table (client and browser, ${sample} s): $(idle_cpu)"
+echo "frames per second at the table ($(e2e_window_size "$win" | tr ' ' x), every 3 s): $(fps_since "$log" "$from")"
+echo "memory at the table: $(memory)"
+stop
