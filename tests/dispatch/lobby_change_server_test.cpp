@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 namespace {
 
 std::string buttonQuery(const std::string& name, const std::string& sdata1 = "") {
@@ -60,20 +62,26 @@ TEST(LobbyChangeServerTest, LeaveWarningThenLoginToTheNextLobby) {
     ASSERT_TRUE(session.server.waitForMessages(MessageId::LOGOUT_REQ, 1, 3000));
 
     // The end of the first connection hands the Login page a delayed login to the next lobby.
-    const std::string follow = "servername: '" + nextName + "'";
+    const std::regex login("requestName: 'loginEnterLobby', +servername: '([^']*)', +username: '([^']*)', +"
+                           "password: '([^']*)', +rememberme: (true|false)");
+    std::smatch found;
+    std::string statement;
     auto loginQueued = [&] {
         for (const std::string& s : session.pages.statementsFor(HtmlWindow::Login)) {
-            if (s.find("requestName: 'loginEnterLobby'") != std::string::npos && s.find(follow) != std::string::npos)
-                return true;
+            if (std::regex_search(s, login)) statement = s;
         }
-        return false;
+        return !statement.empty();
     };
     ASSERT_TRUE(session.drainUntil(loginQueued));
+    ASSERT_TRUE(std::regex_search(statement, found, login));
+    EXPECT_EQ(found[1], nextName);
+    EXPECT_EQ(found[2], "alice");
     EXPECT_TRUE(session.handler.nextServerName.empty());
 
-    // What that statement sends, as the page sends it.
-    dispatchHtmlQuery(R"({"requestName":"loginEnterLobby","servername":")" + nextName +
-                          R"(","username":"alice","password":"secret","rememberme":false})",
+    // What the page's timer sends with those values.
+    dispatchHtmlQuery(R"({"requestName":"loginEnterLobby","servername":")" + found[1].str() + R"(","username":")" +
+                          found[2].str() + R"(","password":")" + found[3].str() + R"(","rememberme":)" +
+                          found[4].str() + "}",
                       requests);
     ASSERT_TRUE(session.drainUntil([] { return appState.load() == STATE_LOBBY; }));
     EXPECT_EQ(session.handler.serverName, nextName);
