@@ -54,10 +54,10 @@ public:
     }
     // Writes the first `size` bytes (the whole record by default); a larger size pads with zeros.
     void write(const std::string& path, size_t size = 2840) const {
-        std::vector<unsigned char> out_bytes = bytes_;
-        out_bytes.resize(size, 0);
+        std::vector<unsigned char> padded = bytes_;
+        padded.resize(size, 0);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(out_bytes.data()), static_cast<std::streamsize>(size));
+        out.write(reinterpret_cast<const char*>(padded.data()), static_cast<std::streamsize>(size));
     }
 
 private:
