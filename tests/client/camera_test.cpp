@@ -2,6 +2,7 @@
 // first-person view switched on and off and its per-frame easing, and the guards that keep broken
 // sizes and placements away from the matrices.
 #include "client/gamehandler/game_handler.h"
+#include "core/platform.h"
 #include "support/platform_recorder.h"
 #include "support/table_view.h"
 
@@ -243,6 +244,30 @@ TEST_F(CameraTest, TheFirstPersonStepEasesAndKeepsItsLimits) {
     gh.now += 0.5;
     gh.update();
     EXPECT_DOUBLE_EQ(gh.povDistances[GameHandler::POV_NOW], 1470);
+}
+
+TEST_F(CameraTest, TheMouseTurnsTheFirstPersonCameraWithTheAimAndTheWheelTheFieldOfView) {
+    putBall(0, 0, 0);
+    gh.aim.aimAngle = 0;
+    gh.pointAiming = 1;
+    gh.switchPOVMode();
+    ASSERT_TRUE(gh.povMode);
+    for (int i = 0; i < 5; ++i) gh.mouseMotion(500, 250, 40, 0);
+    ASSERT_NE(gh.aim.aimAngle, 0);
+    // The eye stays behind the ball, opposite the new aim.
+    const double a = gh.aim.aimAngle * kDeg;
+    const double dx = gh.lookAtEye[0] - gh.lookAtTarget[0], dz = gh.lookAtEye[2] - gh.lookAtTarget[2];
+    EXPECT_NEAR(std::atan2(dz, dx), std::remainder(a + std::numbers::pi, 2 * std::numbers::pi), 1e-9);
+
+    gh.switchPOVMode();
+    gh.aimDragMode = gh.pointAiming = 0;
+    gh.overheadCameraOn = true;
+    const float fovBefore = gh.fieldOfViewX;
+    platform.modifiers = MOD_CTRL | MOD_SHIFT;
+    gh.mouseWheel(false, 0, 10);
+    EXPECT_DOUBLE_EQ(gh.fieldOfViewDegrees, 30);
+    EXPECT_NEAR(gh.fieldOfViewX, 30 * kDeg, 1e-6);
+    EXPECT_NE(gh.fieldOfViewX, fovBefore);
 }
 
 TEST_F(CameraTest, BrokenSizesAndPlacementsNeverReachTheMatrices) {
