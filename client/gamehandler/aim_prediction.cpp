@@ -243,7 +243,9 @@ double GameHandler::aimFromDrag() {
     appliedDragZ = dragZ;
     const double h = fine ? 3.0 : 6.0;
     if (std::abs(dragX) <= h && std::abs(dragZ) <= h) return length;
-    aim.aimAngle = wrapDegrees(toDegrees(std::atan2(r * dragZ, r * dragX)) + orbitYaw + 90);
+    // The view's azimuth turns a drag on the screen into a direction on the bed: pulling the mouse
+    // away from where the ball should go, whichever way the camera looks.
+    aim.aimAngle = wrapDegrees(toDegrees(std::atan2(r * dragZ, r * dragX)) + viewAzimuth + 90);
     setShotPower(std::floor(e / 2500 * maxPower + 0.5));
     shareLiveAimMove(*this);
     updateAim(aimBallIndex);
