@@ -38,7 +38,7 @@ Message LocalLobby::tableListOf(const TableListEntry& table) const {
 
 Message LocalLobby::userList() const {
     Message m(MessageId::USER_LIST_INFO);
-    for (const auto& [connection, member] : members_) m.users.push_back({member.user});
+    for (const auto& [connection, member] : members_) m.users.push_back({member.user, 0, 0, rankOf(member.user)});
     return m;
 }
 
@@ -49,6 +49,26 @@ void LocalLobby::toAll(std::vector<OutgoingMessage>& out, const Message& message
 void LocalLobby::toTable(std::vector<OutgoingMessage>& out, int32_t tableId, const Message& message, int except) const {
     for (const auto& [connection, member] : members_) {
         if (member.tableId == tableId && connection != except) out.push_back({connection, message});
+    }
+}
+
+int LocalLobby::rankOf(const std::string& user) const {
+    auto found = ranks_.find(user);
+    return found == ranks_.end() ? 0 : found->second;
+}
+
+bool LocalLobby::seat(TableListEntry& table, const std::string& user) {
+    if (seatOf(table, user) >= 0 || !table.player2.empty()) return false;
+    (table.player1.empty() ? table.player1 : table.player2) = user;
+    if (!table.player2.empty() && rankOf(table.player2) < rankOf(table.player1)) std::swap(table.player1, table.player2);
+    return true;
+}
+
+void LocalLobby::unseat(TableListEntry& table, const std::string& user) {
+    if (table.player2 == user) table.player2.clear();
+    if (table.player1 == user) {
+        table.player1 = table.player2;
+        table.player2.clear();
     }
 }
 
@@ -90,8 +110,7 @@ void LocalLobby::leaveTable(std::vector<OutgoingMessage>& out, int connection) {
     exit.userName = member.user;
     toAll(out, exit);
     std::erase(table->viewers, member.user);
-    if (table->player1 == member.user) table->player1.clear();
-    if (table->player2 == member.user) table->player2.clear();
+    unseat(*table, member.user);
     member.tableId = 0;
     toAll(out, tableListOf(*table));
 }
@@ -100,6 +119,7 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
     std::vector<OutgoingMessage> out;
     if (message.id == MessageId::LOGIN_OK) {
         members_[connection] = {user, 0, false};
+        ranks_.try_emplace(user, static_cast<int>(ranks_.size()) + 1);
         return out;
     }
     // The client deciphers what arrives under the key of the moment, and it takes the key of the
@@ -160,16 +180,10 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             TableListEntry* table = findTable(members_[connection].tableId);
             if (table == nullptr) break;
             const bool sitting = message.id == MessageId::PLAY_TABLE_REQ;
-            if (sitting && table->player1.empty() && table->player2 != user) {
-                table->player1 = user;
-            } else if (sitting && table->player2.empty() && table->player1 != user) {
-                table->player2 = user;
-            } else if (!sitting && seatOf(*table, user) >= 0) {
+            if (sitting ? !seat(*table, user) : seatOf(*table, user) < 0) break;  // seats taken, or not seated
+            if (!sitting) {
                 endGame(*table);
-                if (table->player1 == user) table->player1.clear();
-                if (table->player2 == user) table->player2.clear();
-            } else {
-                break;  // both seats taken, or not seated
+                unseat(*table, user);
             }
             sendSeats(out, *table, sitting ? MessageId::PLAY_TABLE_INFO : MessageId::STOP_PLAY_TABLE_INFO);
             break;

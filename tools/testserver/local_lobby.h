@@ -42,6 +42,11 @@ private:
     };
 
     TableListEntry* findTable(int32_t tableId);
+    // The client seats the lower rank in seat 0 and fills seat 0 first, so the lobby's seats keep
+    // that order too: ranks follow the order of first login.
+    int rankOf(const std::string& user) const;
+    bool seat(TableListEntry& table, const std::string& user);
+    void unseat(TableListEntry& table, const std::string& user);
     int seatOf(const TableListEntry& table, const std::string& user) const;
     void onTableEvent(std::vector<OutgoingMessage>& out, int connection, const std::string& user, const Message& message);
     void onStartInfo(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, const TableEvent& event);
@@ -61,6 +66,7 @@ private:
     std::vector<TableListEntry> tables_;
     std::map<int, Member> members_;  // by connection
     std::map<int32_t, Game> games_;  // by table id
+    std::map<std::string, int> ranks_;
     std::minstd_rand coin_{std::random_device{}()};
     // Every message the lobby makes takes the next number, so a status is always newer than the
     // table entry it follows: the client drops a status that is not.
