@@ -147,14 +147,23 @@ TEST(LocalLobbyServerTest, APracticeFrameScoresAFoulForTheOtherSeatAndPassesTheT
     EXPECT_EQ(reds, 15);
     EXPECT_EQ(gh.liveStatus->playerOn, 0);
 
-    // From the D straight across the table: the cue ball touches nothing.
-    sendShot(gh, 0, 90, 60, 0, 0, 0);
+    // From the D softly up the table: the cue ball stops short of every ball.
+    sendShot(gh, 0, 180, 40, 0, 0, 0);
     bool moved = false;
+    bool comparedAtRest = false;
     ASSERT_TRUE(playUntil(ann, [&] {
         moved = moved || gh.isAnyBallMoving();
+        // At rest, before the parked status is applied: the client rolled the stroke to the place
+        // the lobby rolled it to.
+        if (moved && !comparedAtRest && !gh.isAnyBallMoving() && gh.statusPending) {
+            comparedAtRest = true;
+            EXPECT_EQ(gh.table.balls[BALL_WHITE].x, gh.pendingBalls[BALL_WHITE].x);
+            EXPECT_EQ(gh.table.balls[BALL_WHITE].z, gh.pendingBalls[BALL_WHITE].z);
+        }
         return !ann.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus({atEndOfShot: 1").empty();
     }));
     EXPECT_TRUE(moved);
+    EXPECT_TRUE(comparedAtRest);
     const std::string status =
         ann.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus({atEndOfShot: 1").back();
     EXPECT_NE(status.find("players:['ann','ann'],"), std::string::npos) << status;
@@ -200,6 +209,9 @@ TEST(LocalLobbyServerTest, TwoSeatedPlayersTossACoinAndTheRefereeOpensTheFrame) 
     EXPECT_EQ(alice.pages.statementsStartingWith(HtmlWindow::CoinToss, "inbzCoinTossResult("),
               (std::vector<std::string>{std::string("inbzCoinTossResult({iAmTheWinner: ") +
                                         (winner == 0 ? "true" : "false") + ",opponentName: 'bob',});"}));
+    EXPECT_EQ(alice.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzStartShotTimer(").back(),
+              "inbzStartShotTimer({player: " + std::to_string(winner) + ",timerSeconds: 20,});inbzStopShotTimer({player: " +
+                  std::to_string(1 - winner) + ",timerSeconds: 20,});");
     EXPECT_TRUE(refereeCalls(sounds).empty());
 
     // The winner breaks.
@@ -211,6 +223,7 @@ TEST(LocalLobbyServerTest, TwoSeatedPlayersTossACoinAndTheRefereeOpensTheFrame) 
     ASSERT_TRUE(pump(bob, alice, [&] { return appState.load() == STATE_GAME && gh.liveStatus->gameState == 1; }));
     EXPECT_EQ(gh.liveStatus->playerOn, winner);
     EXPECT_EQ(refereeCalls(sounds), (std::vector<int>{0, winner == 0 ? 111 : 112, 121, 122}));
+    EXPECT_EQ(alice.pages.statementsStartingWith(HtmlWindow::StartMatch, "asPlayerTwoPlayersNoStart();").size(), 1u);
     bob.close();
 }
 

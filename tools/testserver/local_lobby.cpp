@@ -7,6 +7,7 @@ LocalLobby::LocalLobby(std::string lobbyName, int tableCount) : lobbyName_(std::
         TableListEntry table;
         table.tableId = i;
         table.tableName = "Table " + std::to_string(i);
+        table.tableType = 1;  // the table the lobby rolls strokes on, so the clients roll the same
         table.bestOf = 1;
         table.maxShotTime = 60;
         tables_.push_back(table);
