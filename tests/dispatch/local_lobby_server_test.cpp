@@ -127,14 +127,24 @@ TEST(LocalLobbyServerTest, TwoNewcomersSeeTablesUsersAndEachOthersChat) {
     bob.close();
 }
 
-TEST(LocalLobbyServerTest, APracticeFrameScoresAFoulForTheOtherSeatAndPassesTheTurn) {
+// One client of the game controller at the lobby, with the referee's calls recorded.
+class LocalLobbyFrameTest : public ::testing::Test {
+protected:
+    void logIn(const std::string& name) {
+        ASSERT_TRUE(session.start(lobby.serverConfig(), log.folder()));
+        ASSERT_TRUE(session.login(name, LocalLobby::kNewcomerPassword));
+    }
+
     bztest::CapturedLog log;
     bztest::RecordingSoundBank sounds;
-    LocalLobby lobby("Players Lounge");
-    bztest::LoopbackSession ann;
-    ASSERT_TRUE(ann.start(lobby.serverConfig(), log.folder()));
-    ASSERT_TRUE(ann.login("ann", LocalLobby::kNewcomerPassword));
+    LocalLobby lobby{"Players Lounge"};
+    bztest::LoopbackSession session;
     GameHandler& gh = getGameHandler();
+};
+
+TEST_F(LocalLobbyFrameTest, APracticeFrameScoresAFoulForTheOtherSeatAndPassesTheTurn) {
+    ASSERT_NO_FATAL_FAILURE(logIn("ann"));
+    bztest::LoopbackSession& ann = session;
     sendEnterTableReq(gh, 1);
     ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_TABLE; }));
 
@@ -176,14 +186,9 @@ TEST(LocalLobbyServerTest, APracticeFrameScoresAFoulForTheOtherSeatAndPassesTheT
     EXPECT_FALSE(gh.statusPending);
 }
 
-TEST(LocalLobbyServerTest, TwoSeatedPlayersTossACoinAndTheRefereeOpensTheFrame) {
-    bztest::CapturedLog log;
-    bztest::RecordingSoundBank sounds;
-    LocalLobby lobby("Players Lounge");
-    bztest::LoopbackSession alice;
-    ASSERT_TRUE(alice.start(lobby.serverConfig(), log.folder()));
-    ASSERT_TRUE(alice.login("alice", LocalLobby::kNewcomerPassword));
-    GameHandler& gh = getGameHandler();
+TEST_F(LocalLobbyFrameTest, TwoSeatedPlayersTossACoinAndTheRefereeOpensTheFrame) {
+    ASSERT_NO_FATAL_FAILURE(logIn("alice"));
+    bztest::LoopbackSession& alice = session;
     MessageLog bobSees;
     Connection bob("127.0.0.1", alice.server.port(), "bob", LocalLobby::kNewcomerPassword, &bobSees);
     logInBob(bob, bobSees, alice);
