@@ -66,6 +66,7 @@ void blendLiveAim(GameHandler& gh) {
         shown.elevation = mix(gh.remoteAimFrom.elevation, gh.remoteAimTo.elevation);
     }
     if (gh.mouseCaptured || gh.aimDragMode != 0) return;
+    gh.followBlendedAim();
     gh.updateRemoteAim();
 }
 

@@ -63,6 +63,7 @@ bool GameHandler::keyDown(int key, int x, int y) {
     static constexpr int kHeld[4] = {'w', 'a', 's', 'd'};
     for (int i = 0; i < 4; ++i)
         if (key == kHeld[i]) keysHeld[i] = true;
+    if (cameraKeyDown(key)) return false;  // camera_keys.cpp
 
     switch (key) {
     case 's':

@@ -239,4 +239,37 @@ TEST_F(TableSceneTest, OverviewCameraDrawsThePerspectiveTableWithLegs) {
     EXPECT_GT(ballColour(BALL_FIRST_RED).r, ballColour(BALL_FIRST_RED).g + 60);
 }
 
+TEST_F(TableSceneTest, BetweenFramesTheFixedOverviewLooksDownTheTableFromBeyondItsEnd) {
+    gh.liveStatus->gameState = 0;
+    gh.selectCameraSet();
+    ASSERT_TRUE(gh.inOverview);
+    draw("overview_between_frames.png");
+    EXPECT_TRUE(cloth(at(0, 300)));
+    EXPECT_TRUE(cloth(at(1200, -300)));
+    EXPECT_GT(ballColour(BALL_BLUE).b, ballColour(BALL_BLUE).r + 40);
+    gh.liveStatus->gameState = 1;
+    gh.selectCameraSet();  // no overview view chosen: the frame in play leaves it
+    EXPECT_FALSE(gh.inOverview);
+}
+
+TEST_F(TableSceneTest, FirstPersonLooksAlongTheAimFromBehindTheCueBall) {
+    const double eyeBefore = gh.lookAtEye[1];
+    gh.aim.aimAngle = gh.remoteAim.aimAngle = 180;  // towards the blue, the pink and the black
+    gh.aimBallIndex = gh.remoteAimBall = BALL_WHITE;
+    gh.pointAiming = 1;
+    gh.switchPOVMode();
+    ASSERT_TRUE(gh.povMode);
+    draw("first_person.png");
+    EXPECT_TRUE(gh.perspectiveProjection);
+    // Low along the table the balls are lit from above and dark at their centres: only cloth or
+    // not is told apart here.
+    for (int ball : {BALL_YELLOW, BALL_BROWN, BALL_GREEN, BALL_BLUE}) EXPECT_FALSE(cloth(ballColour(ball))) << ball;
+    EXPECT_TRUE(cloth(at(800, 200)));
+    gh.switchPOVMode();
+    gh.pointAiming = gh.aimDragMode = 0;
+    gh.mouseCaptured = false;
+    EXPECT_FALSE(gh.povMode);
+    EXPECT_DOUBLE_EQ(gh.lookAtEye[1], eyeBefore);
+}
+
 }  // namespace
