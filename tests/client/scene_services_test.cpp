@@ -64,7 +64,9 @@ TEST_F(PopupEventsTest, OpeningAndClosingAPopupResizesTheBarByItsFourFlags) {
 TEST_F(PopupEventsTest, TheFoulChoicesSendRetakeAndPlayOn) {
     RequestCapture capture;
     ASSERT_TRUE(capture.start());
+    gh.in3DView = true;  // with no aim in progress, the Escape the choice passes on leaves the 3D view
     gh.onHtmlWindowEvent("pressedFoulOpponentRetake", "");
+    EXPECT_FALSE(gh.in3DView);
     gh.onHtmlWindowEvent("pressedFoulOpponentPlayOn", "");
     const std::vector<ByteVector> sent = capture.receive(2);
     capture.stop();
