@@ -29,6 +29,7 @@ void ClientNeighbours::createHtmlWindows() {
     ::createHtmlWindows(getGameHandler().basePath, bottomAreaPixels, SDL_GetTicks());
     setWindowRefresher(refreshHtmlWindow);
     setStateLayoutHook(layoutForState);
+    GameHandler::setBottomBoxSizer(setBottomBoxFullSize);
     // Another user's bio opens the bio panel.
     GameHandler::setBioPanelOpener(
         [](GameHandler& gh, const std::vector<std::string>& bio) { gh.openBio(bio); });

@@ -58,7 +58,12 @@ double GameHandler::setShotPower(double power) {
     if (isArezorOn(1)) power = 0.2 * maxPower;
     else if (isArezorOn(2)) power = 0.5 * maxPower;
     else if (isArezorOn(3)) power = maxPower;
-    if (std::isfinite(power)) aim.power = power;
+    if (!std::isfinite(power) || power == aim.power) return aim.power;
+    // The pulse's speed follows the power: move its offset so that the phase at this moment stays.
+    const double before = pulsePhase(now);
+    aim.power = power;
+    const double shifted = pulsePhaseOffset - (pulsePhase(now) - before);
+    pulsePhaseOffset = shifted - std::floor(shifted);
     return aim.power;
 }
 

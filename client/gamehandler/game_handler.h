@@ -508,7 +508,8 @@ public:
     // The bed point shown at a viewport pixel (y upward).
     void screenToTable(double px, double py, double& x, double& z) const;
     int pickBall(int x, int y, double* tableX = nullptr, double* tableZ = nullptr, double* grabAngle = nullptr) const;
-    // The shot power, unless a Vidiv Arezor forces one; returns the power now.
+    // The shot power, unless a Vidiv Arezor forces one; returns the power now. The cue's pulse runs on
+    // without a jump.
     double setShotPower(double power);
 
     // ===== aiming HUD layout and the POV offer (hud_layout.cpp) =====
@@ -741,7 +742,11 @@ public:
     void sendStartSingleReq();
     int getTableId() const;
     void setViewMode(const std::string& role, const std::string& viewMode);
+    // A popup of the bottom bar opened or closed, or one of its foul choices was pressed.
     void onHtmlWindowEvent(const std::string& event, const std::string& what);
+    // The shell's bottom-bar size change that the popups ask for; without one it is only logged.
+    using BottomBoxSizer = void (*)(bool fromToggle, bool fullSize);
+    static BottomBoxSizer setBottomBoxSizer(BottomBoxSizer sizer);
     void changePrivacy(int privacy);
     void openGameSettings();
     void closeGameSettings();
