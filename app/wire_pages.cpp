@@ -11,6 +11,8 @@
 #include "ui/html_windows.h"
 #include "ui/page_input.h"
 
+#include <utility>
+
 namespace {
 
 // What the last step of the page start-up did, between the loop's two questions.
@@ -27,6 +29,7 @@ void ClientNeighbours::createHtmlWindows() {
     ::createHtmlWindows(getGameHandler().basePath, bottomAreaPixels, SDL_GetTicks());
     setWindowRefresher(refreshHtmlWindow);
     setStateLayoutHook(layoutForState);
+    GameHandler::setBottomBoxSizer(setBottomBoxFullSize);
     // Another user's bio opens the bio panel.
     GameHandler::setBioPanelOpener(
         [](GameHandler& gh, const std::vector<std::string>& bio) { gh.openBio(bio); });
@@ -94,6 +97,16 @@ void ClientNeighbours::actOnPageFlags(bool replayModeChanged) {
     if (requests.maximizeRequested) {
         requests.maximizeRequested = false;
         toggleMaximize();
+    }
+    GameHandler& gh = getGameHandler();
+    if (requests.povRequested) {
+        requests.povRequested = false;
+        gh.switchPOVMode();
+    }
+    // Ctrl+D asks for the layout again, with Shift also for the other size.
+    if (const int layout = std::exchange(gh.bottomBoxLayoutRequest, 0)) {
+        requests.bottomBoxChanged = true;
+        if (layout == 2) requests.bottomBoxFullSize = !gh.bottomBoxFullSize;
     }
     if (requests.bottomBoxChanged) {
         requests.bottomBoxChanged = false;

@@ -38,6 +38,9 @@ void hudPass(GameHandler& gh, const Mat4& projection, const Mat4& view) {
     drawAimingHud(gh, inlinePrograms(), sceneHudTextures(), projection.data(), view.data());
 }
 const bool aimingPassesInstalled = (setAimLinePass(aimLinePass), setHudPass(hudPass), true);
+// The camera set of each frame is chosen before the renderer picks its projection.
+const bool cameraSelectorInstalled =
+    (GameHandler::setCameraModeSelector([](GameHandler& gh) { gh.selectCameraSet(); }), true);
 
 FrameComposer& composer() {
     static FrameComposer instance([] { renderScene(getGameHandler()); },
@@ -55,6 +58,7 @@ FrameComposer& composer() {
 void ClientNeighbours::initScene() {
     (void)initStepsInstalled;
     (void)aimingPassesInstalled;
+    (void)cameraSelectorInstalled;
     getScene().initShaders();
 }
 

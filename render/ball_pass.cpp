@@ -1,4 +1,5 @@
-// The balls with their rotation, the ghost ball, and the soft shadows under them.
+// The balls with their rotation, the ghost ball, the soft shadows under them and the tutorial's marks
+// on the bed.
 #include "render/scene_pass.h"
 #include "render/gl_check.h"
 #include "render/scene.h"
@@ -50,10 +51,27 @@ bool touchesCueBall(const GameHandler& gh, int slot) {
     return false;
 }
 
-void pushQuad(std::vector<float>& out, float x, float z, float half) {
-    const float quad[6][4] = {{x - half, z - half, 0, 0}, {x + half, z - half, 1, 0}, {x + half, z + half, 1, 1},
-                              {x - half, z - half, 0, 0}, {x + half, z + half, 1, 1}, {x - half, z + half, 0, 1}};
+// Two triangles over (x1, z1)-(x2, z2), the texture running 0..1 from x1 to x2 and from z1 to z2.
+void pushRect(std::vector<float>& out, float x1, float z1, float x2, float z2) {
+    const float quad[6][4] = {{x1, z1, 0, 0}, {x2, z1, 1, 0}, {x2, z2, 1, 1}, {x1, z1, 0, 0}, {x2, z2, 1, 1}, {x1, z2, 0, 1}};
     for (const auto& v : quad) out.insert(out.end(), v, v + 4);
+}
+
+void pushQuad(std::vector<float>& out, float x, float z, float half) { pushRect(out, x - half, z - half, x + half, z + half); }
+
+// The tutorial's target areas, each with its own image, on the bed under everything else.
+void drawTutorialMarks(const GameHandler& gh) {
+    if (gh.tutorialMarks.empty()) return;
+    const Scene& scene = getScene();
+    std::vector<float> quad;
+    for (const TutorialMark& mark : gh.tutorialMarks) {
+        quad.clear();
+        pushRect(quad, mark.x1, mark.z1, mark.x2, mark.z2);
+        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(quad.size() * sizeof(float)), quad.data());
+        glBindTexture(GL_TEXTURE_2D, mark.texture == 1 ? scene.tutorialMarkTextureB() : scene.tutorialMarkTextureA());
+        glDrawArrays(GL_TRIANGLES, 0, 6);
+    }
+    BZ_GL_CHECK();
 }
 
 }  // namespace
@@ -158,8 +176,14 @@ void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view) 
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
+    // Seen from above these quads turn clockwise (and a mark may come with its corners either way):
+    // face culling would drop them.
+    const bool culling = glIsEnabled(GL_CULL_FACE) == GL_TRUE;
+    glDisable(GL_CULL_FACE);
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size() / 4));
     BZ_GL_CHECK();
+    drawTutorialMarks(gh);
+    if (culling) glEnable(GL_CULL_FACE);
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);

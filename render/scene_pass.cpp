@@ -66,6 +66,7 @@ void blendLiveAim(GameHandler& gh) {
         shown.elevation = mix(gh.remoteAimFrom.elevation, gh.remoteAimTo.elevation);
     }
     if (gh.mouseCaptured || gh.aimDragMode != 0) return;
+    gh.followBlendedAim();
     gh.updateRemoteAim();
 }
 
@@ -129,13 +130,21 @@ void drawScene(GameHandler& gh, const Mat4& projection, const Mat4& view) {
     if (gh.perspectiveProjection) drawRoomModel(gh, scene, projection, view);
     drawTable(gh, scene, projection, view);
     drawBallShadows(gh, projection, view);
-    {
-        ShownAimSwap swap(gh, shownCue && !ownAim);
-        if (ownAim || shownCue) drawCueShadow(gh, projection, view, ownAim || gh.remoteAimShown);
+    // The cue's shadow on the bed goes under the aim lines and balls; its part on the rails goes on
+    // top of the cushions, so after them.
+    const bool cueShadow = ownAim || shownCue;
+    const bool shadowAiming = ownAim || gh.remoteAimShown;
+    if (cueShadow) {
+        ShownAimSwap swap(gh, !ownAim);
+        drawCueShadow(gh, projection, view, shadowAiming);
     }
     if (aimLinePass != nullptr) aimLinePass(gh, projection, view);
     drawTableInstances(gh, scene, projection, view);
     drawBalls(gh, scene, projection, view);
+    if (cueShadow) {
+        ShownAimSwap swap(gh, !ownAim);
+        drawCueShadowOnRail(gh, projection, view, shadowAiming);
+    }
     drawRoomDecor(gh, scene, projection, view);
 
     if (gh.liveStatus->gameState == 1) {

@@ -1,12 +1,13 @@
 // The table scene of one frame: the camera mode, the matrices, and the passes in their fixed order
-// (room, table, ball shadows, cue shadow, table instances, balls, room decor, cue). Main thread, GL
-// context current.
+// (room, table, ball shadows and tutorial marks, cue shadow, table instances, balls, the cue shadow on
+// the rails, room decor, cue). Main thread, GL context current.
 #pragma once
 
 #include "render/controller_access.h"
 #include "render/inline_programs.h"
 #include "render/mat4.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ void drawBalls(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4
 void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view);
 void drawCue(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view, bool aiming);
 void drawCueShadow(GameHandler& gh, const Mat4& projection, const Mat4& view, bool aiming);
+void drawCueShadowOnRail(GameHandler& gh, const Mat4& projection, const Mat4& view, bool aiming);
 
 // The meshes of the room decor that would stand between a camera at (x, z) and the table.
 std::vector<std::string> decorMeshesHiddenFrom(float cameraX, float cameraZ);
@@ -51,3 +53,17 @@ struct CueShadowCorners {
     Vec3 corner[4];
 };
 CueShadowCorners computeCueShadow(const GameHandler& gh, double pullBack, bool aiming);
+
+// The part of the segment (x0, z0)-(x1, z1) inside the rectangle |x| <= halfX, |z| <= halfZ, as the
+// parameters t0 <= t1 in [0, 1]; false when none of it is.
+bool clipToRectangle(double x0, double z0, double x1, double z1, double halfX, double halfZ, double& t0, double& t1);
+
+// The shadow cut into the stretch on the bed (drawn when its near end lies on the bed) and the stretch
+// beyond it up to the rails' outer edge (left out when the bed holds the whole shadow). Each is two
+// triangles of (x, cue height, z, u, v, shadow height), each long side cut where it leaves the bed and
+// where it leaves the rails, so the parts meet without a gap or an overlap.
+struct CueShadowParts {
+    bool onBed = false, onRail = false;
+    std::array<float, 36> bed{}, rail{};
+};
+CueShadowParts cueShadowParts(const CueShadowCorners& shape);

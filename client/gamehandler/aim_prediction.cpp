@@ -58,7 +58,12 @@ double GameHandler::setShotPower(double power) {
     if (isArezorOn(1)) power = 0.2 * maxPower;
     else if (isArezorOn(2)) power = 0.5 * maxPower;
     else if (isArezorOn(3)) power = maxPower;
-    if (std::isfinite(power)) aim.power = power;
+    if (!std::isfinite(power) || power == aim.power) return aim.power;
+    // The pulse's speed follows the power: move its offset so that the phase at this moment stays.
+    const double before = pulsePhase(now);
+    aim.power = power;
+    const double shifted = pulsePhaseOffset - (pulsePhase(now) - before);
+    pulsePhaseOffset = shifted - std::floor(shifted);
     return aim.power;
 }
 
@@ -243,7 +248,9 @@ double GameHandler::aimFromDrag() {
     appliedDragZ = dragZ;
     const double h = fine ? 3.0 : 6.0;
     if (std::abs(dragX) <= h && std::abs(dragZ) <= h) return length;
-    aim.aimAngle = wrapDegrees(toDegrees(std::atan2(r * dragZ, r * dragX)) + orbitYaw + 90);
+    // The view's azimuth turns a drag on the screen into a direction on the bed: pulling the mouse
+    // away from where the ball should go, whichever way the camera looks.
+    aim.aimAngle = wrapDegrees(toDegrees(std::atan2(r * dragZ, r * dragX)) + viewAzimuth + 90);
     setShotPower(std::floor(e / 2500 * maxPower + 0.5));
     shareLiveAimMove(*this);
     updateAim(aimBallIndex);

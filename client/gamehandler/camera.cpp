@@ -1,4 +1,5 @@
-// The view the user asks for (the pages' view buttons) and the end of every aiming action.
+// The camera sets (the preset camera, the free 3D view and the overview), the per-frame choice between
+// them, the view the user asks for (the pages' view buttons) and the end of every aiming action.
 #include "client/gamehandler/game_handler.h"
 
 #include "client/gamehandler/page_statements.h"
@@ -7,11 +8,112 @@
 #include "core/platform.h"
 #include "core/text.h"
 
+#include <cmath>
+
 namespace {
 
 bool endsWith(const std::string& text, char c) { return !text.empty() && text.back() == c; }
 
+// The overview: raised beyond the top-cushion end, looking down the table's length.
+constexpr double kOverviewEye[3] = {-9466.79, 3913.35, 0};
+constexpr double kOverviewTarget[3] = {-289, 45, 0};
+constexpr double kOverviewUp[3] = {0.387105, 0.922032, 0};
+constexpr double kOverviewYaw = 180;
+
+void saveCamera(const GameHandler& gh, FreeCameraSlot& slot) {
+    for (int i = 0; i < 3; ++i) {
+        slot.eye[i] = gh.lookAtEye[i];
+        slot.target[i] = gh.lookAtTarget[i];
+        slot.up[i] = gh.lookAtUp[i];
+    }
+    slot.yaw = gh.viewAzimuth;
+}
+
+void installSlot(GameHandler& gh, const FreeCameraSlot& slot) {
+    gh.installCamera(slot.eye, slot.target, slot.up);
+    gh.viewAzimuth = static_cast<float>(slot.yaw);
+}
+
+// The field of view follows the camera set, once the viewport has a size.
+void refreshFieldOfView(GameHandler& gh) {
+    if (gh.viewport[2] > 0 && gh.viewport[3] > 0) gh.updateFieldOfView(gh.viewport[2], gh.viewport[3]);
+}
+
 }  // namespace
+
+bool GameHandler::installCamera(const double eye[3], const double target[3], const double up[3]) {
+    bool finite = true;
+    for (int i = 0; i < 3; ++i)
+        finite = finite && std::isfinite(eye[i]) && std::isfinite(target[i]) && std::isfinite(up[i]);
+    const double f[3] = {target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]};
+    const double side[3] = {f[1] * up[2] - f[2] * up[1], f[2] * up[0] - f[0] * up[2], f[0] * up[1] - f[1] * up[0]};
+    // Looking along the up vector (or with none) leaves the view without a side direction.
+    const double sideLength = std::hypot(side[0], side[1], side[2]);
+    const double scale = std::hypot(f[0], f[1], f[2]) * std::hypot(up[0], up[1], up[2]);
+    if (!finite || !(sideLength > 1e-9 * scale) || !(scale > 0)) {
+        BZ_LOG(LOG_ERROR, "camera", "Camera refused: eye on its target, along its up vector or not finite");
+        return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        lookAtEye[i] = eye[i];
+        lookAtTarget[i] = target[i];
+        lookAtUp[i] = up[i];
+    }
+    applyLookAt();
+    updateViewParameters();
+    cameraChanged = true;
+    return true;
+}
+
+void GameHandler::enter3DView() {
+    if (!in3DView) saveCamera(*this, defaultCameraSlot);
+    installSlot(*this, freeCamera);
+    in3DView = true;
+}
+
+void GameHandler::leave3DView() {
+    if (!in3DView) return;
+    saveCamera(*this, freeCamera);
+    installSlot(*this, defaultCameraSlot);
+    in3DView = false;
+}
+
+void GameHandler::enterOverviewCamera() {
+    if (!inOverview) saveCamera(*this, overviewCameraSlot);
+    installCamera(kOverviewEye, kOverviewTarget, kOverviewUp);
+    viewAzimuth = static_cast<float>(kOverviewYaw);
+    inOverview = true;
+    refreshFieldOfView(*this);
+}
+
+void GameHandler::leaveOverviewCamera() {
+    installSlot(*this, overviewCameraSlot);
+    inOverview = false;
+    refreshFieldOfView(*this);
+}
+
+void GameHandler::selectCameraSet() {
+    const bool inPlay = liveStatus->gameState == 1;
+    const bool myTurn = isMyTurnLive();
+    const bool roleFlag = myTurn ? playerViewMode : spectatorViewMode;
+    const bool shiftPointing = shiftViewMode && pointAiming != 0;
+    if (inOverview) {
+        // Between frames the overview stays.
+        if (inPlay && (povMode || !roleFlag || in3DView || (myTurn && !shotSentWaiting && !shiftPointing)))
+            leaveOverviewCamera();
+        return;
+    }
+    if (!inPlay) {
+        if (povMode) switchPOVMode();
+        if (in3DView) {
+            leave3DView();
+            setCameraPreset(static_cast<unsigned>(cameraPreset));
+        }
+        enterOverviewCamera();
+        return;
+    }
+    if (!povMode && roleFlag && !in3DView && (!myTurn || shiftPointing || shotSentWaiting)) enterOverviewCamera();
+}
 
 void GameHandler::setViewMode(const std::string& role, const std::string& viewMode) {
     BZ_LOG(LOG_INFO, "setViewMode", "role=" << role << ", viewMode=" << viewMode);
@@ -28,8 +130,8 @@ void GameHandler::setViewMode(const std::string& role, const std::string& viewMo
 
 void GameHandler::resetAimingState(bool keepPointAiming) {
     const bool aiming = keepPointAiming ? aimDragMode != 0 : (aimDragMode != 0 || pointAiming != 0);
-    const bool endLiveAim = !replayMode && isMyTurn() && aiming;
-    povMode = false;
+    const bool endLiveAim = !replayTableSettingsPending && !replayMode && isMyTurn() && aiming;
+    if (povMode) switchPOVMode();
     povResumePending = false;
     spinDrag = 0;
     aimDragMode = 0;
@@ -39,7 +141,7 @@ void GameHandler::resetAimingState(bool keepPointAiming) {
     powerDrag = elevationDrag = 0;
     aimDragPending = 0;
     aimDragMoved = false;
-    if (!keepPointAiming) {
+    if (!keepPointAiming && !replayTableSettingsPending) {
         pointAiming = 0;
         remoteAimActive = false;
     }

@@ -380,7 +380,9 @@ public:
     bool overheadCameraOn = false;
     double povPitch = 10.0;
     bool povResumePending = false;
-    int povSideStep = 0;
+    // The first-person target's sideways offset to approach (mm; the a and d keys), and the game
+    // clock of the last smoothing step.
+    double povSideStep = 0;
     double povSideStepTime = 0;
     double dragStartYaw = 0, dragStartPitch = 0, dragStartDistance = 0;
     double panStartTarget[3] = {0, 0, 0}, panStartEye[3] = {0, 0, 0};
@@ -440,6 +442,54 @@ public:
     static CameraModeSelector setCameraModeSelector(CameraModeSelector selector);
     static CameraModeSelector cameraModeSelector();
 
+    // ===== camera sets, first-person view and camera keys (camera.cpp, camera_pov.cpp,
+    // camera_keys.cpp; the first-person step of update in update.cpp) =====
+    // The normal camera, kept while the 3D view or the first-person view is on; the camera under the
+    // overview. Yaw is viewAzimuth, the camera yaw of drag aiming.
+    FreeCameraSlot defaultCameraSlot{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, 0};
+    FreeCameraSlot overviewCameraSlot{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, 0};
+    // Indexes of povDistances: the distance the first-person camera starts at, the one it approaches
+    // and the one it has now (mm).
+    enum PovDistanceIndex : int { POV_START = 0, POV_TARGET = 1, POV_NOW = 2 };
+    // The first-person target's sideways offset now (mm); it approaches povSideStep.
+    double povOffset = 0;
+    // The key for a new bottom-box layout: 1 lay it out again, 2 also flip its full size. The shell
+    // takes it with the page requests.
+    int bottomBoxLayoutRequest = 0;
+    // Writes eye, target and up, derives the Camera and the view parameters; refuses an eye on its
+    // target or a value that is not finite (false, camera unchanged).
+    bool installCamera(const double eye[3], const double target[3], const double up[3]);
+    void enter3DView();
+    void leave3DView();
+    void enterOverviewCamera();
+    void leaveOverviewCamera();
+    // Turns the first-person view on or off; switchPOVMode is the only caller.
+    void togglePOVMode();
+    // Off when on; on only while there is an aim to look along.
+    void switchPOVMode();
+    void leavePOVMode();
+    // The camera set of this frame (installed as the renderer's camera-mode selector).
+    void selectCameraSet();
+    // The first-person camera behind the aiming ball (the opponent's outside the own turn) with the
+    // listener at its eye; false, nothing moved, without a valid ball or a finite placement.
+    bool placePOVCamera();
+    // Perspective unless the eye stands within `flat` mm (x and z) above the target: then the view
+    // straight down.
+    void buildPOVProjection(double flat);
+    // The first-person camera follows the opponent's blended aim (the renderer's live-aim blend).
+    void followBlendedAim();
+    // The first-person step of update: w and s move the camera in and out, offset and distance ease.
+    void stepPOVCamera();
+    // The camera keys of the game view; true when the key was one of them (keyDown then ends).
+    bool cameraKeyDown(int key);
+    // Relative mouse mode off, the pointer back at the drag's press point, shown (mouse_input.cpp).
+    void releasePointer();
+    // A window point as the drawable pixel the game view uses (mouse_input.cpp).
+    void windowToDrawable(int windowX, int windowY, int& x, int& y) const;
+    // The right-handed look-at matrix of a camera, column-major.
+    static void lookAt(const Camera& view, float out[16]);
+    // ===== end of the camera sets =====
+
     // ===== game status hand-over =====
     // The game-status application (applyGameStatus); endShot hands the parked status to it. Without
     // one the status is only logged.
@@ -458,7 +508,8 @@ public:
     // The bed point shown at a viewport pixel (y upward).
     void screenToTable(double px, double py, double& x, double& z) const;
     int pickBall(int x, int y, double* tableX = nullptr, double* tableZ = nullptr, double* grabAngle = nullptr) const;
-    // The shot power, unless a Vidiv Arezor forces one; returns the power now.
+    // The shot power, unless a Vidiv Arezor forces one; returns the power now. The cue's pulse runs on
+    // without a jump.
     double setShotPower(double power);
 
     // ===== aiming HUD layout and the POV offer (hud_layout.cpp) =====
@@ -691,7 +742,11 @@ public:
     void sendStartSingleReq();
     int getTableId() const;
     void setViewMode(const std::string& role, const std::string& viewMode);
+    // A popup of the bottom bar opened or closed, or one of its foul choices was pressed.
     void onHtmlWindowEvent(const std::string& event, const std::string& what);
+    // The shell's bottom-bar size change that the popups ask for; without one it is only logged.
+    using BottomBoxSizer = void (*)(bool fromToggle, bool fullSize);
+    static BottomBoxSizer setBottomBoxSizer(BottomBoxSizer sizer);
     void changePrivacy(int privacy);
     void openGameSettings();
     void closeGameSettings();

@@ -73,7 +73,7 @@ void GameHandler::setPOVModeEnabled(bool enabled) {
     runInPages({HtmlWindow::BottomBox},
                std::string("inbzSetPOVModeEnabled({isEnabled: ") + (enabled ? "true" : "false") + "});");
     if (!enabled && !replayMode && povMode) {
-        povMode = false;
+        leavePOVMode();
         povResumePending = true;
     }
 }

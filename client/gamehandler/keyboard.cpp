@@ -63,6 +63,7 @@ bool GameHandler::keyDown(int key, int x, int y) {
     static constexpr int kHeld[4] = {'w', 'a', 's', 'd'};
     for (int i = 0; i < 4; ++i)
         if (key == kHeld[i]) keysHeld[i] = true;
+    if (cameraKeyDown(key)) return false;  // camera_keys.cpp
 
     switch (key) {
     case 's':
@@ -149,7 +150,13 @@ bool GameHandler::keyDown(int key, int x, int y) {
     case KEY_F9:
         // As the mouse: only the player on turn, in a frame in play, and one shot until its echo.
         if (!povMode && inGame && isMyTurnLive() && !shotSentWaiting && !waitingForShot) {
-            shoot(false);
+            // A cue that would pass through a ball or the rail cannot strike the cue ball.
+            if (cueBall->traceAimLine(table.balls, kBallCount, aim.aimAngle, aim.elevation + elevationMargin,
+                                      aim.topSpin, aim.sideSpin)) {
+                shoot(false);
+            } else {
+                BZ_LOG(LOG_INFO, "keyDown", "F9 refused: the cue's line is not clear");
+            }
         } else {
             BZ_LOG(LOG_INFO, "keyDown", "F9 refused: not the own turn or a shot is already sent");
         }

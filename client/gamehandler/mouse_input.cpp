@@ -7,6 +7,7 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/platform.h"
+#include "core/sound_bank.h"
 
 #include <SDL2/SDL.h>
 
@@ -23,13 +24,21 @@ constexpr double kNominationPauseSeconds = 0.5;
 
 double clockNow() { return secondsSinceStart().seconds; }
 
+// The moved eye and target become the camera; the HUD column and the listener follow.
+void cameraFollows(GameHandler& gh, const double eye[3], const double target[3]) {
+    if (!gh.installCamera(eye, target, gh.lookAtUp)) return;
+    gh.hudColumnDirty = true;
+    getSoundBank().setListenerPosition(static_cast<float>(eye[0]), static_cast<float>(eye[1]),
+                                       static_cast<float>(eye[2]));
+}
+
 // Puts the eye at orbitDistance from the target at orbitPitch and orbitYaw.
 void placeOrbitEye(GameHandler& gh) {
     const double pitch = gh.orbitPitch * kToRadians, yaw = gh.orbitYaw * kToRadians;
-    gh.lookAtEye[0] = gh.lookAtTarget[0] - gh.orbitDistance * std::cos(pitch) * std::cos(yaw);
-    gh.lookAtEye[1] = gh.lookAtTarget[1] + gh.orbitDistance * std::sin(pitch);
-    gh.lookAtEye[2] = gh.lookAtTarget[2] - gh.orbitDistance * std::cos(pitch) * std::sin(yaw);
-    gh.cameraChanged = true;
+    const double eye[3] = {gh.lookAtTarget[0] - gh.orbitDistance * std::cos(pitch) * std::cos(yaw),
+                           gh.lookAtTarget[1] + gh.orbitDistance * std::sin(pitch),
+                           gh.lookAtTarget[2] - gh.orbitDistance * std::cos(pitch) * std::sin(yaw)};
+    cameraFollows(gh, eye, gh.lookAtTarget);
 }
 
 double wrapYaw(double a) {
@@ -224,7 +233,7 @@ void rightPress(GameHandler& gh, int x, int y, uint16_t mods) {
         }
     }
     if (!myTurn && gh.povMode) {
-        gh.povMode = false;
+        gh.leavePOVMode();
         gh.povResumePending = false;
         return;
     }
@@ -251,7 +260,7 @@ void leftRelease(GameHandler& gh, int x, int y, int clicks, uint16_t mods) {
         gh.aimDragMoved = false;
         gh.savedDragX = gh.dragX;
         gh.savedDragZ = gh.dragZ;
-        gh.povMode = false;
+        gh.leavePOVMode();
         shareLiveAimSet(gh, false);
         return;
     }
@@ -306,7 +315,7 @@ void rightRelease(GameHandler& gh) {
     if (!(gh.aimDragMode || gh.pointAiming) || cameraDragRunning(gh) || gh.spinDrag || gh.powerDrag ||
         gh.widgetDrag || gh.shotSentWaiting || gh.nominationClick)
         return;
-    gh.povMode = false;
+    gh.leavePOVMode();
     gh.aimDragMode = gh.pointAiming = 0;
     gh.spinDrag = 0;
     gh.aimShown = false;
@@ -322,14 +331,7 @@ void endDrags(GameHandler& gh) {
     gh.widgetDrag = gh.ballDragActive = false;
     gh.powerDrag = gh.elevationDrag = 0;
     if (!gh.mouseCaptured || gh.aimDragMode) return;
-    platform().setRelativeMouseMode(false);
-    const int dw = std::max(2, gh.drawableWidth), dh = std::max(2, gh.drawableHeight);
-    const int ww = gh.windowWidth, wh = gh.windowHeight;
-    const int wx = static_cast<int>(0.5 + (ww - 1) * static_cast<double>(gh.pointerReturnX) / (dw - 1));
-    const int wy = static_cast<int>((wh - 1) * static_cast<double>(gh.pointerReturnY + dh - wh) / (dh - 1) + 0.5);
-    platform().warpMouse(wx, wy);
-    platform().showCursor(true);
-    gh.mouseCaptured = false;
+    gh.releasePointer();
 }
 
 void zoomCamera(GameHandler& gh, int n) {
@@ -340,15 +342,30 @@ void zoomCamera(GameHandler& gh, int n) {
 
 }  // namespace
 
+void GameHandler::releasePointer() {
+    platform().setRelativeMouseMode(false);
+    const int dw = std::max(2, drawableWidth), dh = std::max(2, drawableHeight);
+    const int ww = windowWidth, wh = windowHeight;
+    const int wx = static_cast<int>(0.5 + (ww - 1) * static_cast<double>(pointerReturnX) / (dw - 1));
+    const int wy = static_cast<int>((wh - 1) * static_cast<double>(pointerReturnY + dh - wh) / (dh - 1) + 0.5);
+    platform().warpMouse(wx, wy);
+    platform().showCursor(true);
+    mouseCaptured = false;
+}
+
+void GameHandler::windowToDrawable(int wx, int wy, int& x, int& y) const {
+    const int ww = std::max(2, windowWidth), wh = std::max(2, windowHeight);
+    const int dw = drawableWidth > 0 ? drawableWidth : ww, dh = drawableHeight > 0 ? drawableHeight : wh;
+    x = static_cast<int>((dw - 1) * static_cast<double>(wx) / (ww - 1) + 0.5);
+    const int d = static_cast<int>(0.5 + (dh - 1) * static_cast<double>(wy) / (wh - 1));
+    y = windowHeight + d - dh;
+}
+
 void GameHandler::handleMouseEvent(const SDL_Event& event) {
     auto toDrawable = [this](int wx, int wy, int& x, int& y) {
         windowMouseX = wx;
         windowMouseY = wy;
-        const int ww = std::max(2, windowWidth), wh = std::max(2, windowHeight);
-        const int dw = drawableWidth > 0 ? drawableWidth : ww, dh = drawableHeight > 0 ? drawableHeight : wh;
-        x = static_cast<int>((dw - 1) * static_cast<double>(wx) / (ww - 1) + 0.5);
-        const int d = static_cast<int>(0.5 + (dh - 1) * static_cast<double>(wy) / (wh - 1));
-        y = windowHeight + d - dh;
+        windowToDrawable(wx, wy, x, y);
         mouseX = x;
         mouseY = y;
     };
@@ -405,6 +422,10 @@ void GameHandler::mouseMotion(int x, int y, int dx, int dy) {
             while (aim.aimAngle > 180) aim.aimAngle -= 360;
             while (aim.aimAngle <= -180) aim.aimAngle += 360;
             povPitch = std::clamp(povPitch - 0.01 * (dragZ - prevDragZ), 3.0, 45.0);
+        }
+        // The first-person camera stays behind the ball it looks along.
+        if (placePOVCamera()) buildPOVProjection(0);
+        if (myTurn) {
             updateAim(aimBallIndex);
             shareLiveAimMove(*this);
         } else {
@@ -428,11 +449,10 @@ void GameHandler::mouseMotion(int x, int y, int dx, int dy) {
         const double mz = 2 * dragX * std::sin(yaw) + 2 * dragZ * std::cos(yaw);
         const double tx = std::clamp(panStartTarget[0] + mx, -1784.5, 1784.5);
         const double tz = std::clamp(panStartTarget[2] + mz, -889.0, 889.0);
-        lookAtEye[0] = panStartEye[0] + (tx - panStartTarget[0]);
-        lookAtEye[2] = panStartEye[2] + (tz - panStartTarget[2]);
-        lookAtTarget[0] = tx;
-        lookAtTarget[2] = tz;
-        cameraChanged = true;
+        const double eye[3] = {panStartEye[0] + (tx - panStartTarget[0]), lookAtEye[1],
+                               panStartEye[2] + (tz - panStartTarget[2])};
+        const double target[3] = {tx, lookAtTarget[1], tz};
+        cameraFollows(*this, eye, target);
     }
     if (widgetDrag) {
         int wx = 0, wy = 0, size = 0;
@@ -499,7 +519,7 @@ void GameHandler::mouseWheel(bool flipped, int x, int y) {
             if (!povMode || myTurn) zoomCamera(*this, n);
         } else if (shift && ctrl && (!povMode || (myTurn && !replayMode))) {
             fieldOfViewDegrees = std::clamp(fieldOfViewDegrees - n, 1.0, 40.0);
-            cameraChanged = true;
+            if (viewport[2] > 0 && viewport[3] > 0) updateFieldOfView(viewport[2], viewport[3]);
         }
     } else if (shift && !ctrl) {
         zoomCamera(*this, n);
@@ -514,7 +534,7 @@ void GameHandler::keyUp(int key) {
         const uint16_t mods = platform().modifierState();
         if ((key == 'a' || key == 'd') && !(mods & (MOD_SHIFT | MOD_CTRL)) && povMode && isMyTurnLive()) {
             povSideStep = 0;
-            povSideStepTime = clockNow();
+            povSideStepTime = now;
         }
     }
 }

@@ -6,8 +6,4 @@
 
 int GameHandler::getTableId() const { return table.getId(); }
 
-void GameHandler::onHtmlWindowEvent(const std::string& event, const std::string& what) {
-    BZ_LOG(LOG_INFO, "onHtmlWindowEvent", event << " " << what);
-}
-
 void GameHandler::whisperPlayer(const std::string& userName) { BZ_LOG(LOG_INFO, "whisperPlayer", userName); }

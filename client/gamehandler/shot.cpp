@@ -67,7 +67,7 @@ void GameHandler::shoot(bool received) {
                                                           << ", " << aim.sideSpin << ", " << aim.elevation);
             aim = savedAimParameters;
         } else {
-            povMode = false;
+            leavePOVMode();
             povResumePending = false;
             applyShotStroke();
             shotSentWaiting = true;

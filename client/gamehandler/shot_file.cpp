@@ -1,6 +1,7 @@
 #include "client/gamehandler/shot_file.h"
 
 #include "client/gamehandler/game_handler.h"
+#include "core/log.h"
 
 #include <glob.h>
 
@@ -24,11 +25,35 @@ T readAt(const unsigned char* bytes, size_t offset) {
     return value;
 }
 
+// The whole record, or false with one ERROR line: a file of any other size is not a shot file.
 bool readWhole(const std::string& path, unsigned char (&bytes)[SHOT_FILE_SIZE]) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in) {
+        BZ_LOG(LOG_ERROR, "loadShotFile", "Cannot open shot file " << path);
+        return false;
+    }
     in.read(reinterpret_cast<char*>(bytes), SHOT_FILE_SIZE);
-    return in.gcount() == static_cast<std::streamsize>(SHOT_FILE_SIZE);
+    const auto got = static_cast<size_t>(in.gcount());
+    if (got == SHOT_FILE_SIZE && in.peek() == std::ifstream::traits_type::eof()) return true;
+    const std::string size = got < SHOT_FILE_SIZE ? std::to_string(got) + " bytes" : "longer";
+    BZ_LOG(LOG_ERROR, "loadShotFile",
+           "Shot file " << path << " refused: " << size << ", not " << SHOT_FILE_SIZE << " bytes");
+    return false;
+}
+
+// Every double and float of the record is a number; an infinity or NaN would spread through the
+// physics and the aim. Returns the byte offset of the first that is not, or SHOT_FILE_SIZE.
+size_t firstNonFinite(const unsigned char (&bytes)[SHOT_FILE_SIZE]) {
+    for (int k = 0; k < kBallCount; ++k) {
+        const size_t record = k * SHOT_BALL_RECORD_SIZE;
+        for (size_t at = 16; at < 96; at += 8)
+            if (!std::isfinite(readAt<double>(bytes, record + at))) return record + at;
+        for (size_t at = 96; at < SHOT_BALL_RECORD_SIZE; at += 4)
+            if (!std::isfinite(readAt<float>(bytes, record + at))) return record + at;
+    }
+    for (size_t at = kBallCount * SHOT_BALL_RECORD_SIZE; at < SHOT_FILE_SIZE; at += 8)
+        if (!std::isfinite(readAt<double>(bytes, at))) return at;
+    return SHOT_FILE_SIZE;
 }
 
 void restoreBall(Ball& ball, const unsigned char* record, std::ostream& report) {
@@ -94,9 +119,16 @@ std::string loadShotFile(GameHandler& gameHandler, const std::string& currentNam
 
     unsigned char bytes[SHOT_FILE_SIZE];
     if (!readWhole(files[chosen], bytes)) return {};
+    // Checked before anything is applied, so a refused file leaves the table and aim as they were.
+    if (const size_t bad = firstNonFinite(bytes); bad != SHOT_FILE_SIZE) {
+        BZ_LOG(LOG_ERROR, "loadShotFile", "Shot file " << files[chosen] << " refused: not a number at byte " << bad);
+        return {};
+    }
 
     Table& table = gameHandler.table;
     for (int k = 0; k < kBallCount; ++k) restoreBall(table.balls[k], bytes + k * SHOT_BALL_RECORD_SIZE, report);
+    gameHandler.cueBallAnchorX = gameHandler.cueBall->x;
+    gameHandler.cueBallAnchorZ = gameHandler.cueBall->z;
     const size_t tail = kBallCount * SHOT_BALL_RECORD_SIZE;
     gameHandler.aim.aimAngle = readAt<double>(bytes, tail);
     gameHandler.aim.power = readAt<double>(bytes, tail + 8);

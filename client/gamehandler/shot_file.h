@@ -18,7 +18,8 @@ std::vector<std::string> listShotFiles(const std::string& pattern);
 // Picks a "*.bzs" file of the working directory and loads it into the table and the aim: with
 // currentName in the list, the file before it (direction < 0), itself (0) or after it (> 0);
 // otherwise the last file. Returns the name loaded, or "" when nothing was loaded (no such file,
-// a step past either end, a file that cannot be read whole), the table and aim then unchanged.
-// The per-ball restore lines go to report.
+// a step past either end), the table and aim then unchanged; so too, with one ERROR line, for a file
+// that cannot be opened, is not exactly SHOT_FILE_SIZE bytes, or holds an infinity or NaN. The
+// cue ball's anchor follows the loaded cue ball. The per-ball restore lines go to report.
 std::string loadShotFile(GameHandler& gameHandler, const std::string& currentName, int direction,
                          std::ostream& report);

@@ -14,6 +14,16 @@ namespace {
 
 // No gap longer than this (ms) between two recorded events is played in real time.
 constexpr int kIdleSkipMs = 2100;
+// The first-person camera: how near and far it may stand (mm), and how fast offset and distance ease
+// (5 and 80 ball radii per second).
+constexpr double kPovNearest = 270, kPovFarthest = 1470;
+constexpr double kPovOffsetSpeed = 131.25, kPovDistanceSpeed = 2100;
+
+// value moves towards goal by at most step, landing on it when the gap is within the step.
+double approach(double value, double goal, double step) {
+    if (std::abs(goal - value) <= step) return goal;
+    return value + (goal > value ? step : -step);
+}
 
 void tellPlaying(const GameHandler& gh) {
     runInPages({HtmlWindow::BottomBox},
@@ -22,12 +32,30 @@ void tellPlaying(const GameHandler& gh) {
 
 }  // namespace
 
+void GameHandler::stepPOVCamera() {
+    double& distance = povDistances[POV_NOW];
+    double& goal = povDistances[POV_TARGET];
+    if (!replayMode && isMyTurn()) {
+        const double step = shiftHeld ? 1.05 : 10.5;
+        if (keysHeld[0]) goal = std::max(kPovNearest, distance - step);
+        if (keysHeld[2]) goal = std::min(kPovFarthest, distance + step);
+    }
+    if (povOffset == povSideStep && distance == goal) return;
+    // A clock that went backwards moves nothing rather than away from the goal.
+    const double dt = std::max(0.0, now - povSideStepTime);
+    povSideStepTime = now;
+    povOffset = approach(povOffset, povSideStep, kPovOffsetSpeed * dt);
+    distance = approach(distance, goal, kPovDistanceSpeed * dt);
+    if (placePOVCamera()) buildPOVProjection(10);
+}
+
 void GameHandler::update() {
     getSoundBank().update();
     const uint16_t mods = platform().modifierState();
     shiftHeld = (mods & 0x3) != 0;
     ctrlHeld = (mods & 0xC0) != 0;
     altHeld = (mods & 0x300) != 0;
+    if (povMode) stepPOVCamera();
 
     if (pocketTidyTime > 0 && pocketTidyTime <= now) {
         table.limitBallsInPockets();

@@ -70,6 +70,8 @@ void GameHandler::applyLookAt() { setLookAt(camera, lookAtEye, lookAtTarget, loo
 
 void GameHandler::setOverheadCamera() {
     const double w = viewport[2], h = viewport[3];
+    // No fit without room beside the HUD column.
+    if (w <= kHudColumn || h <= 0) return;
     double l = 0, m = 0;
     const double tan20 = std::tan(20.0 / kDegrees);
     if (h < w) {
@@ -100,6 +102,7 @@ void GameHandler::setCameraPreset(unsigned preset) {
     if (preset > PRESET_BAULK_END) preset = PRESET_OVERHEAD;
     cameraPreset = static_cast<int>(preset);
     const double w = viewport[2], h = viewport[3];
+    if (w <= kHudColumn || h <= 0) return;
     const double dx = kTableLength / (w - kHudColumn), dz = kTableWidth / (w - kHudColumn);
     const double tx = std::tan(fieldOfViewX / 2.0), ty = std::tan(fieldOfViewY / 2.0);
     double yaw = 90;
@@ -133,6 +136,7 @@ void GameHandler::setCameraPreset(unsigned preset) {
 }
 
 void GameHandler::updateFieldOfView(int width, int height) {
+    if (width <= 0 || height <= 0) return;
     const double w = width, h = height;
     if (inOverview && !in3DView) {
         fieldOfViewY = 0.16648696f;
@@ -146,7 +150,12 @@ void GameHandler::updateFieldOfView(int width, int height) {
             fieldOfViewY = static_cast<float>(f);
             fieldOfViewX = static_cast<float>(2 * std::atan(w / h * std::tan(f / 2)));
         }
-        if (!in3DView) setCameraPreset(static_cast<unsigned>(std::max(cameraPreset, 0)));
+        // The first-person camera keeps its place and takes the new field of view.
+        if (povMode) {
+            if (placePOVCamera()) buildPOVProjection(0);
+        } else if (!in3DView) {
+            setCameraPreset(static_cast<unsigned>(std::max(cameraPreset, 0)));
+        }
     }
     hudColumnDirty = true;
 }
@@ -194,8 +203,13 @@ void GameHandler::rotateDragVectors(float oldYaw, float newYaw) {
 }
 
 void GameHandler::buildPerspectiveProjection() {
-    const double aspect = viewport[3] > 0 ? static_cast<double>(viewport[2]) / viewport[3] : 1.0;
+    const double aspect = viewport[3] > 0 && viewport[2] > 0 ? static_cast<double>(viewport[2]) / viewport[3] : 1.0;
     const double t = std::tan(fieldOfViewY / 2.0);
+    // A zero or broken field of view keeps the last matrix: nothing infinite reaches GL.
+    if (!(t > 0) || !std::isfinite(t)) {
+        perspectiveProjection = true;
+        return;
+    }
     std::fill(std::begin(projection), std::end(projection), 0.0f);
     projection[0] = static_cast<float>(1 / (aspect * t));
     projection[5] = static_cast<float>(1 / t);
@@ -209,6 +223,11 @@ void GameHandler::buildOrthographicProjection() {
     const double d = lookAtEye[1] - kRailTop;
     const double right = d * std::tan(fieldOfViewX / 2.0), left = -right;
     const double top = d * std::tan(fieldOfViewY / 2.0), bottom = -top;
+    // An eye at or below the rail top, or no field of view, has no extent: keep the last matrix.
+    if (!(right > 0 && top > 0) || !std::isfinite(right) || !std::isfinite(top)) {
+        perspectiveProjection = false;
+        return;
+    }
     std::fill(std::begin(projection), std::end(projection), 0.0f);
     projection[0] = static_cast<float>(2 / (right - left));
     projection[5] = static_cast<float>(2 / (top - bottom));
@@ -220,13 +239,15 @@ void GameHandler::buildOrthographicProjection() {
     perspectiveProjection = false;
 }
 
-void GameHandler::viewMatrix(float out[16]) const {
-    const float* f = camera.front;
+void GameHandler::viewMatrix(float out[16]) const { lookAt(camera, out); }
+
+void GameHandler::lookAt(const Camera& view, float out[16]) {
+    const float* f = view.front;
     float s[3], u[3];
-    cross3(f, camera.up, s);
+    cross3(f, view.up, s);
     normalize3(s);
     cross3(s, f, u);
-    const float* p = camera.position;
+    const float* p = view.position;
     const float column[16] = {s[0], u[0], -f[0], 0, s[1], u[1], -f[1], 0, s[2], u[2], -f[2], 0,
                               -(s[0] * p[0] + s[1] * p[1] + s[2] * p[2]), -(u[0] * p[0] + u[1] * p[1] + u[2] * p[2]),
                               f[0] * p[0] + f[1] * p[1] + f[2] * p[2], 1};

@@ -199,13 +199,30 @@ TEST_F(AimPredictionTest, DragThresholdsAndPowerMapping) {
         gh.dragStarted = r.started;
         gh.dragX = r.dx;
         gh.dragZ = r.dz;
-        gh.orbitYaw = 0;
+        gh.viewAzimuth = 0;
         gh.aim.aimAngle = 0;
         gh.aim.power = 0;
         gh.aimFromDrag();
         EXPECT_EQ(gh.aim.power, r.power);
         EXPECT_NEAR(gh.aim.aimAngle, r.angle, 1e-9);
         EXPECT_EQ(gh.appliedDragX, gh.dragX);
+    }
+}
+
+TEST_F(AimPredictionTest, PullingTheMouseBackAimsAwayFromItInEveryView) {
+    // Overhead (azimuth 90): screen up is -z, so pulling down aims at -90. The overview looks
+    // along +x (azimuth 180): pulling down aims along +x, angle 0.
+    const struct {
+        float azimuth;
+        double angle;
+    } views[] = {{90, -90}, {180, 0}};
+    for (const auto& v : views) {
+        gh.viewAzimuth = v.azimuth;
+        gh.dragStarted = 1;
+        gh.dragX = 0;
+        gh.dragZ = 1000;
+        gh.aimFromDrag();
+        EXPECT_NEAR(gh.aim.aimAngle, v.angle, 1e-9) << v.azimuth;
     }
 }
 

@@ -167,6 +167,57 @@ TEST_F(ReplayPlaybackTest, SkipRunsAimingQuietlyUpToTheNextRealEvent) {
     EXPECT_FALSE(gh.skipReplayEvents());
 }
 
+TEST_F(ReplayPlaybackTest, PositionButtonsShowTheChosenShotWithinOneToLast) {
+    // Four shots: shot k starts from the position after shot k - 1, where ball 3 lies at x = k - 1.
+    const struct {
+        const char* name;
+        int idata1, from, to;
+    } cases[] = {
+        {"replay-start", 0, 3, 1},         {"replay-prev", 0, 3, 2},          {"replay-prev", 0, 1, 1},
+        {"replay-next", 0, 2, 3},          {"replay-next", 0, 4, 4},          {"replay-end", 0, 1, 4},
+        {"set-replay-position", 3, 1, 3},  {"set-replay-position", 0, 3, 1},  {"set-replay-position", -5, 2, 1},
+        {"set-replay-position", 99, 2, 4},
+    };
+    for (bool playing : {false, true}) {
+        for (const auto& c : cases) {
+            const std::string what = std::string(c.name) + " " + std::to_string(c.idata1) + " from " +
+                                     std::to_string(c.from) + (playing ? " playing" : " paused");
+            load(frameText(4), 1);
+            gh.replayShotIndex = c.from;
+            gh.loadReplayShot(true);
+            if (!playing) gh.pauseReplay();
+            gh.replayLoopCountdown = 3;
+            pages.clear();
+
+            gh.buttonPress(c.name, c.idata1, "");
+            EXPECT_EQ(gh.replayShotIndex, c.to) << what;
+            EXPECT_EQ(gh.replayT, gh.replayShots[c.to].startTime) << what;
+            EXPECT_EQ(gh.table.balls[3].x, c.to - 1) << what;
+            EXPECT_EQ(gh.replayEventIndex, 0) << what;
+            EXPECT_EQ(gh.replayPlaying, true) << what;
+            EXPECT_EQ(gh.replayPaused, !playing) << what;
+            EXPECT_EQ(gh.replayLoopCountdown, 10) << what;
+            EXPECT_EQ(gh.replayKind, 2) << what;  // a single-shot replay now runs as a frame
+            EXPECT_FALSE(pages.statementsStartingWith(HtmlWindow::BottomBox,
+                                                      "inbzSetReplayShotPosition({shotNumber: " +
+                                                          std::to_string(c.to) + ",numberOfShots: 4,});")
+                             .empty())
+                << what;
+        }
+    }
+}
+
+TEST_F(ReplayPlaybackTest, PlayingOnFromAChosenShotReachesTheEnd) {
+    load(frameText(4));
+    gh.buttonPress("set-replay-position", 3, "");
+    run(120.0);
+    EXPECT_FALSE(gh.replayPlaying);
+    EXPECT_EQ(gh.replayShotIndex, 5);
+    // Shot 2 was skipped; shot 4 was played after shot 3.
+    EXPECT_TRUE(pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzSetReplayShotPosition({shotNumber: 2,").empty());
+    EXPECT_FALSE(pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzSetReplayShotPosition({shotNumber: 4,").empty());
+}
+
 TEST_F(ReplayPlaybackTest, ReplayCommands) {
     const struct {
         int kind, id, a, b;

@@ -1,12 +1,14 @@
 // Shot files: choosing among the "*.bzs" files of the working directory and restoring the record.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/shot_file.h"
+#include "support/captured_log.h"
 #include "support/shot_file_bytes.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -96,6 +98,8 @@ TEST_F(ShotFileTest, RestoresBallsAndAim) {
     EXPECT_EQ(b.accelZ, 7);
     EXPECT_EQ(b.orientation.y, -0.5f);
     EXPECT_EQ(gh_.aim, (AimParameters{123.25, 250, -40, 12, 7.5}));
+    EXPECT_EQ(gh_.cueBallAnchorX, gh_.table.balls[0].x);  // the anchor follows the loaded cue ball
+    EXPECT_EQ(gh_.cueBallAnchorX, -1000);
     // The mismatch is reported and the record applied all the same.
     EXPECT_NE(report_.str().find("ID mismatch: loaded id=99, expected id=6\n"), std::string::npos);
     EXPECT_NE(report_.str().find("Restoring ball: id=5: x=12.5: z=-3.25\n"), std::string::npos);
@@ -118,6 +122,10 @@ TEST_F(ShotFileTest, PocketedBallsLieOnTheRunOffOrLoseTheirPocket) {
     badPocket.id = 12;
     badPocket.pocket = 40;
     file.setBall(12, badPocket);
+    ShotBall negativePocket = onRunOff;
+    negativePocket.id = 13;
+    negativePocket.pocket = -3;
+    file.setBall(13, negativePocket);
     file.write("p.bzs");
 
     const double before = gh_.table.balls[11].y;
@@ -127,16 +135,46 @@ TEST_F(ShotFileTest, PocketedBallsLieOnTheRunOffOrLoseTheirPocket) {
     EXPECT_EQ(gh_.table.balls[11].pocket, -1);
     EXPECT_EQ(gh_.table.balls[11].y, before);
     EXPECT_EQ(gh_.table.balls[12].pocket, -1);
+    EXPECT_EQ(gh_.table.balls[13].pocket, -1);
 }
 
-TEST_F(ShotFileTest, ShortFileChangesNothing) {
-    ShotFileBytes file;
-    file.setAim(50, 1, 2, 3, 4);
-    file.write("short.bzs", 2839);
-    const double x = gh_.table.balls[3].x;
-    EXPECT_EQ(load("short.bzs", 0), "");
-    EXPECT_EQ(gh_.table.balls[3].x, x);
-    EXPECT_EQ(gh_.aim, AimParameters{});
+TEST_F(ShotFileTest, WrongSizesAndNonFiniteNumbersRefuseTheWholeFile) {
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* what;
+        size_t size;
+        size_t offset;  // where a non-finite number goes; 0: none
+        bool isFloat;
+        double value;
+    } cases[] = {
+        {"2839 bytes", 2839, 0, false, 0},
+        {"2841 bytes", 2841, 0, false, 0},
+        {"empty", 0, 0, false, 0},
+        {"NaN x of the last ball", 2840, 24 * 112 + 24, false, nan},
+        {"infinite pocketing time", 2840, 3 * 112 + 16, false, -inf},
+        {"NaN motion value", 2840, 9 * 112 + 88, false, nan},
+        {"infinite orientation", 2840, 5 * 112 + 108, true, inf},
+        {"NaN elevation", 2840, 2832, false, nan},
+    };
+    for (const auto& c : cases) {
+        bztest::CapturedLog log;
+        ShotFileBytes file;
+        file.setAim(50, 1, 2, 3, 4);
+        if (c.offset != 0 && c.isFloat) file.setAt(c.offset, static_cast<float>(c.value));
+        if (c.offset != 0 && !c.isFloat) file.setAt(c.offset, c.value);
+        file.write("bad.bzs", c.size);
+        gh_.table.balls[0].x = -7;
+        gh_.table.balls[24].x = -8;
+        report_.str("");
+
+        EXPECT_EQ(load("bad.bzs", 0), "") << c.what;
+        EXPECT_EQ(gh_.table.balls[0].x, -7) << c.what;  // nothing applied before the fault was seen
+        EXPECT_EQ(gh_.table.balls[24].x, -8) << c.what;
+        EXPECT_EQ(gh_.aim, AimParameters{}) << c.what;
+        EXPECT_EQ(report_.str(), "") << c.what;
+        EXPECT_EQ(log.count("ERROR"), 1) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
-// Two clients in the local lobby: new names become accounts on their first login, each sees the
-// tables and both users, and lobby chat reaches the other under the sender's logged-in name.
+// Clients in the local lobby: new names become accounts on their first login, each sees the tables
+// and both users, and lobby chat reaches the other under the sender's logged-in name; a practice frame
+// is scored stroke by stroke, and two seated players toss a coin before the referee opens the frame.
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/requests.h"
 #include "net/handshake.h"
 #include "support/captured_log.h"
 #include "support/loopback_session.h"
+#include "support/sound_recorder.h"
 #include "tools/testserver/local_lobby.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +52,43 @@ bool listsUser(const Message& users, const std::string& name) {
     return std::any_of(users.users.begin(), users.users.end(), [&](const UserListEntry& u) { return u.userName == name; });
 }
 
+// A second user on a bare connection, logged in and greeted with the lists.
+void logInBob(Connection& bob, MessageLog& bobSees, bztest::LoopbackSession& session) {
+    bob.setKey(STREAM_PASS_PHRASE);
+    bob.connect(false, 1000);
+    bob.send(Message(MessageId::SERVER_STATUS_REQ, 0));
+    ASSERT_TRUE(pump(bob, session, [&] { return bobSees.logins == 1; }));
+    bob.send(Message::initInfo(1, InfoCode::VERSION, 0, 0, "0.1", ""));
+    ASSERT_TRUE(pump(bob, session, [&] { return !bobSees.withId(MessageId::USER_LIST_INFO).empty(); }));
+}
+
+Message startInfo(uint32_t iid, StartInfo kind, int seat) {
+    Message m(MessageId::TABLE_EVENT, iid);
+    TableEvent e(TableEventType::START_INFO);
+    e.startInfo = kind;
+    e.value = seat;
+    m.events.push_back(e);
+    return m;
+}
+
+// The main loop in small: messages, the game clock and the balls.
+bool playUntil(bztest::LoopbackSession& session, const std::function<bool()>& condition) {
+    GameHandler& gh = getGameHandler();
+    return session.drainUntil([&] {
+        gh.now += 1.0 / 60;
+        gh.averageFrameMicros = 16667;
+        gh.updateShot();
+        return condition();
+    });
+}
+
+std::vector<int> refereeCalls(const bztest::RecordingSoundBank& sounds) {
+    std::vector<int> calls;
+    for (const auto& p : sounds.played)
+        if (p.kind == SoundKind::Referee) calls.push_back(p.clip - sounds.firstRefereeClip);
+    return calls;
+}
+
 TEST(LocalLobbyServerTest, TwoNewcomersSeeTablesUsersAndEachOthersChat) {
     bztest::CapturedLog log;
     LocalLobby lobby("Players Lounge");
@@ -58,19 +98,17 @@ TEST(LocalLobbyServerTest, TwoNewcomersSeeTablesUsersAndEachOthersChat) {
 
     MessageLog bobSees;
     Connection bob("127.0.0.1", alice.server.port(), "bob", LocalLobby::kNewcomerPassword, &bobSees);
-    bob.setKey(STREAM_PASS_PHRASE);
-    bob.connect(false, 1000);
-    bob.send(Message(MessageId::SERVER_STATUS_REQ, 0));
-    ASSERT_TRUE(pump(bob, alice, [&] { return bobSees.logins == 1; }));
-    bob.send(Message::initInfo(1, InfoCode::VERSION, 0, 0, "0.1", ""));
-    ASSERT_TRUE(pump(bob, alice, [&] { return !bobSees.withId(MessageId::USER_LIST_INFO).empty(); }));
+    logInBob(bob, bobSees, alice);
     const std::vector<Message> tables = bobSees.withId(MessageId::TABLE_LIST_INFO);
     ASSERT_EQ(tables.size(), 1u);
     EXPECT_EQ(tables[0].tables.size(), 4u);
     const Message users = bobSees.withId(MessageId::USER_LIST_INFO).back();
     EXPECT_TRUE(listsUser(users, "alice") && listsUser(users, "bob"));
-    ASSERT_TRUE(alice.drainUntil([&] { return !alice.pages.statementsStartingWith(HtmlWindow::Lobby, "inbzUserInfo").empty(); }));
-    EXPECT_NE(alice.pages.statementsStartingWith(HtmlWindow::Lobby, "inbzUserInfo").back().find("bob"), std::string::npos);
+    // Alice's own first list (herself alone) may still be on its way: wait for the one with bob.
+    EXPECT_TRUE(alice.drainUntil([&] {
+        const auto lists = alice.pages.statementsStartingWith(HtmlWindow::Lobby, "inbzUserInfo");
+        return !lists.empty() && lists.back().find("bob") != std::string::npos;
+    }));
 
     getGameHandler().sendChatText("hello bob", true, false);
     ASSERT_TRUE(pump(bob, alice, [&] { return !bobSees.withId(MessageId::CHAT_MESSAGE).empty(); }));
@@ -89,6 +127,111 @@ TEST(LocalLobbyServerTest, TwoNewcomersSeeTablesUsersAndEachOthersChat) {
     ASSERT_TRUE(alice.drainUntil([&] { return !aliceHeard().empty(); }));
     EXPECT_NE(aliceHeard().find("bob"), std::string::npos);
     EXPECT_EQ(aliceHeard().find("mallory"), std::string::npos);
+    bob.close();
+}
+
+// One client of the game controller at the lobby, with the referee's calls recorded.
+class LocalLobbyFrameTest : public ::testing::Test {
+protected:
+    void logIn(const std::string& name) {
+        ASSERT_TRUE(session.start(lobby.serverConfig(), log.folder()));
+        ASSERT_TRUE(session.login(name, LocalLobby::kNewcomerPassword));
+    }
+
+    bztest::CapturedLog log;
+    bztest::RecordingSoundBank sounds;
+    LocalLobby lobby{"Players Lounge"};
+    bztest::LoopbackSession session;
+    GameHandler& gh = getGameHandler();
+};
+
+TEST_F(LocalLobbyFrameTest, APracticeFrameScoresAFoulForTheOtherSeatAndPassesTheTurn) {
+    ASSERT_NO_FATAL_FAILURE(logIn("ann"));
+    bztest::LoopbackSession& ann = session;
+    sendEnterTableReq(gh, 1);
+    ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_TABLE; }));
+
+    gh.sendStartSingleReq();
+    ASSERT_TRUE(ann.drainUntil([&] { return appState.load() == STATE_GAME && gh.liveStatus->gameState == 1; }));
+    ASSERT_NE(gh.table.getPlayer(0), nullptr);
+    EXPECT_EQ(gh.table.getPlayer(0), gh.table.getPlayer(1));
+    int reds = 0;
+    for (int i = BALL_FIRST_RED; i <= BALL_LAST_RED; ++i) reds += gh.table.balls[i].onTable ? 1 : 0;
+    EXPECT_EQ(reds, 15);
+    EXPECT_EQ(gh.liveStatus->playerOn, 0);
+
+    // From the D softly up the table: the cue ball stops short of every ball.
+    sendShot(gh, 0, 180, 40, 0, 0, 0);
+    bool moved = false;
+    bool comparedAtRest = false;
+    ASSERT_TRUE(playUntil(ann, [&] {
+        moved = moved || gh.isAnyBallMoving();
+        // At rest, before the parked status is applied: the client rolled the stroke to the place
+        // the lobby rolled it to.
+        if (moved && !comparedAtRest && !gh.isAnyBallMoving() && gh.statusPending) {
+            comparedAtRest = true;
+            EXPECT_EQ(gh.table.balls[BALL_WHITE].x, gh.pendingBalls[BALL_WHITE].x);
+            EXPECT_EQ(gh.table.balls[BALL_WHITE].z, gh.pendingBalls[BALL_WHITE].z);
+        }
+        return !ann.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus({atEndOfShot: 1").empty();
+    }));
+    EXPECT_TRUE(moved);
+    EXPECT_TRUE(comparedAtRest);
+    const std::string status =
+        ann.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus({atEndOfShot: 1").back();
+    EXPECT_NE(status.find("players:['ann','ann'],"), std::string::npos) << status;
+    EXPECT_NE(status.find("playerOn: 1,"), std::string::npos) << status;
+    EXPECT_NE(status.find("frameScore:[0,4],"), std::string::npos) << status;
+    EXPECT_NE(status.find("penalty: 4,"), std::string::npos) << status;
+    EXPECT_NE(status.find("foul: 1,"), std::string::npos) << status;
+    EXPECT_EQ(gh.liveStatus->frameScore[1], 4);
+    EXPECT_EQ(gh.liveStatus->playerOn, 1);
+    EXPECT_FALSE(gh.statusPending);
+}
+
+TEST_F(LocalLobbyFrameTest, TwoSeatedPlayersTossACoinAndTheRefereeOpensTheFrame) {
+    ASSERT_NO_FATAL_FAILURE(logIn("alice"));
+    bztest::LoopbackSession& alice = session;
+    MessageLog bobSees;
+    Connection bob("127.0.0.1", alice.server.port(), "bob", LocalLobby::kNewcomerPassword, &bobSees);
+    logInBob(bob, bobSees, alice);
+
+    sendEnterTableReq(gh, 1);
+    ASSERT_TRUE(pump(bob, alice, [] { return appState.load() == STATE_TABLE; }));
+    sendPlayTableReq(gh, 1);
+    ASSERT_TRUE(pump(bob, alice, [&] { return gh.table.getPlayer(0) != nullptr; }));
+    Message enter(MessageId::ENTER_TABLE_REQ, 2);
+    enter.tableId = 1;
+    bob.send(enter);
+    bob.send(Message(MessageId::PLAY_TABLE_REQ, 3));
+    ASSERT_TRUE(pump(bob, alice, [&] { return gh.table.getPlayer(1) != nullptr; }));
+    // Both sides agree on the seats: alice came first, so she holds the lower rank and seat 0.
+    ASSERT_EQ(gh.getMySeat(), 0);
+
+    sendStartReq(gh);
+    bob.send(startInfo(4, StartInfo::START_REQUESTED, 1));
+    ASSERT_TRUE(pump(bob, alice, [] { return appState.load() == STATE_COIN_TOSS; }));
+    const int winner = gh.liveStatus->striker;
+    ASSERT_TRUE(winner == 0 || winner == 1);
+    // The loser, like a spectator, reads the winner's name; the winner reads the loser's: bob both times.
+    EXPECT_EQ(alice.pages.statementsStartingWith(HtmlWindow::CoinToss, "inbzCoinTossResult("),
+              (std::vector<std::string>{std::string("inbzCoinTossResult({iAmTheWinner: ") +
+                                        (winner == 0 ? "true" : "false") + ",opponentName: 'bob',});"}));
+    EXPECT_EQ(alice.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzStartShotTimer(").back(),
+              "inbzStartShotTimer({player: " + std::to_string(winner) + ",timerSeconds: 20,});inbzStopShotTimer({player: " +
+                  std::to_string(1 - winner) + ",timerSeconds: 20,});");
+    EXPECT_TRUE(refereeCalls(sounds).empty());
+
+    // The winner breaks.
+    if (winner == 0) {
+        sendStartedAfterCoinToss(gh, true);
+    } else {
+        bob.send(startInfo(5, StartInfo::STARTED_AFTER_COIN_TOSS, 1));
+    }
+    ASSERT_TRUE(pump(bob, alice, [&] { return appState.load() == STATE_GAME && gh.liveStatus->gameState == 1; }));
+    EXPECT_EQ(gh.liveStatus->playerOn, winner);
+    EXPECT_EQ(refereeCalls(sounds), (std::vector<int>{0, winner == 0 ? 111 : 112, 121, 122}));
+    EXPECT_EQ(alice.pages.statementsStartingWith(HtmlWindow::StartMatch, "asPlayerTwoPlayersNoStart();").size(), 1u);
     bob.close();
 }
 

@@ -252,9 +252,11 @@ TEST(AimLinePassTest, OffersPovOnlyOnAChangeAndWithdrawsItWhileBallsMove) {
     drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);
     EXPECT_FALSE(gh.povModeOffered);
     const auto sent = pages.statementsFor(HtmlWindow::BottomBox);
-    ASSERT_EQ(sent.size(), 3u);
+    // Withdrawing the offer left POV mode through its switch, which tells the page.
+    ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[0], "inbzSetPOVModeEnabled({isEnabled: false});");
-    EXPECT_EQ(sent[1], "inbzSetPOVModeEnabled({isEnabled: true});");
+    EXPECT_EQ(sent[1], "inbzSetPOVMode({isOn: false});");
+    EXPECT_EQ(sent[2], "inbzSetPOVModeEnabled({isEnabled: true});");
     setPageScriptSink(previous);
 }
 

@@ -47,10 +47,17 @@ public:
         const double values[] = {angle, power, topSpin, sideSpin, elevation};
         for (int i = 0; i < 5; ++i) put(bytes_.data(), 2800 + 8 * i, values[i]);
     }
-    // Writes the first `size` bytes (the whole record by default).
+    // Any value at a byte offset, for records a well-behaved writer would not make.
+    template <typename T>
+    void setAt(size_t offset, T value) {
+        put(bytes_.data(), offset, value);
+    }
+    // Writes the first `size` bytes (the whole record by default); a larger size pads with zeros.
     void write(const std::string& path, size_t size = 2840) const {
+        std::vector<unsigned char> padded = bytes_;
+        padded.resize(size, 0);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(size));
+        out.write(reinterpret_cast<const char*>(padded.data()), static_cast<std::streamsize>(size));
     }
 
 private:

@@ -26,6 +26,7 @@ inline void lookStraightDown(GameHandler& gh) {
     gh.lookAtEye[0] = 0.001;
     gh.lookAtEye[1] = 4000;
     gh.lookAtUp[0] = -1;
+    gh.viewAzimuth = 0;  // screen down is +x, as updateViewParameters finds for this eye
     gh.fieldOfViewDegrees = 40;
     gh.hudColumnX = 20;
     gh.spinWidgetPlacement = 5;  // the spin widget against the right edge, 80 pixels in

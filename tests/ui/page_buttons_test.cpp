@@ -265,6 +265,30 @@ TEST_F(PageButtonsTest, F9ShootsOnlyForThePlayerOnTurnAndOnce) {
     setPlatform(previous);
 }
 
+TEST_F(PageButtonsTest, F9ShootsOnlyAlongAClearCueLine) {
+    ModifierPlatform keys;
+    Platform* previous = setPlatform(&keys);
+    constexpr int F9 = 0x40000048;
+    seatInFrame();
+    gh.liveStatus->playerOn = 0;
+    gh.liveStatus->gameState = 1;
+    for (Ball& b : gh.table.balls) b.onTable = false;
+    Ball& cue = gh.table.balls[0];
+    cue.onTable = true;
+    cue.x = 0, cue.z = 0;
+    Ball& blocker = gh.table.balls[5];  // right behind the cue ball, where the cue would lie
+    blocker.onTable = true;
+    blocker.x = -80, blocker.z = 0;
+    gh.aim = {0, 50, 0, 0, 0};
+    gh.keyDown(F9, 0, 0);
+    EXPECT_EQ(handler.outgoingCount(), 0u);
+    EXPECT_EQ(log.count("F9 refused: the cue's line is not clear"), 1);
+    gh.aim.aimAngle = 180;  // the cue now lies on the open side
+    gh.keyDown(F9, 0, 0);
+    EXPECT_EQ(handler.outgoingCount(), 1u);
+    setPlatform(previous);
+}
+
 TEST_F(PageButtonsTest, CtrlKeysStepSettingsAndNormaliseThreeWayValues) {
     ModifierPlatform keys;
     Platform* previous = setPlatform(&keys);

@@ -7,9 +7,11 @@ LocalLobby::LocalLobby(std::string lobbyName, int tableCount) : lobbyName_(std::
         TableListEntry table;
         table.tableId = i;
         table.tableName = "Table " + std::to_string(i);
+        table.tableType = 1;  // the table the lobby rolls strokes on, so the clients roll the same
         table.bestOf = 1;
         table.maxShotTime = 60;
         tables_.push_back(table);
+        games_[i];
     }
 }
 
@@ -37,7 +39,7 @@ Message LocalLobby::tableListOf(const TableListEntry& table) const {
 
 Message LocalLobby::userList() const {
     Message m(MessageId::USER_LIST_INFO);
-    for (const auto& [connection, member] : members_) m.users.push_back({member.user});
+    for (const auto& [connection, member] : members_) m.users.push_back({member.user, 0, 0, rankOf(member.user)});
     return m;
 }
 
@@ -51,17 +53,65 @@ void LocalLobby::toTable(std::vector<OutgoingMessage>& out, int32_t tableId, con
     }
 }
 
+int LocalLobby::rankOf(const std::string& user) const {
+    auto found = ranks_.find(user);
+    return found == ranks_.end() ? 0 : found->second;
+}
+
+bool LocalLobby::seat(TableListEntry& table, const std::string& user) {
+    if (seatOf(table, user) >= 0 || !table.player2.empty()) return false;
+    (table.player1.empty() ? table.player1 : table.player2) = user;
+    if (!table.player2.empty() && rankOf(table.player2) < rankOf(table.player1)) std::swap(table.player1, table.player2);
+    return true;
+}
+
+void LocalLobby::unseat(TableListEntry& table, const std::string& user) {
+    if (table.player2 == user) table.player2.clear();
+    if (table.player1 == user) {
+        table.player1 = table.player2;
+        table.player2.clear();
+    }
+}
+
+int LocalLobby::seatOf(const TableListEntry& table, const std::string& user) const {
+    if (table.player1 == user) return 0;
+    return table.player2 == user ? 1 : -1;
+}
+
+Message LocalLobby::tableEvents(std::vector<TableEvent> events) {
+    Message m(MessageId::TABLE_EVENT, nextIid_++);
+    m.events = std::move(events);
+    return m;
+}
+
+void LocalLobby::sendSeats(std::vector<OutgoingMessage>& out, const TableListEntry& table, MessageId id) {
+    Message seats(id, nextIid_++);
+    seats.tableId = table.tableId;
+    seats.player1 = table.player1;
+    seats.player2 = table.player2;
+    toAll(out, seats);
+    toAll(out, tableListOf(table));
+}
+
+void LocalLobby::endGame(TableListEntry& table) {
+    Game& game = games_[table.tableId];
+    game.startRequested = {};
+    game.coinTossWinner = -1;
+    game.frame->stop();
+    table.gameState = 0;
+}
+
 void LocalLobby::leaveTable(std::vector<OutgoingMessage>& out, int connection) {
     Member& member = members_[connection];
     TableListEntry* table = findTable(member.tableId);
     if (table == nullptr) return;
+    if (seatOf(*table, member.user) >= 0) endGame(*table);
     Message exit(MessageId::EXIT_TABLE_INFO, nextIid_++);
     exit.tableId = table->tableId;
     exit.userName = member.user;
     toAll(out, exit);
     std::erase(table->viewers, member.user);
-    if (table->player1 == member.user) table->player1.clear();
-    if (table->player2 == member.user) table->player2.clear();
+    unseat(*table, member.user);
     member.tableId = 0;
     toAll(out, tableListOf(*table));
 }
@@ -70,6 +120,7 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
     std::vector<OutgoingMessage> out;
     if (message.id == MessageId::LOGIN_OK) {
         members_[connection] = {user, 0, false};
+        ranks_.try_emplace(user, static_cast<int>(ranks_.size()) + 1);
         return out;
     }
     // The client deciphers what arrives under the key of the moment, and it takes the key of the
@@ -88,6 +139,10 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             toAll(out, userList());
             break;
         case MessageId::CHAT_MESSAGE: {
+            if (message.text1 == "/single") {
+                startSingle(out, connection, user);
+                break;
+            }
             // The sender is the logged-in name, whatever the message claims.
             Message chat(message);
             chat.sender = user;
@@ -112,6 +167,10 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             enter.userName = user;
             toAll(out, enter);
             toAll(out, tableListOf(*table));
+            // A newcomer to a frame in play sees the table as it stands.
+            if (games_[table->tableId].frame->inPlay()) {
+                out.push_back({connection, tableEvents({games_[table->tableId].frame->status()})});
+            }
             break;
         }
         case MessageId::EXIT_TABLE_REQ:
@@ -122,32 +181,113 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             TableListEntry* table = findTable(members_[connection].tableId);
             if (table == nullptr) break;
             const bool sitting = message.id == MessageId::PLAY_TABLE_REQ;
-            if (sitting && table->player1.empty() && table->player2 != user) {
-                table->player1 = user;
-            } else if (sitting && table->player2.empty() && table->player1 != user) {
-                table->player2 = user;
-            } else if (!sitting) {
-                if (table->player1 == user) table->player1.clear();
-                if (table->player2 == user) table->player2.clear();
-            } else {
-                break;  // both seats taken
+            if (sitting ? !seat(*table, user) : seatOf(*table, user) < 0) break;  // seats taken, or not seated
+            if (!sitting) {
+                endGame(*table);
+                unseat(*table, user);
             }
-            Message seats(sitting ? MessageId::PLAY_TABLE_INFO : MessageId::STOP_PLAY_TABLE_INFO, nextIid_++);
-            seats.tableId = table->tableId;
-            seats.player1 = table->player1;
-            seats.player2 = table->player2;
-            toAll(out, seats);
-            toAll(out, tableListOf(*table));
+            sendSeats(out, *table, sitting ? MessageId::PLAY_TABLE_INFO : MessageId::STOP_PLAY_TABLE_INFO);
             break;
         }
-        case MessageId::TABLE_EVENT: {
-            const int tableId = members_[connection].tableId;
-            // Echoed to the sender too: a client plays its own stroke when the server sends it back.
-            if (tableId != 0) toTable(out, tableId, message, -1);
+        case MessageId::TABLE_EVENT:
+            onTableEvent(out, connection, user, message);
             break;
-        }
         default:
             break;
     }
     return out;
+}
+
+void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
+                              const Message& message) {
+    TableListEntry* table = findTable(members_[connection].tableId);
+    if (table == nullptr) return;
+    Game& game = games_[table->tableId];
+    const int seat = seatOf(*table, user);
+    std::vector<TableEvent> relayed;
+    std::vector<const TableEvent*> strokes;
+    for (const TableEvent& e : message.events) {
+        switch (e.type) {
+            case TableEventType::START_INFO:
+                if (seat >= 0) onStartInfo(out, *table, seat, e);
+                continue;
+            case TableEventType::SHOT:
+                if (game.frame->inPlay()) {
+                    // Only the player on turn strokes; anything else would part the clients' tables.
+                    const int on = game.frame->score().playerOn;
+                    if ((on == 0 ? table->player1 : table->player2) != user) continue;
+                    strokes.push_back(&e);
+                }
+                break;
+            case TableEventType::BALL_PLACED: game.frame->placeBall(e.ball, e.ballValues[0], e.ballValues[1]); break;
+            case TableEventType::BALL_REMOVED: game.frame->removeBall(e.ball); break;
+            default: break;
+        }
+        relayed.push_back(e);
+    }
+    // Echoed to the sender too: a client plays its own stroke when the server sends it back.
+    if (!relayed.empty()) toTable(out, table->tableId, tableEvents(std::move(relayed)));
+    for (const TableEvent* stroke : strokes) {
+        toTable(out, table->tableId, tableEvents({game.frame->playStroke(*stroke)}));
+        if (!game.frame->inPlay()) {
+            endGame(*table);
+            toAll(out, tableListOf(*table));
+        }
+    }
+}
+
+void LocalLobby::onStartInfo(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat,
+                             const TableEvent& event) {
+    Game& game = games_[table.tableId];
+    if (game.frame->inPlay()) return;
+    TableEvent told(TableEventType::START_INFO);
+    switch (event.startInfo) {
+        case StartInfo::START_REQUESTED:
+        case StartInfo::START_CANCELLED: {
+            game.startRequested[seat] = event.startInfo == StartInfo::START_REQUESTED;
+            told.startInfo = event.startInfo;
+            told.value = seat;
+            toTable(out, table.tableId, tableEvents({told}));
+            const bool twoPlayers = !table.player1.empty() && !table.player2.empty() && table.player1 != table.player2;
+            if (!twoPlayers || !game.startRequested[0] || !game.startRequested[1]) break;
+            game.startRequested = {};
+            game.coinTossWinner = std::uniform_int_distribution<int>(0, 1)(coin_);
+            told.startInfo = StartInfo::COIN_TOSS;
+            told.value = game.coinTossWinner;
+            toTable(out, table.tableId, tableEvents({told}));
+            break;
+        }
+        case StartInfo::STARTED_AFTER_COIN_TOSS:
+            // The winner of the toss says who breaks.
+            if (seat == game.coinTossWinner) startFrame(out, table, event.value == 1 ? 1 : 0);
+            break;
+        default:
+            break;
+    }
+}
+
+void LocalLobby::startSingle(std::vector<OutgoingMessage>& out, int connection, const std::string& user) {
+    TableListEntry* table = findTable(members_[connection].tableId);
+    if (table == nullptr) return;
+    // Practice needs the table to oneself: empty seats, or seats that hold only this player.
+    const bool free = (table->player1.empty() || table->player1 == user) &&
+                      (table->player2.empty() || table->player2 == user);
+    if (!free) return;
+    table->player1 = table->player2 = user;
+    sendSeats(out, *table, MessageId::PLAY_TABLE_INFO);
+    startFrame(out, *table, 0);
+}
+
+void LocalLobby::startFrame(std::vector<OutgoingMessage>& out, TableListEntry& table, int breaker) {
+    Game& game = games_[table.tableId];
+    game.startRequested = {};
+    game.coinTossWinner = -1;
+    game.frame->start({table.player1, table.player2}, breaker, table.maxShotTime);
+    table.gameState = 1;
+    // The rack before the start of play: the client opens a frame only while its score stands at 0-0.
+    TableEvent begin(TableEventType::START_INFO);
+    begin.startInfo = StartInfo::STARTED_AFTER_COIN_TOSS;
+    begin.value = breaker;
+    toTable(out, table.tableId, tableEvents({game.frame->status(), begin}));
+    toAll(out, tableListOf(table));
 }

@@ -42,7 +42,6 @@ protected:
     static void seatAtTheTable(GameHandler& gh) {
         bztest::seatMeOnTurn(gh);
         bztest::lookStraightDown(gh);
-        gh.orbitYaw = 0;
         for (Ball& b : gh.table.balls) b.onTable = false;
         auto place = [&gh](int id, double x, double z) {
             Ball& b = gh.table.balls[id];

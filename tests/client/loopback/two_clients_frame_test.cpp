@@ -162,7 +162,6 @@ int runClient(const std::string& user, bool shooter, int portPipe, int readyPipe
     bool remoteAimSeen = false;
     if (shooter) {
         bztest::lookStraightDown(gh);
-        gh.orbitYaw = 0;
         pause(0.2);
         button(gh, true, 500, 299);
         button(gh, false, 500, 299);

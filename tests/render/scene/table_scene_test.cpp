@@ -1,5 +1,6 @@
-// The table scene from the built archive's real models: the start view, a shot in flight and the
-// overview camera, read back at the projected ball positions and kept as screenshots.
+// The table scene from the built archive's real models: the start view, a shot in flight, the
+// tutorial marks, the cue shadow on a rail and the overview camera, read back at the projected ball
+// positions and kept as screenshots.
 #include "render/controller_access.h"
 #include "core/archive.h"
 #include "render/scene.h"
@@ -89,6 +90,9 @@ protected:
         for (int y = 0; y < kH; ++y) {
             std::copy_n(&pixels[size_t(kH - 1 - y) * kW * 4], kW * 4, &flipped[size_t(y) * kW * 4]);
         }
+        // The window shows colour only: blended shadows leave alpha below 1, which a viewer would
+        // show as lighter.
+        for (size_t i = 3; i < flipped.size(); i += 4) flipped[i] = 255;
         stbi_write_png((std::string(BZ_ARTEFACTS_DIR) + "/" + screenshot).c_str(), kW, kH, 4, flipped.data(), kW * 4);
     }
 
@@ -174,6 +178,51 @@ TEST_F(TableSceneTest, AimingDrawsTheCueBehindTheCueBallAlongTheAim) {
     EXPECT_TRUE(cloth(at(cue.x, cue.z - 500))) << "and not in front of it";
 }
 
+TEST_F(TableSceneTest, TutorialMarksLieOnTheBedUnderTheBalls) {
+    draw("without_marks.png");
+    const Rgb bare = at(-900, -300), blueBare = ballColour(BALL_BLUE);
+    // Mark A around an empty patch, mark B (given from its far corners) under the blue ball.
+    gh.tutorialMarks = {{-1100, -500, -700, -100, 0}, {200, 200, -200, -200, 1}};
+    draw("tutorial_marks.png");
+    gh.tutorialMarks.clear();
+    const Rgb marked = at(-900, -300);
+    EXPECT_GT(std::abs(marked.r - bare.r) + std::abs(marked.g - bare.g) + std::abs(marked.b - bare.b), 40)
+        << "mark A shows on the cloth";
+    const Rgb underBlue = at(0, 120);
+    EXPECT_GT(underBlue.r, underBlue.g) << "mark B is reddish and shows although given back to front";
+    const Rgb blue = ballColour(BALL_BLUE);
+    EXPECT_EQ(blue.b, blueBare.b) << "the ball is drawn over the mark";
+}
+
+TEST_F(TableSceneTest, TheCueShadowFallsOnTheRailPastTheBed) {
+    Ball& cue = gh.table.balls[BALL_WHITE];
+    const double savedX = cue.x, savedZ = cue.z;
+    cue.x = -600;
+    cue.z = 820;  // against the +z cushion; aiming towards -z puts the cue over the rail
+    gh.aim.aimAngle = -90;
+    gh.aim.elevation = 0;
+    gh.aim.power = 40;
+    gh.aimBallIndex = BALL_WHITE;
+    Scene& scene = getScene();
+    Model* main = scene.cueMainModel;
+    Model* tip = scene.cueTipModel;
+    draw("rail_without_cue.png");
+    const Rgb rail = at(-600, 960), railAside = at(-600 + 80, 960);
+    gh.mouseCaptured = true;
+    draw("cue_over_rail.png");
+    // Without the cue in the way the shadow itself shows on the rail.
+    scene.cueMainModel = scene.cueTipModel = nullptr;
+    draw("cue_shadow_on_rail.png");
+    scene.cueMainModel = main;
+    scene.cueTipModel = tip;
+    gh.mouseCaptured = false;
+    cue.x = savedX;
+    cue.z = savedZ;
+    const Rgb shaded = at(-600, 960), aside = at(-600 + 80, 960);
+    EXPECT_LT(shaded.r + shaded.g + shaded.b, rail.r + rail.g + rail.b - 30) << "the rail under the cue is darker";
+    EXPECT_NEAR(aside.r + aside.g + aside.b, railAside.r + railAside.g + railAside.b, 6) << "beside it, not";
+}
+
 TEST_F(TableSceneTest, OverviewCameraDrawsThePerspectiveTableWithLegs) {
     gh.inOverview = true;
     gh.updateFieldOfView(gh.viewport[2], gh.viewport[3]);
@@ -188,6 +237,39 @@ TEST_F(TableSceneTest, OverviewCameraDrawsThePerspectiveTableWithLegs) {
     EXPECT_TRUE(cloth(at(-600, 0)));
     EXPECT_GT(std::min({ballColour(BALL_WHITE).r, ballColour(BALL_WHITE).g}), 150);
     EXPECT_GT(ballColour(BALL_FIRST_RED).r, ballColour(BALL_FIRST_RED).g + 60);
+}
+
+TEST_F(TableSceneTest, BetweenFramesTheFixedOverviewLooksDownTheTableFromBeyondItsEnd) {
+    gh.liveStatus->gameState = 0;
+    gh.selectCameraSet();
+    ASSERT_TRUE(gh.inOverview);
+    draw("overview_between_frames.png");
+    EXPECT_TRUE(cloth(at(0, 300)));
+    EXPECT_TRUE(cloth(at(1200, -300)));
+    EXPECT_GT(ballColour(BALL_BLUE).b, ballColour(BALL_BLUE).r + 40);
+    gh.liveStatus->gameState = 1;
+    gh.selectCameraSet();  // no overview view chosen: the frame in play leaves it
+    EXPECT_FALSE(gh.inOverview);
+}
+
+TEST_F(TableSceneTest, FirstPersonLooksAlongTheAimFromBehindTheCueBall) {
+    const double eyeBefore = gh.lookAtEye[1];
+    gh.aim.aimAngle = gh.remoteAim.aimAngle = 180;  // towards the blue, the pink and the black
+    gh.aimBallIndex = gh.remoteAimBall = BALL_WHITE;
+    gh.pointAiming = 1;
+    gh.switchPOVMode();
+    ASSERT_TRUE(gh.povMode);
+    draw("first_person.png");
+    EXPECT_TRUE(gh.perspectiveProjection);
+    // Low along the table the balls are lit from above and dark at their centres: only cloth or
+    // not is told apart here.
+    for (int ball : {BALL_YELLOW, BALL_BROWN, BALL_GREEN, BALL_BLUE}) EXPECT_FALSE(cloth(ballColour(ball))) << ball;
+    EXPECT_TRUE(cloth(at(800, 200)));
+    gh.switchPOVMode();
+    gh.pointAiming = gh.aimDragMode = 0;
+    gh.mouseCaptured = false;
+    EXPECT_FALSE(gh.povMode);
+    EXPECT_DOUBLE_EQ(gh.lookAtEye[1], eyeBefore);
 }
 
 }  // namespace

@@ -1,0 +1,150 @@
+#include "tools/testserver/local_frame.h"
+
+#include "physics/shot_stepper.h"
+#include "physics/table.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+// The physics draws its rack from one process-wide random stream; the lobbies of one process
+// run on threads of their own.
+std::mutex physicsMutex;
+
+int redsOnTable(const Table& table) {
+    int count = 0;
+    for (int i = BALL_FIRST_RED; i <= BALL_LAST_RED; ++i) count += table.balls[i].onTable ? 1 : 0;
+    return count;
+}
+
+bool validBall(int ball) { return ball >= 0 && ball < kBallCount; }
+
+}  // namespace
+
+StrokeFacts rollStroke(Table& table, const AimParameters& aim) {
+    StrokeFacts facts;
+    bool before[kBallCount];
+    for (int i = 0; i < kBallCount; ++i) before[i] = table.balls[i].onTable;
+    table.applyStroke(BALL_WHITE, true, nullptr, aim.aimAngle, aim.topSpin, aim.sideSpin, aim.elevation, aim.power,
+                      1.0);
+    ShotStepper stepper(table);
+    stepper.start();
+    std::vector<MotionEvent> events;
+    // Two minutes of table time is far beyond any stroke; the bound keeps a broken one from hanging.
+    for (int frame = 0; frame < 60 * 120 && (stepper.ballsMoving() || stepper.ballsFalling()); ++frame) {
+        events.clear();
+        stepper.stepFrame(1.0 / 60, 1.0, &events);
+        for (const MotionEvent& e : events) {
+            // Only the cue ball moves until the first contact, and it has the lowest index, so
+            // the ball a contact names is then the object ball.
+            if (e.kind == MotionEventKind::BallContact && facts.firstHit < 0) facts.firstHit = e.ball;
+        }
+    }
+    for (int i = 0; i < kBallCount; ++i) {
+        Ball& b = table.balls[i];
+        b.fallingInPocket = false;
+        b.vx = b.vz = b.rollVx = b.rollVz = b.spinY = 0;
+        if (before[i] && !b.onTable) facts.potted.push_back(i);
+    }
+    facts.redsLeft = redsOnTable(table);
+    return facts;
+}
+
+LocalFrame::LocalFrame() {
+    std::lock_guard<std::mutex> lock(physicsMutex);
+    table_ = std::make_unique<Table>();
+}
+
+LocalFrame::~LocalFrame() = default;
+
+void LocalFrame::start(const std::array<std::string, 2>& players, int breaker, int maxShotTime) {
+    {
+        std::lock_guard<std::mutex> lock(physicsMutex);
+        table_->placeBallsOnSpots();
+    }
+    players_ = players;
+    breaker_ = breaker == 1 ? 1 : 0;
+    maxShotTime_ = maxShotTime;
+    frame_ = FrameScore{};
+    frame_.playerOn = breaker_;
+    last_ = StrokeVerdict{};
+    bestBreak_ = {};
+    inPlay_ = true;
+    frameStart_ = breakStart_ = Clock::now();
+}
+
+TableEvent LocalFrame::status() const {
+    TableEvent e(TableEventType::GAME_STATUS);
+    GameStatus& s = e.status();
+    const auto since = [](Clock::time_point from) {
+        return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - from).count());
+    };
+    s.matchDuration = s.frameDuration = since(frameStart_);
+    s.breakDuration = since(breakStart_);
+    s.players = players_;
+    s.striker = breaker_;
+    s.startInfo = static_cast<int32_t>(StartInfo::STARTED_AFTER_COIN_TOSS);
+    s.playerOn = frame_.playerOn;
+    s.playerOnFirst = breaker_;
+    s.bestOf = 1;
+    s.maxShotTime = s.maxShotTimeNow = maxShotTime_;
+    s.gameState = inPlay_ ? 1 : 0;
+    s.frameWonBy = s.matchWonBy = frame_.frameWonBy;
+    if (frame_.frameWonBy >= 0) {
+        s.framesWon[frame_.frameWonBy] = 1;
+        s.frameOverScore = frame_.score;
+    }
+    s.frameScore = frame_.score;
+    s.breakScore = frame_.breakScore;
+    s.ballsPotted = frame_.ballsPotted;
+    s.bestBreak = s.bestBreakScore = bestBreak_;
+    s.scoreForPocketedBalls = last_.points;
+    s.penalty = last_.penalty;
+    s.ballOn = frame_.ballOn;
+    s.nominatedBall = 0;
+    s.ballOnFull = true;
+    s.foul = last_.foul;
+    for (int i = 0; i < kBallCount; ++i) {
+        const Ball& b = table_->balls[i];
+        BallState& state = e.balls()[i];
+        state.onTable = b.onTable;
+        state.pocket = -1;
+        state.x = b.x;
+        state.y = b.y;
+        state.z = b.z;
+        state.orientation = {b.orientation.w, b.orientation.x, b.orientation.y, b.orientation.z};
+    }
+    e.savedBalls() = e.balls();
+    return e;
+}
+
+TableEvent LocalFrame::playStroke(const TableEvent& shot) {
+    if (!inPlay_) return status();
+    const int striker = frame_.playerOn;
+    {
+        std::lock_guard<std::mutex> lock(physicsMutex);
+        StrokeFacts facts = rollStroke(*table_, shot.aim);
+        facts.nominated = shot.number;
+        last_ = judgeStroke(frame_, facts);
+        for (int ball : last_.respot) table_->balls[ball].respot(table_->balls, kBallCount);
+    }
+    bestBreak_[striker] = std::max(bestBreak_[striker], frame_.breakScore);
+    if (frame_.playerOn != striker) breakStart_ = Clock::now();
+    if (frame_.frameWonBy >= 0) inPlay_ = false;
+    return status();
+}
+
+void LocalFrame::placeBall(int ball, double x, double z) {
+    if (!validBall(ball)) return;
+    Ball& b = table_->balls[ball];
+    b.onTable = true;
+    b.fallingInPocket = false;
+    b.pocket = -1;
+    b.x = x;
+    b.z = z;
+}
+
+void LocalFrame::removeBall(int ball) {
+    if (validBall(ball)) table_->balls[ball].onTable = false;
+}

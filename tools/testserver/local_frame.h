@@ -1,0 +1,58 @@
+// One frame at a table of the local lobby: its own physics table, racked at the start, on which
+// every stroke is rolled from the same positions the clients have, then judged by the frame rules;
+// the result goes back to the clients as a game status.
+#pragma once
+
+#include "net/table_event.h"
+#include "tools/testserver/frame_rules.h"
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Table;
+
+// What a stroke did on the table: the first ball the cue ball touched and the balls that fell.
+StrokeFacts rollStroke(Table& table, const AimParameters& aim);
+
+class LocalFrame {
+public:
+    LocalFrame();
+    ~LocalFrame();
+    LocalFrame(const LocalFrame&) = delete;
+    LocalFrame& operator=(const LocalFrame&) = delete;
+
+    // A new frame, freshly racked, with the breaker on turn.
+    void start(const std::array<std::string, 2>& players, int breaker, int maxShotTime);
+    bool inPlay() const { return inPlay_; }
+    void stop() { inPlay_ = false; }
+    const FrameScore& score() const { return frame_; }
+
+    // The GAME_STATUS event of the frame as it stands.
+    TableEvent status() const;
+    // Rolls the stroke and judges it; the status after it.
+    TableEvent playStroke(const TableEvent& shot);
+    // A ball put on the table or taken off by a player (practice set-ups).
+    void placeBall(int ball, double x, double z);
+    void removeBall(int ball);
+
+    // For tests: put a ball where it is wanted before a stroke.
+    Table& table() { return *table_; }
+    FrameScore& frameScore() { return frame_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    std::unique_ptr<Table> table_;
+    FrameScore frame_;
+    StrokeVerdict last_;
+    std::array<std::string, 2> players_;
+    int breaker_ = 0;
+    int maxShotTime_ = 60;
+    bool inPlay_ = false;
+    std::array<int, 2> bestBreak_{};
+    Clock::time_point frameStart_{};
+    Clock::time_point breakStart_{};
+};
