@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Figures of the real client against the local lobby on a virtual display, driven by X input:
 # start to the Login page, login to the lobby page, idle CPU in the lobby and at a table, memory of
-# the client with its browser processes, frames per second at the table, and the machine.
+# the client with its browser processes, frames per second at the table, a page statement to
+# pixels (the overlay benchmark), and the machine they came from.
 #   bash tools/with_display.sh bash bench/measure_client.sh [BUILD_DIR] [SECONDS_PER_SAMPLE]
 # Two runs: the first with the page texts (BZ_PAGE_TEXT_DIR) times the pages and learns where the
 # controls are; the second, without that reading, measures CPU, memory and frames, clicking where
@@ -121,3 +122,9 @@ echo "idle CPU at the table (client and browser, ${sample} s): $(idle_cpu)"
 echo "frames per second at the table ($(e2e_window_size "$win" | tr ' ' x), every 3 s): $(fps_since "$log" "$from")"
 echo "memory at the table: $(memory)"
 stop
+
+# A page statement until its pixels are on the window, from the overlay benchmark (same display).
+if [ -x "$build/bench/bench_html_overlay_bench" ]; then
+  "$build/bench/bench_html_overlay_bench" --benchmark_filter=StatementToPixels 2>/dev/null |
+    awk '/BM_StatementToPixels/ { for (i = 1; i <= NF; i++) if ($i ~ /_ms=/) s = s " " $i; print "page statement to pixels:" s }'
+fi

@@ -2,8 +2,8 @@
 # The whole client as a player uses it, under a virtual display (run through tools/with_display.sh):
 # the local lobby and two real clients with their browsers and the built archive; alice logs in by
 # X mouse clicks and typed keys on the Login page, sees the tables and takes a seat, bob watches;
-# both leave, log out and close the window; each client ends with status 0 and no process of theirs
-# or of the lobby is left. Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
+# alice starts a practice frame and its status reaches both bottom bars; both leave, log out and
+# close the window; each client ends with status 0 and no process of theirs or of the lobby is left. Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
 build=$(cd "${1:?build folder}" && pwd)
@@ -124,7 +124,23 @@ e2e_wait 20 "table of bob" e2e_page_has "$B" bottom-box-all-in-one '^TABLE 1'
 e2e_wait 10 "alice at bob's table" e2e_page_has "$B" bottom-box-all-in-one '^alice$'
 echo "ok: bob watches table 1"
 
+# A practice frame, asked for in the table chat: the lobby's game status reaches the bottom bars
+# of both (alice in both seats, the shot clock of the table).
+click_bottom alice chat_input
+xdotool type --delay 20 /single
+xdotool key Return
+for name in alice bob; do
+  e2e_wait 20 "practice status at $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^Shot time'
+  [ "$(grep -c '^alice$' "$(pages "$name")/bottom-box-all-in-one.txt")" -ge 2 ] || e2e_fail "alice is not in both seats at $name"
+done
+e2e_wait 10 "line-up choice" e2e_page_has "$A" match-stats 'Line-up practice'
+size=$(e2e_window_size "${win[alice]}")
+panel=$(e2e_page_size "$A" match-stats)
+click alice match-stats Close $(((${size% *} - ${panel% *}) / 2)) $(((${size#* } - ${panel#* }) / 2))
+sleep 1
 e2e_shot "${win[alice]}" "$out/table.png"
+e2e_shot "${win[bob]}" "$out/table-bob.png"
+echo "ok: a practice frame started, its status is in the bottom bar of both"
 
 for name in bob alice; do
   click_bottom "$name" b_leave

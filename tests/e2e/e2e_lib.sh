@@ -103,10 +103,4 @@ e2e_control_shown() { [ -n "$(e2e_control "$1" "$2" "$3")" ]; }
 # The window's size: "W H".
 e2e_window_size() { xdotool getwindowgeometry --shell "$1" | awk -F= '$1 == "WIDTH" { w = $2 } $1 == "HEIGHT" { h = $2 } END { print w, h }'; }
 
-# The centre of the cue ball in a screenshot, within the top H pixels: "X Y", empty when none shows.
-e2e_cue_ball() {
-  convert "$1" -crop "x$2+0+0" +repage -fuzz 6% -fill black +opaque white txt:- 2>/dev/null |
-    awk -F'[,: ]+' 'NR > 1 && $0 !~ /#000000/ { x += $1; y += $2; n++ } END { if (n >= 8) printf "%d %d\n", x / n, y / n }'
-}
-
 e2e_page_lacks() { ! grep -Eq -- "$3" "$1/$2.txt"; }
