@@ -3,7 +3,8 @@
 # the local lobby and two real clients with their browsers and the built archive; alice logs in by
 # X mouse clicks and typed keys on the Login page, sees the tables and takes a seat, bob watches;
 # alice starts a practice frame and its status reaches both bottom bars; both leave, log out and
-# close the window; each client ends with status 0 and no process of theirs or of the lobby is left. Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
+# close the window; each client ends with status 0 and no process of theirs or of the lobby is left.
+# Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
 build=$(cd "${1:?build folder}" && pwd)
@@ -34,11 +35,17 @@ trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
 (sleep "${BZ_E2E_LIMIT:-200}" && kill -TERM $$ 2>/dev/null) &
 watchdog=$!
 
-port=$((43000 + RANDOM % 2000))
-e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
-lobby=$e2e_started
+# Three ports in a row: another test may hold one of them, so a lobby that cannot listen tries others.
+for _ in 1 2 3 4 5; do
+  port=$((43000 + RANDOM % 2000))
+  e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
+  lobby=$e2e_started
+  until grep -q "New Lobby on" "$out/lobby.log" || ! kill -0 "$lobby" 2>/dev/null; do sleep 0.1; done
+  grep -q "New Lobby on" "$out/lobby.log" && break
+  wait "$lobby"
+done
 groups+=("$lobby")
-e2e_wait 10 "lobby start" grep -q "New Lobby on" "$out/lobby.log"
+e2e_wait 1 "lobby start" grep -q "New Lobby on" "$out/lobby.log"
 
 # The pages of a client, as it last wrote them.
 pages() { echo "$work/$1/pages"; }
