@@ -8,13 +8,15 @@
 #include "core/app_status.h"
 #include "core/platform.h"
 
+#include <SDL2/SDL_keycode.h>
+
 namespace {
 
-constexpr int KEY_ESCAPE = 27;
-constexpr int KEY_SPACE = 32;
-constexpr int KEY_F2 = 0x4000003B;
-constexpr int KEY_F4 = 0x4000003D;
-constexpr int KEY_F11 = 0x40000044;
+constexpr int KEY_ESCAPE = SDLK_ESCAPE;
+constexpr int KEY_SPACE = SDLK_SPACE;
+constexpr int KEY_F2 = SDLK_F2;
+constexpr int KEY_F4 = SDLK_F4;
+constexpr int KEY_F11 = SDLK_F11;
 // Within this many seconds of the last F2 the presets step on; after it F2 starts again at 0.
 constexpr double kPresetStepSeconds = 10.0;
 constexpr double kPovSideOffset = 26.25;

@@ -8,14 +8,16 @@
 #include "core/platform.h"
 #include "core/sound_bank.h"
 
+#include <SDL2/SDL_keycode.h>
+
 #include <string>
 
 namespace {
 
-constexpr int KEY_BACKSPACE = 8;
-constexpr int KEY_RIGHT = 0x4000004F;
-constexpr int KEY_LEFT = 0x40000050;
-constexpr int KEY_F9 = 0x40000048;
+constexpr int KEY_BACKSPACE = SDLK_BACKSPACE;
+constexpr int KEY_RIGHT = SDLK_RIGHT;
+constexpr int KEY_LEFT = SDLK_LEFT;
+constexpr int KEY_F9 = SDLK_F9;
 
 bool noPanelOpen(const GameHandler& gh) {
     return !gh.gameSettingsPanel.visible && !gh.matchSettingsPanel.visible && !gh.invitesPanel.visible &&
