@@ -257,39 +257,23 @@ double GameHandler::aimFromDrag() {
     return length;
 }
 
-// A look-at view and a perspective projection with the vertical field of view; any projection that
-// maps bed points to the pixels the renderer draws them at serves.
+// Bed points go through the renderer's own view and projection, so the point found is the one drawn
+// under the pixel in every camera mode (orthographic overhead, perspective overview, 3D and first person).
 void GameHandler::screenToTable(double px, double py, double& outX, double& outZ) const {
     const double width = std::max(1, viewport[2]), height = std::max(1, viewport[3]);
-    double f[3], up[3], side[3], u[3];
-    for (int i = 0; i < 3; ++i) f[i] = lookAtTarget[i] - lookAtEye[i];
-    const bool noUp = lookAtUp[0] == 0 && lookAtUp[1] == 0 && lookAtUp[2] == 0;
-    up[0] = noUp ? 0 : lookAtUp[0];
-    up[1] = noUp ? 1 : lookAtUp[1];
-    up[2] = noUp ? 0 : lookAtUp[2];
-    auto normalise = [](double* v) {
-        const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-        if (n > 0)
-            for (int i = 0; i < 3; ++i) v[i] /= n;
-    };
-    normalise(f);
-    side[0] = f[1] * up[2] - f[2] * up[1];
-    side[1] = f[2] * up[0] - f[0] * up[2];
-    side[2] = f[0] * up[1] - f[1] * up[0];
-    normalise(side);
-    u[0] = side[1] * f[2] - side[2] * f[1];
-    u[1] = side[2] * f[0] - side[0] * f[2];
-    u[2] = side[0] * f[1] - side[1] * f[0];
-    const double focal = 1 / std::tan(std::clamp(fieldOfViewDegrees, 1.0, 179.0) * kToRadians / 2);
-    const double aspect = width / height;
+    float view[16];
+    viewMatrix(view);
     auto project = [&](double x, double z, double& sx, double& sy) {
-        const double v[3] = {x - lookAtEye[0], -lookAtEye[1], z - lookAtEye[2]};
-        const double cx = v[0] * side[0] + v[1] * side[1] + v[2] * side[2];
-        const double cy = v[0] * u[0] + v[1] * u[1] + v[2] * u[2];
-        double depth = v[0] * f[0] + v[1] * f[1] + v[2] * f[2];
-        if (depth < 1e-3) depth = 1e-3;
-        sx = (cx * focal / aspect / depth + 1) * 0.5 * width;
-        sy = (cy * focal / depth + 1) * 0.5 * height;
+        double eye[4];
+        for (int r = 0; r < 4; ++r) eye[r] = view[r] * x + view[8 + r] * z + view[12 + r];
+        double clip[4];
+        for (int r = 0; r < 4; ++r)
+            clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
+                      projection[12 + r] * eye[3];
+        // Points behind a perspective eye have no pixel: push them far away instead of mirroring them.
+        const double w = clip[3] > 1e-6 ? clip[3] : 1e-6;
+        sx = (clip[0] / w + 1) * 0.5 * width;
+        sy = (clip[1] / w + 1) * 0.5 * height;
     };
     double x0 = -kBedHalfX, x1 = kBedHalfX, z0 = -kBedHalfZ, z1 = kBedHalfZ;
     int nx = 40, nz = 20;

@@ -238,14 +238,16 @@ TEST_F(AimPredictionTest, ForcedPowerOfTheArezors) {
 }
 
 TEST_F(AimPredictionTest, PointerFindsTheBedPointAndTheBallUnderIt) {
-    // Looking straight down on the table centre.
+    // Looking straight down on the table centre through a perspective projection.
+    gh.windowHeight = 600;
     gh.viewport[2] = 1000;
     gh.viewport[3] = 600;
-    gh.windowHeight = 600;
     gh.lookAtEye[1] = 4000;
     gh.lookAtEye[0] = 0.001;
     gh.lookAtUp[0] = -1;
-    gh.fieldOfViewDegrees = 40;
+    gh.fieldOfViewY = 0.7f;
+    gh.applyLookAt();
+    gh.buildPerspectiveProjection();
     double x = 0, z = 0;
     gh.screenToTable(500, 300, x, z);
     EXPECT_NEAR(x, 0, 5);
@@ -257,6 +259,31 @@ TEST_F(AimPredictionTest, PointerFindsTheBedPointAndTheBallUnderIt) {
     EXPECT_EQ(gh.pickBall(500, 299, &tx, &tz, &grab), 10);
     EXPECT_EQ(grab, 123);  // nearer than 21 to the centre: left alone
     EXPECT_EQ(gh.pickBall(2, 2), -1);
+}
+
+TEST_F(AimPredictionTest, PointerPicksTheBallDrawnUnderItInTheOrthographicOverheadView) {
+    // The start view: orthographic, screen right is +x and screen up is -z.
+    gh.setViewport(1000, 600, 1000, 600, 0, 0);
+    gh.setOverheadCamera();
+    ASSERT_FALSE(gh.perspectiveProjection);
+    placeBall(gh.table, BALL_WHITE, 1200, 300);
+    placeBall(gh.table, 10, -1200, -300);
+    float view[16];
+    gh.viewMatrix(view);
+    // Where the renderer draws a ball centre on the bed (w is 1 in an orthographic projection).
+    auto pixelOf = [&](const Ball& b, int& wx, int& wy) {
+        const double ex = view[0] * b.x + view[8] * b.z + view[12], ey = view[1] * b.x + view[9] * b.z + view[13];
+        const double nx = gh.projection[0] * ex + gh.projection[12], ny = gh.projection[5] * ey + gh.projection[13];
+        wx = static_cast<int>(std::lround((nx + 1) / 2 * 1000));
+        wy = 600 - 1 - static_cast<int>(std::lround((ny + 1) / 2 * 600));
+    };
+    int wx = 0, wy = 0;
+    pixelOf(gh.table.balls[BALL_WHITE], wx, wy);
+    EXPECT_GT(wx, 500);  // +x is to the right
+    EXPECT_GT(wy, 300);  // +z is down the screen
+    EXPECT_EQ(gh.pickBall(wx, wy), BALL_WHITE);
+    pixelOf(gh.table.balls[10], wx, wy);
+    EXPECT_EQ(gh.pickBall(wx, wy), 10);
 }
 
 }  // namespace

@@ -28,6 +28,9 @@ inline void lookStraightDown(GameHandler& gh) {
     gh.lookAtUp[0] = -1;
     gh.viewAzimuth = 0;  // screen down is +x, as updateViewParameters finds for this eye
     gh.fieldOfViewDegrees = 40;
+    gh.fieldOfViewY = static_cast<float>(40 * 3.14159265358979323846 / 180);
+    gh.applyLookAt();
+    gh.buildPerspectiveProjection();
     gh.hudColumnX = 20;
     gh.spinWidgetPlacement = 5;  // the spin widget against the right edge, 80 pixels in
 }
