@@ -148,8 +148,12 @@ protected:
 TEST_F(LocalLobbyFrameTest, APracticeFrameScoresAFoulForTheOtherSeatAndPassesTheTurn) {
     ASSERT_NO_FATAL_FAILURE(logIn("ann"));
     bztest::LoopbackSession& ann = session;
+    // The start view's table counts as a frame in play: entering a table without one still offers
+    // the start of practice.
+    gh.liveStatus->gameState = 1;
     sendEnterTableReq(gh, 1);
     ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_TABLE; }));
+    EXPECT_EQ(gh.liveStatus->gameState, 0);
 
     gh.sendStartSingleReq();
     ASSERT_TRUE(ann.drainUntil([&] { return appState.load() == STATE_GAME && gh.liveStatus->gameState == 1; }));

@@ -64,6 +64,20 @@ TEST(LocalLobbyTest, TheFirstToLogInHoldsSeatOneWhoeverSitsFirst) {
     EXPECT_EQ(seats->message.player2, "late");
 }
 
+TEST(LocalLobbyTest, EnteringATableWithoutAFrameTellsTheEntrantThatNoneIsInPlay) {
+    Lobby l;
+    l.sitDown(0, "ann");
+    l.lobby.onMessage(1, "bob", Message(MessageId::LOGIN_OK));
+    Message enter(MessageId::ENTER_TABLE_REQ, 1);
+    enter.tableId = 1;
+    const auto out = l.lobby.onMessage(1, "bob", enter);
+    const TableEvent* status = findEvent(out, TableEventType::GAME_STATUS, 1);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->status().gameState, 0);
+    EXPECT_EQ(status->status().players, (std::array<std::string, 2>{"ann", ""}));
+    EXPECT_EQ(findEvent(out, TableEventType::GAME_STATUS, 0), nullptr);  // only to the one who entered
+}
+
 TEST(LocalLobbyTest, PracticeNeedsTheSeatsToOneself) {
     Lobby l;
     l.sitDown(0, "ann");

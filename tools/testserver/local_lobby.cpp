@@ -78,6 +78,13 @@ int LocalLobby::seatOf(const TableListEntry& table, const std::string& user) con
     return table.player2 == user ? 1 : -1;
 }
 
+TableEvent LocalLobby::tableStatus(const TableListEntry& table) {
+    const LocalFrame& frame = *games_[table.tableId].frame;
+    TableEvent status = frame.status();
+    if (!frame.inPlay()) status.status().players = {table.player1, table.player2};
+    return status;
+}
+
 Message LocalLobby::tableEvents(std::vector<TableEvent> events) {
     Message m(MessageId::TABLE_EVENT, nextIid_++);
     m.events = std::move(events);
@@ -167,10 +174,9 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             enter.userName = user;
             toAll(out, enter);
             toAll(out, tableListOf(*table));
-            // A newcomer to a frame in play sees the table as it stands.
-            if (games_[table->tableId].frame->inPlay()) {
-                out.push_back({connection, tableEvents({games_[table->tableId].frame->status()})});
-            }
+            // A newcomer sees the table as it stands, also when no frame is in play: the client
+            // takes a frame to be in play until a status says otherwise, and would not offer a start.
+            out.push_back({connection, tableEvents({tableStatus(*table)})});
             break;
         }
         case MessageId::EXIT_TABLE_REQ:

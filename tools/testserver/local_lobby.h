@@ -55,6 +55,8 @@ private:
     // Drops the start requests and the frame: a seated player left.
     void endGame(TableListEntry& table);
     void sendSeats(std::vector<OutgoingMessage>& out, const TableListEntry& table, MessageId id);
+    // The GAME_STATUS of a table: its frame, or with no frame in play its seats and gameState 0.
+    TableEvent tableStatus(const TableListEntry& table);
     Message tableEvents(std::vector<TableEvent> events);
     Message tableListOf(const TableListEntry& table) const;
     Message userList() const;
