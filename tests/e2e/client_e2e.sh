@@ -2,8 +2,10 @@
 # The whole client as a player uses it, under a virtual display (run through tools/with_display.sh):
 # the local lobby and two real clients with their browsers and the built archive; alice logs in by
 # X mouse clicks and typed keys on the Login page, sees the tables and takes a seat, bob watches;
-# alice starts a practice frame and its status reaches both bottom bars; both leave, log out and
-# close the window; each client ends with status 0 and no process of theirs or of the lobby is left.
+# alice starts a practice frame by the page's button and its status reaches both bottom bars; she
+# plays a shot by the mouse, the balls move in both scenes and the foul reaches both bottom bars;
+# both leave, log out and close the window; each client ends with status 0 and no process of theirs
+# or of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
@@ -32,7 +34,7 @@ declare -A win pid
 trap cleanup EXIT
 trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
 # The whole run stops by itself, whatever hangs.
-(sleep "${BZ_E2E_LIMIT:-200}" && kill -TERM $$ 2>/dev/null) &
+(sleep "${BZ_E2E_LIMIT:-120}" && kill -TERM $$ 2>/dev/null) &
 watchdog=$!
 
 # Three ports in a row: another test may hold one of them, so a lobby that cannot listen tries others.
@@ -131,23 +133,81 @@ e2e_wait 20 "table of bob" e2e_page_has "$B" bottom-box-all-in-one '^TABLE 1'
 e2e_wait 10 "alice at bob's table" e2e_page_has "$B" bottom-box-all-in-one '^alice$'
 echo "ok: bob watches table 1"
 
-# A practice frame, asked for in the table chat: the lobby's game status reaches the bottom bars
-# of both (alice in both seats, the shot clock of the table).
-click_bottom alice chat_input
-xdotool type --delay 20 /single
-xdotool key Return
+# A practice frame, started by the StartMatch page's button: the lobby's game status reaches the
+# bottom bars of both (alice in both seats, the shot clock of the table).
+e2e_wait 10 "start of practice offered" e2e_page_has "$A" start-match 'Practise alone'
+# The page lies in the middle of the scene, above the bottom bar.
+size=$(e2e_window_size "${win[alice]}")
+bar=$(e2e_page_size "$A" bottom-box-all-in-one)
+scene_h=$((${size#* } - ${bar#* }))
+panel=$(e2e_page_size "$A" start-match)
+click alice start-match b_single $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+# alice in both seats.
+practising() { [ "$(grep -c '^alice$' "$1/bottom-box-all-in-one.txt")" -ge 2 ]; }
 for name in alice bob; do
-  e2e_wait 20 "practice status at $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^Shot time'
-  [ "$(grep -c '^alice$' "$(pages "$name")/bottom-box-all-in-one.txt")" -ge 2 ] || e2e_fail "alice is not in both seats at $name"
+  e2e_wait 20 "practice status at $name" practising "$(pages "$name")"
 done
 e2e_wait 10 "line-up choice" e2e_page_has "$A" match-stats 'Line-up practice'
-size=$(e2e_window_size "${win[alice]}")
 panel=$(e2e_page_size "$A" match-stats)
 click alice match-stats Close $(((${size% *} - ${panel% *}) / 2)) $(((${size#* } - ${panel#* }) / 2))
 sleep 1
 e2e_shot "${win[alice]}" "$out/table.png"
 e2e_shot "${win[bob]}" "$out/table-bob.png"
-echo "ok: a practice frame started, its status is in the bottom bar of both"
+echo "ok: a practice frame started by the page's button, its status is in the bottom bar of both"
+# The balls of the rack in the overhead view, found in the screenshot: the cue ball is the one
+# white ball, its target the blue in the middle of the table.
+cue=$(e2e_find "$out/table.png" "$scene_h" white 8)
+blue=$(e2e_find "$out/table.png" "$scene_h" 'rgb(20,40,200)' 25)
+[ -n "$cue" ] && [ -n "$blue" ] || e2e_fail "no cue ball ($cue) or blue ($blue) in table.png"
+read -r cx cy <<<"$cue"
+read -r bx by <<<"$blue"
+
+# A shot by the mouse, as a player plays it: a click on the cue ball starts aiming; the pointer
+# pulled straight away from the blue turns the aim onto it and sets the power; a click fixes the
+# aim; a click on the spin ball beside the table plays the shot.
+e2e_click "${win[alice]}" "$cx" "$cy"
+sleep 0.3
+# Every step is the whole way from the blue to the cue ball: however the client weighs a step by
+# its speed, the drag keeps that direction.
+for _ in 1 2; do xdotool mousemove_relative -- $((cx - bx)) $((cy - by)); sleep 0.1; done
+sleep 0.3
+xdotool click 1
+sleep 0.5
+e2e_shot "${win[alice]}" "$out/aim.png"
+spin=$(e2e_find_patch "$out/aim.png" "$scene_h" white 50)
+read -r sx sy sw sh <<<"$spin"
+[ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim.png ($spin)"
+echo "ok: aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
+e2e_click "${win[alice]}" "$sx" "$sy"
+sleep 0.2
+e2e_shot "${win[alice]}" "$out/shot-moving.png"
+e2e_page_lacks "$A" bottom-box-all-in-one '^Foul$' || e2e_fail "the shot was over before shot-moving.png"
+e2e_shot "${win[bob]}" "$out/shot-moving-bob.png"
+e2e_page_lacks "$B" bottom-box-all-in-one '^Foul$' || e2e_fail "the shot was over before shot-moving-bob.png"
+
+# At rest the status of the shot reaches the bottom bars: the blue hit before a red is a foul worth
+# 5 to the other seat (alice's too, in practice), whose turn it now is.
+for name in alice bob; do
+  e2e_wait 30 "foul after the shot at $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^5 points$'
+done
+# The bar reads: name, score, frames, (best of), name, [shot clock], score.
+score=$(head -8 "$A/bottom-box-all-in-one.txt" | tr '\n' '|')
+[[ "$score" =~ ^alice\|0\|0\ –\ 0\|\(1\)\|alice\|([0-9]+\ s\|)?5\| ]] || e2e_fail "the foul's 5 are not the second seat's score: $score"
+for name in alice bob; do e2e_shot "${win[$name]}" "$out/rest-$name.png"; done
+# The balls moved in the scene, at the places where they lay: the cue ball left its place while
+# the shot ran, and the blue, struck, left its own. At rest the spin ball beside the table covers
+# the cue ball's first place (bob sees alice's aim too), so that place is compared mid-shot only.
+moved() {  # BEFORE AFTER X Y WHAT
+  local n
+  n=$(e2e_changed "$1" "$2" "$3" "$4" 6)
+  [ "${n:-0}" -ge 20 ] || e2e_fail "$5 did not move ($n pixels changed)"
+}
+moved "$out/table.png" "$out/shot-moving.png" "$cx" "$cy" "the cue ball at alice's"
+moved "$out/table.png" "$out/rest-alice.png" "$bx" "$by" "the blue at alice's"
+moved "$out/table-bob.png" "$out/shot-moving-bob.png" "$cx" "$cy" "the cue ball at bob's"
+moved "$out/table-bob.png" "$out/shot-moving-bob.png" "$bx" "$by" "the blue at bob's, mid-shot"
+moved "$out/table-bob.png" "$out/rest-bob.png" "$bx" "$by" "the blue at bob's"
+echo "ok: a shot by the mouse: the cue ball struck the blue at alice's and at bob's, the foul is in both bottom bars"
 
 for name in bob alice; do
   click_bottom "$name" b_leave

@@ -104,3 +104,30 @@ e2e_control_shown() { [ -n "$(e2e_control "$1" "$2" "$3")" ]; }
 e2e_window_size() { xdotool getwindowgeometry --shell "$1" | awk -F= '$1 == "WIDTH" { w = $2 } $1 == "HEIGHT" { h = $2 } END { print w, h }'; }
 
 e2e_page_lacks() { ! grep -Eq -- "$3" "$1/$2.txt"; }
+
+# Finding things in a screenshot (ImageMagick). The centre "X Y" of the pixels within FUZZ percent
+# of a colour, inside the top HEIGHT rows: e2e_find FILE HEIGHT COLOUR FUZZ
+e2e_find() {
+  convert "$1" -crop "x$2+0+0" +repage -fuzz "$4%" -fill black +opaque "$3" -format '%@' info: 2>/dev/null |
+    awk -F'[x+]' '$1 > 0 && $1 < 40 && $2 < 40 { printf "%d %d\n", $3 + $1 / 2, $4 + $2 / 2 }'
+}
+
+# The centre "X Y" of the largest patch near COLOUR inside the top HEIGHT rows, and its size "W H":
+# e2e_find_patch FILE HEIGHT COLOUR FUZZ
+e2e_find_patch() {
+  convert "$1" -crop "x$2+0+0" +repage -fuzz "$4%" -fill black +opaque "$3" -fill white -opaque "$3" \
+    -define connected-components:verbose=true -define connected-components:area-threshold=50 \
+    -connected-components 8 null: 2>/dev/null |
+    awk '$NF == "srgb(255,255,255)" && $4 > best { best = $4; box = $2 }
+         END { if (box != "") { split(box, b, /[x+]/); printf "%d %d %d %d\n", b[3] + b[1] / 2, b[4] + b[2] / 2, b[1], b[2] } }'
+}
+
+# How many pixels differ (by more than 10 %) between two screenshots in the square of half side R
+# around X,Y: e2e_changed A B X Y R
+e2e_changed() {
+  local box="$(($5 * 2))x$(($5 * 2))+$(($3 - $5))+$(($4 - $5))" dir
+  dir=$(mktemp -d)
+  convert "$1" -crop "$box" +repage "$dir/a.png" && convert "$2" -crop "$box" +repage "$dir/b.png" &&
+    compare -metric AE -fuzz 10% "$dir/a.png" "$dir/b.png" null: 2>&1 | awk '{ print int($1) }'
+  rm -rf "$dir"
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -92,6 +93,11 @@ TEST(LocalLobbyTest, PracticeNeedsTheSeatsToOneself) {
     const TableEvent* status = findEvent(out, TableEventType::GAME_STATUS, 1);  // bob still looks on
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->status().players, (std::array<std::string, 2>{"ann", "ann"}));
+    // The breaker's cue ball lies in the D, where a cue can reach it.
+    const BallState& cue = status->balls()[0];
+    EXPECT_TRUE(cue.onTable);
+    EXPECT_GT(cue.x, 1047.5);
+    EXPECT_LT(std::hypot(cue.x - 1047.5, cue.z), 292.0);
 }
 
 TEST(LocalLobbyTest, OnlyThePlayerOnTurnStrokesAndEveryStrokeIsAnsweredWithAStatus) {

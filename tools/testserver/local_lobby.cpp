@@ -1,6 +1,15 @@
 #include "tools/testserver/local_lobby.h"
 
+#include "physics/ball.h"
+
 #include <algorithm>
+
+namespace {
+
+// In the D, between the brown and the yellow: clear of both on the way up the table.
+constexpr double kBreakX = 1200, kBreakZ = -150;
+
+}  // namespace
 
 LocalLobby::LocalLobby(std::string lobbyName, int tableCount) : lobbyName_(std::move(lobbyName)) {
     for (int i = 1; i <= tableCount; ++i) {
@@ -81,7 +90,11 @@ int LocalLobby::seatOf(const TableListEntry& table, const std::string& user) con
 TableEvent LocalLobby::tableStatus(const TableListEntry& table) {
     const LocalFrame& frame = *games_[table.tableId].frame;
     TableEvent status = frame.status();
-    if (!frame.inPlay()) status.status().players = {table.player1, table.player2};
+    if (!frame.inPlay()) {
+        GameStatus& s = status.status();
+        s.players = {table.player1, table.player2};
+        s.matchDuration = s.frameDuration = s.breakDuration = 0;
+    }
     return status;
 }
 
@@ -289,6 +302,9 @@ void LocalLobby::startFrame(std::vector<OutgoingMessage>& out, TableListEntry& t
     game.startRequested = {};
     game.coinTossWinner = -1;
     game.frame->start({table.player1, table.player2}, breaker, table.maxShotTime);
+    // The breaker plays from the D: on its own spot against the baulk cushion the cue ball leaves
+    // no room for the cue, and the rules here know no ball in hand.
+    game.frame->placeBall(BALL_WHITE, kBreakX, kBreakZ);
     table.gameState = 1;
     // The rack before the start of play: the client opens a frame only while its score stands at 0-0.
     TableEvent begin(TableEventType::START_INFO);
