@@ -60,7 +60,7 @@ void BM_AimLinesAndHudPerFrame(benchmark::State& state) {
         gh.viewport[3] = kHeight;
         gh.aimBallIndex = 0;
         gh.aim = AimParameters{178.0, 330, 20, -15, 12};
-        gh.mouseCaptured = true;
+        gh.aimDragMode = 1;
         gh.aimShown = true;
         double angle = 150;
         for (auto _ : state) {

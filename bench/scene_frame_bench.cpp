@@ -73,7 +73,7 @@ Setup& setup() {
 
 void aimState(bool aiming) {
     GameHandler& gh = getGameHandler();
-    gh.mouseCaptured = aiming;
+    gh.aimDragMode = aiming ? 1 : 0;
     gh.aim.aimAngle = 190;
 }
 

@@ -226,7 +226,9 @@ void drawAimLines(const GameHandler& gh, InlinePrograms& programs, const AimLine
     BZ_GL_TRACE("drawAimLines");
 }
 
-bool aimingNow(const GameHandler& gh) { return gh.mouseCaptured || gh.aimDragMode != 0; }
+// Aiming by drag (the mouse captured for the aim) or by pointing (an aim set and kept on show);
+// a captured mouse alone may be a camera drag.
+bool aimingNow(const GameHandler& gh) { return gh.aimDragMode != 0 || gh.pointAiming != 0; }
 
 bool remoteAimLinesShown(const GameHandler& gh) {
     return gh.showLiveAiming && gh.remoteAimReceived && gh.remoteAimShown;

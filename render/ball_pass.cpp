@@ -1,6 +1,7 @@
 // The balls with their rotation, the ghost ball, the soft shadows under them and the tutorial's marks
 // on the bed.
 #include "render/scene_pass.h"
+#include "render/aim_lines.h"
 #include "render/gl_check.h"
 #include "render/scene.h"
 
@@ -147,7 +148,7 @@ void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view) 
         if (slot >= 2 && slot == nominated && !moving) {
             half += 9.1875f * static_cast<float>(std::sin(2 * std::numbers::pi * fractionOf(gh.now / 0.76)));
         }
-        const bool aimingFlag = gh.mouseCaptured || gh.aimDragMode != 0;
+        const bool aimingFlag = aimingNow(gh);
         if (slot == BALL_WHITE && gh.isMyTurnLive() && gh.liveStatus->ballInHand && !aimingFlag) {
             const double period = gh.waitingForShot ? 1.017 : 0.87;
             half += 6.5625f * static_cast<float>(std::sin(2 * std::numbers::pi * fractionOf(gh.now / period)));

@@ -1,6 +1,7 @@
 #include "render/scene_pass.h"
 
 #include "core/log.h"
+#include "render/aim_lines.h"
 #include "render/gl_check.h"
 #include "render/scene.h"
 
@@ -65,7 +66,7 @@ void blendLiveAim(GameHandler& gh) {
         shown.sideSpin = mix(gh.remoteAimFrom.sideSpin, gh.remoteAimTo.sideSpin);
         shown.elevation = mix(gh.remoteAimFrom.elevation, gh.remoteAimTo.elevation);
     }
-    if (gh.mouseCaptured || gh.aimDragMode != 0) return;
+    if (aimingNow(gh)) return;
     gh.followBlendedAim();
     gh.updateRemoteAim();
 }
@@ -123,7 +124,7 @@ void drawScene(GameHandler& gh, const Mat4& projection, const Mat4& view) {
     blendLiveAim(gh);
     setCommonUniforms(gh, scene);
     const bool moving = gh.isAnyBallMoving();
-    const bool aimingFlag = gh.mouseCaptured || gh.aimDragMode != 0;
+    const bool aimingFlag = aimingNow(gh);
     const bool ownAim = !moving && aimingFlag && !gh.replayMode && !gh.povMode;
     const bool shownCue = gh.cueStrokeOn || (!moving && !aimingFlag && gh.remoteAimReceived && gh.remoteAimShown);
 

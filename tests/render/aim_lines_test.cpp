@@ -231,7 +231,7 @@ TEST(AimLinePassTest, OffersPovOnlyOnAChangeAndWithdrawsItWhileBallsMove) {
     GameHandler gh;
     InlinePrograms noGl;
     // No GL: the passes below draw nothing (no aim lines are shown), but they decide the offer.
-    gh.mouseCaptured = true;
+    gh.aimDragMode = 1;
     gh.aimShown = false;
     gh.povModeOffered = true;
     gh.povMode = true;
@@ -241,7 +241,7 @@ TEST(AimLinePassTest, OffersPovOnlyOnAChangeAndWithdrawsItWhileBallsMove) {
     EXPECT_TRUE(gh.povResumePending);
     drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);
     // Not aiming: the opponent's shown aim governs, even with its lines switched off.
-    gh.mouseCaptured = false;
+    gh.aimDragMode = 0;
     gh.remoteAimShown = true;
     gh.showLiveAiming = false;
     drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);

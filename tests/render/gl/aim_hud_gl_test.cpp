@@ -51,7 +51,7 @@ protected:
         gh.gameSettings.errorMargins = 1;
         gh.aimError = 1.5;
         gh.objectBallError = 2;
-        gh.mouseCaptured = true;
+        gh.aimDragMode = 1;
         gh.aimShown = true;
         gh.spinWidgetPlacement = 3;
     }

@@ -167,15 +167,27 @@ TEST_F(TableSceneTest, AShotInFlightMovesTheCueBallOffItsSpot) {
 }
 
 TEST_F(TableSceneTest, AimingDrawsTheCueBehindTheCueBallAlongTheAim) {
-    gh.mouseCaptured = true;
     gh.aim.aimAngle = -90;  // across the table, towards -z
     gh.aim.elevation = 0;
     gh.aimBallIndex = BALL_WHITE;
-    draw("aiming.png");
-    gh.mouseCaptured = false;
     const Ball& cue = gh.table.balls[BALL_WHITE];
-    EXPECT_FALSE(cloth(at(cue.x, cue.z + 500))) << "the cue lies behind the ball";
-    EXPECT_TRUE(cloth(at(cue.x, cue.z - 500))) << "and not in front of it";
+    // While dragging, and once the drag has set the aim (pointing), the cue stays on show; a
+    // captured mouse alone (a camera drag) shows none.
+    const struct {
+        const char* what;
+        int drag, point;
+        bool captured, cueShown;
+    } cases[] = {{"dragging", 1, 0, true, true}, {"aim set", 0, 1, false, true}, {"camera drag", 0, 0, true, false}};
+    for (const auto& c : cases) {
+        gh.aimDragMode = c.drag;
+        gh.pointAiming = c.point;
+        gh.mouseCaptured = c.captured;
+        draw(c.drag ? "aiming.png" : c.point ? "aim_set.png" : "camera_drag.png");
+        EXPECT_EQ(!cloth(at(cue.x, cue.z + 500)), c.cueShown) << c.what << ": the cue lies behind the ball";
+        EXPECT_TRUE(cloth(at(cue.x, cue.z - 500))) << c.what << ": and not in front of it";
+    }
+    gh.aimDragMode = gh.pointAiming = 0;
+    gh.mouseCaptured = false;
 }
 
 TEST_F(TableSceneTest, TutorialMarksLieOnTheBedUnderTheBalls) {
@@ -208,14 +220,14 @@ TEST_F(TableSceneTest, TheCueShadowFallsOnTheRailPastTheBed) {
     Model* tip = scene.cueTipModel;
     draw("rail_without_cue.png");
     const Rgb rail = at(-600, 960), railAside = at(-600 + 80, 960);
-    gh.mouseCaptured = true;
+    gh.aimDragMode = 1;
     draw("cue_over_rail.png");
     // Without the cue in the way the shadow itself shows on the rail.
     scene.cueMainModel = scene.cueTipModel = nullptr;
     draw("cue_shadow_on_rail.png");
     scene.cueMainModel = main;
     scene.cueTipModel = tip;
-    gh.mouseCaptured = false;
+    gh.aimDragMode = 0;
     cue.x = savedX;
     cue.z = savedZ;
     const Rgb shaded = at(-600, 960), aside = at(-600 + 80, 960);
