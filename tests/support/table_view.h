@@ -7,6 +7,8 @@
 #include "core/page_script.h"
 #include "net/connection_handler.h"
 
+#include <SDL2/SDL.h>
+
 namespace bztest {
 
 inline void seatMeOnTurn(GameHandler& gh) {
@@ -16,6 +18,28 @@ inline void seatMeOnTurn(GameHandler& gh) {
     gh.liveStatus->gameState = 1;
     gh.liveStatus->playerOn = 0;
     gh.liveStatus->ballInHand = false;
+}
+
+// A left-button press or release, or a motion, handed to the game view as SDL delivers them.
+inline void mouseButton(GameHandler& gh, bool down, int x, int y) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.clicks = 1;
+    e.button.x = x;
+    e.button.y = y;
+    gh.handleMouseEvent(e);
+}
+
+inline void mouseMotion(GameHandler& gh, int x, int y, int dx, int dy) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.x = x;
+    e.motion.y = y;
+    e.motion.xrel = dx;
+    e.motion.yrel = dy;
+    gh.handleMouseEvent(e);
 }
 
 // From 4 m at 40 degrees on a 1000 x 600 window: screen right is -z, screen up is -x, 0.206 pixels

@@ -53,25 +53,6 @@ protected:
         place(10, -600, 0);
     }
 
-    static void button(GameHandler& gh, bool down, int x, int y) {
-        SDL_Event e{};
-        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        e.button.button = SDL_BUTTON_LEFT;
-        e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        e.button.clicks = 1;
-        e.button.x = x;
-        e.button.y = y;
-        gh.handleMouseEvent(e);
-    }
-    static void motion(GameHandler& gh, int x, int y, int dx, int dy) {
-        SDL_Event e{};
-        e.type = SDL_MOUSEMOTION;
-        e.motion.x = x;
-        e.motion.y = y;
-        e.motion.xrel = dx;
-        e.motion.yrel = dy;
-        gh.handleMouseEvent(e);
-    }
     static void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
     std::vector<TableEventType> eventTypes() const {
@@ -96,25 +77,25 @@ TEST_F(AimAndShotServerTest, MouseAimsAndShootsAndTheEchoedStrokeRollsToRest) {
 
     // Press on the cue ball (window centre) and let go: drag aiming.
     pause(0.2);
-    button(gh, true, 500, 299);
-    button(gh, false, 500, 299);
+    bztest::mouseButton(gh, true, 500, 299);
+    bztest::mouseButton(gh, false, 500, 299);
     ASSERT_EQ(gh.aimDragMode, 1);
     // A fast drag downwards on the screen for 0.6 s: aim along -x, moves at most every 0.25 s.
     for (int i = 0; i < 6; ++i) {
         pause(0.1);
-        motion(gh, 500, 299, 0, 150);
+        bztest::mouseMotion(gh, 500, 299, 0, 150);
     }
     EXPECT_NEAR(gh.aim.aimAngle, 180, 1e-9);
     const double power = gh.aim.power;
     EXPECT_GE(power, 120);
     // The next click ends drag aiming (point aiming); a click on the spin selector's centre shoots.
     pause(0.2);
-    button(gh, true, 100, 100);
-    button(gh, false, 100, 100);
+    bztest::mouseButton(gh, true, 100, 100);
+    bztest::mouseButton(gh, false, 100, 100);
     ASSERT_EQ(gh.pointAiming, 1);
     pause(0.2);
-    button(gh, true, 824, 599 - 176);
-    button(gh, false, 824, 599 - 176);
+    bztest::mouseButton(gh, true, 824, 599 - 176);
+    bztest::mouseButton(gh, false, 824, 599 - 176);
     EXPECT_TRUE(gh.shotSentWaiting);
     EXPECT_FALSE(gh.isAnyBallMoving());  // nothing moves before the echo
 

@@ -89,27 +89,6 @@ std::vector<TableEvent> strokeOutcome(const TableEvent& shot) {
 
 void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
-void button(GameHandler& gh, bool down, int x, int y) {
-    SDL_Event e{};
-    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.button.clicks = 1;
-    e.button.x = x;
-    e.button.y = y;
-    gh.handleMouseEvent(e);
-}
-
-void motion(GameHandler& gh, int x, int y, int dx, int dy) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.x = x;
-    e.motion.y = y;
-    e.motion.xrel = dx;
-    e.motion.yrel = dy;
-    gh.handleMouseEvent(e);
-}
-
 std::string hexBits(double v) {
     uint64_t bits;
     std::memcpy(&bits, &v, sizeof bits);
@@ -163,18 +142,18 @@ int runClient(const std::string& user, bool shooter, int portPipe, int readyPipe
     if (shooter) {
         bztest::lookStraightDown(gh);
         pause(0.2);
-        button(gh, true, 500, 299);
-        button(gh, false, 500, 299);
+        bztest::mouseButton(gh, true, 500, 299);
+        bztest::mouseButton(gh, false, 500, 299);
         for (int i = 0; i < 6; ++i) {
             pause(0.1);
-            motion(gh, 500, 299, 0, 150);
+            bztest::mouseMotion(gh, 500, 299, 0, 150);
         }
         pause(0.2);
-        button(gh, true, 100, 100);
-        button(gh, false, 100, 100);
+        bztest::mouseButton(gh, true, 100, 100);
+        bztest::mouseButton(gh, false, 100, 100);
         pause(0.2);
-        button(gh, true, 824, 599 - 176);
-        button(gh, false, 824, 599 - 176);
+        bztest::mouseButton(gh, true, 824, 599 - 176);
+        bztest::mouseButton(gh, false, 824, 599 - 176);
         if (!gh.shotSentWaiting) return 14;
     }
     // Run frames until the stroke has rolled to rest and its status is applied.
