@@ -34,10 +34,8 @@ unsigned plainTexture(unsigned char shade) {
 }
 
 void BM_AimLinesAndHudPerFrame(benchmark::State& state) {
-    SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-    glewExperimental = GL_TRUE;
-    if (!context || glewInit() != GLEW_OK) {
+    const HiddenGlContext gl(64, 64);
+    if (!gl.ok) {
         state.SkipWithError("no GL 3.3 context");
         return;
     }
@@ -76,8 +74,6 @@ void BM_AimLinesAndHudPerFrame(benchmark::State& state) {
             if (angle > 210) angle = 150;
         }
     }
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(window);
 }
 
 }  // namespace

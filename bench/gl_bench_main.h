@@ -4,11 +4,32 @@
 
 #include <benchmark/benchmark.h>
 
+#include <GL/glew.h>
 #include <SDL2/SDL.h>
 
 #include <cstdlib>
 #include <unistd.h>
 #include <vector>
+
+// A hidden window with a current GL 3.3 context and GLEW loaded; `ok` false when any of it failed.
+struct HiddenGlContext {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool ok = false;
+
+    HiddenGlContext(int width, int height) {
+        window = SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        context = window ? SDL_GL_CreateContext(window) : nullptr;
+        glewExperimental = GL_TRUE;
+        ok = context && glewInit() == GLEW_OK;
+    }
+    ~HiddenGlContext() {
+        if (context) SDL_GL_DeleteContext(context);
+        if (window) SDL_DestroyWindow(window);
+    }
+    HiddenGlContext(const HiddenGlContext&) = delete;
+    HiddenGlContext& operator=(const HiddenGlContext&) = delete;
+};
 
 inline int runGlBenchmarks(int argc, char** argv) {
     const char* display = std::getenv("DISPLAY");

@@ -92,10 +92,8 @@ std::filesystem::path packStandIns() {
 }
 
 void BM_SceneLoadingSteps(benchmark::State& state) {
-    SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-    glewExperimental = GL_TRUE;
-    if (!context || glewInit() != GLEW_OK) {
+    const HiddenGlContext gl(64, 64);
+    if (!gl.ok) {
         state.SkipWithError("no GL 3.3 context");
         return;
     }
@@ -143,8 +141,6 @@ void BM_SceneLoadingSteps(benchmark::State& state) {
     state.counters["worst_step"] = worstStep;  // the step number, 1 to 32
     if (!standIns.empty()) std::filesystem::remove_all(standIns);
     ArchiveIndex::instance().useBuiltInTable();
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(window);
 }
 BENCHMARK(BM_SceneLoadingSteps)->Iterations(2)->Unit(benchmark::kMillisecond);
 
