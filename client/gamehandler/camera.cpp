@@ -20,26 +20,26 @@ constexpr double kOverviewTarget[3] = {-289, 45, 0};
 constexpr double kOverviewUp[3] = {0.387105, 0.922032, 0};
 constexpr double kOverviewYaw = 180;
 
-void saveCamera(const GameHandler& gh, FreeCameraSlot& slot) {
-    for (int i = 0; i < 3; ++i) {
-        slot.eye[i] = gh.lookAtEye[i];
-        slot.target[i] = gh.lookAtTarget[i];
-        slot.up[i] = gh.lookAtUp[i];
-    }
-    slot.yaw = gh.viewAzimuth;
-}
-
-void installSlot(GameHandler& gh, const FreeCameraSlot& slot) {
-    gh.installCamera(slot.eye, slot.target, slot.up);
-    gh.viewAzimuth = static_cast<float>(slot.yaw);
-}
-
 // The field of view follows the camera set, once the viewport has a size.
 void refreshFieldOfView(GameHandler& gh) {
     if (gh.viewport[2] > 0 && gh.viewport[3] > 0) gh.updateFieldOfView(gh.viewport[2], gh.viewport[3]);
 }
 
 }  // namespace
+
+void GameHandler::saveCameraSlot(FreeCameraSlot& slot) const {
+    for (int i = 0; i < 3; ++i) {
+        slot.eye[i] = lookAtEye[i];
+        slot.target[i] = lookAtTarget[i];
+        slot.up[i] = lookAtUp[i];
+    }
+    slot.yaw = viewAzimuth;
+}
+
+void GameHandler::installCameraSlot(const FreeCameraSlot& slot) {
+    installCamera(slot.eye, slot.target, slot.up);
+    viewAzimuth = static_cast<float>(slot.yaw);
+}
 
 bool GameHandler::installCamera(const double eye[3], const double target[3], const double up[3]) {
     bool finite = true;
@@ -66,20 +66,20 @@ bool GameHandler::installCamera(const double eye[3], const double target[3], con
 }
 
 void GameHandler::enter3DView() {
-    if (!in3DView) saveCamera(*this, defaultCameraSlot);
-    installSlot(*this, freeCamera);
+    if (!in3DView) saveCameraSlot(defaultCameraSlot);
+    installCameraSlot(freeCamera);
     in3DView = true;
 }
 
 void GameHandler::leave3DView() {
     if (!in3DView) return;
-    saveCamera(*this, freeCamera);
-    installSlot(*this, defaultCameraSlot);
+    saveCameraSlot(freeCamera);
+    installCameraSlot(defaultCameraSlot);
     in3DView = false;
 }
 
 void GameHandler::enterOverviewCamera() {
-    if (!inOverview) saveCamera(*this, overviewCameraSlot);
+    if (!inOverview) saveCameraSlot(overviewCameraSlot);
     installCamera(kOverviewEye, kOverviewTarget, kOverviewUp);
     viewAzimuth = static_cast<float>(kOverviewYaw);
     inOverview = true;
@@ -87,7 +87,7 @@ void GameHandler::enterOverviewCamera() {
 }
 
 void GameHandler::leaveOverviewCamera() {
-    installSlot(*this, overviewCameraSlot);
+    installCameraSlot(overviewCameraSlot);
     inOverview = false;
     refreshFieldOfView(*this);
 }
@@ -145,7 +145,6 @@ void GameHandler::resetAimingState(bool keepPointAiming) {
         pointAiming = 0;
         remoteAimActive = false;
     }
-    if (pointAiming == 0 || endLiveAim) aimShown = false;
     platform().setRelativeMouseMode(false);
     platform().showCursor(true);
     mouseCaptured = false;

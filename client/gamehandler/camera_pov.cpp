@@ -68,13 +68,12 @@ void GameHandler::togglePOVMode() {
         aimDragMode = 0;
         // A drag aim that Space turned into a pointing aim stays shown.
         aimShown = pointAiming != 0;
-        installCamera(defaultCameraSlot.eye, defaultCameraSlot.target, defaultCameraSlot.up);
+        installCameraSlot(defaultCameraSlot);
         platform().showCursor(true);
         platform().setRelativeMouseMode(false);
         mouseCaptured = false;
         runInPages({HtmlWindow::BottomBox}, "inbzSetPOVMode({isOn: false});");
         placeListener(*this);
-        viewAzimuth = static_cast<float>(defaultCameraSlot.yaw);
     } else {
         if (inOverview) {
             leaveOverviewCamera();
@@ -84,12 +83,7 @@ void GameHandler::togglePOVMode() {
         povDistances[POV_TARGET] = povDistances[POV_NOW] = povDistances[POV_START];
         povOffset = povSideStep = 0;
         povPitch = fieldOfViewY / 2.0 * 57.29577951308232;
-        for (int i = 0; i < 3; ++i) {
-            defaultCameraSlot.eye[i] = lookAtEye[i];
-            defaultCameraSlot.target[i] = lookAtTarget[i];
-            defaultCameraSlot.up[i] = lookAtUp[i];
-        }
-        defaultCameraSlot.yaw = viewAzimuth;
+        saveCameraSlot(defaultCameraSlot);
         if (!placePOVCamera()) BZ_LOG(LOG_ERROR, "togglePOVMode", "No aiming ball to stand behind");
         if (pointAiming != 0) {
             // Looking along the aim, the mouse turns it: the pointing aim becomes a drag aim.

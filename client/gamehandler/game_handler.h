@@ -459,6 +459,9 @@ public:
     // Writes eye, target and up, derives the Camera and the view parameters; refuses an eye on its
     // target or a value that is not finite (false, camera unchanged).
     bool installCamera(const double eye[3], const double target[3], const double up[3]);
+    // The current camera (eye, target, up, yaw) into a slot, and a slot's camera back.
+    void saveCameraSlot(FreeCameraSlot& slot) const;
+    void installCameraSlot(const FreeCameraSlot& slot);
     void enter3DView();
     void leave3DView();
     void enterOverviewCamera();
