@@ -7,13 +7,12 @@
 #include "dispatch/handlers.h"
 #include "dispatch/info_values.h"
 
+#include <SDL2/SDL_keycode.h>
+
 #include <array>
 
 namespace {
 
-// The key codes the window system gives Escape and F2.
-constexpr int kKeyEscape = 27;
-constexpr int kKeyF2 = 0x4000003B;
 constexpr int kReversedViewArezor = 6;
 
 const std::array<const char*, 10> kArezorNames = {
@@ -58,9 +57,9 @@ void onInfoArezor(GameHandler& gh, const Message& m) {
     if (gh.isArezorOn(1) || gh.isArezorOn(2) || gh.isArezorOn(3)) gh.setShotPower(1.0);
     if (gh.isArezorOn(kReversedViewArezor) != wasReversed) {
         // Escape, then an F2 that counts as a fresh press: the view is chosen again under the new power.
-        platform().pushKeyPress(kKeyEscape);
+        platform().pushKeyPress(SDLK_ESCAPE);
         gh.lastPresetKeyTime = gh.now - 10 - 10;
-        platform().pushKeyPress(kKeyF2);
+        platform().pushKeyPress(SDLK_F2);
     }
     const int after = gh.firstArezor();
     if (after != before) announceFirstArezor(gh, after);

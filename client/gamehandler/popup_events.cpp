@@ -4,6 +4,8 @@
 #include "client/gamehandler/requests.h"
 #include "core/log.h"
 
+#include <SDL2/SDL_keycode.h>
+
 #include <utility>
 
 namespace {
@@ -17,8 +19,6 @@ void resizeBottomBox(bool fromToggle, bool fullSize) {
         BZ_LOG(LOG_INFO, "onHtmlWindowEvent", "no bottom box to resize: " << fromToggle << " " << fullSize);
     }
 }
-
-constexpr int kEscape = 27;
 
 }  // namespace
 
@@ -42,7 +42,7 @@ void GameHandler::onHtmlWindowEvent(const std::string& event, const std::string&
         }
     } else if (event == "pressedFoulOpponentRetake" || event == "pressedFoulOpponentPlayOn") {
         // The choice ends any aim in progress, as Escape does, before the answer goes out.
-        keyDown(kEscape, 0, 0);
+        keyDown(SDLK_ESCAPE, 0, 0);
         if (event == "pressedFoulOpponentRetake") {
             sendFoulRetake();
         } else {
