@@ -52,9 +52,9 @@ void GameHandler::stepPOVCamera() {
 void GameHandler::update() {
     getSoundBank().update();
     const uint16_t mods = platform().modifierState();
-    shiftHeld = (mods & 0x3) != 0;
-    ctrlHeld = (mods & 0xC0) != 0;
-    altHeld = (mods & 0x300) != 0;
+    shiftHeld = (mods & MOD_SHIFT) != 0;
+    ctrlHeld = (mods & MOD_CTRL) != 0;
+    altHeld = (mods & MOD_ALT) != 0;
     if (povMode) stepPOVCamera();
 
     if (pocketTidyTime > 0 && pocketTidyTime <= now) {
