@@ -13,7 +13,7 @@
 #include "dispatch/process_message.h"
 #include "net/connection_handler.h"
 #include "net/lobby_servers.h"
-#include "physics/shot_stepper.h"
+#include "tools/testserver/local_frame.h"
 #include "tools/testserver/test_server.h"
 
 #include <SDL2/SDL.h>
@@ -65,12 +65,7 @@ std::vector<TableEvent> strokeOutcome(const TableEvent& shot) {
         table.balls[i].x = start[i].x;
         table.balls[i].z = start[i].z;
     }
-    table.applyStroke(BALL_WHITE, true, nullptr, shot.aim.aimAngle, shot.aim.topSpin, shot.aim.sideSpin,
-                      shot.aim.elevation, shot.aim.power, 1.0);
-    ShotStepper stepper(table);
-    stepper.start();
-    for (int frame = 0; frame < 60 * 120 && (stepper.ballsMoving() || stepper.ballsFalling()); ++frame)
-        stepper.stepFrame(1.0 / 60);
+    rollStroke(table, shot.aim);
     std::array<BallState, kBallCount> rest = start;
     for (int i = 0; i < kBallCount; ++i) {
         const Ball& b = table.balls[i];
