@@ -12,6 +12,10 @@ function(bz_library name)
   set_property(GLOBAL APPEND PROPERTY BZ_ALL_LIBRARIES bz_${name})
 endfunction()
 
+# Tests run with the folders Debian's packages install programs into, so that a test starts the
+# packaged program and never a copy put on the PATH by hand (tools/check_programs.sh checks them).
+set(BZ_TEST_PATH "PATH=/usr/sbin:/usr/bin:/sbin:/bin")
+
 # bz_tests(LIBS ...): one test executable per source file in the calling folder, so that a test
 # that fails to build does not take its neighbours with it.
 # DISPLAY: the tests open windows; each runs (and is listed) under its own virtual X display with
@@ -33,6 +37,6 @@ function(bz_tests)
     if(BZ_DISPLAY)
       set_property(TARGET ${exe} PROPERTY CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/with_display.sh)
     endif()
-    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${BZ_TIMEOUT})
+    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${BZ_TIMEOUT} ENVIRONMENT ${BZ_TEST_PATH})
   endforeach()
 endfunction()

@@ -7,13 +7,10 @@ cd "$(dirname "$0")/.."
 mode=${1:-test}
 jobs=$(nproc)
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libsdl2-mixer-dev libglew-dev libassimp-dev libstb-dev nlohmann-json3-dev libspng-dev libdeflate-dev
-  chromium chromium-headless-shell xvfb xauth libgl1-mesa-dri xdotool
-  espeak-ng fonts-font-awesome fonts-open-sans libjs-jquery fonts-dejavu-core
-)
+# What the build needs, and the package of every program the build, the tests, the tools and the
+# client start (the packaged-programs test checks the second list against what is installed).
+mapfile -t packages < <({ grep -v '^\s*#' tools/packages.list | awk 'NF { print $1 }'
+                          grep -v '^\s*#' tools/programs.list | awk 'NF >= 2 { print $2 }'; } | sort -u)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

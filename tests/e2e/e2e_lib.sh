@@ -7,13 +7,33 @@ e2e_fail() {
   exit 1
 }
 
-# Waits until a command succeeds: e2e_wait SECONDS WHAT COMMAND...
+# Fails unless every program named is installed, naming the Debian package that brings each
+# (tools/programs.list); a run without one would prove nothing.
+e2e_need() {
+  local list program package
+  list=$(dirname "${BASH_SOURCE[0]}")/../../tools/programs.list
+  for program in "$@"; do
+    command -v "$program" >/dev/null && continue
+    package=$(awk -v p="$program" '$1 == p { print $2; exit }' "$list")
+    e2e_fail "$program is not installed: Debian package ${package:-?} brings it (bash tools/setup.sh installs it)"
+  done
+}
+
+# Waits until a command succeeds: e2e_wait SECONDS WHAT COMMAND... SECONDS is what a quiet machine
+# needs at most; the wait ends on the event, so its ceiling is BZ_E2E_PATIENCE (4) times that, for
+# a slow, shared machine.
 e2e_wait() {
-  local seconds=$1 what=$2 deadline
+  local seconds=$(($1 * ${BZ_E2E_PATIENCE:-4})) what=$2
   shift 2
-  deadline=$((SECONDS + seconds))
+  e2e_until "$seconds" "$@" || e2e_fail "no $what within $seconds s"
+}
+
+# Whether a command succeeds within SECONDS: e2e_until SECONDS COMMAND...
+e2e_until() {
+  local deadline=$((SECONDS + $1))
+  shift
   until "$@" 2>/dev/null; do
-    [ "$SECONDS" -ge "$deadline" ] && e2e_fail "no $what within $seconds s"
+    [ "$SECONDS" -ge "$deadline" ] && return 1
     sleep 0.2
   done
 }

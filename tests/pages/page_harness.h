@@ -112,9 +112,8 @@ struct View {
 class PageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (access("/usr/bin/chromium-headless-shell", X_OK) != 0 && access("/usr/bin/chromium", X_OK) != 0) {
-            GTEST_SKIP() << "no headless browser installed";
-        }
+        ASSERT_TRUE(access("/usr/bin/chromium-headless-shell", X_OK) == 0 || access("/usr/bin/chromium", X_OK) == 0)
+            << "no headless browser installed (Debian packages chromium-headless-shell, chromium)";
         folder_ = std::filesystem::temp_directory_path() /
                   ("bzpages-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder_);

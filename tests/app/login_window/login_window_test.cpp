@@ -57,6 +57,7 @@ void pushClick(int x, int y) {
 // Steps run one after the other, each once its condition holds, a few frames apart.
 struct Script {
     struct Step {
+        const char* what;  // what the step waits for, for the failure message
         std::function<bool()> ready;
         std::function<void()> act;
     };
@@ -91,19 +92,20 @@ TEST(LoginWindow, TypedCredentialsAndAClickLogInAtTheServer) {
     Script script;
     const auto always = [] { return true; };
     // The form is ready once the pages have loaded, the loading has ended and a lobby answered.
-    script.steps.push_back({[&] { return appState == STATE_LOGIN && resourcesLoaded && online(); }, [] {}});
-    script.steps.push_back({always, [] { pushText("Alice"); }});
-    script.steps.push_back({always, [] { pushKey(SDLK_RETURN); }});  // on to the password field
-    script.steps.push_back({always, [] { pushText("sec"); pushText("ret"); }});
+    script.steps.push_back({"the loaded login page and an answering lobby",
+                            [&] { return appState == STATE_LOGIN && resourcesLoaded && online(); }, [] {}});
+    script.steps.push_back({"typing the name", always, [] { pushText("Alice"); }});
+    script.steps.push_back({"the Return key", always, [] { pushKey(SDLK_RETURN); }});  // on to the password field
+    script.steps.push_back({"typing the password", always, [] { pushText("sec"); pushText("ret"); }});
     // The button is moved to the body and pinned to a known place, so the click needs no knowledge of the page's layout.
-    script.steps.push_back({always, [] {
+    script.steps.push_back({"pinning the button", always, [] {
                                 runJavaScript(HtmlWindow::Login,
                                               "var b = document.getElementById('login'); document.body.appendChild(b); b.style.position = 'fixed';"
                                               "b.style.left = '300px'; b.style.top = '300px'; b.style.width = '200px';"
                                               "b.style.height = '40px'; b.style.zIndex = '9999';");
                             }});
-    script.steps.push_back({always, [] { pushClick(400, 320); }});
-    script.steps.push_back({[] { return appState == STATE_LOBBY; }, [] {
+    script.steps.push_back({"the click", always, [] { pushClick(400, 320); }});
+    script.steps.push_back({"the lobby state after the login", [] { return appState == STATE_LOBBY; }, [] {
                                 SDL_Event quit{};
                                 quit.type = SDL_QUIT;
                                 SDL_PushEvent(&quit);
@@ -112,7 +114,8 @@ TEST(LoginWindow, TypedCredentialsAndAClickLogInAtTheServer) {
     ClientNeighbours neighbours;
     ClientOptions options;
     options.neighbours = &neighbours;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    // A generous ceiling: every step ends on an event, and a loaded machine needs minutes.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(400);
     options.afterFrame = [&](FrameLoop& loop) {
         script.run(loop.framesRun());
         if (std::chrono::steady_clock::now() > deadline) appRunning = false;
@@ -122,7 +125,9 @@ TEST(LoginWindow, TypedCredentialsAndAClickLogInAtTheServer) {
     const int status = runClient(1, argv, options);
 
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(script.next, script.steps.size()) << "stopped before step " << script.next << "\n" << log.text();
+    EXPECT_EQ(script.next, script.steps.size()) 
+        << "no " << (script.next < script.steps.size() ? script.steps[script.next].what : "") << " within 400 s\n"
+        << log.text();
     EXPECT_EQ(server.countReceived(MessageId::LOGIN_REQ), 1u);
     EXPECT_EQ(log.count("loginEnterLobby: Players Lounge Alice ***** "), 1);
     EXPECT_EQ(log.text().find("secret"), std::string::npos);

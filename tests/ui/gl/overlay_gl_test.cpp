@@ -58,7 +58,8 @@ window.cefQuery({request: JSON.stringify({requestName: 'genericHtmlStarted', htm
 class OverlayGlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (FindBrowserBinary(WebSettings{}).empty()) GTEST_SKIP() << "no headless browser installed";
+        ASSERT_FALSE(FindBrowserBinary(WebSettings{}).empty())
+            << "no headless browser installed (Debian packages chromium-headless-shell, chromium)";
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
