@@ -175,8 +175,8 @@ void setCommonUniforms(GameHandler& gh, Scene& scene) {
 }
 
 void drawRoomModel(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view) {
-    int version = 0;
-    if (gh.gameSettings.arena == 0 || gh.table.getVersionAndType(version) == 1 || scene.roomModel == nullptr) return;
+    // The dark room belongs to a table without the decorated arena.
+    if (gh.gameSettings.arena == 0 || gh.table.arena != 0 || scene.roomModel == nullptr) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     drawLit(gh, scene.roomModel, projection, view);
@@ -232,8 +232,7 @@ std::vector<std::string> decorMeshesHiddenFrom(float x, float z) {
 }
 
 void drawRoomDecor(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view) {
-    int version = 0;
-    if (!gh.perspectiveProjection || gh.gameSettings.arena == 0 || gh.table.getVersionAndType(version) != 1) return;
+    if (!gh.perspectiveProjection || gh.gameSettings.arena == 0 || gh.table.arena != 1) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     modelShared().hiddenMeshNames = decorMeshesHiddenFrom(gh.camera.position[0], gh.camera.position[2]);
