@@ -174,9 +174,14 @@ void setCommonUniforms(GameHandler& gh, Scene& scene) {
     modelShared().lastProgram = nullptr;
 }
 
+bool roomModelShown(const GameHandler& gh) { return gh.gameSettings.arena != 0 && gh.table.arena == 0; }
+
+bool roomDecorShown(const GameHandler& gh) {
+    return gh.perspectiveProjection && gh.gameSettings.arena != 0 && gh.table.arena == 1;
+}
+
 void drawRoomModel(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view) {
-    // The dark room belongs to a table without the decorated arena.
-    if (gh.gameSettings.arena == 0 || gh.table.arena != 0 || scene.roomModel == nullptr) return;
+    if (!roomModelShown(gh) || scene.roomModel == nullptr) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     drawLit(gh, scene.roomModel, projection, view);
@@ -232,7 +237,7 @@ std::vector<std::string> decorMeshesHiddenFrom(float x, float z) {
 }
 
 void drawRoomDecor(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view) {
-    if (!gh.perspectiveProjection || gh.gameSettings.arena == 0 || gh.table.arena != 1) return;
+    if (!roomDecorShown(gh)) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     modelShared().hiddenMeshNames = decorMeshesHiddenFrom(gh.camera.position[0], gh.camera.position[2]);
