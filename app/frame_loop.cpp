@@ -94,10 +94,12 @@ bool FrameLoop::runFrame() {
         const bool vsync = gh.gameSettings.vsync != 0 && swapIntervalTookEffect();
         const int64_t micros = pacer_.limitFrameRate(true, gh.maxFps, gh.fpsChanged, vsync);
         if (micros >= 0) gh.averageFrameMicros = micros;
-        if (vsync && !pacer_.swapPaces() && !swapUnpacedLogged_) {
+        // Vsync asked, but the interval could not be set or the frames came too fast for it.
+        const bool unpaced = gh.gameSettings.vsync != 0 && !(vsync && pacer_.swapPaces());
+        if (unpaced && !swapUnpacedLogged_) {
             BZ_LOG(LOG_INFO, "main", "The swap does not pace the frames: paced to " << gh.maxFps << " fps instead");
         }
-        swapUnpacedLogged_ = vsync && !pacer_.swapPaces();
+        swapUnpacedLogged_ = unpaced;
     }
     if (swap && mainWindow != nullptr) SDL_GL_SwapWindow(mainWindow);
 
