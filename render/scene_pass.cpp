@@ -158,7 +158,8 @@ void drawScene(GameHandler& gh, const Mat4& projection, const Mat4& view) {
         ShownAimSwap swap(gh, true);
         drawCue(gh, scene, projection, view, gh.remoteAimShown && !gh.cueStrokeOn);
     }
-    if (!moving && hudPass != nullptr) hudPass(gh, projection, view);
+    // While balls move the HUD pass only fades the spin widget out after the stroke.
+    if (hudPass != nullptr) hudPass(gh, projection, view);
 }
 
 void setCommonUniforms(GameHandler& gh, Scene& scene) {
