@@ -12,6 +12,7 @@
 #include "dispatch/process_message.h"
 #include "net/connection_handler.h"
 #include "net/lobby_servers.h"
+#include "render/gl_check.h"
 #include "ui/engine/web_engine.h"
 
 #include <GL/glew.h>
@@ -171,9 +172,8 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_MULTISAMPLE);
     glEnable(GL_CULL_FACE);
-    for (GLenum glError = glGetError(); glError != GL_NO_ERROR; glError = glGetError()) {
-        BZ_LOG(LOG_ERROR, "main", "GL error " << glError << " at start-up");
-    }
+    // Bounded: a lost context reports errors for ever.
+    BZ_GL_CHECK();
     echoArguments(argc, argv);
     gh.init();
     // Without it the drained messages (lists, table events, chat) would reach nobody.

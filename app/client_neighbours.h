@@ -17,6 +17,7 @@ public:
     void sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry& geometry) override;
     void pointerLeftPage(HtmlWindow window) override;
     void actOnPageFlags(bool replayModeChanged) override;
+    void resizePages() override;
     bool takePageStartedReport() override;
     std::string loadFirstPendingPage() override;
     void pumpEngine() override;

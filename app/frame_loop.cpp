@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
+#include "ui/settings_window.h"
 
 const char* const LOADING_DONE_SCRIPT =
     "function loadingDoneCaller() {    if (typeof loadingDone !== 'undefined') {        loadingDone();    }"
@@ -49,6 +50,10 @@ void FrameLoop::prepare(uint32_t nowTicks) {
     lastInputTicks_ = nowTicks;
     loginStateTicks = nowTicks;
     previousReplayMode_ = getGameHandler().replayMode;
+    SDL_DisplayMode mode{};
+    if (mainWindow != nullptr && SDL_GetWindowDisplayMode(mainWindow, &mode) == 0) {
+        pacer_.setDisplayRefreshHz(mode.refresh_rate);
+    }
 }
 
 bool FrameLoop::runFrame() {
@@ -86,8 +91,15 @@ bool FrameLoop::runFrame() {
     }
 
     if (pacing) {
-        const int64_t micros = pacer_.limitFrameRate(true, gh.maxFps, gh.fpsChanged, gh.gameSettings.vsync != 0);
+        const bool vsync = gh.gameSettings.vsync != 0 && swapIntervalTookEffect();
+        const int64_t micros = pacer_.limitFrameRate(true, gh.maxFps, gh.fpsChanged, vsync);
         if (micros >= 0) gh.averageFrameMicros = micros;
+        // Vsync asked, but the interval could not be set or the frames came too fast for it.
+        const bool unpaced = gh.gameSettings.vsync != 0 && !(vsync && pacer_.swapPaces());
+        if (unpaced && !swapUnpacedLogged_) {
+            BZ_LOG(LOG_INFO, "main", "The swap does not pace the frames: paced to " << gh.maxFps << " fps instead");
+        }
+        swapUnpacedLogged_ = unpaced;
     }
     if (swap && mainWindow != nullptr) SDL_GL_SwapWindow(mainWindow);
 
@@ -260,7 +272,8 @@ void FrameLoop::resize(int width, int height) {
     const PixelSize render = renderSizeFor({width, height}, settings.scalingMode, settings.resolutionLimit);
     renderWidth = render.width;
     renderHeight = render.height;
+    neighbours_.windowResized();
     neighbours_.setViewport(refitCameraOnResize);
     refitCameraOnResize = false;
-    neighbours_.windowResized();
+    neighbours_.resizePages();
 }

@@ -53,5 +53,6 @@ private:
     bool inputThisFrame_ = false;
     bool previousReplayMode_ = false;
     bool previousToStartMatch_ = false;
+    bool swapUnpacedLogged_ = false;
     uint64_t frames_ = 0;
 };

@@ -27,6 +27,8 @@ double effectiveTargetFps(double targetFps) {
     return std::isnan(targetFps) || targetFps < 1.0 ? 60.0 : targetFps;
 }
 
+void FramePacer::setDisplayRefreshHz(int hz) { displayPeriodNanos_ = 1'000'000'000 / (hz > 0 ? hz : 60); }
+
 int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync) {
     if (!wait) return -1;
     const double target = effectiveTargetFps(targetFps);
@@ -51,7 +53,20 @@ int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged
     history_[index_] = frameUs;
     index_ = (index_ + 1) % kHistory;
 
-    if (vsync) {
+    if (!vsync) {
+        swapUnpaced_ = false;
+        probeFrames_ = 0;
+        probeNanos_ = 0;
+    } else if (!swapUnpaced_) {
+        probeFrames_ += 1;
+        probeNanos_ += elapsed;
+        if (probeFrames_ == SWAP_PROBE_FRAMES) {
+            swapUnpaced_ = probeNanos_ / SWAP_PROBE_FRAMES < static_cast<int64_t>(displayPeriodNanos_ * SWAP_PROBE_SHARE);
+            probeFrames_ = 0;
+            probeNanos_ = 0;
+        }
+    }
+    if (vsync && !swapUnpaced_) {
         reference_ = now;
         return (sum_ + 50) / 100;
     }

@@ -40,6 +40,13 @@ public:
     // new target. Called with false (just after the swap) it changes nothing and returns -1.
     int64_t limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync);
 
+    // The display's refresh rate (0 or below: unknown, taken as 60 Hz).
+    void setDisplayRefreshHz(int hz);
+    // False once vsync was asked but the frames came much faster than the display refreshes (a
+    // software renderer, a driver that ignores the interval): the pacer then waits as without
+    // vsync. Measured again whenever vsync is switched back on.
+    bool swapPaces() const { return !swapUnpaced_; }
+
     int64_t periodNanos() const { return periodNanos_; }
     int64_t historySum() const { return sum_; }
 
@@ -53,4 +60,14 @@ private:
     int index_ = 0;
     int64_t sum_ = 0;
     int64_t reference_ = 0;  // nanoseconds on the pacing clock
+    // The probe of whether the swap paces: frames and their time since the last verdict.
+    int64_t displayPeriodNanos_ = 1'000'000'000 / 60;
+    int probeFrames_ = 0;
+    int64_t probeNanos_ = 0;
+    bool swapUnpaced_ = false;
 };
+
+// Frames per verdict of the probe, and the share of the display's period below which the swap is
+// taken not to pace: the average of that many frames cannot come out 15 % short under a real vsync.
+inline constexpr int SWAP_PROBE_FRAMES = 120;
+inline constexpr double SWAP_PROBE_SHARE = 0.85;

@@ -69,8 +69,11 @@ public:
     virtual void sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry& geometry) {}
     // The pointer left StartMatch: a move to (-1, -1) without modifiers.
     virtual void pointerLeftPage(HtmlWindow window) {}
-    // An accepted resize: off-screen attachments and the pages' render handlers follow the new size.
+    // An accepted resize, in three steps: the off-screen attachments follow the render size (which
+    // falls back to the window size when they cannot), then the viewport (setViewport), then the
+    // pages' render handlers and the top bar's place.
     virtual void windowResized() {}
+    virtual void resizePages() {}
     // The request flags the pages left: drag, maximise, bottom-bar size and animation (which also
     // follows a change of replay mode since the last frame), POV exit.
     virtual void actOnPageFlags(bool replayModeChanged) {}

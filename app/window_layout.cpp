@@ -182,6 +182,10 @@ void layoutBottomArea(bool replayModeChanged, const std::function<void()>& setVi
     sendTopBoxSizeAndPlace();
 }
 
+void setSceneViewport(GameHandler& gameHandler) {
+    gameHandler.setViewport(windowWidth, windowHeight, renderWidth, renderHeight, topAreaHeight, bottomAreaPixels);
+}
+
 TopBoxPlace topBoxSizeAndPlace(int scalingMode, int windowW, int windowH, int renderW, int renderH, int bottomArea) {
     double wc = windowW, hc = windowH, bc = bottomArea, m = 1.0;
     double margin = 32;

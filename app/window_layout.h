@@ -74,6 +74,10 @@ void animateBottomBox();
 // The frame's layout of the bottom area (after the page flags). setViewport is the 3D viewport's.
 void layoutBottomArea(bool replayModeChanged, const std::function<void()>& setViewport);
 
+// The 3D viewport for the window as laid out now: the scene is drawn at the render size (the
+// off-screen picture when scaling is on), under the top area and above the bottom area.
+void setSceneViewport(GameHandler& gameHandler);
+
 // The top bar's height and side insets for the table as drawn.
 struct TopBoxPlace {
     int height = 0, left = 0, right = 0;

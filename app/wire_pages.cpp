@@ -115,6 +115,13 @@ void ClientNeighbours::actOnPageFlags(bool replayModeChanged) {
     layoutBottomArea(replayModeChanged, [this] { setViewport(false); });
 }
 
+void ClientNeighbours::resizePages() {
+    // The pages are laid out in the render grid when it is scaled up as a whole, else in the window.
+    const bool renderGrid = getGameHandler().gameSettings.scalingMode == 2;
+    resizeHtmlWindows(renderGrid ? renderWidth : windowWidth, renderGrid ? renderHeight : windowHeight, -1);
+    sendTopBoxSizeAndPlace();
+}
+
 bool ClientNeighbours::takePageStartedReport() {
     lastStartupStep = getHtmlRequests().stepPageStartup(SDL_GetTicks());
     return lastStartupStep != PageStartupStep::Waiting;

@@ -4,6 +4,7 @@
 #include "app/client_neighbours.h"
 #include "app/frame_composition.h"
 #include "app/shell_globals.h"
+#include "app/window_layout.h"
 #include "core/app_status.h"
 #include "render/aim_lines.h"
 #include "render/hud.h"
@@ -64,9 +65,7 @@ void ClientNeighbours::initScene() {
 
 void ClientNeighbours::setViewport(bool refitCamera) {
     GameHandler& gh = getGameHandler();
-    int drawableW = windowWidth, drawableH = windowHeight;
-    if (mainWindow != nullptr) SDL_GL_GetDrawableSize(mainWindow, &drawableW, &drawableH);
-    gh.setViewport(windowWidth, windowHeight, drawableW, drawableH, topAreaHeight, bottomAreaPixels);
+    setSceneViewport(gh);
     if (refitCamera) gh.setOverheadCamera();
 }
 

@@ -3,13 +3,16 @@
 # start to the Login page, login to the lobby page, idle CPU in the lobby and at a table, memory of
 # the client with its browser processes, frames per second at the table, a page statement to
 # pixels (the overlay benchmark), and the machine they came from.
-#   bash tools/with_display.sh bash bench/measure_client.sh [BUILD_DIR] [SECONDS_PER_SAMPLE]
+#   bash tools/with_display.sh bash bench/measure_client.sh [BUILD_DIR] [SECONDS_PER_SAMPLE] [IDLE_SECONDS]
+# Each idle figure is taken after IDLE_SECONDS (default 60) without input, and comes with the
+# machine's load average at its end: on a shared machine the figures are only as quiet as it is.
 # Two runs: the first with the page texts (BZ_PAGE_TEXT_DIR) times the pages and learns where the
 # controls are; the second, without that reading, measures CPU, memory and frames, clicking where
 # the first run found the controls (the layout at 1024x647 is the same in both).
 set -u
 build=$(cd "${1:-build}" && pwd)
 sample=${2:-10}
+idle=${3:-60}
 . "$(dirname "$0")/../tests/e2e/e2e_lib.sh"
 out="$build/artefacts/measure"
 mkdir -p "$out"
@@ -73,7 +76,7 @@ idle_cpu() {
   sleep "$sample"
   after=$(ticks); own_after=$(ticks_of "$group")
   echo "$(( (after - before) * 100 / hz / sample )) % of one core" \
-    "(the client's own process $(( (own_after - own_before) * 100 / hz / sample )) %)"
+    "(the client's own process $(( (own_after - own_before) * 100 / hz / sample )) %; load average $(cut -d' ' -f1-3 /proc/loadavg))"
 }
 # The frame rates the client logged (every 3 s) since a line number of its log.
 fps_since() { awk -v from="$2" 'NR > from && /main: FPS:/ { printf "%s%.0f", sep, $NF; sep = " " } END { print "" }' "$1"; }
@@ -112,14 +115,18 @@ sleep 3
 e2e_click "$win" ${at[mouse]}
 sleep 5
 e2e_shot "$win" "$out/lobby.png"
+sleep "$idle"
 echo "idle CPU in the lobby (client and browser, ${sample} s): $(idle_cpu)"
 echo "memory in the lobby: $(memory)"
 e2e_click "$win" ${at[play]}
 sleep 5
 e2e_shot "$win" "$out/table.png"
+sleep "$idle"
 from=$(wc -l <"$log")
 echo "idle CPU at the table (client and browser, ${sample} s): $(idle_cpu)"
-echo "frames per second at the table ($(e2e_window_size "$win" | tr ' ' x), every 3 s): $(fps_since "$log" "$from")"
+echo "frames per second at the table ($(e2e_window_size "$win" | tr ' ' x), every 3 s): $(fps_since "$log" "$from")" \
+  "(load average $(cut -d' ' -f1-3 /proc/loadavg))"
+grep -q "The swap does not pace the frames" "$log" && echo "the swap did not pace the frames: the client paced them"
 echo "memory at the table: $(memory)"
 stop
 

@@ -265,9 +265,33 @@ void drawQBallWidget(const GameHandler& gh, InlinePrograms& programs, const HudT
     BZ_GL_TRACE("drawQBallWidget");
 }
 
+double spinWidgetFade(const GameHandler& gh) {
+    if (!gh.cueStrokeOn || gh.cueStrokeEndTime <= 0 || !(gh.maxPower > 0)) return -1;
+    const double span = 0.2 - 0.1 * std::clamp(gh.aim.power / gh.maxPower, 0.0, 1.0);
+    const double elapsed = (static_cast<int64_t>(gh.gameClockMs) - gh.cueStrokeEndTime) / 1000.0;
+    return elapsed >= 0 && elapsed < span ? elapsed / span : -1;
+}
+
+namespace {
+
+// The widget shrinks and fades away with the stroke; its tip lies outside it, so no marker shows.
+void drawSpinWidgetFade(const GameHandler& gh, InlinePrograms& programs, const HudTextures& textures) {
+    const double u = spinWidgetFade(gh);
+    if (gh.aimBallIndex != 0 || u < 0) return;
+    const double share = std::clamp(gh.aim.power / gh.maxPower, 0.0, 1.0);
+    glEnable(GL_BLEND);
+    drawQBallWidget(gh, programs, textures, false, float(1 - u), float(1 - u * (0.2 + 0.6 * share)), 2.0f, 2.0f);
+    glDisable(GL_BLEND);
+}
+
+}  // namespace
+
 void drawAimingHud(GameHandler& gh, InlinePrograms& programs, const HudTextures& textures, const float* projection,
                    const float* view) {
-    if (gh.isAnyBallMoving()) return;
+    if (gh.isAnyBallMoving()) {
+        drawSpinWidgetFade(gh, programs, textures);
+        return;
+    }
     if (gh.hudColumnDirty) {
         updateHudColumnX(gh, projection, view);
         gh.hudColumnDirty = false;
@@ -283,6 +307,7 @@ void drawAimingHud(GameHandler& gh, InlinePrograms& programs, const HudTextures&
         }
         drawHud(gh, programs);
     }
+    if (gh.aimBallIndex == 0 && !(aiming || remoteShown)) drawSpinWidgetFade(gh, programs, textures);
     if (gh.aimBallIndex != 0 || !(aiming || remoteShown)) return;
     const AimParameters& shown = aiming ? gh.aim : gh.remoteAim;
     const Ball& cue = gh.table.balls[BALL_WHITE];

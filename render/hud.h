@@ -51,8 +51,13 @@ void drawDigits(const GameHandler& gh, InlinePrograms& programs, unsigned digitT
 void drawQBallWidget(const GameHandler& gh, InlinePrograms& programs, const HudTextures& textures, bool cueClear,
                      float transparency, float scale, float tipX, float tipY);
 
+// How far the spin widget has faded out after a stroke: the fraction in [0, 1) of the fade (which
+// lasts 0.2 s for the softest stroke down to 0.1 s for the hardest, from the stroke's start on the
+// game or replay clock), or -1 when no fade is under way.
+double spinWidgetFade(const GameHandler& gh);
+
 // The scene's HUD step, after the aim lines: the column (recomputed when marked dirty), its digits
-// and bars while an aim is shown, and the spin widget for a white cue ball; nothing while a ball
-// moves. The GL viewport must be the 3D viewport.
+// and bars while an aim is shown, and the spin widget for a white cue ball; while a ball moves only
+// the spin widget's fade after the stroke. The GL viewport must be the 3D viewport.
 void drawAimingHud(GameHandler& gh, InlinePrograms& programs, const HudTextures& textures, const float* projection,
                    const float* view);

@@ -158,7 +158,8 @@ void drawScene(GameHandler& gh, const Mat4& projection, const Mat4& view) {
         ShownAimSwap swap(gh, true);
         drawCue(gh, scene, projection, view, gh.remoteAimShown && !gh.cueStrokeOn);
     }
-    if (!moving && hudPass != nullptr) hudPass(gh, projection, view);
+    // While balls move the HUD pass only fades the spin widget out after the stroke.
+    if (hudPass != nullptr) hudPass(gh, projection, view);
 }
 
 void setCommonUniforms(GameHandler& gh, Scene& scene) {
@@ -174,9 +175,14 @@ void setCommonUniforms(GameHandler& gh, Scene& scene) {
     modelShared().lastProgram = nullptr;
 }
 
+bool roomModelShown(const GameHandler& gh) { return gh.gameSettings.arena != 0 && gh.table.arena == 0; }
+
+bool roomDecorShown(const GameHandler& gh) {
+    return gh.perspectiveProjection && gh.gameSettings.arena != 0 && gh.table.arena == 1;
+}
+
 void drawRoomModel(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view) {
-    int version = 0;
-    if (gh.gameSettings.arena == 0 || gh.table.getVersionAndType(version) == 1 || scene.roomModel == nullptr) return;
+    if (!roomModelShown(gh) || scene.roomModel == nullptr) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     drawLit(gh, scene.roomModel, projection, view);
@@ -232,8 +238,7 @@ std::vector<std::string> decorMeshesHiddenFrom(float x, float z) {
 }
 
 void drawRoomDecor(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& view) {
-    int version = 0;
-    if (!gh.perspectiveProjection || gh.gameSettings.arena == 0 || gh.table.getVersionAndType(version) != 1) return;
+    if (!roomDecorShown(gh)) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     modelShared().hiddenMeshNames = decorMeshesHiddenFrom(gh.camera.position[0], gh.camera.position[2]);

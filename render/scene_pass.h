@@ -41,6 +41,11 @@ void drawCue(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4& 
 void drawCueShadow(GameHandler& gh, const Mat4& projection, const Mat4& view, bool aiming);
 void drawCueShadowOnRail(GameHandler& gh, const Mat4& projection, const Mat4& view, bool aiming);
 
+// Which room a frame shows: the dark room for a table without the decorated arena, the decor only
+// for an arena table seen in perspective; neither with the arena setting off.
+bool roomModelShown(const GameHandler& gh);
+bool roomDecorShown(const GameHandler& gh);
+
 // The meshes of the room decor that would stand between a camera at (x, z) and the table.
 std::vector<std::string> decorMeshesHiddenFrom(float cameraX, float cameraZ);
 

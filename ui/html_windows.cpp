@@ -203,7 +203,14 @@ void resizeHtmlWindow(HtmlWindow window, int windowWidth, int windowHeight, int 
 }
 
 void resizeHtmlWindows(int windowWidth, int windowHeight, int bottomAreaHeight) {
-    for (const HtmlWindowInfo& info : kWindows) resizeHtmlWindow(info.window, windowWidth, windowHeight, bottomAreaHeight);
+    // Every rectangle first, then every browser in creation order: a page that asks for its view
+    // while the others are told finds the new size already.
+    for (const WindowSlot& slot : windows().slots) {
+        if (slot.render) slot.render->resize(windowWidth, windowHeight, bottomAreaHeight);
+    }
+    for (const WindowSlot& slot : windows().slots) {
+        if (slot.browser) slot.browser->GetHost()->WasResized();
+    }
 }
 
 bool isMouseOverHtmlWindow(HtmlWindow window, int px, int py) {

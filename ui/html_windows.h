@@ -61,6 +61,7 @@ bool htmlWindowShown(HtmlWindow window);
 // New window size and bottom-area height (below 0: the last one given); the browser hears of a
 // new view size.
 void resizeHtmlWindow(HtmlWindow window, int windowWidth, int windowHeight, int bottomAreaHeight);
+// Every window: all the rectangles, then every browser hears of its view, in creation order.
 void resizeHtmlWindows(int windowWidth, int windowHeight, int bottomAreaHeight);
 
 // The pointer, in pixels from the window's top-left corner, is over the window's rectangle.

@@ -28,8 +28,10 @@ void loginEnterLobby(const std::string& serverName, const std::string& userName,
         return;
     }
     if (connectionHandler->isConnected()) {
-        // The live connection, its threads and its queues stay as they are.
+        // The live connection, its threads and its queues stay as they are; the player is told
+        // why nothing happens.
         BZ_LOG(LOG_INFO, "loginEnterLobby", kAlreadyConnectedNotice);
+        gameHandler.showLocalNotice(kAlreadyConnectedNotice, gameHandler.table.getId());
         return;
     }
     connectionHandler->clearOutgoing();

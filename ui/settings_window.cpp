@@ -4,7 +4,10 @@
 
 namespace {
 SettingsWindow* installed = nullptr;
-}
+bool intervalSet = true;
+}  // namespace
+
+bool swapIntervalTookEffect() { return intervalSet; }
 
 void SettingsWindow::announceResize() {
     SDL_Window* window = SDL_GL_GetCurrentWindow();
@@ -17,7 +20,7 @@ void SettingsWindow::announceResize() {
     SDL_PushEvent(&event);
 }
 
-void SettingsWindow::setSwapInterval(int interval) { SDL_GL_SetSwapInterval(interval); }
+void SettingsWindow::setSwapInterval(int interval) { intervalSet = SDL_GL_SetSwapInterval(interval) == 0; }
 
 SettingsWindow& settingsWindow() {
     static SettingsWindow sdl;

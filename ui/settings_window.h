@@ -12,5 +12,8 @@ public:
 };
 
 SettingsWindow& settingsWindow();
+// The last swap interval the SDL window was asked for could be set (true until one could not): a
+// vsync that was never set paces no frame.
+bool swapIntervalTookEffect();
 // Installs one (nullptr: the SDL one again); returns the previous one. The caller keeps it alive.
 SettingsWindow* setSettingsWindow(SettingsWindow* window);

@@ -2,6 +2,7 @@
 // pulse: the pure maths the renderer and the controller share (no GL here).
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
+#include "core/platform.h"
 
 #include <algorithm>
 #include <atomic>
@@ -162,6 +163,9 @@ void GameHandler::updateFieldOfView(int width, int height) {
 
 void GameHandler::setViewport(int windowW, int windowH, int drawableW, int drawableH, int topHeight,
                               int bottomHeight) {
+    // The first-person camera is built for the old viewport: it is left, and set up again below.
+    const bool wasPOV = povMode;
+    leavePOVMode();
     windowWidth = windowW;
     windowHeight = windowH;
     drawableWidth = drawableW;
@@ -178,6 +182,15 @@ void GameHandler::setViewport(int windowW, int windowH, int drawableW, int drawa
     // Never negative: a bottom area taller than the window leaves an empty scene, not a bad viewport.
     viewport[3] = std::max(0, drawableH - topHeight - bottom);
     if (viewport[2] > 0 && viewport[3] > 0) updateFieldOfView(viewport[2], viewport[3]);
+    if (!wasPOV || povMode) return;
+    if (isMyTurnLive()) {
+        // The own aim goes on by the mouse, as a drag aim in relative mode.
+        platform().showCursor(false);
+        platform().setRelativeMouseMode(true);
+        mouseCaptured = true;
+        aimDragMode = 1;
+    }
+    switchPOVMode();
 }
 
 void GameHandler::updateViewParameters() {

@@ -26,7 +26,12 @@ public:
     void sendToPage(HtmlWindow window, const SDL_Event& event, const PageInputGeometry&) override {
         pageEvents.push_back({window, event.type});
     }
-    void setViewport(bool refitCamera) override { viewports.push_back(refitCamera); }
+    void setViewport(bool refitCamera) override {
+        viewports.push_back(refitCamera);
+        resizeSteps.push_back("viewport");
+    }
+    void windowResized() override { resizeSteps.push_back("offscreen"); }
+    void resizePages() override { resizeSteps.push_back("pages"); }
     bool takePageStartedReport() override { return std::exchange(pageStarted, false); }
     std::string loadFirstPendingPage() override { return pending.empty() ? "" : pending.front(); }
     bool loadResourcesStep() override { return ++loadingSteps == 3; }
@@ -37,6 +42,7 @@ public:
     };
     std::vector<PageEvent> pageEvents;
     std::vector<bool> viewports;
+    std::vector<std::string> resizeSteps;
     bool pageStarted = true;
     std::deque<std::string> pending;
     int loadingSteps = 0;
@@ -122,6 +128,9 @@ TEST_F(FrameLoopTest, ResizeFollowsTheLimitAndSmallSizesGoToThePage) {
     EXPECT_EQ(renderWidth, 1280);
     EXPECT_EQ(renderHeight, 720);
     EXPECT_EQ(neighbours.viewports, (std::vector<bool>{true, false}));  // the first resize refits the camera
+    // The picture's size first, the viewport into it, then the pages over it.
+    EXPECT_EQ(neighbours.resizeSteps, (std::vector<std::string>{"offscreen", "viewport", "pages", "offscreen",
+                                                                 "viewport", "pages"}));
     ASSERT_EQ(neighbours.pageEvents.size(), 1u);
     EXPECT_EQ(neighbours.pageEvents[0].window, HtmlWindow::Lobby);
 }

@@ -98,6 +98,42 @@ TEST_F(PacingTest, VsyncNeverWaitsAndAveragesTheLastHundred) {
     EXPECT_TRUE(clock.sleeps.empty());
 }
 
+// Under software GL, or when the driver ignores the interval, vsync "on" paces nothing: once the
+// frames come much faster than the display refreshes, the pacer waits as without vsync, until
+// vsync is switched off and on again.
+TEST_F(PacingTest, SwapThatDoesNotPaceIsPacedAsWithoutVsync) {
+    pacer.setDisplayRefreshHz(60);
+    frame(0, 60.0, false);
+    clock.sleeps.clear();
+    for (int i = 0; i < SWAP_PROBE_FRAMES - 1; ++i) frame(5'000'000, 60.0, true);
+    EXPECT_TRUE(pacer.swapPaces()) << "no verdict before a whole probe";
+    EXPECT_TRUE(clock.sleeps.empty());
+    // The verdict's own frame is already paced, and every one after it.
+    EXPECT_EQ(frame(5'000'000, 60.0, true), 16'666);
+    EXPECT_FALSE(pacer.swapPaces());
+    EXPECT_EQ(frame(5'000'000, 60.0, true), 16'666);
+    EXPECT_EQ(clock.sleeps.size(), 2u);
+    frame(5'000'000, 60.0, false);
+    EXPECT_TRUE(pacer.swapPaces()) << "vsync switched off: measured again when it is back";
+}
+
+TEST_F(PacingTest, SwapThatPacesIsTrusted) {
+    clock.readStep = 0;
+    for (const int hz : {60, 0, 144}) {  // 0: unknown, taken as 60
+        FramePacer paced(clock);
+        paced.setDisplayRefreshHz(hz);
+        bool fpsChanged = true;
+        const int64_t period = 1'000'000'000 / (hz > 0 ? hz : 60);
+        for (int i = 0; i < 3 * SWAP_PROBE_FRAMES; ++i) {
+            // The swap's wait shows as a frame of about one display period, with some jitter.
+            clock.now += period + (i % 2 == 0 ? -1'000'000 : 1'000'000);
+            paced.limitFrameRate(true, 60.0, fpsChanged, true);
+        }
+        EXPECT_TRUE(paced.swapPaces()) << hz << " Hz";
+    }
+    EXPECT_TRUE(clock.sleeps.empty());
+}
+
 TEST_F(PacingTest, UnusableTargetsMeanSixty) {
     for (double target : {0.0, 0.5, -30.0, std::nan("")}) EXPECT_EQ(effectiveTargetFps(target), 60.0);
     EXPECT_EQ(effectiveTargetFps(1.0), 1.0);

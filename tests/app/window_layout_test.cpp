@@ -230,6 +230,30 @@ TEST_F(WindowLayout, ReplayModeJumpsWithoutAnimation) {
     getGameHandler().bottomBoxCollapsed = false;
 }
 
+// The scene is drawn at the render size: with scaling on, the viewport is the off-screen picture's,
+// not the window's (which would crop it).
+TEST_F(WindowLayout, SceneViewportAtTheRenderSize) {
+    GameHandler& gh = getGameHandler();
+    struct Case {
+        int scalingMode, renderW, renderH;
+        int viewport[4];
+    };
+    for (const Case& c : {Case{0, 1600, 900, {0, 280, 1600, 620}}, Case{1, 1280, 720, {0, 224, 1280, 496}},
+                          Case{2, 1280, 720, {0, 280, 1280, 440}}}) {
+        gh.gameSettings.scalingMode = c.scalingMode;
+        windowWidth = 1600;
+        windowHeight = 900;
+        renderWidth = c.renderW;
+        renderHeight = c.renderH;
+        bottomAreaPixels = 280;
+        topAreaHeight = 0;
+        setSceneViewport(gh);
+        EXPECT_EQ(std::vector<int>(gh.viewport, gh.viewport + 4), std::vector<int>(c.viewport, c.viewport + 4))
+            << "scaling mode " << c.scalingMode;
+    }
+    gh.gameSettings.scalingMode = 0;
+}
+
 TEST_F(WindowLayout, TopBarPlace) {
     EXPECT_EQ(topBoxSizeAndPlace(0, 1024, 647, 1024, 647, 280), (TopBoxPlace{21, 197, 229}));
     // Scaling mode 2 measures in render pixels alone.

@@ -179,6 +179,29 @@ TEST_F(CameraTest, FirstPersonTurnsOnOnlyWithAnAimAndOffBackToTheCameraBefore) {
     EXPECT_FALSE(gh.mouseCaptured);
 }
 
+// A new viewport (a resize, the bottom bar's height) rebuilds the first-person view for its shape,
+// and the own aim goes on under the captured mouse.
+TEST_F(CameraTest, NewViewportRebuildsTheFirstPersonView) {
+    putBall(0, 500, -200);
+    gh.aim.aimAngle = 90;
+    gh.pointAiming = 1;
+    gh.switchPOVMode();
+    ASSERT_TRUE(gh.povMode);
+    const float fovBefore = gh.fieldOfViewY;
+    platform.calls.clear();
+    gh.setViewport(1000, 900, 1000, 900, 0, 0);
+    EXPECT_TRUE(gh.povMode);
+    EXPECT_GT(gh.fieldOfViewY, fovBefore);
+    EXPECT_NEAR(gh.povPitch, gh.fieldOfViewY / 2.0 / kDeg, 1e-9) << "set up again for the new field of view";
+    EXPECT_EQ(gh.aimDragMode, 1);
+    EXPECT_TRUE(gh.mouseCaptured);
+    EXPECT_EQ(platform.calls.back(), "relative:1");
+
+    gh.switchPOVMode();
+    gh.setViewport(1000, 500, 1000, 500, 0, 0);
+    EXPECT_FALSE(gh.povMode) << "a viewport does not switch the view on";
+}
+
 TEST_F(CameraTest, FirstPersonFollowsTheOpponentsAimAndLeavesTheOverview) {
     opponentsTurn();
     putBall(3, -100, 0);

@@ -68,7 +68,15 @@ TEST_F(LoginRequests, ASecondLoginWhileConnectedIsRefusedWithANotice) {
     ASSERT_TRUE(session.login("Alice", "secret"));
     const size_t statusRequests = session.server.countReceived(MessageId::SERVER_STATUS_REQ);
     loginEnterLobby("Players Lounge", "Alice", "secret", false);
-    EXPECT_EQ(log.count(kAlreadyConnectedNotice), 1);
+    EXPECT_EQ(log.count(std::string("loginEnterLobby: ") + kAlreadyConnectedNotice), 1);
+    // Shown to the player as a chat line of the client's own, not only logged.
+    bool shown = false;
+    for (HtmlWindow window : {HtmlWindow::Lobby, HtmlWindow::BottomBox}) {
+        for (const std::string& statement : session.pages.statementsFor(window)) {
+            shown = shown || statement.find(kAlreadyConnectedNotice) != std::string::npos;
+        }
+    }
+    EXPECT_TRUE(shown);
     EXPECT_EQ(session.server.countReceived(MessageId::SERVER_STATUS_REQ), statusRequests);
     EXPECT_EQ(appState.load(), STATE_LOBBY);
 }
