@@ -84,6 +84,45 @@ TEST_F(CameraTest, TheFreeViewSavesTheNormalCameraOnceAndStartsWhereItEnded) {
     EXPECT_DOUBLE_EQ(gh.lookAtEye[0], -4000);
 }
 
+// The orbit that zooms and turns starts from the camera in place, whatever it held before.
+TEST_F(CameraTest, AZoomOrATurnStartsFromTheViewInPlace) {
+    platform.modifiers = MOD_SHIFT;
+    auto offset = [&](int i) { return gh.lookAtEye[i] - gh.lookAtTarget[i]; };
+    gh.enter3DView();
+    gh.orbitDistance = 3000, gh.orbitPitch = 30, gh.orbitYaw = 77;
+    const double d = std::hypot(offset(0), offset(1), offset(2));
+    const double before[3] = {offset(0) / d, offset(1) / d, offset(2) / d};
+    gh.mouseWheel(false, 0, 1);
+    const double after = std::hypot(offset(0), offset(1), offset(2));
+    EXPECT_NEAR(after, d - 100, 1e-6);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(offset(i) / after, before[i], 1e-9) << i;
+
+    // The flat view from straight above stays straight above, turned as it was.
+    gh.leave3DView();
+    gh.setCameraPreset(GameHandler::PRESET_OVERHEAD);
+    const double height = offset(1), up[3] = {gh.lookAtUp[0], gh.lookAtUp[1], gh.lookAtUp[2]};
+    const float azimuth = gh.viewAzimuth;
+    gh.mouseWheel(false, 0, 1);
+    EXPECT_NEAR(offset(0), 0, 1e-9);
+    EXPECT_NEAR(offset(2), 0, 1e-9);
+    EXPECT_NEAR(offset(1), height - 100, 1e-6);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(gh.lookAtUp[i], up[i], 1e-9) << i;
+    EXPECT_FLOAT_EQ(gh.viewAzimuth, azimuth);
+
+    // A turn from there: no jump at its start, then the view turns about the vertical.
+    gh.mouseButton(SDL_BUTTON_LEFT, true, 500, 250, 1);
+    ASSERT_EQ(gh.rotateDrag, 1);
+    gh.mouseMotion(500, 250, 0, 0);
+    EXPECT_NEAR(offset(0), 0, 1e-9);
+    EXPECT_NEAR(gh.lookAtUp[2], up[2], 1e-9);
+    gh.dragX = -360;  // a quarter turn
+    gh.mouseMotion(500, 250, 0, 0);
+    EXPECT_NEAR(offset(0), 0, 1e-6);
+    EXPECT_NEAR(offset(1), height - 100, 1e-6);
+    EXPECT_NEAR(std::abs(gh.lookAtUp[0]), 1, 1e-9);
+    gh.mouseButton(SDL_BUTTON_LEFT, false, 500, 250, 1);
+}
+
 // The camera set each frame: the "t" views show the overview while the opponent plays, from the
 // own shot on, and with Shift while pointing; between frames the overview is the camera.
 TEST_F(CameraTest, SelectCameraSetRules) {
