@@ -67,7 +67,7 @@ bool toViewport(const GameHandler& gh, const float view[16], double x, double y,
 }
 
 constexpr double kBallRadius = 26.25;
-// Room left between the widget's hit area and the ball's edge.
+// Room left between the widget's hit area and the farthest press that picks the ball.
 constexpr double kClearance = 6;
 // How far outside the drawn widget a press still hits it.
 constexpr double kHitMargin = 10;
@@ -84,7 +84,8 @@ void GameHandler::getQBallWidgetPlacement(int& x, int& y, int& size) const {
     // A press on the cue ball aims again and the pointer comes back onto it after a drag: where the
     // widget's place lies over the cue ball (the default one covers the D of a small window), a press
     // meant for the ball would play the shot. The widget then gives way to the other half of its
-    // side, else to the other side of the table.
+    // side, else to the other side, there against the edge so that it covers as little of the table
+    // as it can.
     const Ball& ball = *cueBall;
     if (!ball.onTable) return;
     float view[16];
@@ -96,15 +97,21 @@ void GameHandler::getQBallWidgetPlacement(int& x, int& y, int& size) const {
         if (toViewport(*this, view, ball.x + dx, kBallRadius, ball.z + kBallRadius - dx, eu, ev))
             radius = std::max(radius, std::hypot(eu - bu, ev - bv));
     }
+    // A press within a ball's diameter of its centre picks it, and that press point is where the
+    // pointer comes back to after the aiming drag.
+    const double pickReach = 2 * radius;
     const auto covers = [&](int cx, int cy) {
-        return std::hypot(cx + s / 2.0 - bu, cy + s / 2.0 - bv) < s / 2.0 + kHitMargin + radius + kClearance;
+        return std::hypot(cx + s / 2.0 - bu, cy + s / 2.0 - bv) < s / 2.0 + kHitMargin + pickReach + kClearance;
     };
     if (!covers(x, y)) return;
     const int mirrored = spinWidgetPlacement ^ 1;  // 0<->1, 2<->3, 4<->5: the same side, the other half
     const int otherSide = spinWidgetPlacement <= 1 ? spinWidgetPlacement + 2 : spinWidgetPlacement & 1;
-    for (const int alternative : {mirrored, otherSide, otherSide ^ 1}) {
+    const struct {
+        int placement, ox;
+    } alternatives[] = {{mirrored, ox}, {otherSide, 0}, {otherSide ^ 1, 0}};
+    for (const auto& alternative : alternatives) {
         int ax = 0, ay = 0;
-        widgetCorner(alternative, s, ox, oy, w, h, column, ax, ay);
+        widgetCorner(alternative.placement, s, alternative.ox, oy, w, h, column, ax, ay);
         if (!covers(ax, ay)) {
             x = ax;
             y = ay;
