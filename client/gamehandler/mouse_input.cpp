@@ -42,18 +42,11 @@ void placeOrbitEye(GameHandler& gh) {
     const double eye[3] = {gh.lookAtTarget[0] - gh.orbitDistance * std::cos(pitch) * std::cos(yaw),
                            gh.lookAtTarget[1] + gh.orbitDistance * std::sin(pitch),
                            gh.lookAtTarget[2] - gh.orbitDistance * std::cos(pitch) * std::sin(yaw)};
-    if (gh.orbitPitch < kStraightDownPitch) {
-        cameraFollows(gh, eye, gh.lookAtTarget);
-        return;
-    }
-    // Seen from straight above, turning turns the up vector; the yaw the aiming reads stays that of
-    // the view, not of an eye offset too small to measure.
-    const double up[3] = {std::cos(yaw), 0, std::sin(yaw)};
-    std::copy(std::begin(up), std::end(up), gh.lookAtUp);
+    // Seen from straight above, the eye's offset is too small to tell the view's yaw, which the
+    // aiming reads: it stays that of the view.
+    const float azimuth = gh.viewAzimuth;
     cameraFollows(gh, eye, gh.lookAtTarget);
-    double azimuth = gh.orbitYaw + 180;
-    if (azimuth > 180) azimuth -= 360;
-    gh.viewAzimuth = static_cast<float>(azimuth);
+    if (gh.orbitPitch >= kStraightDownPitch) gh.viewAzimuth = azimuth;
 }
 
 // The orbit starts from the camera in place, so the first zoom or turn moves it from where it is.
