@@ -139,6 +139,7 @@ void startZoom(GameHandler& gh, int x, int y) {
 }
 
 void armPan(GameHandler& gh, int x, int y) {
+    seedOrbitFromCamera(gh);
     std::copy(std::begin(gh.lookAtTarget), std::end(gh.lookAtTarget), gh.panStartTarget);
     std::copy(std::begin(gh.lookAtEye), std::end(gh.lookAtEye), gh.panStartEye);
     gh.panArmed = true;
@@ -470,7 +471,9 @@ void GameHandler::mouseMotion(int x, int y, int dx, int dy) {
         placeOrbitEye(*this);
     }
     if (panDrag) {
-        const double yaw = orbitYaw * kToRadians;
+        // The orbit's yaw points into the view; the pointer's right is a quarter turn from it, so
+        // the view follows the pointer along the screen whichever way it is turned.
+        const double yaw = (orbitYaw + 90) * kToRadians;
         const double mx = 2 * dragX * std::cos(yaw) - 2 * dragZ * std::sin(yaw);
         const double mz = 2 * dragX * std::sin(yaw) + 2 * dragZ * std::cos(yaw);
         const double tx = std::clamp(panStartTarget[0] + mx, -1784.5, 1784.5);

@@ -129,6 +129,38 @@ TEST_F(CameraTest, AZoomOrATurnStartsFromTheViewInPlace) {
     gh.mouseButton(SDL_BUTTON_LEFT, false, 500, 250, 1);
 }
 
+// Ctrl+drag moves the view along the screen whichever way it is turned: right with the pointer.
+TEST_F(CameraTest, APanFollowsThePointerInEveryView) {
+    platform.modifiers = MOD_CTRL;
+    const int views[] = {GameHandler::PRESET_OVERHEAD, GameHandler::PRESET_OVERHEAD_REVERSED, GameHandler::PRESET_CENTRE, -1};
+    for (const int view : views) {
+        SCOPED_TRACE(view);
+        if (view < 0)
+            gh.enter3DView();
+        else
+            gh.setCameraPreset(view);
+        const double f[3] = {gh.lookAtTarget[0] - gh.lookAtEye[0], gh.lookAtTarget[1] - gh.lookAtEye[1],
+                             gh.lookAtTarget[2] - gh.lookAtEye[2]};
+        const double* u = gh.lookAtUp;
+        // The screen's right on the table: forward x up, in x and z.
+        double rx = f[1] * u[2] - f[2] * u[1], rz = f[0] * u[1] - f[1] * u[0];
+        const double r = std::hypot(rx, rz);
+        rx /= r, rz /= r;
+        const double x0 = gh.lookAtTarget[0], z0 = gh.lookAtTarget[2];
+        gh.mouseButton(SDL_BUTTON_LEFT, true, 500, 250, 1);
+        ASSERT_TRUE(gh.panArmed);
+        gh.mouseMotion(510, 250, 0, 0);
+        ASSERT_EQ(gh.panDrag, 1);
+        gh.dragX = 50, gh.dragZ = 0;
+        gh.mouseMotion(510, 250, 0, 0);
+        const double along = (gh.lookAtTarget[0] - x0) * rx + (gh.lookAtTarget[2] - z0) * rz;
+        const double across = (gh.lookAtTarget[0] - x0) * rz - (gh.lookAtTarget[2] - z0) * rx;
+        EXPECT_NEAR(along, 100, 1e-6);
+        EXPECT_NEAR(across, 0, 1e-6);
+        gh.mouseButton(SDL_BUTTON_LEFT, false, 510, 250, 1);
+    }
+}
+
 // The camera set each frame: the "t" views show the overview while the opponent plays, from the
 // own shot on, and with Shift while pointing; between frames the overview is the camera.
 TEST_F(CameraTest, SelectCameraSetRules) {
