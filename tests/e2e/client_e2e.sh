@@ -105,7 +105,13 @@ log_in() {
 log_out_and_close() {
   local name=$1 P status left
   P=$(pages "$name")
-  click "$name" lobby m_logout
+  # The lobby page still shows its tables while the client leaves the table (it then gets the
+  # input only once the server has confirmed): a click that came too soon is made again, as a
+  # player would.
+  for _ in 1 2 3; do
+    click "$name" lobby m_logout
+    for _ in $(seq 50); do e2e_page_has "$P" main-login '^Log in$' && break 2; sleep 0.1; done
+  done
   e2e_wait 20 "login page of $name after logging out" e2e_page_has "$P" main-login '^Log in$'
   click "$name" main-login tb_close
   e2e_wait_exit "${pid[$name]}" 20
