@@ -1,5 +1,6 @@
 #include "app/frame_loop.h"
 
+#include "app/sdl_platform.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/requests.h"
@@ -69,6 +70,7 @@ bool FrameLoop::runFrame() {
     inputThisFrame_ = false;
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) handleEvent(event);
+    eventPassDone();
 
     if (connectionHandler != nullptr && connectionHandler->logoutPending && gh.now > connectionHandler->logoutDeadline) {
         connectionHandler->logoutPending = false;
@@ -152,6 +154,7 @@ void FrameLoop::storePointer(int x, int y) {
 }
 
 void FrameLoop::handleEvent(const SDL_Event& event) {
+    noteEventModifiers(event);
     neighbours_.windowDragEvent(event);
     handleEventBody(event);
     neighbours_.windowDragEventDone();
@@ -178,7 +181,7 @@ void FrameLoop::handleEventBody(const SDL_Event& event) {
             neighbours_.keyUp(event.key.keysym.sym, pointerRenderX, pointerRenderY);
             break;
         case SDL_TEXTINPUT: {
-            const SDL_Keymod mods = SDL_GetModState();
+            const uint16_t mods = eventModifiers();
             if (swallowTextInput(event.text.text, (mods & KMOD_CTRL) != 0, (mods & KMOD_SHIFT) != 0,
                                  (mods & KMOD_ALT) != 0)) {
                 return;

@@ -8,7 +8,29 @@
 static_assert(MOD_SHIFT == KMOD_SHIFT && MOD_CTRL == KMOD_CTRL && MOD_ALT == KMOD_ALT,
               "the platform's modifier masks are SDL's");
 
-uint16_t SdlPlatform::modifierState() { return static_cast<uint16_t>(SDL_GetModState()); }
+namespace {
+
+bool eventModifiersKnown = false;
+uint16_t eventModifierBits = 0;
+
+}  // namespace
+
+void noteEventModifiers(const SDL_Event& event) {
+    if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
+    eventModifierBits = event.key.keysym.mod;
+    eventModifiersKnown = true;
+}
+
+void eventPassDone() {
+    eventModifierBits = static_cast<uint16_t>(SDL_GetModState());
+    eventModifiersKnown = true;
+}
+
+uint16_t eventModifiers() {
+    return eventModifiersKnown ? eventModifierBits : static_cast<uint16_t>(SDL_GetModState());
+}
+
+uint16_t SdlPlatform::modifierState() { return eventModifiers(); }
 
 void SdlPlatform::setRelativeMouseMode(bool on) { SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE); }
 

@@ -3,6 +3,8 @@
 
 #include "core/platform.h"
 
+#include <SDL.h>
+
 class SdlPlatform : public Platform {
 public:
     uint16_t modifierState() override;
@@ -14,3 +16,11 @@ public:
     void setWindowTitle(const std::string& title) override;
     void setFullscreen(FullscreenMode mode) override;
 };
+
+// The modifiers held when the event being handled was made. SDL_GetModState already tells the state
+// after the whole queue was read, so a quick Ctrl+F (Ctrl down, f down, f up, Ctrl up in one pass)
+// would read as a plain f. The frame loop notes each event before handling it and marks the end of
+// its event pass; between passes the state is SDL's. modifierState() answers from here.
+void noteEventModifiers(const SDL_Event& event);
+void eventPassDone();
+uint16_t eventModifiers();

@@ -68,6 +68,14 @@ void onBallPlaced(GameHandler& gh, const TableEvent& e, bool& aimUpdateNeeded) {
     removeTouching(gh, b, true);
 }
 
+// The server sends the live aim of the player on turn to everyone at the table, that player
+// included. On the own turn, with no shot of the own still rolling or awaiting its status, the
+// live aim can only be the own coming back: it is not the opponent's and is never drawn as his.
+// (While the own shot rolls, the opponent may already be aiming on a quicker client.)
+bool ownAimEcho(const GameHandler& gh) {
+    return !gh.replayMode && gh.isMyTurn() && !gh.statusPending && !gh.isAnyBallMoving();
+}
+
 void onLiveAimStart(GameHandler& gh, const TableEvent& e) {
     gh.remoteAimActive = true;
     gh.remoteAimShown = gh.remoteAimAnimating = gh.remoteAimReceived = false;
@@ -195,6 +203,15 @@ void onTableEvents(GameHandler& gh, const Message& message) {
                 BZ_LOG(LOG_ERROR, kLog, "Table event " << type << " for ball " << e.ball << " ignored");
                 continue;
             }
+            break;
+        default: break;
+        }
+        switch (e.type) {
+        case TableEventType::LIVE_AIM_START:
+        case TableEventType::LIVE_AIM_MOVE:
+        case TableEventType::LIVE_AIM_SET:
+        case TableEventType::LIVE_AIM_END:
+            if (ownAimEcho(gh)) continue;
             break;
         default: break;
         }

@@ -230,9 +230,10 @@ void drawAimLines(const GameHandler& gh, InlinePrograms& programs, const AimLine
 // a captured mouse alone may be a camera drag.
 bool aimingNow(const GameHandler& gh) { return gh.aimDragMode != 0 || gh.pointAiming != 0; }
 
-bool remoteAimLinesShown(const GameHandler& gh) {
-    return gh.showLiveAiming && gh.remoteAimReceived && gh.remoteAimShown;
-}
+// The opponent's set aim, drawn only while his live aim lasts: the stroke and LIVE_AIM_END end it.
+bool remoteAimDrawn(const GameHandler& gh) { return gh.remoteAimActive && gh.remoteAimReceived && gh.remoteAimShown; }
+
+bool remoteAimLinesShown(const GameHandler& gh) { return gh.showLiveAiming && remoteAimDrawn(gh); }
 
 void drawAimLinePass(GameHandler& gh, InlinePrograms& programs, const float* projection, const float* view) {
     bool offer = false;
@@ -241,7 +242,7 @@ void drawAimLinePass(GameHandler& gh, InlinePrograms& programs, const float* pro
             offer = gh.aimShown;
             if (gh.aimShown) drawAimLines(gh, programs, ownAimSource(gh), projection, view);
         } else {
-            offer = gh.remoteAimShown;
+            offer = remoteAimDrawn(gh);
             if (remoteAimLinesShown(gh)) drawAimLines(gh, programs, remoteAimSource(gh), projection, view);
         }
     }

@@ -72,4 +72,5 @@ void drawAimLinePass(GameHandler& gh, InlinePrograms& programs, const float* pro
 
 // Aiming flags the pass and the HUD share.
 bool aimingNow(const GameHandler& gh);
+bool remoteAimDrawn(const GameHandler& gh);
 bool remoteAimLinesShown(const GameHandler& gh);

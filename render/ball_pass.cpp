@@ -150,7 +150,7 @@ void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view) 
         }
         const bool aimingFlag = aimingNow(gh);
         if (slot == BALL_WHITE && gh.isMyTurnLive() && gh.liveStatus->ballInHand && !aimingFlag) {
-            const double period = gh.waitingForShot ? 1.017 : 0.87;
+            const double period = gh.shotSentWaiting ? 1.017 : 0.87;
             half += 6.5625f * static_cast<float>(std::sin(2 * std::numbers::pi * fractionOf(gh.now / period)));
         }
         pushQuad(vertices, static_cast<float>(ball.x), static_cast<float>(ball.z), half);

@@ -310,8 +310,7 @@ void drawAimingHud(GameHandler& gh, InlinePrograms& programs, const HudTextures&
     if (gh.aimBallIndex == 0 && !(aiming || remoteShown)) drawSpinWidgetFade(gh, programs, textures);
     if (gh.aimBallIndex != 0 || !(aiming || remoteShown)) return;
     const AimParameters& shown = aiming ? gh.aim : gh.remoteAim;
-    const Ball& cue = gh.table.balls[BALL_WHITE];
-    const bool clear =
-        cue.traceAimLine(gh.table.balls, kBallCount, shown.aimAngle, shown.elevation, shown.topSpin, shown.sideSpin);
+    // The marker says "clear" exactly when a click on the widget would play the shot.
+    const bool clear = gh.cueClears(shown);
     drawQBallWidget(gh, programs, textures, clear, 1.0f, 1.0f, float(shown.sideSpin / 100), float(shown.topSpin / 100));
 }

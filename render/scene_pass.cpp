@@ -126,7 +126,7 @@ void drawScene(GameHandler& gh, const Mat4& projection, const Mat4& view) {
     const bool moving = gh.isAnyBallMoving();
     const bool aimingFlag = aimingNow(gh);
     const bool ownAim = !moving && aimingFlag && !gh.replayMode && !gh.povMode;
-    const bool shownCue = gh.cueStrokeOn || (!moving && !aimingFlag && gh.remoteAimReceived && gh.remoteAimShown);
+    const bool shownCue = gh.cueStrokeOn || (!moving && !aimingFlag && remoteAimDrawn(gh));
 
     if (gh.perspectiveProjection) drawRoomModel(gh, scene, projection, view);
     drawTable(gh, scene, projection, view);

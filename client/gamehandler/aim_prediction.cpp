@@ -208,6 +208,11 @@ void GameHandler::findElevationThreshold() {
     elevationRise = hi - aim.elevation;
 }
 
+bool GameHandler::cueClears(const AimParameters& a) const {
+    return cueBall->traceAimLine(table.balls, kBallCount, a.aimAngle, a.elevation + elevationMargin, a.topSpin,
+                                 a.sideSpin);
+}
+
 void GameHandler::updateRemoteAim() {
     const AimParameters own = aim;
     const int ownBall = aimBallIndex;

@@ -200,8 +200,6 @@ public:
     Ball snapshotBalls[kBallCount];
 
     // --- shot start state ---
-    // Set when the own stroke has been sent and its echo is awaited.
-    bool waitingForShot = false;
     // The game clock (now) when the own shot was sent; the shot's echo measures the round trip from it.
     double shotSentAt = 0.0;
     int breakPlayer = -1;
@@ -505,6 +503,9 @@ public:
     void updateAim(int aimBall);
     void updateRemoteAim();
     void findElevationThreshold();
+    // Whether the cue, raised by the elevation margin, reaches the cue ball past every ball and rail
+    // with that aim: the shot and the spin widget's marker ask the same question.
+    bool cueClears(const AimParameters& a) const;
     // Share (0..1) of the 81 tip heights at 7 degrees whose cue touches a ball or a rail.
     double cueObstruction() const;
     double aimFromDrag();

@@ -151,10 +151,9 @@ bool GameHandler::keyDown(int key, int x, int y) {
         break;
     case KEY_F9:
         // As the mouse: only the player on turn, in a frame in play, and one shot until its echo.
-        if (!povMode && inGame && isMyTurnLive() && !shotSentWaiting && !waitingForShot) {
+        if (!povMode && inGame && isMyTurnLive() && !shotSentWaiting) {
             // A cue that would pass through a ball or the rail cannot strike the cue ball.
-            if (cueBall->traceAimLine(table.balls, kBallCount, aim.aimAngle, aim.elevation + elevationMargin,
-                                      aim.topSpin, aim.sideSpin)) {
+            if (cueClears(aim)) {
                 shoot(false);
             } else {
                 BZ_LOG(LOG_INFO, "keyDown", "F9 refused: the cue's line is not clear");

@@ -21,6 +21,7 @@ constexpr double kToRadians = 3.14159265358979323846 / 180;
 // click), and a right click this soon does not nominate.
 constexpr double kDebounceSeconds = 0.147;
 constexpr double kNominationPauseSeconds = 0.5;
+constexpr const char* kCueBlockedNotice = "The cue is blocked: raise it with Ctrl+wheel";
 
 double clockNow() { return secondsSinceStart().seconds; }
 
@@ -32,13 +33,35 @@ void cameraFollows(GameHandler& gh, const double eye[3], const double target[3])
                                        static_cast<float>(eye[2]));
 }
 
+// A camera looking straight down has no horizontal direction of its own: its up vector gives it.
+constexpr double kStraightDownPitch = 89.99;
+
 // Puts the eye at orbitDistance from the target at orbitPitch and orbitYaw.
 void placeOrbitEye(GameHandler& gh) {
     const double pitch = gh.orbitPitch * kToRadians, yaw = gh.orbitYaw * kToRadians;
     const double eye[3] = {gh.lookAtTarget[0] - gh.orbitDistance * std::cos(pitch) * std::cos(yaw),
                            gh.lookAtTarget[1] + gh.orbitDistance * std::sin(pitch),
                            gh.lookAtTarget[2] - gh.orbitDistance * std::cos(pitch) * std::sin(yaw)};
+    // Seen from straight above, the eye's offset is too small to tell the view's yaw, which the
+    // aiming reads: it stays that of the view.
+    const float azimuth = gh.viewAzimuth;
     cameraFollows(gh, eye, gh.lookAtTarget);
+    if (gh.orbitPitch >= kStraightDownPitch) gh.viewAzimuth = azimuth;
+}
+
+// The orbit starts from the camera in place, so the first zoom or turn moves it from where it is.
+void seedOrbitFromCamera(GameHandler& gh) {
+    const double d[3] = {gh.lookAtEye[0] - gh.lookAtTarget[0], gh.lookAtEye[1] - gh.lookAtTarget[1],
+                         gh.lookAtEye[2] - gh.lookAtTarget[2]};
+    const double distance = std::hypot(d[0], d[1], d[2]);
+    if (!(distance > 0) || !std::isfinite(distance)) return;
+    gh.orbitDistance = distance;
+    gh.orbitPitch = std::asin(std::clamp(d[1] / distance, -1.0, 1.0)) / kToRadians;
+    const double horizontal = std::hypot(d[0], d[2]);
+    if (horizontal > 1e-6 * distance)
+        gh.orbitYaw = std::atan2(-d[2], -d[0]) / kToRadians;
+    else if (std::hypot(gh.lookAtUp[0], gh.lookAtUp[2]) > 0)
+        gh.orbitYaw = std::atan2(gh.lookAtUp[2], gh.lookAtUp[0]) / kToRadians;
 }
 
 double wrapYaw(double a) {
@@ -97,6 +120,7 @@ void startDragAiming(GameHandler& gh, int ball, int x, int y) {
 bool cameraDragRunning(const GameHandler& gh) { return gh.rotateDrag || gh.zoomDrag || gh.panDrag; }
 
 void startRotate(GameHandler& gh, int x, int y) {
+    seedOrbitFromCamera(gh);
     gh.dragStartYaw = gh.orbitYaw;
     gh.dragStartPitch = gh.orbitPitch;
     gh.rotateDrag = 1;
@@ -106,6 +130,7 @@ void startRotate(GameHandler& gh, int x, int y) {
 }
 
 void startZoom(GameHandler& gh, int x, int y) {
+    seedOrbitFromCamera(gh);
     gh.dragStartDistance = gh.orbitDistance;
     gh.zoomDrag = 1;
     storePressPoint(gh, x, y);
@@ -114,6 +139,7 @@ void startZoom(GameHandler& gh, int x, int y) {
 }
 
 void armPan(GameHandler& gh, int x, int y) {
+    seedOrbitFromCamera(gh);
     std::copy(std::begin(gh.lookAtTarget), std::end(gh.lookAtTarget), gh.panStartTarget);
     std::copy(std::begin(gh.lookAtEye), std::end(gh.lookAtEye), gh.panStartEye);
     gh.panArmed = true;
@@ -299,13 +325,13 @@ void leftRelease(GameHandler& gh, int x, int y, int clicks, uint16_t mods) {
     if (gh.spinDrag) {
         gh.spinDrag = 0;
         const bool ctrl = mods & MOD_CTRL;
-        if (gh.setSpinFromSelector(x, y, !ctrl)) {
-            const Ball& cue = *gh.cueBall;
-            const bool clear = cue.traceAimLine(gh.table.balls, kBallCount, gh.aim.aimAngle,
-                                                gh.aim.elevation + gh.elevationMargin, gh.aim.topSpin,
-                                                gh.aim.sideSpin);
-            if (clear && gh.isMyTurnLive() && gh.lastReleaseTime - gh.prevReleaseTime >= kDebounceSeconds)
+        if (gh.setSpinFromSelector(x, y, !ctrl) && gh.isMyTurnLive() &&
+            gh.lastReleaseTime - gh.prevReleaseTime >= kDebounceSeconds) {
+            // A click that plays nothing must say why: the player sees the marker and expects a shot.
+            if (gh.cueClears(gh.aim))
                 gh.shoot(false);
+            else
+                gh.showNotice(kCueBlockedNotice, 3000);
         }
     }
 }
@@ -336,6 +362,7 @@ void endDrags(GameHandler& gh) {
 
 void zoomCamera(GameHandler& gh, int n) {
     if (gh.inOverview) return;
+    seedOrbitFromCamera(gh);
     gh.orbitDistance = std::clamp(gh.orbitDistance - 100.0 * n, 270.0, 10000.0);
     placeOrbitEye(gh);
 }
@@ -444,7 +471,9 @@ void GameHandler::mouseMotion(int x, int y, int dx, int dy) {
         placeOrbitEye(*this);
     }
     if (panDrag) {
-        const double yaw = orbitYaw * kToRadians;
+        // The orbit's yaw points into the view; the pointer's right is a quarter turn from it, so
+        // the view follows the pointer along the screen whichever way it is turned.
+        const double yaw = (orbitYaw + 90) * kToRadians;
         const double mx = 2 * dragX * std::cos(yaw) - 2 * dragZ * std::sin(yaw);
         const double mz = 2 * dragX * std::sin(yaw) + 2 * dragZ * std::cos(yaw);
         const double tx = std::clamp(panStartTarget[0] + mx, -1784.5, 1784.5);

@@ -115,7 +115,6 @@ void GameHandler::startSession(const std::string& serverName, const std::string&
     ownBioDataPending = true;
     sendBioDataReq(userName);
     resetAimingState(false);
-    waitingForShot = false;
 
     runJavaScript(HtmlWindow::Invites, "inbzInviteReset();");
     runJavaScript(HtmlWindow::BottomBox, "inbzInvitesEmpty();");

@@ -1,6 +1,7 @@
 // The frame loop's steps driven by real SDL events without a window: the quit path, the resize,
 // key and text routing, the page start-up gate, the loading step, the away flag and the rate report.
 #include "app/frame_loop.h"
+#include "app/sdl_platform.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
@@ -151,11 +152,48 @@ TEST_F(FrameLoopTest, KeysAndTextReachThePageUnlessTakenAsShortcuts) {
     EXPECT_EQ(neighbours.pageEvents[0].type, static_cast<uint32_t>(SDL_KEYDOWN));
     EXPECT_EQ(neighbours.pageEvents[2].type, static_cast<uint32_t>(SDL_TEXTINPUT));
 
-    SDL_SetModState(KMOD_LCTRL);  // Ctrl+5 is a shortcut of keyDown
+    // Ctrl+5 is a shortcut of keyDown, typed quickly: every event of it is in the queue at once, and
+    // SDL's own state already has Ctrl up again when the text is handled.
+    SDL_Event ctrl = ofType(SDL_KEYDOWN);
+    ctrl.key.keysym.sym = SDLK_LCTRL;
+    ctrl.key.keysym.mod = KMOD_LCTRL;
+    push(ctrl);
     push(text);
+    ctrl.type = SDL_KEYUP;
+    ctrl.key.keysym.mod = KMOD_NONE;
+    push(ctrl);
+    neighbours.pageEvents.clear();
     ASSERT_TRUE(loop.runFrame());
-    SDL_SetModState(KMOD_NONE);
-    EXPECT_EQ(neighbours.pageEvents.size(), 3u);
+    ASSERT_EQ(neighbours.pageEvents.size(), 2u);  // the Ctrl key's two events, not the text
+    EXPECT_EQ(neighbours.pageEvents[1].type, static_cast<uint32_t>(SDL_KEYUP));
+}
+
+// The game view reads the modifiers of the key event it handles, not those after the queue.
+TEST_F(FrameLoopTest, AQuickCombinationKeepsItsModifierForTheGameView) {
+    struct Seen : RecordingNeighbours {
+        bool keyDown(SDL_Keycode key, int, int) override {
+            if (key == SDLK_f) ctrlAtF = (eventModifiers() & KMOD_CTRL) != 0;
+            return false;
+        }
+        bool ctrlAtF = false;
+    } seen;
+    FrameLoop quick{seen, clock};
+    quick.pacing = false;
+    quick.prepare(SDL_GetTicks());
+    SDL_Event e = ofType(SDL_KEYDOWN);
+    e.key.keysym.sym = SDLK_LCTRL;
+    e.key.keysym.mod = KMOD_LCTRL;
+    push(e);
+    e.key.keysym.sym = SDLK_f;
+    push(e);
+    e.type = SDL_KEYUP;
+    push(e);
+    e.key.keysym.sym = SDLK_LCTRL;
+    e.key.keysym.mod = KMOD_NONE;
+    push(e);
+    ASSERT_TRUE(quick.runFrame());
+    EXPECT_TRUE(seen.ctrlAtF);
+    EXPECT_EQ(eventModifiers() & KMOD_CTRL, 0);  // after the pass: SDL's state, Ctrl up
 }
 
 TEST_F(FrameLoopTest, PagesStartOneByOneThenLoginThenLoadingOnce) {

@@ -84,6 +84,83 @@ TEST_F(CameraTest, TheFreeViewSavesTheNormalCameraOnceAndStartsWhereItEnded) {
     EXPECT_DOUBLE_EQ(gh.lookAtEye[0], -4000);
 }
 
+// The orbit that zooms and turns starts from the camera in place, whatever it held before.
+TEST_F(CameraTest, AZoomOrATurnStartsFromTheViewInPlace) {
+    platform.modifiers = MOD_SHIFT;
+    auto offset = [&](int i) { return gh.lookAtEye[i] - gh.lookAtTarget[i]; };
+    gh.enter3DView();
+    gh.orbitDistance = 3000, gh.orbitPitch = 30, gh.orbitYaw = 77;
+    const double d = std::hypot(offset(0), offset(1), offset(2));
+    const double before[3] = {offset(0) / d, offset(1) / d, offset(2) / d};
+    gh.mouseWheel(false, 0, 1);
+    const double after = std::hypot(offset(0), offset(1), offset(2));
+    EXPECT_NEAR(after, d - 100, 1e-6);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(offset(i) / after, before[i], 1e-9) << i;
+    // A turn starts where the view is: nothing moves before the pointer does.
+    gh.orbitPitch = 30, gh.orbitYaw = 77;
+    const double eye[3] = {gh.lookAtEye[0], gh.lookAtEye[1], gh.lookAtEye[2]};
+    gh.mouseButton(SDL_BUTTON_LEFT, true, 500, 250, 1);
+    ASSERT_EQ(gh.rotateDrag, 1);
+    gh.mouseMotion(500, 250, 0, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(gh.lookAtEye[i], eye[i], 1e-6) << i;
+    gh.mouseButton(SDL_BUTTON_LEFT, false, 500, 250, 1);
+
+    // The flat view from straight above stays straight above, turned as it was.
+    gh.leave3DView();
+    gh.setCameraPreset(GameHandler::PRESET_OVERHEAD);
+    const double height = offset(1), up[3] = {gh.lookAtUp[0], gh.lookAtUp[1], gh.lookAtUp[2]};
+    const float azimuth = gh.viewAzimuth;
+    gh.mouseWheel(false, 0, 1);
+    EXPECT_NEAR(offset(0), 0, 1e-9);
+    EXPECT_NEAR(offset(2), 0, 1e-9);
+    EXPECT_NEAR(offset(1), height - 100, 1e-6);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(gh.lookAtUp[i], up[i], 1e-9) << i;
+    EXPECT_FLOAT_EQ(gh.viewAzimuth, azimuth);
+
+    // A turn from there does not tip the flat view over: it keeps looking straight down.
+    gh.mouseButton(SDL_BUTTON_LEFT, true, 500, 250, 1);
+    ASSERT_EQ(gh.rotateDrag, 1);
+    gh.dragX = -360;
+    gh.mouseMotion(500, 250, 0, 0);
+    EXPECT_NEAR(offset(0), 0, 1e-6);
+    EXPECT_NEAR(offset(2), 0, 1e-6);
+    EXPECT_NEAR(offset(1), height - 100, 1e-6);
+    EXPECT_FLOAT_EQ(gh.viewAzimuth, azimuth);
+    gh.mouseButton(SDL_BUTTON_LEFT, false, 500, 250, 1);
+}
+
+// Ctrl+drag moves the view along the screen whichever way it is turned: right with the pointer.
+TEST_F(CameraTest, APanFollowsThePointerInEveryView) {
+    platform.modifiers = MOD_CTRL;
+    const int views[] = {GameHandler::PRESET_OVERHEAD, GameHandler::PRESET_OVERHEAD_REVERSED, GameHandler::PRESET_CENTRE, -1};
+    for (const int view : views) {
+        SCOPED_TRACE(view);
+        if (view < 0)
+            gh.enter3DView();
+        else
+            gh.setCameraPreset(view);
+        const double f[3] = {gh.lookAtTarget[0] - gh.lookAtEye[0], gh.lookAtTarget[1] - gh.lookAtEye[1],
+                             gh.lookAtTarget[2] - gh.lookAtEye[2]};
+        const double* u = gh.lookAtUp;
+        // The screen's right on the table: forward x up, in x and z.
+        double rx = f[1] * u[2] - f[2] * u[1], rz = f[0] * u[1] - f[1] * u[0];
+        const double r = std::hypot(rx, rz);
+        rx /= r, rz /= r;
+        const double x0 = gh.lookAtTarget[0], z0 = gh.lookAtTarget[2];
+        gh.mouseButton(SDL_BUTTON_LEFT, true, 500, 250, 1);
+        ASSERT_TRUE(gh.panArmed);
+        gh.mouseMotion(510, 250, 0, 0);
+        ASSERT_EQ(gh.panDrag, 1);
+        gh.dragX = 50, gh.dragZ = 0;
+        gh.mouseMotion(510, 250, 0, 0);
+        const double along = (gh.lookAtTarget[0] - x0) * rx + (gh.lookAtTarget[2] - z0) * rz;
+        const double across = (gh.lookAtTarget[0] - x0) * rz - (gh.lookAtTarget[2] - z0) * rx;
+        EXPECT_NEAR(along, 100, 1e-6);
+        EXPECT_NEAR(across, 0, 1e-6);
+        gh.mouseButton(SDL_BUTTON_LEFT, false, 510, 250, 1);
+    }
+}
+
 // The camera set each frame: the "t" views show the overview while the opponent plays, from the
 // own shot on, and with Shift while pointing; between frames the overview is the camera.
 TEST_F(CameraTest, SelectCameraSetRules) {

@@ -11,6 +11,8 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 using physics_test::placeBall;
@@ -126,6 +128,41 @@ TEST_F(MouseInputTest, SpinSelectorClickShootsUnlessTooSoonAfterTheLastRelease) 
     }
 }
 
+// The widget's marker and the click ask one question (the cue raised by the margin); a click the
+// cue cannot play says why instead of doing nothing.
+TEST_F(MouseInputTest, ASpinClickWithABlockedCueShowsWhyAndTheMarkerAgrees) {
+    const int x = 824, y = 599 - 176;
+    placeBall(gh.table, BALL_WHITE, 0, 0);
+    struct Row {
+        const char* what;
+        double redX;  // a red on the cue's side of the cue ball
+        bool plays;
+    } rows[] = {{"a red far behind: the margin lifts the cue over it", -420, true},
+                {"a red close behind: the cue cannot pass", -70, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        placeBall(gh.table, 10, r.redX, 0);
+        gh.aim.aimAngle = 0;
+        gh.aim.elevation = 0;
+        gh.pointAiming = 1;
+        gh.aimShown = true;
+        gh.shotSentWaiting = false;
+        EXPECT_EQ(gh.cueClears(gh.aim), r.plays);
+        if (r.plays) {  // the plain elevation would have said no: the marker must not use it
+            EXPECT_FALSE(gh.cueBall->traceAimLine(gh.table.balls, kBallCount, 0, 0, 80, 0));
+        }
+        later(1);
+        gh.mouseButton(SDL_BUTTON_LEFT, true, x, y, 1);
+        const size_t before = sent();
+        const size_t notices = pages.statementsFor(HtmlWindow::TopBox).size();
+        gh.mouseButton(SDL_BUTTON_LEFT, false, x, y, 1);
+        EXPECT_EQ(sent() - before, r.plays ? 1u : 0u);
+        const auto shown = pages.statementsFor(HtmlWindow::TopBox);
+        ASSERT_EQ(shown.size() - notices, r.plays ? 0u : 1u);
+        if (!r.plays) EXPECT_NE(shown.back().find("The cue is blocked"), std::string::npos) << shown.back();
+    }
+}
+
 TEST_F(MouseInputTest, RightClickNominatesAColourOrARed) {
     struct Row {
         const char* what;
@@ -162,16 +199,16 @@ TEST_F(MouseInputTest, WheelSetsPowerOrElevationWhileAimingAndZoomsOtherwise) {
         bool overhead;
         uint16_t mods;
         int notches;
-        double power, elevation, distance;
+        double power, elevation, closer;  // the camera's distance changes by closer
     };
     const Row rows[] = {
-        {"power by 4 a notch", 1, false, 0, 2, 168, 10, 3000},
-        {"power by 1 with Shift", 1, false, MOD_SHIFT, -3, 157, 10, 3000},
-        {"elevation by 1 with Ctrl", 1, false, MOD_CTRL, 2, 160, 12, 3000},
-        {"elevation by 5 with Ctrl and Shift, never above 70", 1, false, MOD_CTRL | MOD_SHIFT, 20, 160, 70, 3000},
-        {"not aiming, no Shift: nothing", 0, false, 0, 2, 160, 10, 3000},
-        {"not aiming, Shift zooms", 0, false, MOD_SHIFT, 2, 160, 10, 2800},
-        {"overhead camera zooms without a key", 0, true, 0, -1, 160, 10, 3100},
+        {"power by 4 a notch", 1, false, 0, 2, 168, 10, 0},
+        {"power by 1 with Shift", 1, false, MOD_SHIFT, -3, 157, 10, 0},
+        {"elevation by 1 with Ctrl", 1, false, MOD_CTRL, 2, 160, 12, 0},
+        {"elevation by 5 with Ctrl and Shift, never above 70", 1, false, MOD_CTRL | MOD_SHIFT, 20, 160, 70, 0},
+        {"not aiming, no Shift: nothing", 0, false, 0, 2, 160, 10, 0},
+        {"not aiming, Shift zooms", 0, false, MOD_SHIFT, 2, 160, 10, -200},
+        {"overhead camera zooms without a key", 0, true, 0, -1, 160, 10, 100},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -180,11 +217,15 @@ TEST_F(MouseInputTest, WheelSetsPowerOrElevationWhileAimingAndZoomsOtherwise) {
         platform.modifiers = r.mods;
         gh.aim.power = 160;
         gh.aim.elevation = 10;
-        gh.orbitDistance = 3000;
+        // The zoom starts from the camera in place, not from what the orbit held before.
+        gh.orbitDistance = 1234;
+        auto distance = [&] { return std::hypot(gh.lookAtEye[0] - gh.lookAtTarget[0], gh.lookAtEye[1] - gh.lookAtTarget[1],
+                                                gh.lookAtEye[2] - gh.lookAtTarget[2]); };
+        const double before = distance();
         gh.mouseWheel(false, 0, r.notches);
         EXPECT_EQ(gh.aim.power, r.power);
         EXPECT_EQ(gh.aim.elevation, r.elevation);
-        EXPECT_EQ(gh.orbitDistance, r.distance);
+        EXPECT_NEAR(distance(), before + r.closer, 1e-6);
     }
     gh.pointAiming = 1;
     platform.modifiers = 0;

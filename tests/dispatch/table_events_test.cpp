@@ -62,6 +62,30 @@ TEST_F(TableEventsTest, LiveAimMovesTurnTheShortWayAndOnlyLaterMovesAnimate) {
     EXPECT_FALSE(gh.remoteAimActive);
 }
 
+// The server echoes the own live aim: on the own turn it is not the opponent's, while the own shot
+// rolls it may be (the opponent's client can be quicker), and the stroke ends the opponent's.
+TEST_F(TableEventsTest, TheOwnAimEchoIsNeverTheOpponentsAim) {
+    gh.table.seats[0] = gh.findPlayer("Alice");
+    gh.table.seats[1] = gh.findPlayer("Bob");
+    gh.liveStatus->gameState = 1;
+    gh.liveStatus->playerOn = 0;
+    send({event(TableEventType::LIVE_AIM_START, 0, {30, 100, 0, 0, 0}), event(TableEventType::LIVE_AIM_SET, 0, {30, 100, 0, 0, 0})});
+    EXPECT_FALSE(gh.remoteAimActive || gh.remoteAimReceived || gh.remoteAimShown);
+
+    gh.statusPending = true;  // the own shot is over on the opponent's screen first
+    send({event(TableEventType::LIVE_AIM_START, 0, {40, 100, 0, 0, 0}), event(TableEventType::LIVE_AIM_SET, 0, {40, 100, 0, 0, 0})});
+    EXPECT_TRUE(gh.remoteAimActive && gh.remoteAimShown);
+    EXPECT_EQ(gh.remoteAim.aimAngle, 40);
+    gh.statusPending = false;
+
+    gh.liveStatus->playerOn = 1;
+    send({event(TableEventType::LIVE_AIM_START, 0, {50, 100, 0, 0, 0}), event(TableEventType::LIVE_AIM_SET, 0, {50, 100, 0, 0, 0})});
+    EXPECT_TRUE(gh.remoteAimActive);
+    TableEvent shot = event(TableEventType::SHOT, 0, {50, 100, 0, 0, 0});
+    send({shot});
+    EXPECT_FALSE(gh.remoteAimActive);
+}
+
 TEST_F(TableEventsTest, NominationsCallTheColourOrWithdrawSilently) {
     gh.liveStatus->nominatedBall = 2;
     send({event(TableEventType::NOMINATED_BALL, 6)});

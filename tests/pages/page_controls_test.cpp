@@ -303,6 +303,36 @@ TEST_F(PageControlsTest, EnterSendsChatAndTheTableChatReportsWhetherItIsEmpty) {
     EXPECT_TRUE(SameTyped(Sent(alerts, mark, "buttonPress"), Press("alert-escape")));
 }
 
+// The client hands the game's Space on to the page: a button clicked before must not take it.
+TEST_F(PageControlsTest, AClickedControlKeepsNoFocusAndTheChatInputKeepsItsOwn) {
+    View& bottom = Open("BottomBox");
+    ASSERT_EQ(Run(bottom, kUserName + "inbzEnterTable();" + GameStatus(0, 31, 7)), "");
+    for (const char* button : {"#views button:nth-child(1)", "#b_concede"}) {
+        SCOPED_TRACE(button);
+        ASSERT_TRUE(Click(bottom, button));
+        PumpFor(200);
+        size_t mark = bottom.Mark();
+        Key(bottom, 32, u' ');
+        Key(bottom, 13);
+        PumpFor(400);
+        EXPECT_TRUE(bottom.Requests(mark).empty()) << bottom.Requests(mark).front().dump();
+    }
+    ASSERT_TRUE(Click(bottom, ".pp button:not(.danger)"));
+
+    ASSERT_EQ(Run(bottom, "focusChat();"), "");
+    ASSERT_TRUE(Click(bottom, "#views button:nth-child(2)"));
+    EXPECT_EQ(Eval(bottom, "document.activeElement.id"), "chat_input");
+
+    View& settings = Open("GameSettings");
+    ASSERT_EQ(Run(settings, kGameReset), "");
+    ASSERT_TRUE(Click(settings, "#p_aim .sw"));
+    ASSERT_TRUE(Click(settings, "#p_aim input[type=range]"));
+    EXPECT_EQ(Eval(settings, "document.activeElement === document.body"), true);
+    // The sensitivity is used from -5 to 5.
+    EXPECT_EQ(Eval(settings, "[document.querySelector('#p_aim input[type=range]').min, "
+                             "document.querySelector('#p_aim input[type=range]').max].join()"), "-5,5");
+}
+
 TEST_F(PageControlsTest, OwnShotClockWarnsAtFiveSecondsAndReportsTheEnd) {
     View& bottom = Open("BottomBox");
     size_t mark = bottom.Mark();

@@ -240,10 +240,14 @@ TEST(AimLinePassTest, OffersPovOnlyOnAChangeAndWithdrawsItWhileBallsMove) {
     EXPECT_FALSE(gh.povMode);
     EXPECT_TRUE(gh.povResumePending);
     drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);
-    // Not aiming: the opponent's shown aim governs, even with its lines switched off.
+    // Not aiming: the opponent's shown aim governs, even with its lines switched off, but only while
+    // his live aim lasts (an aim set before his stroke is not shown after it).
     gh.aimDragMode = 0;
-    gh.remoteAimShown = true;
+    gh.remoteAimShown = gh.remoteAimReceived = true;
     gh.showLiveAiming = false;
+    drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);
+    EXPECT_FALSE(gh.povModeOffered);
+    gh.remoteAimActive = true;
     drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);
     EXPECT_TRUE(gh.povModeOffered);
     // A moving ball withdraws it.

@@ -138,6 +138,56 @@ TEST(QBallWidgetPlacementTest, ADropSnapsToTheNearestAnchorAndComesBackWhereItWa
     }
 }
 
+// In a small window the default place lies over the D: a press on the cue ball there (and the
+// pointer put back on it after a drag) would land on the widget and play the shot. The widget gives
+// way to the cue ball; elsewhere it keeps its place.
+TEST(QBallWidgetPlacementTest, TheWidgetKeepsClearOfTheCueBallInTheD) {
+    GameHandler gh;
+    gh.setViewport(1024, 647, 1024, 647, 0, 100);
+    gh.setCameraPreset(GameHandler::PRESET_OVERHEAD);
+    float view[16];
+    gh.viewMatrix(view);
+    updateHudColumnX(gh, gh.projection, view);
+    // The ball's centre in window pixels, as the mouse handlers get them.
+    auto pixel = [&](double x, double z, int& wx, int& wy) {
+        const double p[4] = {x, 26.25, z, 1};
+        double e[4] = {}, c[4] = {};
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k) e[r] += view[4 * k + r] * p[k];
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k) c[r] += gh.projection[4 * k + r] * e[k];
+        wx = static_cast<int>((c[0] / c[3] + 1) / 2 * gh.viewport[2]);
+        wy = gh.windowHeight - 1 - gh.viewport[1] - static_cast<int>((c[1] / c[3] + 1) / 2 * gh.viewport[3]);
+    };
+    const TableParams& params = *gh.table.params;
+    const double baulk = 0.5 * params[36] - params[77];
+    Ball& cue = gh.table.balls[BALL_WHITE];
+    cue.onTable = true;
+    int defaultX = 0, defaultY = 0, s = 0;
+    cue.x = -1000, cue.z = 0;  // at the far end: the default place
+    gh.getQBallWidgetPlacement(defaultX, defaultY, s);
+    EXPECT_EQ(defaultX, static_cast<int>(gh.hudColumnX) - 80 - 192);
+    EXPECT_EQ(defaultY, 80);
+    int covered = 0;
+    for (double dx : {5.0, 60.0, 150.0, 250.0}) {
+        for (double z : {-250.0, -150.0, -60.0, 0.0, 60.0, 150.0, 250.0}) {
+            cue.x = baulk + dx, cue.z = z;
+            if (!isInD(gh.table, cue.x, cue.z)) continue;
+            int wx = 0, wy = 0, x = 0, y = 0;
+            pixel(cue.x, cue.z, wx, wy);
+            gh.getQBallWidgetPlacement(x, y, s);
+            covered += std::hypot(defaultX + s / 2.0 - wx, gh.windowHeight - 1 - gh.viewport[1] - defaultY - s / 2.0 - wy) <
+                       s / 2.0 + 10;
+            // Neither the ball's centre nor its edge hits the widget.
+            for (int ex : {-8, 0, 8})
+                EXPECT_FALSE(gh.setSpinFromSelector(wx + ex, wy, false)) << cue.x << "," << cue.z << " " << ex;
+            EXPECT_GE(x, 0);
+            EXPECT_LE(x + s, gh.viewport[2]);
+        }
+    }
+    EXPECT_GT(covered, 0);  // the default place did cover part of the D
+}
+
 TEST(QBallWidgetQuadsTest, TheBallShrinksAboutItsCentreAndTheMarkerFollowsTheTip) {
     auto px = [](float ndc, int size) { return (ndc + 1) / 2 * size; };
     QBallQuads q = qBallWidgetQuads(100, 100, 200, 0.5f, 1.0f, 0.0f, false, 1000, 1000);

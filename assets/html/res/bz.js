@@ -103,6 +103,27 @@
     var a = e.target && e.target.closest ? e.target.closest('a[href]') : null;
     if (a) e.preventDefault();
   });
+  // A control clicked with the mouse must not keep the keyboard focus: the client hands the game's
+  // keys (Space above all) on to the page, which would press the last clicked button again. A press
+  // on a button takes no focus at all, so a text field that had it keeps it; switches and sliders
+  // need the focus while they are used and give it up once they are.
+  function mouseLeavesNoFocus() {
+    var pressOnly = 'button, a[href], input[type=button], input[type=submit], input[type=reset], [data-press], [data-req]';
+    var usedThenLet = 'input[type=checkbox], input[type=radio], input[type=range], select';
+    function hit(e, sel) { return e.target && e.target.closest ? e.target.closest(sel) : null; }
+    doc.addEventListener('mousedown', function (e) {
+      var c = hit(e, pressOnly);
+      if (c && !c.matches('input[type=text], textarea, [contenteditable]')) e.preventDefault();
+    }, true);
+    function letGo() {
+      var a = doc.activeElement;
+      if (a && a !== doc.body && a.matches && a.matches(pressOnly + ', ' + usedThenLet)) a.blur();
+    }
+    doc.addEventListener('click', letGo);
+    doc.addEventListener('change', letGo);
+  }
+  mouseLeavesNoFocus();
+
   // A dialog closes with its close buttons and with Escape.
   bz.closer = function (fn, ids) {
     (ids || ['x']).forEach(function (id) { bz.on(id, 'click', fn); });
