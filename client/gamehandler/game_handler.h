@@ -689,6 +689,8 @@ public:
     void setConcedeState(int seat);
     // Opens an http(s) address in the desktop browser (core/opener.h).
     void openExternal(const std::string& url);
+    // A notice for each link whose opener failed since the last call (called every frame).
+    void tellFailedOpens();
 
     // ===== the message drain and held chat (message_queue.cpp) =====
     // Hands the connection's received messages to the dispatch, oldest first and at most
