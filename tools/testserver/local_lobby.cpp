@@ -159,6 +159,23 @@ void LocalLobby::leaveTable(std::vector<OutgoingMessage>& out, int connection) {
     sendLists(out);
 }
 
+bool LocalLobby::enterTable(std::vector<OutgoingMessage>& out, int connection, const std::string& user, int32_t tableId) {
+    TableListEntry* table = findTable(tableId);
+    if (table == nullptr) return false;
+    leaveTable(out, connection);
+    members_[connection].tableId = table->tableId;
+    table->viewers.push_back(user);
+    Message enter(MessageId::ENTER_TABLE_INFO, nextIid_++);
+    enter.tableId = table->tableId;
+    enter.userName = user;
+    toAll(out, enter);
+    sendLists(out);
+    // A newcomer sees the table as it stands, also when no frame is in play: the client takes a
+    // frame to be in play until a status says otherwise, and would not offer a start.
+    out.push_back({connection, tableEvents({tableStatus(*table)})});
+    return true;
+}
+
 std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::string& user, const Message& message) {
     std::vector<OutgoingMessage> out;
     if (message.id == MessageId::LOGIN_OK) {
@@ -194,6 +211,8 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
                 break;
             }
             if (onReplayCommand(out, connection, message.text1)) break;
+            // The position a practice from a replay asks for is laid out by its ball placements.
+            if (message.text1.rfind("/set-game-status", 0) == 0) break;
             // The sender is the logged-in name, whatever the message claims.
             Message chat(message);
             chat.sender = user;
@@ -207,22 +226,9 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             }
             break;
         }
-        case MessageId::ENTER_TABLE_REQ: {
-            TableListEntry* table = findTable(message.tableId);
-            if (table == nullptr) break;
-            leaveTable(out, connection);
-            members_[connection].tableId = table->tableId;
-            table->viewers.push_back(user);
-            Message enter(MessageId::ENTER_TABLE_INFO, nextIid_++);
-            enter.tableId = table->tableId;
-            enter.userName = user;
-            toAll(out, enter);
-            sendLists(out);
-            // A newcomer sees the table as it stands, also when no frame is in play: the client
-            // takes a frame to be in play until a status says otherwise, and would not offer a start.
-            out.push_back({connection, tableEvents({tableStatus(*table)})});
+        case MessageId::ENTER_TABLE_REQ:
+            enterTable(out, connection, user, message.tableId);
             break;
-        }
         case MessageId::EXIT_TABLE_REQ:
             leaveTable(out, connection);
             break;

@@ -99,6 +99,7 @@ private:
     void toAll(std::vector<OutgoingMessage>& out, const Message& message) const;
     void toTable(std::vector<OutgoingMessage>& out, int32_t tableId, const Message& message, int except = -1) const;
     void leaveTable(std::vector<OutgoingMessage>& out, int connection);
+    bool enterTable(std::vector<OutgoingMessage>& out, int connection, const std::string& user, int32_t tableId);
 
     std::string lobbyName_;
     std::vector<TableListEntry> tables_;

@@ -71,8 +71,9 @@ bool LocalLobby::onFrameRequest(std::vector<OutgoingMessage>& out, TableListEntr
     told.value = seat;
     switch (event.type) {
         case TableEventType::FRAME_CONCEDED:
-            // Alone at the table the page names the seat on turn.
-            endFrameEarly(out, table, alone ? (event.value == 1 ? 1 : 0) : seat, alone, {told});
+            // Alone at the table both seats are the player's: the event names the one conceding.
+            if (alone) told.value = event.value == 1 ? 1 : 0;
+            endFrameEarly(out, table, told.value, false, {told});
             return true;
         case TableEventType::ABORT_REQUESTED:
             game.abortAsked[seat] = true;
@@ -185,10 +186,23 @@ void LocalLobby::onInfo(std::vector<OutgoingMessage>& out, int connection, const
                                                              "")});
             }
             break;
-        case InfoCode::INFO_CODE_EXIT_REPLAY_REQ:
-            // Back to the lobby: there is no practice table to go on at here.
-            out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::EXIT_REPLAY_INFO, 0, 0, "", "")});
+        case InfoCode::INFO_CODE_EXIT_REPLAY_REQ: {
+            if (message.valueA == 0) {
+                out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::EXIT_REPLAY_INFO, 0, 0, "", "")});
+                break;
+            }
+            // Going on from the replay: a table nobody sits at and nobody looks on, or a refusal.
+            TableListEntry* free = nullptr;
+            for (TableListEntry& t : tables_)
+                if (!free && t.player1.empty() && t.player2.empty() && t.viewers.empty()) free = &t;
+            if (free == nullptr) {
+                out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::EXIT_REPLAY_INFO, -1, 0, "", "")});
+                break;
+            }
+            out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::EXIT_REPLAY_INFO, free->tableId, 0, "", "")});
+            enterTable(out, connection, members_[connection].user, free->tableId);
             break;
+        }
         case InfoCode::INFO_CODE_ENTER_TUTCH_REQ:
             out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::ENTER_TUTCH_INFO, 0, 0, "", "")});
             out.push_back({connection, notice("No tutorial is offered in this local lobby.", members_[connection].tableId)});
