@@ -275,6 +275,9 @@ TEST_F(LocalLobbyFrameTest, AConcededFrameEndsInTheClientAndItsReplayIsFoundPlay
     gh.replayButtonPress("replay-button-go-to-practice", 0, "");
     ASSERT_TRUE(playUntil(ann, [&] { return !gh.replayMode && appState.load() == STATE_GAME; }));
     ASSERT_TRUE(ann.server.waitForMessages(MessageId::TABLE_SETTINGS_REQ, 1, 5000));
+    const Message settings = ann.server.receivedWithId(MessageId::TABLE_SETTINGS_REQ)[0];
+    EXPECT_EQ(settings.settings[SETTINGS_MATCH_LENGTH], 1);     // the replay's best of
+    EXPECT_EQ(settings.settings[SETTINGS_SHOT_TIME_LIMIT], 0);  // practice has no shot clock
     EXPECT_FALSE(gh.replayTableSettingsPending);
 }
 
