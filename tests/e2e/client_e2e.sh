@@ -4,8 +4,10 @@
 # X mouse clicks and typed keys on the Login page, sees the tables and takes a seat, bob watches;
 # alice starts a practice frame by the page's button and its status reaches both bottom bars; she
 # plays a shot by the mouse, the balls move in both scenes and the foul reaches both bottom bars;
-# both leave, log out and close the window; each client ends with status 0 and no process of theirs
-# or of the lobby is left.
+# she concedes and the frame ends in both clients; the next frame starts at 0-0 with a line-up
+# chosen in its window, a shot is played and Abort ends it; both leave and the table list is whole;
+# alice finds the conceded frame among the replays and watches it; both log out and close the
+# window; each client ends with status 0 and no process of theirs or of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
@@ -34,7 +36,7 @@ declare -A win pid
 trap cleanup EXIT
 trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
 # The whole run stops by itself, whatever hangs.
-(sleep "${BZ_E2E_LIMIT:-120}" && kill -TERM $$ 2>/dev/null) &
+(sleep "${BZ_E2E_LIMIT:-330}" && kill -TERM $$ 2>/dev/null) &
 watchdog=$!
 
 # Three ports in a row: another test may hold one of them, so a lobby that cannot listen tries others.
@@ -69,13 +71,75 @@ click_bottom() {
   click "$name" bottom-box-all-in-one "$control" 0 $((${size#* } - ${height#* }))
 }
 
+# The centre of the last visible control with the id PREFIX or whose text begins with PREFIX: a
+# question's button comes after the bar's button of the same name. control_last DIR PAGE PREFIX
+control_last() {
+  awk -v k="$3" '{ t = $0; sub(/^[^ ]+ [^ ]+ [^ ]+ ?/, "", t) } NR > 1 && ($3 == k || index(t, k) == 1) { xy = $1 " " $2 }
+                 END { if (xy != "") print xy }' "$1/$2.controls" 2>/dev/null
+}
+has_control_last() { [ -n "$(control_last "$@")" ]; }
+
+# A click on the bottom bar's last control that begins with PREFIX: click_bottom_last NAME PREFIX
+click_bottom_last() {
+  local name=$1 prefix=$2 size height xy
+  e2e_wait 10 "control $prefix in the bar of $name" has_control_last "$(pages "$name")" bottom-box-all-in-one "$prefix"
+  size=$(e2e_window_size "${win[$name]}")
+  height=$(e2e_page_size "$(pages "$name")" bottom-box-all-in-one)
+  xy=$(control_last "$(pages "$name")" bottom-box-all-in-one "$prefix")
+  e2e_click "${win[$name]}" "${xy% *}" $((${xy#* } + ${size#* } - ${height#* }))
+}
+
+# A click on a control (whose text begins with PREFIX) of a panel in the middle of the window:
+# click_panel NAME PAGE PREFIX
+click_panel() {
+  local name=$1 page=$2 prefix=$3 size panel xy
+  e2e_wait 10 "control $prefix on $page of $name" has_control_last "$(pages "$name")" "$page" "$prefix"
+  size=$(e2e_window_size "${win[$name]}")
+  panel=$(e2e_page_size "$(pages "$name")" "$page")
+  xy=$(control_last "$(pages "$name")" "$page" "$prefix")
+  e2e_click "${win[$name]}" $(((${size% *} - ${panel% *}) / 2 + ${xy% *})) $(((${size#* } - ${panel#* }) / 2 + ${xy#* }))
+}
+
+# The last game status a client applied, as its log holds it, has a text: last_status NAME TEXT
+last_status() {
+  grep -a 'inbzUpdateGameStatus' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null | tail -n 1 | grep -q -- "$2"
+}
+# How many game statuses a client has applied.
+statuses() { grep -ac 'inbzUpdateGameStatus' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
+more_statuses() { [ "$(statuses "$1")" -gt "$2" ]; }
+# The client's last change of state went to STATE (4 the table, 6 a frame in play): in_state NAME STATE
+in_state() { grep -a 'changeState' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null | tail -n 1 | grep -q -- "->$2\$"; }
+
+# A shot by the mouse at the blue from the cue ball, both found in the screenshot BEFORE (see below).
+shoot_at_blue() {
+  local before=$1 tag=$2 cue blue spin sx sy sw sh
+  cue=$(e2e_find "$before" "$scene_h" white 8)
+  blue=$(e2e_find "$before" "$scene_h" 'rgb(20,40,200)' 25)
+  [ -n "$cue" ] && [ -n "$blue" ] || e2e_fail "no cue ball ($cue) or blue ($blue) in $before"
+  read -r cx cy <<<"$cue"
+  read -r bx by <<<"$blue"
+  e2e_click "${win[alice]}" "$cx" "$cy"
+  sleep 0.3
+  for _ in 1 2; do xdotool mousemove_relative -- $((cx - bx)) $((cy - by)); sleep 0.1; done
+  sleep 0.3
+  xdotool click 1
+  sleep 0.5
+  e2e_shot "${win[alice]}" "$out/aim$tag.png"
+  spin=$(e2e_find_patch "$out/aim$tag.png" "$scene_h" white 50)
+  read -r sx sy sw sh <<<"$spin"
+  [ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim$tag.png ($spin)"
+  echo "ok: aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
+  e2e_click "${win[alice]}" "$sx" "$sy"
+}
+
 # A client with its own preferences, log and page texts under $work/NAME, logged in by the mouse
 # and the keyboard on the Login page.
 log_in() {
   local name=$1 home="$work/$1" P
   P=$(pages "$name")
   mkdir -p "$P" "$home/Baizeron/Baizeron"
-  echo "1 255 600 300 4194304 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"  # everything logged
+  # Everything logged, in whole lines (a game status is over a thousand characters).
+  echo "1 255 600 4000 33554432 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"
   BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port XDG_DATA_HOME=$home BZ_PAGE_TEXT_DIR=$P \
     e2e_start "$out/$name.out" "$build/app/baizeron"
   pid[$name]=$e2e_started
@@ -154,31 +218,13 @@ sleep 1
 e2e_shot "${win[alice]}" "$out/table.png"
 e2e_shot "${win[bob]}" "$out/table-bob.png"
 echo "ok: a practice frame started by the page's button, its status is in the bottom bar of both"
-# The balls of the rack in the overhead view, found in the screenshot: the cue ball is the one
-# white ball, its target the blue in the middle of the table.
-cue=$(e2e_find "$out/table.png" "$scene_h" white 8)
-blue=$(e2e_find "$out/table.png" "$scene_h" 'rgb(20,40,200)' 25)
-[ -n "$cue" ] && [ -n "$blue" ] || e2e_fail "no cue ball ($cue) or blue ($blue) in table.png"
-read -r cx cy <<<"$cue"
-read -r bx by <<<"$blue"
-
-# A shot by the mouse, as a player plays it: a click on the cue ball starts aiming; the pointer
-# pulled straight away from the blue turns the aim onto it and sets the power; a click fixes the
-# aim; a click on the spin ball beside the table plays the shot.
-e2e_click "${win[alice]}" "$cx" "$cy"
-sleep 0.3
-# Every step is the whole way from the blue to the cue ball: however the client weighs a step by
-# its speed, the drag keeps that direction.
-for _ in 1 2; do xdotool mousemove_relative -- $((cx - bx)) $((cy - by)); sleep 0.1; done
-sleep 0.3
-xdotool click 1
-sleep 0.5
-e2e_shot "${win[alice]}" "$out/aim.png"
-spin=$(e2e_find_patch "$out/aim.png" "$scene_h" white 50)
-read -r sx sy sw sh <<<"$spin"
-[ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim.png ($spin)"
-echo "ok: aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
-e2e_click "${win[alice]}" "$sx" "$sy"
+# A shot by the mouse, as a player plays it, at the balls of the rack in the overhead view found in
+# the screenshot: the cue ball is the one white ball, its target the blue in the middle of the table.
+# A click on the cue ball starts aiming; the pointer pulled straight away from the blue turns the
+# aim onto it and sets the power (every step is the whole way from the blue to the cue ball: however
+# the client weighs a step by its speed, the drag keeps that direction); a click fixes the aim; a
+# click on the spin ball beside the table plays the shot.
+shoot_at_blue "$out/table.png" ""
 # Long enough for the cue ball to reach the blue, well before the balls stop (some seconds).
 sleep 1
 e2e_shot "${win[alice]}" "$out/shot-moving.png"
@@ -209,9 +255,81 @@ moved "$out/table-bob.png" "$out/shot-moving-bob.png" "$cx" "$cy" "the cue ball 
 moved "$out/table-bob.png" "$out/shot-moving-bob.png" "$bx" "$by" "the blue at bob's"
 echo "ok: a shot by the mouse: the cue ball struck the blue at alice's and at bob's, the foul is in both bottom bars"
 
+# The concede: alice concedes by the bar's button and answers its question; the frame ends in both
+# clients, won by the other seat (alice's too, in practice).
+click_bottom alice b_concede
+e2e_wait 10 "the concede question" e2e_page_has "$A" bottom-box-all-in-one 'Concede this frame\?'
+click_bottom_last alice Concede
+for name in alice bob; do
+  e2e_wait 20 "end of the conceded frame at $name" last_status "$name" 'gameState: 0,frameWonBy: 1,'
+  e2e_wait 10 "the frame in the bar of $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^0 – 1$'
+done
+sleep 0.5
+for name in alice bob; do e2e_shot "${win[$name]}" "$out/conceded-$name.png"; done
+echo "ok: the concede ended the frame in both clients, won by the other seat"
+
+# The next frame starts at 0-0, and a line-up is chosen in the window that practice opens: the reds
+# in a line from the blue to the pink. A shot at the blue is played; Abort ends the frame.
+e2e_wait 20 "the table view again at alice's" in_state alice 4
+e2e_wait 20 "start of practice offered again" e2e_page_has "$A" start-match 'Practise alone'
+sleep 0.5
+panel=$(e2e_page_size "$A" start-match)
+click alice start-match b_single $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+for name in alice bob; do
+  e2e_wait 20 "the next frame at $name" last_status "$name" 'gameState: 1,.*frameScore:\[0,0\]'
+  e2e_wait 10 "0-0 in the bar of $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^0 – 0$'
+done
+e2e_wait 10 "line-up choice again" e2e_page_has "$A" match-stats 'Line-up practice'
+seen=$(statuses alice)
+click_panel alice match-stats 'Reds in a line'
+e2e_wait 20 "the line-up's rack at alice's" more_statuses alice "$seen"
+if e2e_control_shown "$A" match-stats Close; then click_panel alice match-stats Close; fi
+sleep 1.5
+e2e_shot "${win[alice]}" "$out/lineup.png"
+e2e_shot "${win[bob]}" "$out/lineup-bob.png"
+echo "ok: the next frame starts at 0-0 in both clients and the line-up is laid out"
+seen=$(statuses alice)
+shoot_at_blue "$out/lineup.png" "-lineup"
+e2e_wait 30 "the line-up shot's status at alice's" more_statuses alice "$seen"
+e2e_wait 30 "the line-up shot at rest at alice's" last_status alice 'atEndOfShot: 1'
+e2e_shot "${win[alice]}" "$out/lineup-played.png"
+click_bottom alice b_abort
+e2e_wait 10 "the abort question" e2e_page_has "$A" bottom-box-all-in-one 'Ask to abort the match\?'
+click_bottom_last alice Ask
+for name in alice bob; do
+  e2e_wait 20 "end of the aborted frame at $name" last_status "$name" 'gameState: 0,frameWonBy: -1,'
+done
+e2e_shot "${win[alice]}" "$out/aborted.png"
+echo "ok: a line-up shot played by the mouse, and Abort ended the frame in both clients"
+
 for name in bob alice; do
   click_bottom "$name" b_leave
   e2e_wait 20 "lobby of $name after leaving" e2e_page_has "$(pages "$name")" lobby '^Table 1$'
+done
+# Every table stays in the list after the updates of single tables.
+for t in 1 2 3 4; do e2e_page_has "$B" lobby "^Table $t\$" || e2e_fail "table $t missing from bob's list"; done
+echo "ok: the table list is whole"
+
+# The conceded frame is found among the replays by alice's name and played.
+click alice lobby Replays
+e2e_wait 10 "the replays window" e2e_page_has "$A" replays 'Search'
+click_panel alice replays q
+xdotool type --delay 20 alice
+click_panel alice replays Search
+e2e_wait 20 "the conceded frame among the replays" e2e_page_has "$A" replays 'alice vs alice'
+e2e_shot "${win[alice]}" "$out/replays.png"
+click_panel alice replays Watch
+# Before a replay the client asks whether to leave what the player is doing.
+e2e_wait 10 "the replay question" e2e_control_shown "$A" alerts b_replay_warning_replay
+click_panel alice alerts b_replay_warning_replay
+e2e_wait 20 "the replay at alice's" e2e_page_has "$A" bottom-box-all-in-one 'Leave replay'
+sleep 3
+e2e_shot "${win[alice]}" "$out/replay.png"
+click_bottom_last alice 'Leave replay'
+e2e_wait 20 "lobby of alice after the replay" e2e_page_has "$A" lobby '^Table 1$'
+echo "ok: the conceded frame found among the replays and played"
+
+for name in bob alice; do
   log_out_and_close "$name"
 done
 

@@ -307,8 +307,13 @@ TEST(LocalLobbyTest, PlayedFramesAreFoundAndSentAsReplaysAndTheTutorialIsDecline
     shot.aim = AimParameters{180, 40, 0, 0, 0};
     l.say(0, tableEvent(shot));
     TableEvent concede(TableEventType::FRAME_CONCEDED);
-    l.say(0, tableEvent(concede));
+    const auto over = l.say(0, tableEvent(concede));
     ASSERT_EQ(l.lobby.replays().frames().size(), 1u);
+    // Practice over, the player holds one seat again and may start another.
+    const auto seats = sentTo(over, 0, MessageId::STOP_PLAY_TABLE_INFO);
+    ASSERT_EQ(seats.size(), 1u);
+    EXPECT_EQ(seats[0].player1, "ann");
+    EXPECT_EQ(seats[0].player2, "");
 
     Message search = Message::initInfo(10, InfoCode::REPLAY_LIST_REQ, 1, 0, "AN", "");
     const auto answer = l.say(0, search);

@@ -306,8 +306,7 @@ void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection,
         sendMatchStats(out, *table);
         if (!game.frame->inPlay()) {
             replays_.end(table->tableId, after);
-            endGame(*table);
-            sendLists(out);
+            frameOver(out, *table);
         }
     }
 }

@@ -90,6 +90,8 @@ private:
     void endFrameEarly(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, bool aborted,
                        std::vector<TableEvent> before = {});
     void rerack(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat);
+    // The frame has ended: the table is free to start another.
+    void frameOver(std::vector<OutgoingMessage>& out, TableListEntry& table);
     // The frame's figures for the match statistics of everyone at the table.
     void sendMatchStats(std::vector<OutgoingMessage>& out, const TableListEntry& table);
     // INFO requests the lobby answers: replays, the tutorial.

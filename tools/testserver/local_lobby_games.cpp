@@ -152,8 +152,18 @@ void LocalLobby::endFrameEarly(std::vector<OutgoingMessage>& out, TableListEntry
     before.push_back(std::move(last));
     toTable(out, table.tableId, tableEvents(std::move(before)));
     sendMatchStats(out, table);
+    frameOver(out, table);
+}
+
+void LocalLobby::frameOver(std::vector<OutgoingMessage>& out, TableListEntry& table) {
     endGame(table);
-    sendLists(out);
+    if (practice(table)) {
+        // Practice over: the player holds one seat again, free to practise again or to be joined.
+        table.player2.clear();
+        sendSeats(out, table, MessageId::STOP_PLAY_TABLE_INFO);
+    } else {
+        sendLists(out);
+    }
 }
 
 bool LocalLobby::onReplayCommand(std::vector<OutgoingMessage>& out, int connection, const std::string& text) {
