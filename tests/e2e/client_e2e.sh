@@ -6,8 +6,10 @@
 # plays a shot by the mouse, the balls move in both scenes and the foul reaches both bottom bars;
 # she concedes and the frame ends in both clients; the next frame starts at 0-0 with a line-up
 # chosen in its window, and Abort ends it; both leave and the table list is whole;
-# alice finds the conceded frame among the replays and watches it; both log out and close the
-# window; each client ends with status 0 and no process of theirs or of the lobby is left.
+# alice finds the conceded frame among the replays and watches it; both sit at a table for a match
+# and start it after the coin toss; SIGTERM ends bob's client in the frame, which goes to alice;
+# alice logs out and closes the window; each client ends with status 0 and no process of theirs or
+# of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
@@ -332,9 +334,46 @@ e2e_wait 20 "lobby of alice after the replay" logged alice 'EXIT_REPLAY_INFO(0)'
 sleep 1
 echo "ok: the conceded frame found among the replays and played"
 
-for name in bob alice; do
-  log_out_and_close "$name"
+# A match of the two: both sit at table 1 and start, the winner of the coin toss breaks. A stop from
+# outside (SIGTERM) ends bob's client in the frame as a quit does, without asking: status 0 and no
+# process left; his leaving gives the frame to alice.
+for name in alice bob; do
+  click "$name" lobby Play
+  e2e_wait 20 "the table view of $name" in_state "$name" 4
 done
+for name in alice bob; do
+  e2e_wait 20 "the start of the match offered to $name" e2e_page_has "$(pages "$name")" start-match 'Start match'
+  sleep 0.5
+  panel=$(e2e_page_size "$(pages "$name")" start-match)
+  click "$name" start-match b_start $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+done
+tossed() { e2e_control_shown "$(pages alice)" coin-toss-all-in-one b_break || e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break; }
+e2e_wait 20 "the coin toss" tossed
+winner=alice
+e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break && winner=bob
+sleep 0.5
+e2e_shot "${win[$winner]}" "$out/coin-toss.png"
+panel=$(e2e_page_size "$(pages "$winner")" coin-toss-all-in-one)
+click "$winner" coin-toss-all-in-one b_break $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+for name in alice bob; do e2e_wait 20 "the match's frame at $name" in_state "$name" 6; done
+sleep 1
+e2e_shot "${win[bob]}" "$out/match-bob.png"
+echo "ok: a match of alice and bob started after the coin toss, won by $winner"
+kill -TERM "${pid[bob]}"
+e2e_wait_exit "${pid[bob]}" 20
+status=$?
+[ "$status" -eq 0 ] || e2e_fail "bob's client ended with status $status on SIGTERM in a frame"
+e2e_group_gone "${pid[bob]}" 10 || e2e_fail "left behind by bob: $(e2e_group_alive "${pid[bob]}" | tr '\n' ' ')"
+unset 'win[bob]'
+e2e_wait 20 "the frame given to alice" last_status alice 'gameState: 0,frameWonBy: 0,'
+e2e_wait 20 "the free seat at alice's" e2e_page_has "$A" start-match 'Waiting for an opponent'
+sleep 0.5
+e2e_shot "${win[alice]}" "$out/match-left.png"
+echo "ok: SIGTERM ended bob's client in the frame (status 0, nothing left); the frame went to alice"
+click_bottom alice b_leave
+e2e_wait 20 "lobby of alice after the match" in_state alice 3
+sleep 1
+log_out_and_close alice
 
 kill -TERM "$lobby"
 e2e_wait_exit "$lobby" 10 || e2e_fail "the lobby did not end by itself"

@@ -231,6 +231,13 @@ TEST(LocalLobbyTest, AConcedeOrALeavingPlayerGivesTheFrameToTheOtherSeatUnderANe
         const auto lists = sentTo(out, 1, MessageId::TABLE_LIST_INFO);
         ASSERT_FALSE(lists.empty());
         EXPECT_EQ(lists.back().tables[0].gameState, 0u);
+        if (leaves) {
+            // bob, seated and so no viewer, learns of the empty seat from the seats.
+            const auto seats = sentTo(out, 1, MessageId::STOP_PLAY_TABLE_INFO);
+            ASSERT_EQ(seats.size(), 1u);
+            EXPECT_EQ(seats[0].player1, "bob");
+            EXPECT_EQ(seats[0].player2, "");
+        }
     }
 }
 

@@ -154,9 +154,15 @@ void LocalLobby::leaveTable(std::vector<OutgoingMessage>& out, int connection) {
     exit.userName = member.user;
     toAll(out, exit);
     std::erase(table->viewers, member.user);
+    const bool wasSeated = seatOf(*table, member.user) >= 0;
     unseat(*table, member.user, false);
     member.tableId = 0;
-    sendLists(out);
+    // The seated are no viewers, so their clients learn of a seat that empties from the seats.
+    if (wasSeated) {
+        sendSeats(out, *table, MessageId::STOP_PLAY_TABLE_INFO);
+    } else {
+        sendLists(out);
+    }
 }
 
 bool LocalLobby::enterTable(std::vector<OutgoingMessage>& out, int connection, const std::string& user, int32_t tableId) {
