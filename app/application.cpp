@@ -166,6 +166,7 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
             closeMainWindow(context);
             return 1;
     }
+    installStopSignalHandlers();
     SdlPlatform sdlPlatform;
     setPlatform(&sdlPlatform);
     if (SDL_GL_SetSwapInterval(-1) != 0) BZ_LOG(LOG_INFO, "main", "No adaptive vsync: " << SDL_GetError());

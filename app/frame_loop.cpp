@@ -1,4 +1,5 @@
 #include "app/frame_loop.h"
+#include "app/process_signals.h"
 
 #include "app/sdl_platform.h"
 #include "app/shell_globals.h"
@@ -71,6 +72,11 @@ bool FrameLoop::runFrame() {
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) handleEvent(event);
     eventPassDone();
+    // A stop from outside ends the run in any state, as a confirmed quit does.
+    if (stopSignalReceived() && appRunning) {
+        BZ_LOG(LOG_INFO, "main", "Stop signal received, quitting");
+        quit(true);
+    }
 
     if (connectionHandler != nullptr && connectionHandler->logoutPending && gh.now > connectionHandler->logoutDeadline) {
         connectionHandler->logoutPending = false;
@@ -256,9 +262,9 @@ void FrameLoop::routeToPage(const SDL_Event& event, bool mouseEvent) {
     neighbours_.sendToPage(route.window, event, geometry);
 }
 
-void FrameLoop::quit() {
+void FrameLoop::quit(bool withoutWarning) {
     GameHandler& gh = getGameHandler();
-    if (quitNeedsLeaveWarning(appState, gh.replayMode, gh.table.getPlayer(0), gh.table.getPlayer(1), gh.ownNick())) {
+    if (!withoutWarning && quitNeedsLeaveWarning(appState, gh.replayMode, gh.table.getPlayer(0), gh.table.getPlayer(1), gh.ownNick())) {
         runJavaScript(HtmlWindow::Alerts, "inbzOpenLeaveWarning();");
         gh.alertsPanel.visible = true;
         gh.alertsPanel.openedAt = gh.now + 0.2;

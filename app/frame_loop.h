@@ -37,7 +37,8 @@ public:
 private:
     void handleEvent(const SDL_Event& event);
     void handleEventBody(const SDL_Event& event);
-    void quit();
+    // withoutWarning: a stop from outside, which nobody is there to confirm.
+    void quit(bool withoutWarning = false);
     void resize(int width, int height);
     void storePointer(int x, int y);
     void routeToPage(const SDL_Event& event, bool mouseEvent);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -26,7 +27,23 @@ void onSignal(int signalNumber) {
     errno = savedErrno;
 }
 
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int) { stopSignal = 1; }
+
 }  // namespace
+
+void installStopSignalHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) sigaction(signalNumber, &action, nullptr);
+}
+
+bool stopSignalReceived() { return stopSignal != 0; }
+
+void clearStopSignal() { stopSignal = 0; }
 
 void installSigpipeHandler() {
     struct sigaction action {};

@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 extern char** environ;
 
@@ -28,11 +31,36 @@ int spawnProgram(const std::vector<std::string>& argv, std::string& error) {
 }
 
 std::atomic<ProgramSpawner> spawner{nullptr};
+std::atomic<ProgramWaiter> waiter{nullptr};
 
-// The children started here and not yet reaped. Only these are waited for, so the opener never
-// takes the exit status of a child that another part of the program started.
-std::mutex childrenMutex;
-std::vector<int> children;
+int waitProgram(int pid) {
+    int status = 0;
+    pid_t done = -1;
+    do {
+        done = ::waitpid(pid, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    return done == pid ? status : -1;
+}
+
+std::mutex failedMutex;
+std::vector<std::string> failed;
+std::condition_variable waitersDone;
+int waitersRunning = 0;
+
+// The opener's exit status, taken off the main thread: the desktop's opener may take a while (it
+// may even be the browser itself), and the player must not wait for it.
+void awaitOpener(int pid, ProgramWaiter wait, std::string url) {
+    const int status = wait(pid);
+    if (status != 0) {
+        BZ_LOG(LOG_ERROR, "openExternal", "system call 'xdg-open \"" << url << "\"' returned " << status);
+    } else {
+        BZ_LOG(LOG_INFO, "openExternal", "system call 'xdg-open \"" << url << "\"' returned 0");
+    }
+    std::lock_guard<std::mutex> lock(failedMutex);
+    if (status != 0) failed.push_back(std::move(url));
+    --waitersRunning;
+    waitersDone.notify_all();
+}
 
 }  // namespace
 
@@ -45,20 +73,19 @@ bool isOpenableUrl(const std::string& url) {
     return true;
 }
 
-void reapOpenedPrograms() {
-    std::lock_guard<std::mutex> lock(childrenMutex);
-    for (auto it = children.begin(); it != children.end();) {
-        const pid_t done = ::waitpid(*it, nullptr, WNOHANG);
-        if (done == *it || (done < 0 && errno == ECHILD)) {
-            it = children.erase(it);
-        } else {
-            ++it;
-        }
-    }
+std::vector<std::string> takeFailedOpens() {
+    std::lock_guard<std::mutex> lock(failedMutex);
+    std::vector<std::string> out;
+    out.swap(failed);
+    return out;
+}
+
+bool waitForOpeners(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(failedMutex);
+    return waitersDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return waitersRunning == 0; });
 }
 
 bool openExternal(const std::string& url) {
-    reapOpenedPrograms();
     BZ_LOG(LOG_INFO, "openExternal", "'" << url << "'");
     if (!isOpenableUrl(url)) {
         BZ_LOG(LOG_ERROR, "openExternal", "Refused to open '" << url << "': not an http(s) address");
@@ -69,13 +96,19 @@ bool openExternal(const std::string& url) {
     const int pid = (spawn != nullptr ? spawn : spawnProgram)({"xdg-open", url}, error);
     if (pid < 0) {
         BZ_LOG(LOG_ERROR, "openExternal", "starting 'xdg-open' for '" << url << "' failed: " << error);
+        std::lock_guard<std::mutex> lock(failedMutex);
+        failed.push_back(url);
         return false;
     }
-    if (spawn == nullptr) {
-        std::lock_guard<std::mutex> lock(childrenMutex);
-        children.push_back(pid);
+    ProgramWaiter wait = waiter.load();
+    {
+        std::lock_guard<std::mutex> lock(failedMutex);
+        ++waitersRunning;
     }
+    std::thread(awaitOpener, pid, wait != nullptr ? wait : waitProgram, url).detach();
     return true;
 }
 
 ProgramSpawner setProgramSpawner(ProgramSpawner replacement) { return spawner.exchange(replacement); }
+
+ProgramWaiter setProgramWaiter(ProgramWaiter replacement) { return waiter.exchange(replacement); }

@@ -1,5 +1,5 @@
-// Opens a web address in the user's desktop browser: "xdg-open <url>" started without a shell and
-// never waited for. Only http:// and https:// addresses without control characters are opened;
+// Opens a web address in the user's desktop browser: "xdg-open <url>" started without a shell; its
+// exit status is waited for on a thread of its own and logged. Only http:// and https:// addresses without control characters are opened;
 // anything else is refused with one ERROR line. The one opener of the client (game controller
 // notices, the server's open-address message, the pages' links).
 #pragma once
@@ -14,13 +14,24 @@ using ProgramSpawner = int (*)(const std::vector<std::string>& argv, std::string
 // True when the address may be handed to the opener.
 bool isOpenableUrl(const std::string& url);
 
+// Waits for the child with this process id and returns its raw wait status (-1 when it cannot be
+// waited for). The product's waiter is waitpid.
+using ProgramWaiter = int (*)(int pid);
+
 // Checks the address, logs it under "openExternal" and starts the opener. True when it was started.
-// Children that have ended are reaped on every call (WNOHANG), so none is left a zombie for long.
+// A thread waits for the opener, logs "system call '...' returned N" (an ERROR line when N is not 0)
+// and, on a failure, keeps the address for takeFailedOpens.
 bool openExternal(const std::string& url);
+
+// The addresses whose opener could not be started or ended with a failure, since the last call; the
+// main thread tells the player about them.
+std::vector<std::string> takeFailedOpens();
+
+// Waits until every opener started so far has been waited for (tests). False when the time ran out.
+bool waitForOpeners(int timeoutMs);
 
 // Replaces the spawner (tests capture argv instead of running anything); nullptr restores
 // posix_spawnp. Returns the previous one.
 ProgramSpawner setProgramSpawner(ProgramSpawner spawner);
-
-// Reaps the opener's ended children without waiting; the frame loop may call it now and then.
-void reapOpenedPrograms();
+// Replaces the waiter likewise; nullptr restores waitpid.
+ProgramWaiter setProgramWaiter(ProgramWaiter waiter);

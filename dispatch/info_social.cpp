@@ -66,7 +66,9 @@ void onInfoInviteInfo(GameHandler& gh, const Message& m) {
     // A seated player in a frame in play is not interrupted by the panel.
     const bool playing = appState == STATE_GAME && (gh.isMyTurnLive() || gh.isOpponentsTurnLive()) && !gh.betaLobbyPlayer;
     if (!playing) {
+        // As the panel's own opener does: aiming stops while a panel is in front of the table.
         openPanelSlot(gh, gh.invitesPanel);
+        gh.resetAimingState(true);
         BZ_LOG(LOG_INFO, "openInvites", "Opening Invites html window");
     }
     const std::string from = "inbzNewPmOrInviteFrom({nick: '" + escapeJsString(m.textA) + "'});";

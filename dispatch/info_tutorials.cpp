@@ -72,7 +72,7 @@ void onInfoTutchTopicInfo(GameHandler& gh, const Message& m) {
     addTopicMark(gh, gh.tutorialTopic);
     runJavaScript(HtmlWindow::BottomBox, "inbzStartTutorialTopic({topic: " + std::to_string(gh.tutorialTopic) + ",});");
     openTut(gh, gh.tutorialTopic);
-    gh.tutorialStepDone = false;
+    gh.tutorialActionDone = false;
 }
 
 void onInfoTutchStatusInfo(GameHandler& gh, const Message& m) {

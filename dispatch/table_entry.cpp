@@ -2,6 +2,7 @@
 #include "dispatch/handlers.h"
 
 #include "client/gamehandler/page_statements.h"
+#include "client/gamehandler/requests.h"
 #include "client/gamehandler/state_change.h"
 #include "core/app_status.h"
 #include "core/log.h"
@@ -34,7 +35,14 @@ void onEnterTableInfo(GameHandler& gh, const Message& message) {
     gh.aimShown = false;
     gh.remoteAimShown = false;
     gh.pointAimingWasActive = wasPointAiming;
+    // Going on from a replay at a practice table: that table takes the replay's settings, then a
+    // frame of one's own. The replay handling clears the flag once the position is laid out.
+    if (gh.replayTableSettingsPending) {
+        sendReplayTableSettingsReq(gh);
+        gh.sendStartSingleReq();
+    }
     gh.lineUpShotFlag = false;
+    gh.shotAnimating = false;
 }
 
 void onExitTableInfo(GameHandler& gh, const Message& message) {
@@ -92,4 +100,5 @@ void onPlayTableInfo(GameHandler& gh, const Message& message) {
                                   "',player2: '" + escapeJsString(message.player2) + "',});";
     runInPages({HtmlWindow::BottomBox}, statement);
     BZ_LOG(LOG_INFO, kLog, "'" << statement << "'");
+    gh.updateStartMatchButtons(-1);
 }

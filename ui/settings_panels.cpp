@@ -105,7 +105,7 @@ void GameHandler::changePrivacy(int privacy) {
 
 void GameHandler::openMyAccount() {
     openPanel(myAccountPanel, now);
-    const std::string statement = openMyAccountStatement(myAccount);
+    const std::string statement = openMyAccountStatement(account);
     runJavaScript(HtmlWindow::GameSettings, statement);
     BZ_LOG(LOG_INFO, "openMyAccount", "Sending MyAccount Settings to html window:" << statement);
     runJavaScript(HtmlWindow::Lobby, kShowLobbyMask);
@@ -118,7 +118,7 @@ void GameHandler::closeMyAccount() {
 
 void GameHandler::saveMyAccount(const AccountRecord& account) {
     BZ_LOG(LOG_INFO, "saveMyAccount", "country='" << account.country << "', aboutMe='" << account.aboutMe << "'");
-    myAccount = account;
+    this->account = account;
     sendMyAccount(*this, account);
 }
 

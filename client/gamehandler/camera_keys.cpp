@@ -105,7 +105,7 @@ void freeView(GameHandler& gh, bool shift) {
         gh.setCameraPreset(static_cast<unsigned>(gh.cameraPreset));
     }
     gh.enter3DView();
-    if (gh.tutorialTopic == 14) gh.tutorialStepDone = true;
+    if (gh.tutorialTopic == 14) gh.tutorialActionDone = true;
 }
 
 void toggleFullScreen(GameHandler& gh, bool shift) {

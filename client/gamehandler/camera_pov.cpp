@@ -79,7 +79,7 @@ void GameHandler::togglePOVMode() {
             leaveOverviewCamera();
             setCameraPreset(static_cast<unsigned>(cameraPreset));
         }
-        if (tutorialTopic == 13) tutorialStepDone = true;
+        if (tutorialTopic == 13) tutorialActionDone = true;
         povDistances[POV_TARGET] = povDistances[POV_NOW] = povDistances[POV_START];
         povOffset = povSideStep = 0;
         povPitch = fieldOfViewY / 2.0 * 57.29577951308232;

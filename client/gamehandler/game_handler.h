@@ -142,8 +142,6 @@ public:
     bool fullScreen = false;
     // This client hosts its table (shown in the match settings; written where the table is entered).
     bool isHost = false;
-    // The account panel's texts as last saved.
-    AccountRecord myAccount;
     // The match statistics sit minimised in the bottom bar until the bar's maximise button.
     bool matchStatsMinimized = false;
     // Whose bio the BioTut page last received, and the bits its buttons were last updated with
@@ -274,7 +272,8 @@ public:
     int predictedBall = -1;
     // secondsSinceStart seconds of the last live-aim start or move sent: the moves' rate limit.
     double lastLiveAimSent = 0.0;
-    // Set when the lesson's view change was done during tutorial topics 13 and 14.
+    // Set when the lesson's view change was done during tutorial topics 13 and 14 (cleared when a
+    // topic starts); the shot's power tells the server.
     bool tutorialActionDone = false;
     bool shotModeFlag = false;
 
@@ -648,9 +647,7 @@ public:
     // change moves into the past so that its pushed F2 counts as a fresh press.
     int arezorsValue = 0;
     double lastPresetKeyTime = 0.0;
-    // Tutorials: the action the topic asks for was done (cleared when a topic starts), the target
-    // areas on the table bed, and the result dialog of the CoinToss window.
-    bool tutorialStepDone = false;
+    // Tutorials: the target areas on the table bed, and the result dialog of the CoinToss window.
     std::vector<TutorialMark> tutorialMarks;
     PanelSlot tutResultPanel;
     // The Kred Box: its amount, and the live "Collect Kred" link of the table chat (empty: none).
@@ -693,6 +690,8 @@ public:
     void setConcedeState(int seat);
     // Opens an http(s) address in the desktop browser (core/opener.h).
     void openExternal(const std::string& url);
+    // A notice for each link whose opener failed since the last call (called every frame).
+    void tellFailedOpens();
 
     // ===== the message drain and held chat (message_queue.cpp) =====
     // Hands the connection's received messages to the dispatch, oldest first and at most
@@ -780,7 +779,7 @@ public:
     int premiumPhase = 0;
     int serverUserFlags = 0;
     // The own account as the server keeps it: country and about-me from the own bio, the five match
-    // preferences from the stored preferences.
+    // preferences from the stored preferences; the account panel shows and saves this one record.
     AccountRecord account;
     bool replaySkipAimingProcess = true;
     // The alert last opened in the Alerts window, and a replay command waiting for the user to

@@ -24,3 +24,8 @@ void GameHandler::setConcedeState(int seat) {
 }
 
 void GameHandler::openExternal(const std::string& url) { ::openExternal(url); }
+
+void GameHandler::tellFailedOpens() {
+    for (const std::string& url : takeFailedOpens())
+        showNotice("The link could not be opened in your web browser: " + url, 8000);
+}

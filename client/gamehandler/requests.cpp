@@ -64,6 +64,20 @@ void sendTableSettingsReq(GameHandler& gh, const MatchSettings& settings) {
     queueRequest(m);
 }
 
+void sendReplayTableSettingsReq(GameHandler& gh) {
+    Message m = newRequest(MessageId::TABLE_SETTINGS_REQ);
+    m.tableId = gh.table.getId();
+    m.settingsText = gh.table.getName();
+    m.settings[SETTINGS_DIFFICULTY] = static_cast<uint16_t>(gh.replayTableType);
+    m.settings[SETTINGS_GAME_TYPE] = static_cast<uint16_t>(gh.replayInfo[1]);
+    m.settings[SETTINGS_MATCH_LENGTH] = static_cast<uint16_t>(gh.replayInfo[2]);
+    m.settings[SETTINGS_AUTO_CONCEDE_LIMIT] = static_cast<uint16_t>(gh.replayInfo[4]);
+    m.settings[SETTINGS_SHOT_TIME_LIMIT] = 0;
+    m.settings[SETTINGS_PRIVACY] = 0;
+    m.infoCode = static_cast<int16_t>(gh.table.arena);
+    queueRequest(m);
+}
+
 void sendLogout(GameHandler& gh) {
     BZ_LOG(LOG_INFO, "sendLogout", "Sending LOGOUT_REQ message to server");
     queueRequest(newRequest(MessageId::LOGOUT_REQ));

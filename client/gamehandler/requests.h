@@ -37,6 +37,8 @@ void sendStopPlayTableReq(GameHandler& gh);
 void sendExitTableReq(GameHandler& gh);
 // The current table's id, name and privacy with the given settings.
 void sendTableSettingsReq(GameHandler& gh, const MatchSettings& settings);
+// The settings of the loaded replay for the practice table it goes on at (no shot clock, public).
+void sendReplayTableSettingsReq(GameHandler& gh);
 // Queues the logout, resets the Login page and arms the disconnect two seconds of game time later.
 void sendLogout(GameHandler& gh);
 

@@ -81,7 +81,7 @@ bool GameHandler::isArezorOn(int n) const {
 void GameHandler::checkBetaLobby() {
     if (inTutorial) return;
     const bool inPlay = isInPlay();
-    if (lobbyServerName == kBetaLobby) {
+    if (lobbyName == kBetaLobby) {
         betaLobbyPlayer = inPlay && (seatHoldsMe(0) || seatHoldsMe(1));
     } else {
         betaLobbyPlayer = inPlay && seatHoldsMe(0) && seatHoldsMe(1);

@@ -51,6 +51,7 @@ void GameHandler::stepPOVCamera() {
 
 void GameHandler::update() {
     getSoundBank().update();
+    tellFailedOpens();
     const uint16_t mods = platform().modifierState();
     shiftHeld = (mods & MOD_SHIFT) != 0;
     ctrlHeld = (mods & MOD_CTRL) != 0;

@@ -2,6 +2,7 @@
 // key and text routing, the page start-up gate, the loading step, the away flag and the rate report.
 #include "app/frame_loop.h"
 #include "app/sdl_platform.h"
+#include "app/process_signals.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <utility>
@@ -107,6 +109,24 @@ TEST_F(FrameLoopTest, QuitWhileSeatedWarnsOtherwiseLogsOutAndEnds) {
     EXPECT_EQ(pages.statementsFor(HtmlWindow::Login), std::vector<std::string>{"logout();"});
     EXPECT_EQ(connectionHandler->outgoingCount(), 1u);  // the logout request
     EXPECT_TRUE(connectionHandler->logoutPending);
+}
+
+TEST_F(FrameLoopTest, AStopSignalWhileSeatedLogsOutAndEndsWithoutAsking) {
+    GameHandler& gh = getGameHandler();
+    Player me{"me"}, other{"other"};
+    connectionHandler->userName = "me";
+    gh.table.seats[0] = &other;
+    gh.table.seats[1] = &me;
+    appState = STATE_GAME;
+    installStopSignalHandlers();
+    ASSERT_EQ(std::raise(SIGTERM), 0);  // the process lives on: the handler only notes it
+    EXPECT_FALSE(loop.runFrame());
+    EXPECT_FALSE(appRunning);
+    EXPECT_TRUE(pages.statementsFor(HtmlWindow::Alerts).empty());
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Login), std::vector<std::string>{"logout();"});
+    EXPECT_TRUE(connectionHandler->logoutPending);
+    clearStopSignal();
+    std::signal(SIGTERM, SIG_DFL);
 }
 
 TEST_F(FrameLoopTest, ResizeFollowsTheLimitAndSmallSizesGoToThePage) {

@@ -178,7 +178,7 @@ TEST_F(CameraKeysTest, CameraKeysTable) {
              g.tutorialTopic = 14;
          },
          [](const GameHandler& g, const CameraKeysTest&) {
-             return g.in3DView && !g.inOverview && g.tutorialStepDone && g.lookAtEye[0] == -5400;
+             return g.in3DView && !g.inOverview && g.tutorialActionDone && g.lookAtEye[0] == -5400;
          }},
         {"Ctrl+F in the 3D view goes back to the preset", 'f', MOD_CTRL, [](GameHandler& g) { g.enter3DView(); },
          [](const GameHandler& g, const CameraKeysTest&) { return !g.in3DView && g.viewAzimuth == 90; }},

@@ -49,6 +49,18 @@ TEST_F(NoticesTest, ExternalLinksGoToTheOpenerWithoutAShell) {
     EXPECT_EQ(log.count("ERROR: Refused to open 'mailto:someone@example.org'"), 1);
 }
 
+TEST_F(NoticesTest, ALinkThatCouldNotBeOpenedIsToldOnceOnTheNextFrame) {
+    bztest::SpawnRecorder spawner;
+    bztest::SpawnRecorder::exitStatus() = 256;
+    gh.openExternal("https://example.org/help");
+    ASSERT_TRUE(waitForOpeners(10000)) << "the opener was never waited for";
+    gh.tellFailedOpens();
+    gh.tellFailedOpens();
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::TopBox),
+              (std::vector<std::string>{"inbzNotice({text:'The link could not be opened in your web browser: "
+                                        "https://example.org/help',duration:8000,});"}));
+}
+
 }  // namespace
 
 namespace {

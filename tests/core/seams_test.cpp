@@ -10,6 +10,8 @@
 #include "support/spawn_recorder.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <limits>
@@ -136,6 +138,39 @@ TEST(OpenerTest, AProgramThatCannotBeStartedIsOneErrorLine) {
     EXPECT_FALSE(openExternal("https://example.org"));
     setProgramSpawner(previous);
     EXPECT_EQ(log.count("ERROR: starting 'xdg-open' for 'https://example.org' failed: No such file or directory"), 1);
+}
+
+TEST(OpenerTest, TheOpenersStatusIsWaitedForLoggedAndAFailureKeptForThePlayer) {
+    bztest::CapturedLog log;
+    takeFailedOpens();
+    {
+        bztest::SpawnRecorder spawner;
+        EXPECT_TRUE(openExternal("https://example.org/ok"));
+        ASSERT_TRUE(waitForOpeners(10000)) << "the opener's status was never taken";
+        bztest::SpawnRecorder::exitStatus() = 256;  // xdg-open's exit code 1: no browser
+        EXPECT_TRUE(openExternal("https://example.org/none"));
+        ASSERT_TRUE(waitForOpeners(10000)) << "the opener's status was never taken";
+        EXPECT_EQ(takeFailedOpens(), std::vector<std::string>{"https://example.org/none"});
+        EXPECT_TRUE(takeFailedOpens().empty());
+    }
+    EXPECT_EQ(log.count("openExternal: system call 'xdg-open \"https://example.org/ok\"' returned 0"), 1);
+    EXPECT_EQ(log.count("ERROR: system call 'xdg-open \"https://example.org/none\"' returned 256"), 1);
+}
+
+TEST(OpenerTest, ARealOpenerIsReapedWithoutAnotherClick) {
+    // A stand-in for the opener that ends at once with a failure: nothing is left a zombie.
+    ProgramSpawner previous = setProgramSpawner([](const std::vector<std::string>&, std::string& error) {
+        pid_t pid = ::fork();
+        if (pid == 0) ::_exit(3);
+        if (pid < 0) error = "fork failed";
+        return static_cast<int>(pid);
+    });
+    takeFailedOpens();
+    EXPECT_TRUE(openExternal("https://example.org/gone"));
+    ASSERT_TRUE(waitForOpeners(10000)) << "the opener was never waited for";
+    setProgramSpawner(previous);
+    EXPECT_EQ(takeFailedOpens(), std::vector<std::string>{"https://example.org/gone"});
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);  // no child left to reap
 }
 
 TEST(ClockTest, BothClocksFollowTheirReplacementAndComeBack) {

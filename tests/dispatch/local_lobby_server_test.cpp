@@ -239,4 +239,46 @@ TEST_F(LocalLobbyFrameTest, TwoSeatedPlayersTossACoinAndTheRefereeOpensTheFrame)
     bob.close();
 }
 
+TEST_F(LocalLobbyFrameTest, AConcededFrameEndsInTheClientAndItsReplayIsFoundPlayedAndPractisedFrom) {
+    lobby.setRedsInRack(2);
+    ASSERT_NO_FATAL_FAILURE(logIn("ann"));
+    bztest::LoopbackSession& ann = session;
+    sendEnterTableReq(gh, 1);
+    ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_TABLE; }));
+    gh.sendStartSingleReq();
+    ASSERT_TRUE(ann.drainUntil([&] { return appState.load() == STATE_GAME && gh.liveStatus->gameState == 1; }));
+    sendShot(gh, 0, 180, 40, 0, 0, 0);
+    ASSERT_TRUE(playUntil(ann, [&] {
+        return !ann.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus({atEndOfShot: 1").empty();
+    }));
+
+    // The concede ends the frame in the client: the lobby's status is newer than any before it.
+    sendFrameConceded(gh);
+    ASSERT_TRUE(playUntil(ann, [&] { return gh.liveStatus->gameState == 0 && gh.lastFrameWonBy == 1; }))
+        << "the concede did not end the frame";
+
+    sendExitTableReq(gh);
+    ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_LOBBY; }));
+    gh.replayButtonPress("replay-start-search", 0, "ann");
+    ASSERT_TRUE(ann.drainUntil([&] {
+        return !ann.pages.statementsStartingWith(HtmlWindow::Replays, "inbzReplaySearchResults(").empty();
+    })) << "the search was not answered";
+    const std::string results = ann.pages.statementsStartingWith(HtmlWindow::Replays, "inbzReplaySearchResults(").back();
+    EXPECT_NE(results.find(R"("objid":"f/1.1")"), std::string::npos) << results;
+
+    gh.sendChatText("/replay frame 1 1", true, true);
+    ASSERT_TRUE(ann.drainUntil([&] { return gh.replayMode; })) << "the replay did not start";
+    EXPECT_EQ(gh.replayShots.size(), 2u);  // the rack and the one stroke
+    EXPECT_EQ(gh.replayPlayerNames[0], "ann");
+
+    // Going on at a practice table: the table takes the replay's settings and a frame starts there.
+    gh.replayButtonPress("replay-button-go-to-practice", 0, "");
+    ASSERT_TRUE(playUntil(ann, [&] { return !gh.replayMode && appState.load() == STATE_GAME; }));
+    ASSERT_TRUE(ann.server.waitForMessages(MessageId::TABLE_SETTINGS_REQ, 1, 5000));
+    const Message settings = ann.server.receivedWithId(MessageId::TABLE_SETTINGS_REQ)[0];
+    EXPECT_EQ(settings.settings[SETTINGS_MATCH_LENGTH], 1);     // the replay's best of
+    EXPECT_EQ(settings.settings[SETTINGS_SHOT_TIME_LIMIT], 0);  // practice has no shot clock
+    EXPECT_FALSE(gh.replayTableSettingsPending);
+}
+
 }  // namespace

@@ -6,8 +6,12 @@
 # Space after a clicked page button sends nothing; Shift+wheel zooms from the view in place; she
 # plays a shot by the mouse (the spin ball clear of the cue ball in the D), the balls move in both
 # scenes, the foul reaches both bottom bars and the aim is gone at rest;
-# both leave, log out and close the window; each client ends with status 0 and no process of theirs
-# or of the lobby is left.
+# she concedes and the frame ends in both clients; the next frame starts at 0-0 with a line-up
+# chosen in its window, and Abort ends it; both leave and the table list is whole;
+# alice finds the conceded frame among the replays and watches it; both sit at a table for a match
+# and start it after the coin toss; SIGTERM ends bob's client in the frame, which goes to alice;
+# alice logs out and closes the window; each client ends with status 0 and no process of theirs or
+# of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
@@ -71,13 +75,84 @@ click_bottom() {
   click "$name" bottom-box-all-in-one "$control" 0 $((${size#* } - ${height#* }))
 }
 
+# The centre of the last visible control with the id PREFIX or whose text begins with PREFIX: a
+# question's button comes after the bar's button of the same name. control_last DIR PAGE PREFIX
+control_last() {
+  awk -v k="$3" '{ t = $0; sub(/^[^ ]+ [^ ]+ [^ ]+ ?/, "", t) } NR > 1 && ($3 == k || index(t, k) == 1) { xy = $1 " " $2 }
+                 END { if (xy != "") print xy }' "$1/$2.controls" 2>/dev/null
+}
+has_control_last() { [ -n "$(control_last "$@")" ]; }
+
+# A click on the bottom bar's last control that begins with PREFIX; the bar shows its top HEIGHT
+# rows (all of it by default; 229 during a replay): click_bottom_last NAME PREFIX [HEIGHT]
+click_bottom_last() {
+  local name=$1 prefix=$2 size height xy
+  e2e_wait 10 "control $prefix in the bar of $name" has_control_last "$(pages "$name")" bottom-box-all-in-one "$prefix"
+  size=$(e2e_window_size "${win[$name]}")
+  height=$(e2e_page_size "$(pages "$name")" bottom-box-all-in-one)
+  height=${3:-${height#* }}
+  xy=$(control_last "$(pages "$name")" bottom-box-all-in-one "$prefix")
+  e2e_click "${win[$name]}" "${xy% *}" $((${xy#* } + ${size#* } - height))
+}
+
+# A click on a control (whose text begins with PREFIX) of a panel in the middle of the window:
+# click_panel NAME PAGE PREFIX
+click_panel() {
+  local name=$1 page=$2 prefix=$3 size panel xy
+  e2e_wait 10 "control $prefix on $page of $name" has_control_last "$(pages "$name")" "$page" "$prefix"
+  size=$(e2e_window_size "${win[$name]}")
+  panel=$(e2e_page_size "$(pages "$name")" "$page")
+  xy=$(control_last "$(pages "$name")" "$page" "$prefix")
+  e2e_click "${win[$name]}" $(((${size% *} - ${panel% *}) / 2 + ${xy% *})) $(((${size#* } - ${panel#* }) / 2 + ${xy#* }))
+}
+
+# The last game status a client applied, as its log holds it, has a text: last_status NAME TEXT
+last_status() {
+  grep -a 'inbzUpdateGameStatus' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null | tail -n 1 | grep -q -- "$2"
+}
+# The client's log holds a text: logged NAME TEXT
+logged() { grep -aqF -- "$2" "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
+# How many game statuses a client has applied.
+statuses() { grep -ac 'inbzUpdateGameStatus' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
+more_statuses() { [ "$(statuses "$1")" -gt "$2" ]; }
+# The client's last change of state went to STATE (4 the table, 6 a frame in play): in_state NAME STATE
+in_state() { grep -a 'changeState' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null | tail -n 1 | grep -q -- "->$2\$"; }
+
+# A shot by the mouse at the blue from the cue ball, both found in the screenshot BEFORE (see below).
+shoot_at_blue() {
+  local before=$1 tag=$2 cue blue spin sx sy sw sh
+  cue=$(e2e_find "$before" "$scene_h" white 8)
+  blue=$(e2e_find "$before" "$scene_h" 'rgb(20,40,200)' 25)
+  [ -n "$cue" ] && [ -n "$blue" ] || e2e_fail "no cue ball ($cue) or blue ($blue) in $before"
+  read -r cx cy <<<"$cue"
+  read -r bx by <<<"$blue"
+  e2e_click "${win[alice]}" "$cx" "$cy"
+  sleep 0.3
+  for _ in 1 2; do xdotool mousemove_relative -- $((cx - bx)) $((cy - by)); sleep 0.1; done
+  sleep 0.3
+  xdotool click 1
+  sleep 0.5
+  e2e_shot "${win[alice]}" "$out/aim$tag.png"
+  spin=$(e2e_find_patch "$out/aim$tag.png" "$scene_h" white 50)
+  read -r sx sy sw sh <<<"$spin"
+  [ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim$tag.png ($spin)"
+  # The cue ball stands in the D, where a press aims again and where the pointer comes back after
+  # the drag: the spin ball (10 pixels around it still hit it) keeps clear of it.
+  awk -v sx="$sx" -v sy="$sy" -v r=$((sw / 2 + 10)) -v cx="$cx" -v cy="$cy" \
+    'BEGIN { exit !((cx - sx) ^ 2 + (cy - sy) ^ 2 > (r + 10) ^ 2) }' ||
+    e2e_fail "the spin ball at $sx,$sy (${sw}x$sh) lies over the cue ball at $cx,$cy"
+  echo "ok: aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
+  e2e_click "${win[alice]}" "$sx" "$sy"
+}
+
 # A client with its own preferences, log and page texts under $work/NAME, logged in by the mouse
 # and the keyboard on the Login page.
 log_in() {
   local name=$1 home="$work/$1" P
   P=$(pages "$name")
   mkdir -p "$P" "$home/Baizeron/Baizeron"
-  echo "1 255 600 300 4194304 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"  # everything logged
+  # Everything logged, in whole lines (a game status is over a thousand characters).
+  echo "1 255 600 4000 33554432 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"
   BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port XDG_DATA_HOME=$home BZ_PAGE_TEXT_DIR=$P \
     e2e_start "$out/$name.out" "$build/app/baizeron"
   pid[$name]=$e2e_started
@@ -217,28 +292,13 @@ e2e_shot "${win[alice]}" "$out/zoom-back.png"
 [ "$(e2e_find "$out/zoom-back.png" "$scene_h" white 8)" = "$cue" ] || e2e_fail "the zoom did not come back"
 echo "ok: Shift+wheel zooms from the view in place and back"
 
-# A shot by the mouse, as a player plays it: a click on the cue ball starts aiming; the pointer
-# pulled straight away from the blue turns the aim onto it and sets the power; a click fixes the
-# aim; a click on the spin ball beside the table plays the shot.
-e2e_click "${win[alice]}" "$cx" "$cy"
-sleep 0.3
-# Every step is the whole way from the blue to the cue ball: however the client weighs a step by
-# its speed, the drag keeps that direction.
-for _ in 1 2; do xdotool mousemove_relative -- $((cx - bx)) $((cy - by)); sleep 0.1; done
-sleep 0.3
-xdotool click 1
-sleep 0.5
-e2e_shot "${win[alice]}" "$out/aim.png"
-spin=$(e2e_find_patch "$out/aim.png" "$scene_h" white 50)
-read -r sx sy sw sh <<<"$spin"
-[ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim.png ($spin)"
-# The cue ball stands in the D, where a press aims again and where the pointer comes back after the
-# drag: the spin ball (10 pixels around it still hit it) keeps clear of it.
-awk -v sx="$sx" -v sy="$sy" -v r=$((sw / 2 + 10)) -v cx="$cx" -v cy="$cy" \
-  'BEGIN { exit !((cx - sx) ^ 2 + (cy - sy) ^ 2 > (r + 10) ^ 2) }' ||
-  e2e_fail "the spin ball at $sx,$sy (${sw}x$sh) lies over the cue ball at $cx,$cy"
-echo "ok: aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
-e2e_click "${win[alice]}" "$sx" "$sy"
+# A shot by the mouse, as a player plays it, at the balls of the rack in the overhead view found in
+# the screenshot: the cue ball is the one white ball, its target the blue in the middle of the table.
+# A click on the cue ball starts aiming; the pointer pulled straight away from the blue turns the
+# aim onto it and sets the power (every step is the whole way from the blue to the cue ball: however
+# the client weighs a step by its speed, the drag keeps that direction); a click fixes the aim; a
+# click on the spin ball beside the table plays the shot.
+shoot_at_blue "$out/table.png" ""
 # Long enough for the cue ball to reach the blue, well before the balls stop (some seconds).
 sleep 1
 e2e_shot "${win[alice]}" "$out/shot-moving.png"
@@ -277,11 +337,119 @@ moved "$out/table-bob.png" "$out/shot-moving-bob.png" "$cx" "$cy" "the cue ball 
 moved "$out/table-bob.png" "$out/shot-moving-bob.png" "$bx" "$by" "the blue at bob's"
 echo "ok: a shot by the mouse: the cue ball struck the blue at alice's and at bob's, the foul is in both bottom bars"
 
+# The concede: alice concedes by the bar's button and answers its question; the frame ends in both
+# clients, won by the other seat (alice's too, in practice).
+click_bottom alice b_concede
+e2e_wait 10 "the concede question" e2e_page_has "$A" bottom-box-all-in-one 'Concede this frame\?'
+click_bottom_last alice Concede
+for name in alice bob; do
+  e2e_wait 20 "end of the conceded frame at $name" last_status "$name" 'gameState: 0,frameWonBy: 1,'
+  e2e_wait 10 "the frame in the bar of $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^0 – 1$'
+done
+sleep 0.5
+for name in alice bob; do e2e_shot "${win[$name]}" "$out/conceded-$name.png"; done
+echo "ok: the concede ended the frame in both clients, won by the other seat"
+
+# The next frame starts at 0-0, and a line-up is chosen in the window that practice opens: the reds
+# in a line from the blue to the pink. Abort ends the frame. (No stroke is played in it: after the
+# first stroke the spin ball stays over the cue ball, where the mouse would start the aim.)
+e2e_wait 20 "the table view again at alice's" in_state alice 4
+e2e_wait 20 "start of practice offered again" e2e_page_has "$A" start-match 'Practise alone'
+sleep 0.5
+panel=$(e2e_page_size "$A" start-match)
+click alice start-match b_single $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+for name in alice bob; do
+  e2e_wait 20 "the next frame at $name" last_status "$name" 'gameState: 1,.*frameScore:\[0,0\]'
+  e2e_wait 10 "0-0 in the bar of $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^0 – 0$'
+done
+e2e_wait 10 "line-up choice again" e2e_page_has "$A" match-stats 'Line-up practice'
+seen=$(statuses alice)
+click_panel alice match-stats 'Reds in a line'
+e2e_wait 20 "the line-up's rack at alice's" more_statuses alice "$seen"
+if e2e_control_shown "$A" match-stats Close; then click_panel alice match-stats Close; fi
+sleep 1.5
+e2e_shot "${win[alice]}" "$out/lineup.png"
+e2e_shot "${win[bob]}" "$out/lineup-bob.png"
+echo "ok: the next frame starts at 0-0 in both clients and the line-up is laid out"
+click_bottom alice b_abort
+e2e_wait 10 "the abort question" e2e_page_has "$A" bottom-box-all-in-one 'Ask to abort the match\?'
+click_bottom_last alice Ask
+for name in alice bob; do
+  e2e_wait 20 "end of the aborted frame at $name" last_status "$name" 'gameState: 0,frameWonBy: -1,'
+done
+e2e_shot "${win[alice]}" "$out/aborted.png"
+echo "ok: Abort ended the line-up frame in both clients"
+
 for name in bob alice; do
   click_bottom "$name" b_leave
-  e2e_wait 20 "lobby of $name after leaving" e2e_page_has "$(pages "$name")" lobby '^Table 1$'
-  log_out_and_close "$name"
+  e2e_wait 20 "lobby of $name after leaving" in_state "$name" 3
 done
+sleep 1
+# Every table stays in the list after the updates of single tables.
+for t in 1 2 3 4; do e2e_page_has "$B" lobby "^Table $t\$" || e2e_fail "table $t missing from bob's list"; done
+echo "ok: the table list is whole"
+
+# The conceded frame is found among the replays by alice's name and played.
+click alice lobby Replays
+e2e_wait 10 "the replays window" logged alice '"buttonInfo":"replays-open"'
+sleep 1
+click_panel alice replays q
+xdotool type --delay 20 alice
+click_panel alice replays Search
+e2e_wait 20 "the conceded frame among the replays" e2e_page_has "$A" replays 'alice vs alice'
+e2e_shot "${win[alice]}" "$out/replays.png"
+click_panel alice replays Watch
+# Before a replay the client asks whether to leave what the player is doing.
+e2e_wait 10 "the replay question" e2e_control_shown "$A" alerts b_replay_warning_replay
+click_panel alice alerts b_replay_warning_replay
+e2e_wait 20 "the replay at alice's" e2e_page_has "$A" bottom-box-all-in-one 'Leave replay'
+sleep 3
+e2e_shot "${win[alice]}" "$out/replay.png"
+click_bottom_last alice 'Leave replay' 229
+e2e_wait 20 "lobby of alice after the replay" logged alice 'EXIT_REPLAY_INFO(0)'
+sleep 1
+echo "ok: the conceded frame found among the replays and played"
+
+# A match of the two: both sit at table 1 and start, the winner of the coin toss breaks. A stop from
+# outside (SIGTERM) ends bob's client in the frame as a quit does, without asking: status 0 and no
+# process left; his leaving gives the frame to alice.
+for name in alice bob; do
+  click "$name" lobby Play
+  e2e_wait 20 "the table view of $name" in_state "$name" 4
+done
+for name in alice bob; do
+  e2e_wait 20 "the start of the match offered to $name" e2e_page_has "$(pages "$name")" start-match 'Start match'
+  sleep 0.5
+  panel=$(e2e_page_size "$(pages "$name")" start-match)
+  click "$name" start-match b_start $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+done
+tossed() { e2e_control_shown "$(pages alice)" coin-toss-all-in-one b_break || e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break; }
+e2e_wait 20 "the coin toss" tossed
+winner=alice
+e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break && winner=bob
+sleep 0.5
+e2e_shot "${win[$winner]}" "$out/coin-toss.png"
+panel=$(e2e_page_size "$(pages "$winner")" coin-toss-all-in-one)
+click "$winner" coin-toss-all-in-one b_break $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+for name in alice bob; do e2e_wait 20 "the match's frame at $name" in_state "$name" 6; done
+sleep 1
+e2e_shot "${win[bob]}" "$out/match-bob.png"
+echo "ok: a match of alice and bob started after the coin toss, won by $winner"
+kill -TERM "${pid[bob]}"
+e2e_wait_exit "${pid[bob]}" 20
+status=$?
+[ "$status" -eq 0 ] || e2e_fail "bob's client ended with status $status on SIGTERM in a frame"
+e2e_group_gone "${pid[bob]}" 10 || e2e_fail "left behind by bob: $(e2e_group_alive "${pid[bob]}" | tr '\n' ' ')"
+unset 'win[bob]'
+e2e_wait 20 "the frame given to alice" last_status alice 'gameState: 0,frameWonBy: 0,'
+e2e_wait 20 "the free seat at alice's" e2e_page_has "$A" start-match 'Waiting for an opponent'
+sleep 0.5
+e2e_shot "${win[alice]}" "$out/match-left.png"
+echo "ok: SIGTERM ended bob's client in the frame (status 0, nothing left); the frame went to alice"
+click_bottom alice b_leave
+e2e_wait 20 "lobby of alice after the match" in_state alice 3
+sleep 1
+log_out_and_close alice
 
 kill -TERM "$lobby"
 e2e_wait_exit "$lobby" 10 || e2e_fail "the lobby did not end by itself"

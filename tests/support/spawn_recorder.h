@@ -1,4 +1,5 @@
-// Replaces the opener's spawner for its lifetime: every argv is kept, nothing runs.
+// Replaces the opener's spawner for its lifetime: every argv is kept, nothing runs, and every
+// opener "ends" with the status set in exitStatus().
 #pragma once
 
 #include "core/opener.h"
@@ -16,8 +17,20 @@ public:
             spawned().push_back(argv);
             return 4242;
         });
+        exitStatus() = 0;
+        previousWaiter_ = setProgramWaiter([](int) { return exitStatus(); });
     }
-    ~SpawnRecorder() { setProgramSpawner(previous_); }
+    ~SpawnRecorder() {
+        waitForOpeners(10000);
+        setProgramSpawner(previous_);
+        setProgramWaiter(previousWaiter_);
+        takeFailedOpens();
+    }
+
+    static int& exitStatus() {
+        static int status = 0;
+        return status;
+    }
 
     static std::vector<std::vector<std::string>>& spawned() {
         static std::vector<std::vector<std::string>> calls;
@@ -26,6 +39,7 @@ public:
 
 private:
     ProgramSpawner previous_ = nullptr;
+    ProgramWaiter previousWaiter_ = nullptr;
 };
 
 }  // namespace bztest

@@ -2,6 +2,8 @@
 // practice refused at a table someone else holds, and strokes only from the player on turn.
 #include "tools/testserver/local_lobby.h"
 
+#include "physics/ball.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -137,6 +139,213 @@ TEST(LocalLobbyTest, OnlyThePlayerOnTurnStrokesAndEveryStrokeIsAnsweredWithAStat
             (e.type == TableEventType::SHOT ? shotIid : statusIid) = m.message.iid;
     }
     EXPECT_GT(statusIid, shotIid);
+}
+
+}  // namespace
+
+namespace {
+
+Message chat(const std::string& text) { return Message::initChat(5, 1, ChatClass::CHAT, 0, "", 1, text, "", "", "", ""); }
+
+// The messages of one id that went to a connection.
+std::vector<Message> sentTo(const std::vector<OutgoingMessage>& out, int connection, MessageId id) {
+    std::vector<Message> found;
+    for (const OutgoingMessage& m : out)
+        if (m.connection == connection && m.message.id == id) found.push_back(m.message);
+    return found;
+}
+
+const Message* info(const std::vector<OutgoingMessage>& out, int connection, InfoCode code) {
+    for (const OutgoingMessage& m : out)
+        if (m.connection == connection && m.message.id == MessageId::INFO && m.message.infoCode == static_cast<int32_t>(code))
+            return &m.message;
+    return nullptr;
+}
+
+// Two players at table 1 in a frame that ann breaks.
+void startTwoPlayerFrame(Lobby& l) {
+    l.sitDown(0, "ann");
+    l.sitDown(1, "bob");
+    l.say(0, startInfo(StartInfo::START_REQUESTED));
+    const auto toss = l.say(1, startInfo(StartInfo::START_REQUESTED));
+    const TableEvent* coin = nullptr;
+    for (const OutgoingMessage& m : toss)
+        for (const TableEvent& e : m.message.events)
+            if (e.startInfo == StartInfo::COIN_TOSS) coin = &e;
+    ASSERT_NE(coin, nullptr);
+    const int winner = coin->value;
+    l.say(winner, startInfo(StartInfo::STARTED_AFTER_COIN_TOSS, 0));
+}
+
+// The last game status a connection received, and the number of its message.
+const TableEvent* lastStatus(const std::vector<OutgoingMessage>& out, int connection, uint32_t* iid = nullptr) {
+    const TableEvent* found = nullptr;
+    for (const OutgoingMessage& m : out) {
+        if (m.connection != connection) continue;
+        for (const TableEvent& e : m.message.events)
+            if (e.type == TableEventType::GAME_STATUS) {
+                found = &e;
+                if (iid) *iid = m.message.iid;
+            }
+    }
+    return found;
+}
+
+TEST(LocalLobbyTest, ListsAreWholeNumberedAndKeepTheSeatedOutOfTheViewers) {
+    Lobby l;
+    l.sitDown(0, "ann");
+    const auto out = l.say(0, Message(MessageId::STOP_PLAY_TABLE_REQ, 3));
+    const auto lists = sentTo(out, 0, MessageId::TABLE_LIST_INFO);
+    ASSERT_EQ(lists.size(), 1u);
+    EXPECT_EQ(lists[0].tables.size(), 4u);
+    EXPECT_GT(lists[0].iid, 0u);
+    EXPECT_EQ(lists[0].tables[0].viewers, std::vector<std::string>{"ann"});  // looks on again
+    const auto seated = sentTo(l.say(0, Message(MessageId::PLAY_TABLE_REQ, 4)), 0, MessageId::TABLE_LIST_INFO);
+    ASSERT_EQ(seated.size(), 1u);
+    EXPECT_GT(seated[0].iid, lists[0].iid);
+    EXPECT_EQ(seated[0].tables[0].player1, "ann");
+    EXPECT_TRUE(seated[0].tables[0].viewers.empty());
+    // The Online tab says where everyone is, and the status answer counts the users.
+    const auto stood = l.say(0, Message(MessageId::STOP_PLAY_TABLE_REQ, 5));
+    const Message* online = info(stood, 0, InfoCode::USER_INFO);
+    ASSERT_NE(online, nullptr);
+    EXPECT_EQ(online->textList, (std::vector<std::string>{"ann", "0", "0", "1", "0", "0", "0", "0", "0", "0",
+                                                          "Players Lounge", "1", "viewer", "0", "@END@"}));
+    EXPECT_EQ(l.lobby.serverConfig().currentUsersNow(), 1u);
+}
+
+TEST(LocalLobbyTest, AConcedeOrALeavingPlayerGivesTheFrameToTheOtherSeatUnderANewerNumber) {
+    for (bool leaves : {false, true}) {
+        SCOPED_TRACE(leaves ? "ann leaves" : "ann concedes");
+        Lobby l;
+        ASSERT_NO_FATAL_FAILURE(startTwoPlayerFrame(l));
+        TableEvent concede(TableEventType::FRAME_CONCEDED);
+        const auto out = leaves ? l.say(0, Message(MessageId::EXIT_TABLE_REQ, 7)) : l.say(0, tableEvent(concede));
+        uint32_t iid = 0;
+        const TableEvent* status = lastStatus(out, 1, &iid);
+        ASSERT_NE(status, nullptr) << "bob was not told";
+        EXPECT_EQ(status->status().gameState, 0);
+        EXPECT_EQ(status->status().frameWonBy, 1);
+        EXPECT_EQ(status->status().framesWon, (std::array<int32_t, 2>{0, 1}));
+        EXPECT_GT(iid, 5000u);
+        const auto lists = sentTo(out, 1, MessageId::TABLE_LIST_INFO);
+        ASSERT_FALSE(lists.empty());
+        EXPECT_EQ(lists.back().tables[0].gameState, 0u);
+        if (leaves) {
+            // bob, seated and so no viewer, learns of the empty seat from the seats.
+            const auto seats = sentTo(out, 1, MessageId::STOP_PLAY_TABLE_INFO);
+            ASSERT_EQ(seats.size(), 1u);
+            EXPECT_EQ(seats[0].player1, "bob");
+            EXPECT_EQ(seats[0].player2, "");
+        }
+    }
+}
+
+TEST(LocalLobbyTest, OneWhoEntersAfterTheFrameSeesNoResultOfIt) {
+    Lobby l;
+    ASSERT_NO_FATAL_FAILURE(startTwoPlayerFrame(l));
+    l.say(0, tableEvent(TableEvent(TableEventType::FRAME_CONCEDED)));
+    l.say(1, Message(MessageId::EXIT_TABLE_REQ, 8));
+    Message enter(MessageId::ENTER_TABLE_REQ, 9);
+    enter.tableId = 1;
+    const auto entered = l.say(1, enter);
+    const TableEvent* status = lastStatus(entered, 1);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->status().gameState, 0);
+    EXPECT_EQ(status->status().frameWonBy, -1);
+    EXPECT_EQ(status->status().framesWon, (std::array<int32_t, 2>{0, 0}));
+    EXPECT_EQ(status->status().frameScore, (std::array<int32_t, 2>{0, 0}));
+    EXPECT_EQ(status->status().players, (std::array<std::string, 2>{"ann", ""}));
+}
+
+TEST(LocalLobbyTest, AbortAndRerackNeedTheOtherPlayersYesUnlessAlone) {
+    Lobby l;
+    ASSERT_NO_FATAL_FAILURE(startTwoPlayerFrame(l));
+    const auto asked = l.say(0, tableEvent(TableEvent(TableEventType::ABORT_REQUESTED)));
+    EXPECT_NE(findEvent(asked, TableEventType::ABORT_REQUESTED, 1), nullptr);
+    EXPECT_EQ(lastStatus(asked, 1), nullptr);
+    const auto agreed = l.say(1, tableEvent(TableEvent(TableEventType::ABORT_ACCEPTED)));
+    ASSERT_NE(findEvent(agreed, TableEventType::ABORT_ACCEPTED, 0), nullptr);
+    ASSERT_NE(lastStatus(agreed, 0), nullptr);
+    EXPECT_EQ(lastStatus(agreed, 0)->status().gameState, 0);
+    EXPECT_EQ(lastStatus(agreed, 0)->status().frameWonBy, -1);
+    EXPECT_TRUE(l.lobby.replays().frames().empty());  // an aborted frame is not kept
+
+    // Alone: "/lineup 10" and a rerack lay the reds on the line from the blue to the pink at once.
+    Lobby p;
+    p.sitDown(0, "cy");
+    p.say(0, Message(MessageId::STOP_PLAY_TABLE_REQ, 3));
+    p.say(0, chat("/single"));
+    p.say(0, chat("/lineup 10"));
+    const auto racked = p.say(0, tableEvent(TableEvent(TableEventType::RERACK_REQUESTED)));
+    ASSERT_NE(findEvent(racked, TableEventType::RERACK_ACCEPTED, 0), nullptr);
+    const TableEvent* rack = lastStatus(racked, 0);
+    ASSERT_NE(rack, nullptr);
+    EXPECT_EQ(rack->status().gameState, 1);
+    const auto& balls = rack->balls();
+    const double lo = std::min(balls[BALL_BLUE].x, balls[BALL_PINK].x), hi = std::max(balls[BALL_BLUE].x, balls[BALL_PINK].x);
+    for (int i = BALL_FIRST_RED; i <= BALL_LAST_RED; ++i) {
+        EXPECT_TRUE(balls[i].onTable);
+        EXPECT_GT(balls[i].x, lo);
+        EXPECT_LT(balls[i].x, hi);
+        EXPECT_DOUBLE_EQ(balls[i].z, balls[BALL_BLUE].z);
+        if (i > BALL_FIRST_RED) {
+            EXPECT_GE(std::fabs(balls[i].x - balls[i - 1].x), 52.5) << "reds " << i - 1 << " and " << i;
+        }
+    }
+    const auto aborted = p.say(0, tableEvent(TableEvent(TableEventType::ABORT_REQUESTED)));
+    ASSERT_NE(lastStatus(aborted, 0), nullptr);
+    EXPECT_EQ(lastStatus(aborted, 0)->status().gameState, 0);
+}
+
+TEST(LocalLobbyTest, PlayedFramesAreFoundAndSentAsReplaysAndTheTutorialIsDeclined) {
+    Lobby l;
+    l.lobby.setRedsInRack(3);
+    l.sitDown(0, "ann");
+    l.say(0, Message(MessageId::STOP_PLAY_TABLE_REQ, 3));
+    const auto started = l.say(0, chat("/single"));
+    int reds = 0;
+    for (int i = BALL_FIRST_RED; i <= BALL_LAST_RED; ++i) reds += lastStatus(started, 0)->balls()[i].onTable ? 1 : 0;
+    EXPECT_EQ(reds, 3);
+    const Message* stats = info(started, 0, InfoCode::MATCH_STATS_INFO);
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats->textList, (std::vector<std::string>{"ann", "ann"}));
+    TableEvent shot(TableEventType::SHOT);
+    shot.aim = AimParameters{180, 40, 0, 0, 0};
+    l.say(0, tableEvent(shot));
+    TableEvent concede(TableEventType::FRAME_CONCEDED);
+    const auto over = l.say(0, tableEvent(concede));
+    ASSERT_EQ(l.lobby.replays().frames().size(), 1u);
+    // Practice over, the player holds one seat again and may start another.
+    const auto seats = sentTo(over, 0, MessageId::STOP_PLAY_TABLE_INFO);
+    ASSERT_EQ(seats.size(), 1u);
+    EXPECT_EQ(seats[0].player1, "ann");
+    EXPECT_EQ(seats[0].player2, "");
+
+    Message search = Message::initInfo(10, InfoCode::REPLAY_LIST_REQ, 1, 0, "AN", "");
+    const auto answer = l.say(0, search);
+    const Message* found = info(answer, 0, InfoCode::INFO_CODE_REPLAY_SEARCH_DATA);
+    ASSERT_NE(found, nullptr);
+    EXPECT_NE(found->textA.find(R"("objid":"f/1.1")"), std::string::npos) << found->textA;
+    search.textA = "zed";
+    EXPECT_EQ(info(l.say(0, search), 0, InfoCode::INFO_CODE_REPLAY_SEARCH_DATA)->textA, "[]");
+
+    const auto sent = l.say(0, chat("/replay frame 1 1"));
+    const Message* replay = info(sent, 0, InfoCode::REPLAY_INFO);
+    ASSERT_NE(replay, nullptr);
+    EXPECT_EQ(replay->valueA, 2);
+    EXPECT_EQ(replay->valueB, 3);
+    EXPECT_EQ(replay->textA.rfind("v 1 t 2 s p ann ann i ", 0), 0u) << replay->textA;
+    const auto unknown = l.say(0, chat("/replay frame 9 1"));
+    EXPECT_EQ(info(unknown, 0, InfoCode::REPLAY_INFO), nullptr);
+    EXPECT_EQ(sentTo(unknown, 0, MessageId::CHAT_MESSAGE).size(), 1u);
+
+    const auto tutorial = l.say(0, Message::initInfo(11, InfoCode::INFO_CODE_ENTER_TUTCH_REQ, 1, 0, "", ""));
+    ASSERT_NE(info(tutorial, 0, InfoCode::ENTER_TUTCH_INFO), nullptr);
+    EXPECT_EQ(info(tutorial, 0, InfoCode::ENTER_TUTCH_INFO)->valueA, 0);
+    const auto notices = sentTo(tutorial, 0, MessageId::CHAT_MESSAGE);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text1, "No tutorial is offered in this local lobby.");
 }
 
 }  // namespace

@@ -32,16 +32,20 @@ TEST_F(GameSettingsPageTest, ASavedChangeSurvivesARestart) {
                      "})();"),
               "");
     const size_t mark = v.Mark();
+    gh.gameSettingsPanel.visible = true;
     ASSERT_TRUE(Click(v, "#g_save"));
     std::vector<pagetest::Json> sent;
-    for (int i = 0; i < 200 && sent.empty(); ++i) {
+    for (int i = 0; i < 200 && sent.size() < 2; ++i) {
         webtest::PumpFor(20);
         sent = v.Requests(mark);
     }
-    ASSERT_EQ(sent.size(), 1u);
+    // The save, then the close that ends the dialog.
+    ASSERT_EQ(sent.size(), 2u);
     ASSERT_EQ(sent[0]["requestName"], "gameSettingsSave");
-    dispatchHtmlQuery(sent[0].dump(), getHtmlRequests());
+    ASSERT_EQ(sent[1]["requestName"], "gameSettingsClose");
+    for (const pagetest::Json& request : sent) dispatchHtmlQuery(request.dump(), getHtmlRequests());
     EXPECT_EQ(gh.gameSettings.ballVolume, 37);
+    EXPECT_FALSE(gh.gameSettingsPanel.visible);
 
     // The next run of the client reads the file.
     GameHandler restarted;

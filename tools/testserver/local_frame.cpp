@@ -4,6 +4,7 @@
 #include "physics/table.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -70,6 +71,8 @@ void LocalFrame::start(const std::array<std::string, 2>& players, int breaker, i
     frame_.playerOn = breaker_;
     last_ = StrokeVerdict{};
     bestBreak_ = {};
+    figures_ = {};
+    concededBy_ = -1;
     inPlay_ = true;
     frameStart_ = breakStart_ = Clock::now();
 }
@@ -105,6 +108,7 @@ TableEvent LocalFrame::status() const {
     s.nominatedBall = 0;
     s.ballOnFull = true;
     s.foul = last_.foul;
+    s.concededBy = s.matchConcededBy = concededBy_;
     for (int i = 0; i < kBallCount; ++i) {
         const Ball& b = table_->balls[i];
         BallState& state = e.balls()[i];
@@ -130,6 +134,15 @@ TableEvent LocalFrame::playStroke(const TableEvent& shot) {
         for (int ball : last_.respot) table_->balls[ball].respot(table_->balls, kBallCount);
     }
     bestBreak_[striker] = std::max(bestBreak_[striker], frame_.breakScore);
+    SeatFigures& f = figures_[striker];
+    if (last_.foul) {
+        ++f.fouls;
+        figures_[1 - striker].points += last_.penalty;
+    } else {
+        f.points += last_.points;
+        f.pots += static_cast<int>(last_.points > 0 ? 1 : 0);
+    }
+    f.highestBreak = bestBreak_[striker];
     if (frame_.playerOn != striker) breakStart_ = Clock::now();
     if (frame_.frameWonBy >= 0) inPlay_ = false;
     return status();
@@ -147,4 +160,53 @@ void LocalFrame::placeBall(int ball, double x, double z) {
 
 void LocalFrame::removeBall(int ball) {
     if (validBall(ball)) table_->balls[ball].onTable = false;
+}
+
+void LocalFrame::concede(int seat) {
+    if (!inPlay_) return;
+    seat = seat == 1 ? 1 : 0;
+    concededBy_ = seat;
+    frame_.frameWonBy = 1 - seat;
+    inPlay_ = false;
+}
+
+void LocalFrame::abort() {
+    if (!inPlay_) return;
+    frame_.frameWonBy = -1;
+    inPlay_ = false;
+}
+
+void LocalFrame::keepReds(int reds) {
+    for (int i = BALL_LAST_RED; i >= BALL_FIRST_RED && i - BALL_FIRST_RED >= reds; --i) table_->balls[i].onTable = false;
+}
+
+void LocalFrame::layOutLineUp(int lineUp) {
+    {
+        std::lock_guard<std::mutex> lock(physicsMutex);
+        table_->placeBallsOnSpots();
+    }
+    const Ball& blue = table_->balls[BALL_BLUE];
+    const Ball& pink = table_->balls[BALL_PINK];
+    const Ball& black = table_->balls[BALL_BLACK];
+    const int reds = BALL_LAST_RED - BALL_FIRST_RED + 1;
+    for (int i = 0; i < reds; ++i) {
+        double x = 0, z = 0;
+        if (lineUp == 12) {
+            // Seven and eight reds in two short lines across the table either side of the pink.
+            const int side = i < 8 ? -1 : 1, k = i < 8 ? i : i - 8;
+            x = pink.x + side * 70.0;
+            z = (k - 3.5) * 56.0;
+        } else if (lineUp == 13) {
+            const double angle = 2 * 3.14159265358979 * i / reds;
+            x = black.x + 140.0 * std::cos(angle);
+            z = black.z + 140.0 * std::sin(angle);
+        } else {
+            // Evenly between the blue and the pink, a ball's width clear of each.
+            const double from = blue.x + (pink.x > blue.x ? 1 : -1) * 60.0;
+            const double to = pink.x - (pink.x > blue.x ? 1 : -1) * 60.0;
+            x = from + (to - from) * i / (reds - 1);
+            z = blue.z;
+        }
+        placeBall(BALL_FIRST_RED + i, x, z);
+    }
 }

@@ -28,6 +28,22 @@ public:
     void start(const std::array<std::string, 2>& players, int breaker, int maxShotTime);
     bool inPlay() const { return inPlay_; }
     void stop() { inPlay_ = false; }
+    // The seat concedes: the frame goes to the other seat.
+    void concede(int seat);
+    // The frame ends without a winner.
+    void abort();
+    // The reds laid out for a practice line-up (10 in a line between blue and pink, 11 the same, 12 two
+    // lines beside the pink, 13 a ring around the black); the colours on their spots.
+    void layOutLineUp(int lineUp);
+    // Takes reds off the rack from the last one on, leaving this many (a short frame).
+    void keepReds(int reds);
+
+    // Per seat: points scored, balls potted, fouls, the highest break.
+    struct SeatFigures {
+        int points = 0, pots = 0, fouls = 0, highestBreak = 0;
+    };
+    const std::array<SeatFigures, 2>& figures() const { return figures_; }
+    const std::array<std::string, 2>& players() const { return players_; }
     const FrameScore& score() const { return frame_; }
 
     // The GAME_STATUS event of the frame as it stands.
@@ -52,6 +68,8 @@ private:
     int breaker_ = 0;
     int maxShotTime_ = 60;
     bool inPlay_ = false;
+    int concededBy_ = -1;
+    std::array<SeatFigures, 2> figures_{};
     std::array<int, 2> bestBreak_{};
     Clock::time_point frameStart_{};
     Clock::time_point breakStart_{};

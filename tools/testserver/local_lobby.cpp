@@ -3,6 +3,7 @@
 #include "physics/ball.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -29,6 +30,7 @@ TestServerConfig LocalLobby::serverConfig() {
     config.lobbyName = lobbyName_;
     config.newcomerPassword = kNewcomerPassword;
     config.currentUsers = 0;
+    config.currentUsersNow = [this] { return userCount(); };
     config.sessionHook = [this](int connection, const std::string& user, const Message& message) {
         return onMessage(connection, user, message);
     };
@@ -40,14 +42,15 @@ TableListEntry* LocalLobby::findTable(int32_t tableId) {
     return found == tables_.end() ? nullptr : &*found;
 }
 
-Message LocalLobby::tableListOf(const TableListEntry& table) const {
-    Message m(MessageId::TABLE_LIST_INFO);
-    m.tables.push_back(table);
+Message LocalLobby::tableList() {
+    // Whole: the pages take each list for all the tables there are.
+    Message m(MessageId::TABLE_LIST_INFO, nextIid_++);
+    m.tables = tables_;
     return m;
 }
 
-Message LocalLobby::userList() const {
-    Message m(MessageId::USER_LIST_INFO);
+Message LocalLobby::userList() {
+    Message m(MessageId::USER_LIST_INFO, nextIid_++);
     for (const auto& [connection, member] : members_) m.users.push_back({member.user, 0, 0, rankOf(member.user)});
     return m;
 }
@@ -71,15 +74,20 @@ bool LocalLobby::seat(TableListEntry& table, const std::string& user) {
     if (seatOf(table, user) >= 0 || !table.player2.empty()) return false;
     (table.player1.empty() ? table.player1 : table.player2) = user;
     if (!table.player2.empty() && rankOf(table.player2) < rankOf(table.player1)) std::swap(table.player1, table.player2);
+    // The viewers are those who look on: the first of them is next in line for a seat.
+    std::erase(table.viewers, user);
     return true;
 }
 
-void LocalLobby::unseat(TableListEntry& table, const std::string& user) {
+void LocalLobby::unseat(TableListEntry& table, const std::string& user, bool stays) {
+    const bool seated = seatOf(table, user) >= 0;
     if (table.player2 == user) table.player2.clear();
     if (table.player1 == user) {
         table.player1 = table.player2;
         table.player2.clear();
     }
+    if (seated && stays && std::find(table.viewers.begin(), table.viewers.end(), user) == table.viewers.end())
+        table.viewers.push_back(user);
 }
 
 int LocalLobby::seatOf(const TableListEntry& table, const std::string& user) const {
@@ -91,9 +99,21 @@ TableEvent LocalLobby::tableStatus(const TableListEntry& table) {
     const LocalFrame& frame = *games_[table.tableId].frame;
     TableEvent status = frame.status();
     if (!frame.inPlay()) {
+        // No frame: the seats as they are now and nothing of the last frame's result, or one who
+        // enters would read that frame's end as the table's state.
         GameStatus& s = status.status();
         s.players = {table.player1, table.player2};
         s.matchDuration = s.frameDuration = s.breakDuration = 0;
+        s.gameState = 0;
+        s.frameWonBy = s.matchWonBy = -1;
+        s.concededBy = s.matchConcededBy = -1;
+        s.framesWon = s.frameScore = s.frameOverScore = s.negativePoints = {};
+        s.breakScore = s.scoreForPocketedBalls = s.penalty = 0;
+        s.ballsPotted = {};
+        s.bestBreak = s.bestBreakScore = {};
+        s.foul = false;
+        s.playerOn = s.striker = s.playerOnFirst = 0;
+        s.ballOn = 1;
     }
     return status;
 }
@@ -110,7 +130,7 @@ void LocalLobby::sendSeats(std::vector<OutgoingMessage>& out, const TableListEnt
     seats.player1 = table.player1;
     seats.player2 = table.player2;
     toAll(out, seats);
-    toAll(out, tableListOf(table));
+    sendLists(out);
 }
 
 void LocalLobby::endGame(TableListEntry& table) {
@@ -125,15 +145,41 @@ void LocalLobby::leaveTable(std::vector<OutgoingMessage>& out, int connection) {
     Member& member = members_[connection];
     TableListEntry* table = findTable(member.tableId);
     if (table == nullptr) return;
-    if (seatOf(*table, member.user) >= 0) endGame(*table);
+    const int seat = seatOf(*table, member.user);
+    // The one who stays wins the frame and is told so before the seat empties.
+    if (seat >= 0 && games_[table->tableId].frame->inPlay()) endFrameEarly(out, *table, seat, practice(*table));
+    if (seat >= 0) endGame(*table);
     Message exit(MessageId::EXIT_TABLE_INFO, nextIid_++);
     exit.tableId = table->tableId;
     exit.userName = member.user;
     toAll(out, exit);
     std::erase(table->viewers, member.user);
-    unseat(*table, member.user);
+    const bool wasSeated = seatOf(*table, member.user) >= 0;
+    unseat(*table, member.user, false);
     member.tableId = 0;
-    toAll(out, tableListOf(*table));
+    // The seated are no viewers, so their clients learn of a seat that empties from the seats.
+    if (wasSeated) {
+        sendSeats(out, *table, MessageId::STOP_PLAY_TABLE_INFO);
+    } else {
+        sendLists(out);
+    }
+}
+
+bool LocalLobby::enterTable(std::vector<OutgoingMessage>& out, int connection, const std::string& user, int32_t tableId) {
+    TableListEntry* table = findTable(tableId);
+    if (table == nullptr) return false;
+    leaveTable(out, connection);
+    members_[connection].tableId = table->tableId;
+    table->viewers.push_back(user);
+    Message enter(MessageId::ENTER_TABLE_INFO, nextIid_++);
+    enter.tableId = table->tableId;
+    enter.userName = user;
+    toAll(out, enter);
+    sendLists(out);
+    // A newcomer sees the table as it stands, also when no frame is in play: the client takes a
+    // frame to be in play until a status says otherwise, and would not offer a start.
+    out.push_back({connection, tableEvents({tableStatus(*table)})});
+    return true;
 }
 
 std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::string& user, const Message& message) {
@@ -147,22 +193,32 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
     // login only once it has read LOGIN_OK: so the lists wait for its first word after the login.
     if (auto member = members_.find(connection); member != members_.end() && !member->second.greeted) {
         member->second.greeted = true;
-        Message tables(MessageId::TABLE_LIST_INFO, nextIid_++);
-        tables.tables = tables_;
-        out.push_back({connection, tables});
+        out.push_back({connection, tableList()});
         toAll(out, userList());
+        toAll(out, onlineList());
     }
     switch (message.id) {
         case MessageId::LOGOUT_REQ:
             leaveTable(out, connection);
             members_.erase(connection);
             toAll(out, userList());
+            toAll(out, onlineList());
             break;
         case MessageId::CHAT_MESSAGE: {
             if (message.text1 == "/single") {
                 startSingle(out, connection, user);
                 break;
             }
+            if (message.text1.rfind("/lineup ", 0) == 0) {
+                // The line-up the practice player's next rerack lays out.
+                TableListEntry* table = findTable(members_[connection].tableId);
+                if (table != nullptr && seatOf(*table, user) >= 0)
+                    games_[table->tableId].lineUp = std::atoi(message.text1.c_str() + 8);
+                break;
+            }
+            if (onReplayCommand(out, connection, message.text1)) break;
+            // The position a practice from a replay asks for is laid out by its ball placements.
+            if (message.text1.rfind("/set-game-status", 0) == 0) break;
             // The sender is the logged-in name, whatever the message claims.
             Message chat(message);
             chat.sender = user;
@@ -176,22 +232,9 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             }
             break;
         }
-        case MessageId::ENTER_TABLE_REQ: {
-            TableListEntry* table = findTable(message.tableId);
-            if (table == nullptr) break;
-            leaveTable(out, connection);
-            members_[connection].tableId = table->tableId;
-            table->viewers.push_back(user);
-            Message enter(MessageId::ENTER_TABLE_INFO, nextIid_++);
-            enter.tableId = table->tableId;
-            enter.userName = user;
-            toAll(out, enter);
-            toAll(out, tableListOf(*table));
-            // A newcomer sees the table as it stands, also when no frame is in play: the client
-            // takes a frame to be in play until a status says otherwise, and would not offer a start.
-            out.push_back({connection, tableEvents({tableStatus(*table)})});
+        case MessageId::ENTER_TABLE_REQ:
+            enterTable(out, connection, user, message.tableId);
             break;
-        }
         case MessageId::EXIT_TABLE_REQ:
             leaveTable(out, connection);
             break;
@@ -202,14 +245,19 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             const bool sitting = message.id == MessageId::PLAY_TABLE_REQ;
             if (sitting ? !seat(*table, user) : seatOf(*table, user) < 0) break;  // seats taken, or not seated
             if (!sitting) {
+                if (games_[table->tableId].frame->inPlay())
+                    endFrameEarly(out, *table, seatOf(*table, user), practice(*table));
                 endGame(*table);
-                unseat(*table, user);
+                unseat(*table, user, true);
             }
             sendSeats(out, *table, sitting ? MessageId::PLAY_TABLE_INFO : MessageId::STOP_PLAY_TABLE_INFO);
             break;
         }
         case MessageId::TABLE_EVENT:
             onTableEvent(out, connection, user, message);
+            break;
+        case MessageId::INFO:
+            onInfo(out, connection, message);
             break;
         default:
             break;
@@ -230,6 +278,15 @@ void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection,
             case TableEventType::START_INFO:
                 if (seat >= 0) onStartInfo(out, *table, seat, e);
                 continue;
+            case TableEventType::FRAME_CONCEDED:
+            case TableEventType::RERACK_REQUESTED:
+            case TableEventType::RERACK_ACCEPTED:
+            case TableEventType::RERACK_DECLINED:
+            case TableEventType::ABORT_REQUESTED:
+            case TableEventType::ABORT_ACCEPTED:
+            case TableEventType::ABORT_DECLINED:
+                if (seat >= 0) onFrameRequest(out, *table, seat, e);
+                continue;
             case TableEventType::SHOT:
                 if (game.frame->inPlay()) {
                     // Only the player on turn strokes; anything else would part the clients' tables.
@@ -247,10 +304,15 @@ void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection,
     // Echoed to the sender too: a client plays its own stroke when the server sends it back.
     if (!relayed.empty()) toTable(out, table->tableId, tableEvents(std::move(relayed)));
     for (const TableEvent* stroke : strokes) {
-        toTable(out, table->tableId, tableEvents({game.frame->playStroke(*stroke)}));
+        TableEvent after = game.frame->playStroke(*stroke);
+        // Some seconds a stroke in the replay: the time it takes the balls to come to rest.
+        game.strokeMs += 6000;
+        replays_.stroke(table->tableId, stroke->aim, game.strokeMs, after);
+        toTable(out, table->tableId, tableEvents({after}));
+        sendMatchStats(out, *table);
         if (!game.frame->inPlay()) {
-            endGame(*table);
-            toAll(out, tableListOf(*table));
+            replays_.end(table->tableId, after);
+            frameOver(out, *table);
         }
     }
 }
@@ -293,6 +355,7 @@ void LocalLobby::startSingle(std::vector<OutgoingMessage>& out, int connection, 
                       (table->player2.empty() || table->player2 == user);
     if (!free) return;
     table->player1 = table->player2 = user;
+    std::erase(table->viewers, user);
     sendSeats(out, *table, MessageId::PLAY_TABLE_INFO);
     startFrame(out, *table, 0);
 }
@@ -302,6 +365,10 @@ void LocalLobby::startFrame(std::vector<OutgoingMessage>& out, TableListEntry& t
     game.startRequested = {};
     game.coinTossWinner = -1;
     game.frame->start({table.player1, table.player2}, breaker, table.maxShotTime);
+    game.frame->keepReds(redsInRack_);
+    game.rerackAsked = game.abortAsked = {};
+    game.lineUp = 0;
+    game.strokeMs = 0;
     // The breaker plays from the D: on its own spot against the baulk cushion the cue ball leaves
     // no room for the cue, and the rules here know no ball in hand.
     game.frame->placeBall(BALL_WHITE, kBreakX, kBreakZ);
@@ -311,5 +378,7 @@ void LocalLobby::startFrame(std::vector<OutgoingMessage>& out, TableListEntry& t
     begin.startInfo = StartInfo::STARTED_AFTER_COIN_TOSS;
     begin.value = breaker;
     toTable(out, table.tableId, tableEvents({game.frame->status(), begin}));
-    toAll(out, tableListOf(table));
+    replays_.begin(table.tableId, {table.player1, table.player2}, game.frame->status());
+    sendLists(out);
+    sendMatchStats(out, table);
 }

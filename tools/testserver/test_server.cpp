@@ -382,7 +382,7 @@ void TestServer::handle(Peer& peer, Message& message) {
         status.lobbyName = config_.lobbyName;
         status.lobbyVersion = config_.lobbyVersion;
         status.maxUsers = config_.maxUsers;
-        status.currentUsers = config_.currentUsers;
+        status.currentUsers = config_.currentUsersNow ? config_.currentUsersNow() : config_.currentUsers;
         status.servers = config_.furtherServers;
         sendLocked(peer, status);
     };

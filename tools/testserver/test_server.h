@@ -40,6 +40,8 @@ struct TestServerConfig {
     std::string lobbyVersion = "2.1";
     uint32_t maxUsers = 500;
     uint32_t currentUsers = 42;
+    // When set, the count of the status answer is asked for at every answer (on the server thread).
+    std::function<uint32_t()> currentUsersNow;
     std::vector<ServerAddress> furtherServers;
     // user name (as typed, case kept) -> password; a login of any other name fails.
     std::map<std::string, std::string> accounts;

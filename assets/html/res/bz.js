@@ -45,6 +45,13 @@
   }
   // The window's name is the page's data-window attribute.
   bz.htmlId = doc.documentElement.getAttribute('data-window') || '';
+  // Every face is fetched now, while the window is still hidden: a face is otherwise fetched when
+  // text first needs it, and a panel's text stays blank until then.
+  if (doc.fonts && doc.fonts.load) {
+    ['400 13px BzSans', '600 13px BzSans', '700 13px BzSans', '16px BzIcons'].forEach(function (f) {
+      doc.fonts.load(f).catch(function () {});
+    });
+  }
   bz.start = function (init) {
     try { if (init) init(); } catch (e) { bz.report('start', e); } finally { report(bz.htmlId); }
   };
@@ -359,6 +366,14 @@
       rows.push({ label: bz.statLabels[i], a: bz.fmtInt(d[2 * i]), b: bz.fmtInt(d[2 * i + 1]) });
     }
     return rows;
+  };
+  // A table list update names only the tables that changed: each replaces the one of its id, the
+  // others stay; the result is ordered by id.
+  bz.mergeTables = function (tables, update) {
+    var byId = {};
+    tables.forEach(function (t) { byId[t.tableId] = t; });
+    update.forEach(function (t) { byId[t.tableId] = t; });
+    return Object.keys(byId).map(function (k) { return byId[k]; }).sort(function (a, b) { return a.tableId - b.tableId; });
   };
   bz.escape = function (s) {
     return bz.str(s).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');

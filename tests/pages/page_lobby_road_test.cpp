@@ -1,0 +1,136 @@
+// What a player meets in the lobby and at the table's pages: the table list kept whole across
+// updates of single tables, each person once in People, the start page's words for a seated player,
+// questions that leave the chat input free, panels with their fonts ready before they first show,
+// one login request per click, and dialogs that close on their save.
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include <stb/stb_image_write.h>
+
+#include "pages/page_harness.h"
+#include "pages/page_statements.h"
+
+namespace {
+
+using namespace pagetest;
+
+// The page's last paint over black, for people to look at.
+void writePng(const TestRenderHandler& page, const std::string& name) {
+    std::vector<uint8_t> rgb(size_t(page.paintWidth) * page.paintHeight * 3);
+    for (size_t i = 0; i < size_t(page.paintWidth) * page.paintHeight; ++i) {
+        const uint8_t* s = page.pixels.data() + i * 4;
+        for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = uint8_t(s[2 - c] * s[3] / 255);
+    }
+    std::filesystem::create_directories(BZ_ARTEFACTS);
+    stbi_write_png((std::string(BZ_ARTEFACTS) + "/" + name + ".png").c_str(), page.paintWidth, page.paintHeight, 3,
+                   rgb.data(), page.paintWidth * 3);
+}
+
+class PageLobbyRoadTest : public PageTest {};
+
+std::string table(int id, const std::string& p1, const std::string& p2, const std::string& viewers) {
+    return "{tableId:" + std::to_string(id) + ",tableName:'Table " + std::to_string(id) +
+           "',tableType:1,gameType:1,gameState:0,bestOf:1,maxPointsBehind:0,maxShotTime:60,privacy:0,arena:0,"
+           "framesWon1:0,framesWon2:0,player1:'" + p1 + "',player2:'" + p2 + "',viewers:[" + viewers + "]},";
+}
+
+TEST_F(PageLobbyRoadTest, AnUpdateOfOneTableKeepsTheOthers) {
+    View& lobby = Open("Lobby");
+    ASSERT_EQ(Run(lobby, kUserName + "inbzTableInfo([" + table(1, "", "", "") + table(2, "", "", "") + table(3, "", "", "") + "]);"), "");
+    ASSERT_EQ(Run(lobby, "inbzTableInfo([" + table(2, "Ada", "", "") + "]);"), "");
+    EXPECT_EQ(Eval(lobby, "document.getElementById('table_count').textContent"), "(3)");
+    EXPECT_EQ(Eval(lobby, "document.querySelectorAll('#tables .tbl').length"), 3);
+    EXPECT_NE(Eval(lobby, "document.querySelectorAll('#tables .tbl')[1].textContent").get<std::string>().find("Ada"),
+              std::string::npos);
+}
+
+TEST_F(PageLobbyRoadTest, PeopleListsEachPersonAtTheTableOnce) {
+    View& people = Open("People");
+    ASSERT_EQ(Run(people, kUserName + "inbzTableInfo([" + table(1, "Ada", "Ada", "'Ada','Cy',") + "]);"), "");
+    EXPECT_EQ(Eval(people, "Array.prototype.map.call(document.querySelectorAll('#list .user .nick'), function (e) { return e.textContent; })"),
+              Json::parse(R"(["Ada","Cy"])"));
+}
+
+TEST_F(PageLobbyRoadTest, OnlyOneWhoLooksOnIsNextInLine) {
+    View& start = Open("StartMatch");
+    ASSERT_EQ(Run(start, "asPlayerOnePlayer(false, false, -1, true);"), "");
+    EXPECT_EQ(Eval(start, "document.getElementById('text').textContent").get<std::string>().find("next in line"), std::string::npos);
+    ASSERT_EQ(Run(start, "asPlayerTwoPlayersNoStart(false, false, -1, true);"), "");
+    EXPECT_EQ(Eval(start, "document.getElementById('text').textContent").get<std::string>().find("next in line"), std::string::npos);
+    ASSERT_EQ(Run(start, "asViewerTwoPlayers(false, false, -1, true);"), "");
+    EXPECT_NE(Eval(start, "document.getElementById('text').textContent").get<std::string>().find("next in line"), std::string::npos);
+}
+
+TEST_F(PageLobbyRoadTest, AQuestionLeavesTheChatInputFreeInBothBarSizes) {
+    View& bottom = Open("BottomBox");
+    // The opponent's foul puts the choice to Ada, on turn.
+    std::string foul = GameStatus(0, 31, 7);
+    foul.replace(foul.find("foul: 0,"), 8, "foul: 1,");
+    ASSERT_EQ(Run(bottom, kUserName + "inbzEnterTable();inbzUpdatePlayerNames({player1: 'Ada',player2: 'Cy',});" + foul), "");
+    ASSERT_EQ(Eval(bottom, "document.querySelector('.pp .t').textContent"), "Foul by your opponent.");
+    const std::string overlap =
+        "(function () { var p = document.querySelector('.pp').getBoundingClientRect(),"
+        " i = document.getElementById('chat_input').getBoundingClientRect();"
+        " return [p.left < i.right && i.left < p.right && p.top < i.bottom && i.top < p.bottom, p.bottom]; })()";
+    for (bool full : {true, false}) {
+        SCOPED_TRACE(full ? "full bar" : "short bar");
+        ASSERT_EQ(Run(bottom, std::string("inbzSetSize({isFullSize: ") + (full ? "true" : "false") + "});"), "");
+        Settle(bottom);
+        const Json r = Eval(bottom, overlap);
+        ASSERT_TRUE(r.is_array()) << r.dump();
+        EXPECT_EQ(r[0], false) << "the question covers the chat input";
+        EXPECT_LE(r[1].get<double>(), full ? 280.0 : 130.0) << "the question runs past the bar";
+        writePng(*bottom.render, full ? "question-full-bar" : "question-short-bar");
+    }
+}
+
+TEST_F(PageLobbyRoadTest, APanelsFontsAreLoadedBeforeItFirstShows) {
+    for (const char* id : {"MatchStats", "People", "GameSettings"}) {
+        SCOPED_TRACE(id);
+        View& v = Open(id);
+        const Json unloaded = Eval(v, "document.fonts.ready.then(function () { return Array.from(document.fonts)"
+                                      ".filter(function (f) { return f.status !== 'loaded'; })"
+                                      ".map(function (f) { return f.family + ' ' + f.weight; }); })");
+        EXPECT_EQ(unloaded, Json::array()) << unloaded.dump();
+    }
+}
+
+TEST_F(PageLobbyRoadTest, ALoginWithTheKeptCredentialsIsOneRequest) {
+    View& login = Open("Login");
+    ASSERT_EQ(Run(login, "updateLobbies([{name:\"Players Lounge\",version:\"2.1\",maxUsers:500,currentUsers:42}]);"
+                         "setCredentials({username: 'ada', password: 'secret'});loadingDone();"),
+              "");
+    size_t mark = login.Mark();
+    Key(login, 13);
+    ASSERT_TRUE(PumpUntil([&] { return !login.Requests(mark).empty(); }, 3000));
+    PumpFor(300);
+    const auto sent = login.Requests(mark);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].value("servername", ""), "Players Lounge");
+}
+
+TEST_F(PageLobbyRoadTest, EachSettingsSaveClosesItsDialog) {
+    View& settings = Open("GameSettings");
+    struct Case {
+        const char* open;
+        const char* save;
+        const char* saved;
+        const char* closed;
+    } cases[] = {
+        {"inbzOpenMatchSettings({isHost: 1,difficulty: 1,gameType: 1,matchLength: 3,autoConcedeLimit: 10,arena: 0,shotTimeLimit: 90,});",
+         "#m_save", "matchSettingsSave", "matchSettingsClose"},
+        {"inbzOpenMyAccount({country:'Wales',aboutMe:'x',prefTableType:'1',prefBestOf:'7',prefMaxPointsBehind:'',prefArena:'0',prefMaxShotTime:'60',});",
+         "#a_save", "myAccountSave", "myAccountClose"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.save);
+        ASSERT_EQ(Run(settings, c.open), "");
+        const size_t mark = settings.Mark();
+        ASSERT_TRUE(Click(settings, c.save));
+        ASSERT_TRUE(PumpUntil([&] { return settings.Requests(mark).size() >= 2; }, 3000));
+        const auto sent = settings.Requests(mark);
+        EXPECT_EQ(sent[0].value("requestName", ""), c.saved);
+        EXPECT_EQ(sent[1].value("requestName", ""), c.closed);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+// The frames played in the local lobby since it started, kept as replay texts: each frame is
+// written as it is played (the rack, every stroke with the balls where they came to rest and the
+// status after it, the end), then kept when it ends. Searches match a player's name; the replay
+// request names a frame by its number.
+#pragma once
+
+#include "net/table_event.h"
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+struct StoredFrame {
+    int id = 0;  // the match number of the replay request; one frame per match here
+    std::array<std::string, 2> players;
+    std::string date;  // "YYYY-MM-DD HH:MM"
+    std::string text;  // the replay text
+    int strokes = 0;
+};
+
+class ReplayStore {
+public:
+    // A frame starts at a table: its players, and the status of the rack (balls and scores).
+    void begin(int tableId, const std::array<std::string, 2>& players, const TableEvent& rack);
+    // A stroke at the table and the status after it.
+    void stroke(int tableId, const AimParameters& aim, int ms, const TableEvent& after);
+    // The frame ended with this status: it is kept, unless no stroke was played.
+    void end(int tableId, const TableEvent& last);
+    // The frame was left without an end (the rack changed, the lobby closed): it is dropped.
+    void drop(int tableId) { open_.erase(tableId); }
+
+    // The kept frames whose players' names contain the query (letter case ignored; an empty query
+    // finds every frame), newest first, as the list the Replays page reads.
+    std::string search(const std::string& query) const;
+    const StoredFrame* find(int id) const;
+    const std::vector<StoredFrame>& frames() const { return kept_; }
+
+private:
+    std::map<int, StoredFrame> open_;  // by table id
+    std::vector<StoredFrame> kept_;
+    int nextId_ = 1;
+};
+
+// The status as the replay text writes it: "{ ... }".
+std::string replayStatusRecord(const GameStatus& status);
+// Every ball of a status as "b" records.
+std::string replayBallRecords(const TableEvent& status);
