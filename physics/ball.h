@@ -80,7 +80,9 @@ public:
     double throwFactor = 1;
     double distanceTravelled = 0;
 
-    bool isMoving() const;
+    bool isMoving() const {
+        return onTable && (vx != 0 || vz != 0 || rollVx != 0 || rollVz != 0 || spinY != 0 || contactPending);
+    }
     double distanceTo(const Ball& other) const;
     double distanceIfOnTable(const Ball& other) const;
     // The first ball of the array on the table, of another id, closer than [47] + tolerance.
