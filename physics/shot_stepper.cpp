@@ -66,13 +66,10 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
     double earliest = p[26];
     Candidate cushion, pocket, click;
 
-    int live[kBallCount], moving[kBallCount];
-    int liveCount = 0, movingCount = 0;
-    for (int i = 0; i < kBallCount; ++i) {
-        if (balls[i].id < 0 || !balls[i].onTable) continue;
-        live[liveCount++] = i;
-        if (balls[i].vx != 0 || balls[i].vz != 0) moving[movingCount++] = i;
-    }
+    int live[kBallCount];
+    int liveCount = 0;
+    for (int i = 0; i < kBallCount; ++i)
+        if (balls[i].id >= 0 && balls[i].onTable) live[liveCount++] = i;
     for (int a = 0; a < liveCount; ++a) {
         const int i = live[a];
         Ball& b = balls[i];
@@ -96,26 +93,43 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
     // diameter plus the closing speed along it times the step cannot touch in the step; the margins
     // (0.1 % and a micrometre) are far above the rounding of the contact time, so the pair's answer
     // would have been no anyway.
+    // The searches above change no place or velocity, so these copies hold for the pair loop.
     const double diameter = p[47] + 1e-3;
-    auto pair = [&](int i, int j) {
-        Ball& self = balls[i];
-        Ball& other = balls[j];
-        const double reach = earliest * 1.001;
-        if (earliest >= 0 && (std::abs(self.x - other.x) > diameter + std::abs(self.vx - other.vx) * reach ||
-            std::abs(self.z - other.z) > diameter + std::abs(self.vz - other.vz) * reach))
-            return;
-        int idA = 0, idB = 0;
-        if (self.timeToBallContact(other, earliest, &idA, &idB, simulationTime_))
-            click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, j, -1};
-    };
+    double px[kBallCount], pz[kBallCount], pvx[kBallCount], pvz[kBallCount];
+    bool moves[kBallCount];
+    for (int a = 0; a < liveCount; ++a) {
+        const Ball& b = balls[live[a]];
+        px[a] = b.x;
+        pz[a] = b.z;
+        pvx[a] = b.vx;
+        pvz[a] = b.vz;
+        moves[a] = b.vx != 0 || b.vz != 0;
+    }
+    double reach = earliest * 1.001;
+    int movingAt[kBallCount], movingCountAt = 0;
+    for (int a = 0; a < liveCount; ++a)
+        if (moves[a]) movingAt[movingCountAt++] = a;
+    int later[kBallCount];
     for (int a = 0, m = 0; a < liveCount; ++a) {
-        const int i = live[a];
-        while (m < movingCount && moving[m] <= i) ++m;
-        const bool iMoves = balls[i].vx != 0 || balls[i].vz != 0;
-        if (iMoves) {
-            for (int b = a + 1; b < liveCount; ++b) pair(i, live[b]);
+        while (m < movingCountAt && movingAt[m] <= a) ++m;
+        // The partners of a: every later ball if a moves, else the later moving ones.
+        int count = 0;
+        if (moves[a]) {
+            for (int c = a + 1; c < liveCount; ++c) later[count++] = c;
         } else {
-            for (int k = m; k < movingCount; ++k) pair(i, moving[k]);
+            for (int k = m; k < movingCountAt; ++k) later[count++] = movingAt[k];
+        }
+        for (int k = 0; k < count; ++k) {
+            const int c = later[k];
+            if (earliest >= 0 && (std::abs(px[a] - px[c]) > diameter + std::abs(pvx[a] - pvx[c]) * reach ||
+                                  std::abs(pz[a] - pz[c]) > diameter + std::abs(pvz[a] - pvz[c]) * reach))
+                continue;
+            int idA = 0, idB = 0;
+            Ball& other = balls[live[c]];
+            if (balls[live[a]].timeToBallContact(other, earliest, &idA, &idB, simulationTime_)) {
+                click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, live[c], -1};
+                reach = earliest * 1.001;
+            }
         }
     }
     double dt = earliest;
