@@ -95,6 +95,14 @@ public:
     // cushion rails? distance receives the distance of the last test made (informational).
     bool traceAimLine(const Ball* balls, int count, double aimAngle, double elevation, double topSpin, double sideSpin,
                       double* distance = nullptr) const;
+    // The aim's angle with the cosines and sines of its elevation and direction, for many traces of
+    // one aim.
+    struct AimDirection {
+        double aimAngle, cosE, sinE, cosPhi, sinPhi;
+    };
+    static AimDirection aimDirection(double aimAngle, double elevation);
+    bool traceAimLine(const Ball* balls, int count, const AimDirection& direction, double topSpin, double sideSpin,
+                      double* distance = nullptr) const;
     // Back on the table after a pocket: its spot, the colour spots, its spot line; reds on the
     // centre line. Always somewhere on the bed.
     void respot(Ball* balls, int count);
