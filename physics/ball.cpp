@@ -27,7 +27,7 @@ constexpr double kPocketRollSpeed = 760.8973960948414;
 constexpr double kPocketRollLength = 241;
 
 void fixNan(double& value) {
-    if (myIsNan(value)) value = 0;
+    if (std::isnan(value) && myIsNan(value)) value = 0;
 }
 
 }  // namespace

@@ -66,15 +66,26 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
     double earliest = p[26];
     Candidate cushion, pocket, click;
 
-    int live[kBallCount];
-    int liveCount = 0;
-    for (int i = 0; i < kBallCount; ++i)
-        if (balls[i].id >= 0 && balls[i].onTable) live[liveCount++] = i;
-    for (int a = 0; a < liveCount; ++a) {
-        const int i = live[a];
+    // The balls on the table, with copies of their places and velocities for the pair loop (no
+    // search changes them).
+    int live[kBallCount], movingAt[kBallCount];
+    double px[kBallCount], pz[kBallCount], pvx[kBallCount], pvz[kBallCount];
+    bool moves[kBallCount];
+    int liveCount = 0, movingCountAt = 0;
+    for (int i = 0; i < kBallCount; ++i) {
         Ball& b = balls[i];
-        RestPlace& rest = restPlaces_[i];
+        if (b.id < 0 || !b.onTable) continue;
+        const int a = liveCount++;
+        live[a] = i;
+        px[a] = b.x;
+        pz[a] = b.z;
+        pvx[a] = b.vx;
+        pvz[a] = b.vz;
         const bool still = b.vx == 0 && b.vz == 0;
+        moves[a] = !still;
+        if (!still) movingAt[movingCountAt++] = a;
+
+        RestPlace& rest = restPlaces_[i];
         if (still) {
             const uint64_t x = std::bit_cast<uint64_t>(b.x), z = std::bit_cast<uint64_t>(b.z);
             if (rest.valid && rest.x == x && rest.z == z) continue;
@@ -93,43 +104,26 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
     // diameter plus the closing speed along it times the step cannot touch in the step; the margins
     // (0.1 % and a micrometre) are far above the rounding of the contact time, so the pair's answer
     // would have been no anyway.
-    // The searches above change no place or velocity, so these copies hold for the pair loop.
     const double diameter = p[47] + 1e-3;
-    double px[kBallCount], pz[kBallCount], pvx[kBallCount], pvz[kBallCount];
-    bool moves[kBallCount];
-    for (int a = 0; a < liveCount; ++a) {
-        const Ball& b = balls[live[a]];
-        px[a] = b.x;
-        pz[a] = b.z;
-        pvx[a] = b.vx;
-        pvz[a] = b.vz;
-        moves[a] = b.vx != 0 || b.vz != 0;
-    }
     double reach = earliest * 1.001;
-    int movingAt[kBallCount], movingCountAt = 0;
-    for (int a = 0; a < liveCount; ++a)
-        if (moves[a]) movingAt[movingCountAt++] = a;
-    int later[kBallCount];
+    auto pair = [&](int a, int c) __attribute__((always_inline)) {
+        if (earliest >= 0 && (std::abs(px[a] - px[c]) > diameter + std::abs(pvx[a] - pvx[c]) * reach ||
+                              std::abs(pz[a] - pz[c]) > diameter + std::abs(pvz[a] - pvz[c]) * reach))
+            return;
+        int idA = 0, idB = 0;
+        Ball& other = balls[live[c]];
+        if (balls[live[a]].timeToBallContact(other, earliest, &idA, &idB, simulationTime_)) {
+            click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, live[c], -1};
+            reach = earliest * 1.001;
+        }
+    };
+    // The partners of a: every later ball if a moves, else the later moving ones.
     for (int a = 0, m = 0; a < liveCount; ++a) {
         while (m < movingCountAt && movingAt[m] <= a) ++m;
-        // The partners of a: every later ball if a moves, else the later moving ones.
-        int count = 0;
         if (moves[a]) {
-            for (int c = a + 1; c < liveCount; ++c) later[count++] = c;
+            for (int c = a + 1; c < liveCount; ++c) pair(a, c);
         } else {
-            for (int k = m; k < movingCountAt; ++k) later[count++] = movingAt[k];
-        }
-        for (int k = 0; k < count; ++k) {
-            const int c = later[k];
-            if (earliest >= 0 && (std::abs(px[a] - px[c]) > diameter + std::abs(pvx[a] - pvx[c]) * reach ||
-                                  std::abs(pz[a] - pz[c]) > diameter + std::abs(pvz[a] - pvz[c]) * reach))
-                continue;
-            int idA = 0, idB = 0;
-            Ball& other = balls[live[c]];
-            if (balls[live[a]].timeToBallContact(other, earliest, &idA, &idB, simulationTime_)) {
-                click = {true, earliest, other.contactNormalSpeed, other.contactX, other.contactZ, live[c], -1};
-                reach = earliest * 1.001;
-            }
+            for (int k = m; k < movingCountAt; ++k) pair(a, movingAt[k]);
         }
     }
     double dt = earliest;
