@@ -104,7 +104,7 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
     // diameter plus the closing speed along it times the step cannot touch in the step; the margins
     // (0.1 % and a micrometre) are far above the rounding of the contact time, so the pair's answer
     // would have been no anyway.
-    const double diameter = p[47] + 1e-3;
+    const double diameter = std::abs(p[47]) + 1e-3;  // the contact test squares it
     double reach = earliest * 1.001;
     auto pair = [&](int a, int c) __attribute__((always_inline)) {
         if (earliest >= 0 && (std::abs(px[a] - px[c]) > diameter + std::abs(pvx[a] - pvx[c]) * reach ||
