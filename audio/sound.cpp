@@ -22,6 +22,7 @@ Sound::Sound() : clips_(new Clip[kMaxClips]) {
         return;
     }
     channelCount_ = Mix_AllocateChannels(kRequestedChannels);
+    playing_.resize(size_t(std::max(channelCount_, 0)));
     initialised_ = true;
 }
 
@@ -33,12 +34,8 @@ void Sound::close() {
         Mix_CloseAudio();
         initialised_ = false;
     }
-    // The chunks point into the clips' own buffers; freeing them after the device is closed leaves
-    // the buffers to the clip table.
-    for (int i = 0; i < clipCount_; ++i) {
-        if (clips_[i].chunk != nullptr) Mix_FreeChunk(clips_[i].chunk);
-        clips_[i].chunk = nullptr;
-    }
+    // The chunks point into the channels' own buffers; with the device closed nothing reads them.
+    for (int channel = 0; channel < int(playing_.size()); ++channel) release(channel);
     queue_.clear();
     if (openedSubsystem_) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -55,35 +52,43 @@ int Sound::mixerVolume(float volume) {
 namespace {
 
 // Signed 16-bit frames to another rate and channel count, by linear interpolation (a mono source
-// is copied to every output channel). SDL's own converter resamples with a long filter that takes
-// most of a second over the referee's speech; this is plenty for it.
-std::vector<uint8_t> convertS16(const uint8_t* bytes, uint32_t length, int channelsIn, int from, int channelsOut,
-                                int to) {
-    const size_t framesIn = length / (2 * size_t(channelsIn));
-    if (framesIn == 0 || from <= 0) return {};
-    const size_t framesOut = size_t(uint64_t(framesIn) * uint64_t(to) / uint64_t(from));
-    std::vector<uint8_t> out(framesOut * 2 * size_t(channelsOut));
+// is copied to every output channel): output frames [first, first + count) of the whole file's
+// conversion, so that any stretch of it comes out as it would within the whole. SDL's own converter
+// resamples with a long filter that takes most of a second over the referee's speech; this is
+// plenty for it.
+uint64_t convertedFrames(uint64_t framesIn, int from, int to) {
+    return from <= 0 ? 0 : framesIn * uint64_t(to) / uint64_t(from);
+}
+
+void convertS16(const uint8_t* bytes, uint64_t framesIn, int channelsIn, int from, int channelsOut, int to,
+                uint64_t first, uint64_t count, uint8_t* out) {
     const auto* in = reinterpret_cast<const int16_t*>(bytes);
-    auto* dst = reinterpret_cast<int16_t*>(out.data());
+    auto* dst = reinterpret_cast<int16_t*>(out);
     // Positions in 16.16 fixed point; rounding to nearest in the blend.
     const uint64_t step = (uint64_t(from) << 16) / uint64_t(to);
-    for (size_t f = 0; f < framesOut; ++f) {
-        const uint64_t at = f * step;
-        const size_t i = std::min(size_t(at >> 16), framesIn - 1);
-        const size_t j = std::min(i + 1, framesIn - 1);
+    for (uint64_t n = 0; n < count; ++n) {
+        const uint64_t at = (first + n) * step;
+        const uint64_t i = std::min(at >> 16, framesIn - 1);
+        const uint64_t j = std::min(i + 1, framesIn - 1);
         const int32_t t = int32_t(at & 0xFFFF);
         for (int c = 0; c < channelsOut; ++c) {
             const int source = std::min(c, channelsIn - 1);
             const int32_t a = in[i * channelsIn + source], b = in[j * channelsIn + source];
-            dst[f * channelsOut + c] = int16_t(a + (((b - a) * t + 0x8000) >> 16));
+            dst[n * channelsOut + c] = int16_t(a + (((b - a) * t + 0x8000) >> 16));
         }
     }
-    return out;
 }
 
-// The sound's samples in the device's format; empty when it cannot be read or decoded (the
-// decoding failure is logged). `found` is false when an archive member does not exist.
-std::vector<uint8_t> decode(const std::string& name, int frequency, Uint16 format, int channels, bool& found) {
+struct Decoded {
+    std::vector<uint8_t> bytes;
+    int channels = 0, rate = 0;
+    bool deviceFormat = true;
+};
+
+// The sound's samples: 16-bit ones as the file has them, any other kind in the device's format;
+// empty when it cannot be read or decoded (the decoding failure is logged). `found` is false when
+// an archive member does not exist.
+Decoded decode(const std::string& name, int frequency, Uint16 format, int channels, bool& found) {
     found = true;
     SDL_RWops* rw = nullptr;
     std::unique_ptr<BZFile> member;
@@ -108,9 +113,16 @@ std::vector<uint8_t> decode(const std::string& name, int frequency, Uint16 forma
     }
     if (spec.format == AUDIO_S16LSB && format == AUDIO_S16LSB && spec.channels > 0 &&
         (spec.freq != frequency || spec.channels != channels)) {
-        std::vector<uint8_t> converted = convertS16(raw, rawLength, spec.channels, spec.freq, channels, frequency);
+        const uint32_t frameBytes = 2u * spec.channels;
+        Decoded kept;
+        if (spec.freq > 0 && rawLength >= frameBytes) {
+            kept.bytes.assign(raw, raw + rawLength / frameBytes * frameBytes);
+            kept.channels = spec.channels;
+            kept.rate = spec.freq;
+            kept.deviceFormat = false;
+        }
         SDL_FreeWAV(raw);
-        return converted;
+        return kept;
     }
     std::vector<uint8_t> samples(raw, raw + rawLength);
     SDL_FreeWAV(raw);
@@ -120,7 +132,7 @@ std::vector<uint8_t> decode(const std::string& name, int frequency, Uint16 forma
         BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << SDL_GetError());
         return {};
     }
-    if (build == 0) return samples;
+    if (build == 0) return {std::move(samples)};
     cvt.len = int(samples.size());
     std::vector<uint8_t> converted(samples.size() * size_t(cvt.len_mult));
     std::copy(samples.begin(), samples.end(), converted.begin());
@@ -130,7 +142,7 @@ std::vector<uint8_t> decode(const std::string& name, int frequency, Uint16 forma
         return {};
     }
     converted.resize(size_t(cvt.len_cvt));
-    return converted;
+    return {std::move(converted)};
 }
 
 }  // namespace
@@ -143,13 +155,26 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
         initialised_ = false;
         return -1;
     }
+    deviceRate_ = frequency;
+    deviceChannels_ = channels;
     const int first = clipCount_;
     bool found = true;
-    const std::vector<uint8_t> decoded = decode(name, frequency, format, channels, found);
+    Decoded decoded = decode(name, frequency, format, channels, found);
     if (!found) return -1;
 
     const uint64_t bytesPerFrame = uint64_t(SDL_AUDIO_BITSIZE(format)) * uint64_t(channels) / 8;
-    const uint64_t length = decoded.size();
+    deviceFrameBytes_ = uint32_t(bytesPerFrame);
+    auto source = std::make_shared<Source>();
+    source->deviceFormat = decoded.deviceFormat;
+    source->channels = decoded.channels;
+    source->rate = decoded.rate;
+    source->bytes = std::move(decoded.bytes);
+    // The length of the whole file in the device format, which the cut times refer to.
+    const uint64_t length =
+        source->deviceFormat
+            ? source->bytes.size()
+            : bytesPerFrame * convertedFrames(source->bytes.size() / (2u * uint64_t(source->channels)), source->rate,
+                                              frequency);
     const double total = bytesPerFrame > 0 ? double(length / bytesPerFrame) / frequency : 0.0;
     const std::vector<float> starts = cutTimes.empty() ? std::vector<float>{0.0f} : cutTimes;
     const auto byteAt = [&](double seconds) {
@@ -161,18 +186,12 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
         if (clipCount_ >= kMaxClips) continue;
         const double start = starts[i];
         const double end = i + 1 < starts.size() ? double(starts[i + 1]) : total;
-        const uint64_t from = byteAt(start);
-        const uint64_t to = std::max(from, byteAt(end));
         Clip& clip = clips_[clipCount_];
+        clip.from = byteAt(start);
+        clip.to = std::max(clip.from, byteAt(end));
         clip.duration = float(end - start);
-        clip.byteSize = uint32_t(to - from);
-        if (to > from) {
-            clip.bytes.assign(decoded.begin() + from, decoded.begin() + to);
-        } else {
-            // An empty clip still gets a chunk, over one silent frame, so it plays like the others.
-            clip.bytes.assign(std::max<uint64_t>(bytesPerFrame, 1), 0);
-        }
-        clip.chunk = Mix_QuickLoad_RAW(clip.bytes.data(), Uint32(clip.bytes.size()));
+        clip.byteSize = uint32_t(clip.to - clip.from);
+        clip.source = source;
         ++clipCount_;
     }
     return first;
@@ -182,11 +201,57 @@ float Sound::clipDuration(int clip) const { return validClip(clip) ? clips_[clip
 
 uint32_t Sound::clipByteSize(int clip) const { return validClip(clip) ? clips_[clip].byteSize : 0; }
 
-const uint8_t* Sound::clipData(int clip) const { return validClip(clip) ? clips_[clip].bytes.data() : nullptr; }
+std::vector<uint8_t> Sound::clipSamples(int clip) const {
+    if (!validClip(clip)) return {};
+    const Clip& c = clips_[clip];
+    // An empty clip still plays, over one silent frame, like the others.
+    if (c.to <= c.from || !c.source) return std::vector<uint8_t>(std::max<uint32_t>(deviceFrameBytes_, 1), 0);
+    const Source& source = *c.source;
+    if (source.deviceFormat) return {source.bytes.begin() + c.from, source.bytes.begin() + c.to};
+    std::vector<uint8_t> out(c.to - c.from);
+    convertS16(source.bytes.data(), source.bytes.size() / (2u * uint64_t(source.channels)), source.channels,
+               source.rate, deviceChannels_, deviceRate_, c.from / deviceFrameBytes_,
+               (c.to - c.from) / deviceFrameBytes_, out.data());
+    return out;
+}
+
+size_t Sound::storedBytes() const {
+    size_t total = 0;
+    const Source* last = nullptr;
+    // The clips of one file are consecutive and share its samples.
+    for (int i = 0; i < clipCount_; ++i) {
+        const Source* source = clips_[i].source.get();
+        if (source != nullptr && source != last) total += source->bytes.capacity();
+        last = source;
+    }
+    return total;
+}
+
+size_t Sound::playingBytes() const {
+    size_t total = 0;
+    for (const Playing& p : playing_) total += p.bytes.capacity();
+    return total;
+}
+
+void Sound::release(int channel) {
+    Playing& p = playing_[size_t(channel)];
+    if (p.chunk != nullptr) {
+        // Halting takes the mixer's lock, so its thread is done with the buffer afterwards.
+        if (initialised_) Mix_HaltChannel(channel);
+        Mix_FreeChunk(p.chunk);
+        p.chunk = nullptr;
+    }
+    std::vector<uint8_t>().swap(p.bytes);
+}
 
 void Sound::start(int channel, int clip, float volume) {
     Mix_Volume(channel, mixerVolume(volume));
-    if (clips_[clip].chunk != nullptr) Mix_PlayChannel(channel, clips_[clip].chunk, 0);
+    if (size_t(channel) >= playing_.size()) return;
+    release(channel);
+    Playing& p = playing_[size_t(channel)];
+    p.bytes = clipSamples(clip);
+    p.chunk = Mix_QuickLoad_RAW(p.bytes.data(), Uint32(p.bytes.size()));
+    if (p.chunk != nullptr) Mix_PlayChannel(channel, p.chunk, 0);
 }
 
 int Sound::play(int clip, float volume, float, float, float) {
@@ -207,7 +272,10 @@ void Sound::queue(int clip, float volume, float x, float y, float z) {
 }
 
 void Sound::update() {
-    if (!initialised_ || queue_.empty() || Mix_Playing(0) != 0) return;
+    if (!initialised_) return;
+    for (int channel = 0; channel < int(playing_.size()); ++channel)
+        if (playing_[size_t(channel)].chunk != nullptr && Mix_Playing(channel) == 0) release(channel);
+    if (queue_.empty() || Mix_Playing(0) != 0) return;
     const Queued next = queue_.front();
     queue_.pop_front();
     start(0, next.clip, next.volume);

@@ -1,6 +1,9 @@
 // The audio engine: one SDL_mixer device, WAV sounds cut into clips, effects on the first free
-// channel and announcements one after another on channel 0. No positional audio. Main thread only;
-// the mixer's own thread reads the clip buffers, which never change once made.
+// channel and announcements one after another on channel 0. No positional audio. Main thread only.
+// A sound is kept as its file gives it (16-bit mono at the recording's rate, as a rule, a quarter of
+// the device format); a clip is turned into the device format when it starts, into a buffer of its
+// channel that is let go once the channel has finished (the mixer's thread reads only buffers of
+// playing channels).
 #pragma once
 
 #include <cstdint>
@@ -43,18 +46,35 @@ public:
     int clipCount() const { return clipCount_; }
     size_t queuedCount() const { return queue_.size(); }
     float clipDuration(int clip) const;
-    // The clip's sample bytes in the device format: its length and its own copy.
+    // The clip's sample bytes in the device format: their length, and the bytes as a play gives them.
     uint32_t clipByteSize(int clip) const;
-    const uint8_t* clipData(int clip) const;
+    std::vector<uint8_t> clipSamples(int clip) const;
+    // Bytes held for the sounds: as stored, and in the buffers of channels that play or have not
+    // been let go yet.
+    size_t storedBytes() const;
+    size_t playingBytes() const;
 
     // Mixer volume 0..128 of a 0..1 volume: rounded, any audible volume at least 1.
     static int mixerVolume(float volume);
 
 private:
+    // One file's samples: 16-bit at its own rate and channel count when it is in that form, else
+    // already in the device format.
+    struct Source {
+        std::vector<uint8_t> bytes;
+        int channels = 2;
+        int rate = 44100;
+        bool deviceFormat = true;
+    };
     struct Clip {
         float duration = 0;
-        std::vector<uint8_t> bytes;
+        std::shared_ptr<const Source> source;
+        // Device frames [from, to) of the whole file in the device format.
+        uint64_t from = 0, to = 0;
         uint32_t byteSize = 0;
+    };
+    struct Playing {
+        std::vector<uint8_t> bytes;
         Mix_Chunk* chunk = nullptr;
     };
     struct Queued {
@@ -63,6 +83,7 @@ private:
         float x, y, z;
     };
 
+    void release(int channel);
     bool validClip(int clip) const { return clip >= 0 && clip < clipCount_; }
     void start(int channel, int clip, float volume);
 
@@ -71,5 +92,8 @@ private:
     bool openedSubsystem_ = false;
     std::unique_ptr<Clip[]> clips_;
     int clipCount_ = 0;
+    int deviceRate_ = 44100, deviceChannels_ = 2;
+    uint32_t deviceFrameBytes_ = 4;
+    std::vector<Playing> playing_;
     std::deque<Queued> queue_;
 };

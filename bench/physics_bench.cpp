@@ -48,4 +48,4 @@ void BM_BreakOffToRest(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_BreakOffToRest)->Args({1, 1})->Args({2, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BreakOffToRest)->Args({1, 1})->Args({1, 2})->Args({2, 1})->Args({2, 2})->Unit(benchmark::kMillisecond);

@@ -27,7 +27,7 @@ constexpr double kPocketRollSpeed = 760.8973960948414;
 constexpr double kPocketRollLength = 241;
 
 void fixNan(double& value) {
-    if (myIsNan(value)) value = 0;
+    if (std::isnan(value) && myIsNan(value)) value = 0;
 }
 
 }  // namespace
@@ -42,12 +42,6 @@ Ball::Ball(Table* owner, int ballId, const std::string& ballName, int ballValue,
            double spotZValue)
     : id(ballId), name(ballName), spotX(spotXValue), spotZ(spotZValue), value(ballValue), table(owner) {
     if (owner && owner->params) y = (*owner->params)[48];
-}
-
-bool Ball::isMoving() const {
-    if (!onTable) return false;
-    if (vx != 0 || vz != 0 || rollVx != 0 || rollVz != 0 || spinY != 0) return true;
-    return contactPending;
 }
 
 double Ball::distanceTo(const Ball& other) const {
@@ -180,11 +174,14 @@ bool Ball::advance(bool airborne, bool* droppedIntoEmptyPocket, bool* droppedOnt
 void Ball::rotateDrawn(double dt) {
     const double R = (*table->params)[48];
     const double toDegrees = 180 / kPi;
-    double rollSpeed = detmath::hypot(rollVx, rollVz);
-    double theta = detmath::atan2(rollVz, rollVx) - kPi / 2;
-    orientation.rotate(static_cast<float>(dt * rollSpeed / R * toDegrees), static_cast<float>(detmath::cos(theta)), 0,
-                       static_cast<float>(detmath::sin(theta)));
-    orientation.rotate(static_cast<float>(spinY / R * dt * toDegrees * visualSpinFactor), 0, 1, 0);
+    // The roll turns about the horizontal axis across the roll direction, (sin, 0, -cos) of the
+    // direction's angle; a turn by no angle is left out, as it would change nothing.
+    const double rollSpeed = detmath::hypot(rollVx, rollVz);
+    const float rollAngle = static_cast<float>(dt * rollSpeed / R * toDegrees);
+    if (rollAngle != 0)
+        orientation.rotate(rollAngle, static_cast<float>(rollVz / rollSpeed), 0, static_cast<float>(-rollVx / rollSpeed));
+    const float spinAngle = static_cast<float>(spinY / R * dt * toDegrees * visualSpinFactor);
+    if (spinAngle != 0) orientation.rotate(spinAngle, 0, 1, 0);
 }
 
 void Ball::applyClothFriction(double dt) {

@@ -80,7 +80,9 @@ public:
     double throwFactor = 1;
     double distanceTravelled = 0;
 
-    bool isMoving() const;
+    bool isMoving() const {
+        return onTable && (vx != 0 || vz != 0 || rollVx != 0 || rollVz != 0 || spinY != 0 || contactPending);
+    }
     double distanceTo(const Ball& other) const;
     double distanceIfOnTable(const Ball& other) const;
     // The first ball of the array on the table, of another id, closer than [47] + tolerance.
@@ -92,6 +94,14 @@ public:
     // offset by the spins (percent), clear of the other balls of the array on the table and of the
     // cushion rails? distance receives the distance of the last test made (informational).
     bool traceAimLine(const Ball* balls, int count, double aimAngle, double elevation, double topSpin, double sideSpin,
+                      double* distance = nullptr) const;
+    // The aim's angle with the cosines and sines of its elevation and direction, for many traces of
+    // one aim.
+    struct AimDirection {
+        double aimAngle, cosE, sinE, cosPhi, sinPhi;
+    };
+    static AimDirection aimDirection(double aimAngle, double elevation);
+    bool traceAimLine(const Ball* balls, int count, const AimDirection& direction, double topSpin, double sideSpin,
                       double* distance = nullptr) const;
     // Back on the table after a pocket: its spot, the colour spots, its spot line; reds on the
     // centre line. Always somewhere on the bed.

@@ -175,6 +175,15 @@ bool Ball::collideWithCushionsAndPockets(double& earliest, int* ballId, int* con
         if (contactCode) *contactCode = newCode;
     };
 
+    // A ball without speed reaches no cushion or jaw; only the pull of a pocket rim under it is set,
+    // and there is none away from the two sides' pocket mouths.
+    const bool still = vx == 0 && vz == 0;
+    if (still && !(z < -W / 2 - c + p[81] + std::abs(vz) * (2 * earliest)) &&
+        !(z > W / 2 + c - p[81] - std::abs(vz) * (2 * earliest))) {
+        accelX = accelZ = 0;
+        return false;
+    }
+
     // Straight cushions, each only along its own stretch between the pocket mouths.
     const double tz = vz < 0 ? ((-W / 2 + R) - z) / vz : vz > 0 ? ((W / 2 - R) - z) / vz : -1;
     const double tx = vx < 0 ? ((-L / 2 + R) - x) / vx : vx > 0 ? ((L / 2 - R) - x) / vx : -1;
@@ -195,6 +204,7 @@ bool Ball::collideWithCushionsAndPockets(double& earliest, int* ballId, int* con
     const bool nearPlusX = x > L / 2 + c - p[81] - std::abs(vx) * reach;
 
     auto arcs = [&](int first) {
+        if (still) return;
         for (int i = first; i < first + 4; ++i) {
             double angle;
             if (timeToPocketArcContact(i, earliest, ballId, contactCode, angle)) {

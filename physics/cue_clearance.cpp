@@ -29,14 +29,27 @@ bool clearOfRailEdge(const TableParams& p, const Vec3& tip, const Vec3& axis, Ve
 
 }  // namespace
 
+Ball::AimDirection Ball::aimDirection(double aimAngle, double elevation) {
+    const double e = elevation * kDegree, phi = (aimAngle + 180) * kDegree;
+    return {aimAngle, detmath::cos(e), detmath::sin(e), detmath::cos(phi), detmath::sin(phi)};
+}
+
 bool Ball::traceAimLine(const Ball* balls, int count, double aimAngle, double elevation, double topSpin,
                         double sideSpin, double* distance) const {
     if (!table) return true;
+    return traceAimLine(balls, count, aimDirection(aimAngle, elevation), topSpin, sideSpin, distance);
+}
+
+bool Ball::traceAimLine(const Ball* balls, int count, const AimDirection& direction, double topSpin, double sideSpin,
+                        double* distance) const {
+    if (!table) return true;
     const TableParams& p = *table->params;
     const double R = p[48];
-    const double e = elevation * kDegree, phi = (aimAngle + 180) * kDegree;
-    const double cosE = detmath::cos(e), sinE = detmath::sin(e), cosPhi = detmath::cos(phi), sinPhi = detmath::sin(phi);
+    const double aimAngle = direction.aimAngle;
+    const double cosE = direction.cosE, sinE = direction.sinE, cosPhi = direction.cosPhi, sinPhi = direction.sinPhi;
     const Vec3 axis{cosPhi * cosE, sinE, sinPhi * cosE};
+    // The length of the axis, as projectOnLine would work it out for every ball.
+    const double axisLength = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
     const double up = topSpin / 100 * p[62] * R, across = -sideSpin / 100 * p[62] * R;
     const double along = R * cosE - up * sinE;
     const Vec3 tip{x + along * cosPhi - across * sinPhi, R + p[46] + up * cosE + R * sinE,
@@ -52,7 +65,8 @@ bool Ball::traceAimLine(const Ball* balls, int count, double aimAngle, double el
         const Ball& b = balls[k];
         if (b.id == id || !b.onTable) continue;
         const Vec3 centre{b.x, p[46] + R, b.z};
-        const double f = projectOnLine(tip, axis, centre);
+        const double f =
+            (axis.x * (centre.x - tip.x) + axis.y * (centre.y - tip.y) + axis.z * (centre.z - tip.z)) / axisLength;
         if (!(f > -R && f < R + p[68])) continue;
         last = distancePointToLine3d(tip, axis, centre);
         if (last <= coneRadius(p, f) + R) return answer(false);
@@ -82,7 +96,8 @@ double Table::cueBlockedFraction(int ballIndex, double aimAngle) const {
     const TableParams& p = *params;
     constexpr int kOffsets = 81;
     int clear = 0;
+    const Ball::AimDirection direction = Ball::aimDirection(aimAngle, p[69]);
     for (int k = 0; k < kOffsets; ++k)
-        if (balls[ballIndex].traceAimLine(balls, kBallCount, aimAngle, p[69], 2.5 * k - 100, 0)) ++clear;
+        if (balls[ballIndex].traceAimLine(balls, kBallCount, direction, 2.5 * k - 100, 0)) ++clear;
     return static_cast<double>(kOffsets - clear) / kOffsets;
 }

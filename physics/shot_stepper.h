@@ -3,6 +3,7 @@
 // once per frame and turns the events into ball sounds.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "physics/table.h"
@@ -65,4 +66,11 @@ private:
     int zeroSteps_ = 0;
     bool zeroStepLogged_ = false;
     long subStepsRun_ = 0;
+    // Where each ball lay still when its cushion and pocket search last ran: a ball still at the
+    // same place finds nothing again and keeps the pocket pull it had.
+    struct RestPlace {
+        bool valid = false;
+        uint64_t x = 0, z = 0;
+    };
+    RestPlace restPlaces_[kBallCount];
 };

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -20,6 +21,12 @@ bool waitUntilFree(int channel, int limitMs = 3000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+}
+
+// Does the channel play exactly these bytes?
+bool playsSamples(int channel, const std::vector<uint8_t>& bytes) {
+    const Mix_Chunk* chunk = Mix_GetChunk(channel);
+    return chunk != nullptr && chunk->alen == bytes.size() && std::equal(bytes.begin(), bytes.end(), chunk->abuf);
 }
 
 TEST(SoundVolume, RoundsToMixerVolume) {
@@ -55,7 +62,7 @@ TEST_F(SoundTest, CutTimesGiveFrameAlignedByteRanges) {
     ASSERT_EQ(sound.clipCount(), 3);
     EXPECT_EQ(sound.clipByteSize(1), 4u * 49833);
     EXPECT_EQ(sound.clipByteSize(2), 3u * 44100 * 4 - 4u * 49833);
-    EXPECT_EQ(bztest::firstFrameIndex(sound.clipData(2)), 49833 & 0x7FFF);
+    EXPECT_EQ(bztest::firstFrameIndex(sound.clipSamples(2).data()), 49833 & 0x7FFF);
     EXPECT_NEAR(sound.clipDuration(1), 1.13f, 1e-6);
     EXPECT_NEAR(sound.clipDuration(2), 1.87f, 1e-6);
 }
@@ -67,11 +74,43 @@ TEST_F(SoundTest, OtherRatesAndMonoAreConvertedToTheDeviceFormat) {
     EXPECT_EQ(sound.clipByteSize(0), 4u * 22050);
     EXPECT_EQ(sound.clipByteSize(1), 4u * 22050);
     // Frame 2k of the result is source frame k in both channels; frame 2k + 1 lies halfway.
-    const auto* samples = reinterpret_cast<const int16_t*>(sound.clipData(1));
+    const std::vector<uint8_t> bytes = sound.clipSamples(1);
+    const auto* samples = reinterpret_cast<const int16_t*>(bytes.data());
     EXPECT_EQ(samples[0], 11025);
     EXPECT_EQ(samples[1], 11025);
     EXPECT_EQ(samples[2], 11026);  // 11025.5 rounded up
     EXPECT_EQ(samples[4], 11026);
+    // The file is kept as it came, a quarter of the device format.
+    EXPECT_EQ(sound.storedBytes(), 2u * 22050);
+}
+
+TEST_F(SoundTest, AClipOfAFileIsThatStretchOfTheWholeFileConverted) {
+    bztest::writeTestWav("res/odd.wav", 0.7, 16000, 1);
+    Sound sound;
+    ASSERT_EQ(sound.load("res/odd.wav"), 0);
+    ASSERT_EQ(sound.load("res/odd.wav", {0.0f, 0.123f, 0.4561f}), 1);
+    const std::vector<uint8_t> whole = sound.clipSamples(0);
+    size_t at = 0;
+    for (int clip = 1; clip <= 3; ++clip) {
+        const std::vector<uint8_t> part = sound.clipSamples(clip);
+        ASSERT_EQ(part.size(), sound.clipByteSize(clip));
+        ASSERT_LE(at + part.size(), whole.size());
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + long(at))) << clip;
+        at += part.size();
+    }
+    EXPECT_EQ(at, whole.size());
+}
+
+TEST_F(SoundTest, AChannelHoldsItsSamplesOnlyWhileItPlays) {
+    bztest::writeTestWav("res/a.wav", 0.2, 22050, 1);
+    Sound sound;
+    const int a = sound.load("res/a.wav");
+    EXPECT_EQ(sound.playingBytes(), 0u);
+    ASSERT_EQ(sound.play(a, 1.0f), 1);
+    EXPECT_EQ(sound.playingBytes(), sound.clipByteSize(a));
+    ASSERT_TRUE(waitUntilFree(1)) << "waited for the effect channel to finish";
+    sound.update();
+    EXPECT_EQ(sound.playingBytes(), 0u);
 }
 
 TEST_F(SoundTest, CutsPastTheDataEndAreEmptyButStillTakeTheirIds) {
@@ -133,14 +172,14 @@ TEST_F(SoundTest, AnnouncementsPlayOneAfterAnotherInOrder) {
     sound.queue(a, 1.0f);
     sound.queue(b, 0.25f);
     ASSERT_EQ(Mix_Playing(0), 1);
-    EXPECT_EQ(Mix_GetChunk(0)->abuf, sound.clipData(a));
+    EXPECT_TRUE(playsSamples(0, sound.clipSamples(a)));
     EXPECT_EQ(sound.queuedCount(), 1u);
     sound.update();  // a still plays: b waits
     EXPECT_EQ(sound.queuedCount(), 1u);
     ASSERT_TRUE(waitUntilFree(0));
     sound.update();
     EXPECT_EQ(sound.queuedCount(), 0u);
-    EXPECT_EQ(Mix_GetChunk(0)->abuf, sound.clipData(b));
+    EXPECT_TRUE(playsSamples(0, sound.clipSamples(b)));
     EXPECT_EQ(Mix_Volume(0, -1), 32);
     Mix_HaltChannel(-1);
 }

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -259,7 +260,12 @@ bool ChromiumBackend::Start(std::string& error) {
         "--process-per-site",
         // No network: names do not resolve and anything but loopback goes to a closed local port.
         "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE localhost", "--proxy-server=127.0.0.1:9",
-        "--remote-debugging-pipe", "--user-data-dir=" + profile_.string()};
+        "--remote-debugging-pipe", "--user-data-dir=" + profile_.string(),
+        // Memory: the compositing (in software, the GPU being off) and the network service run in
+        // the browser process instead of two processes of their own.
+        "--in-process-gpu", "--enable-features=NetworkServiceInProcess2"};
+    // Without the sandbox the zygote processes that prepare sandboxed children are not needed.
+    if (std::find(args.begin(), args.end(), "--no-sandbox") != args.end()) args.push_back("--no-zygote");
 
     int fd = -1;
     if (!process_.Spawn(binary_, args, settings_.browserLogFile, fd, error)) {
