@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsdl2-mixer-dev libglew-dev libassimp-dev libstb-dev nlohmann-json3-dev libspng-dev libdeflate-dev
   chromium chromium-headless-shell xvfb xauth libgl1-mesa-dri xdotool
-  espeak-ng fonts-font-awesome fonts-open-sans libjs-jquery fonts-dejavu-core
+  espeak-ng fonts-font-awesome fonts-open-sans libjs-jquery node-dompurify fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
