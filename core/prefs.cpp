@@ -119,12 +119,14 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& block) {
 }
 
 // The text of a sealed block that does not unpack: what the whole deciphered blocks hold after
-// the length field, up to the stated length. Only whole entries of it are read.
+// the length field, up to the stated length. Only whole entries of it are read. A stated length
+// that no saved file can have marks bytes that were never a cut file: they give nothing.
 std::string cutSealedText(const std::vector<uint8_t>& block) {
     const size_t whole = block.size() / kBlockSize * kBlockSize;
     if (whole <= kLengthFieldSize) return {};
     uint64_t length = 0;
     for (size_t i = 0; i < kLengthFieldSize; ++i) length |= uint64_t(block[i]) << (8 * i);
+    if (length + kLengthFieldSize + 1 > kPrefsMaxFileSize) return {};
     const size_t end = size_t(std::min<uint64_t>(whole, kLengthFieldSize + length));
     return std::string(block.begin() + kLengthFieldSize, block.begin() + std::ptrdiff_t(end));
 }
