@@ -1,5 +1,8 @@
 #include "core/log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -159,6 +162,19 @@ std::string readLogChunk(uint64_t& logSizeOut) {
     return result;
 }
 
+namespace {
+
+// The log holds what the user typed and what the server said: only its owner may read it.
+FILE* openForAppending(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    FILE* f = ::fdopen(fd, "ab");
+    if (!f) ::close(fd);
+    return f;
+}
+
+}  // namespace
+
 void writeLogLine(int64_t clockNanos, const std::string& line) {
     std::lock_guard lock(logMutex);
     if (config.enabled == 0) return;
@@ -168,7 +184,7 @@ void writeLogLine(int64_t clockNanos, const std::string& line) {
         return;
     }
     if (!pathOfLog.empty()) {
-        if (FILE* f = std::fopen(pathOfLog.c_str(), "ab")) {
+        if (FILE* f = openForAppending(pathOfLog)) {
             // Written as a C string: a NUL inside the line ends it, like the length limit.
             size_t length = std::min<size_t>(line.size(), line.find('\0'));
             if (config.maxLineLength >= 0)

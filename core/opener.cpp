@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -64,11 +65,44 @@ void awaitOpener(int pid, ProgramWaiter wait, std::string url) {
 
 }  // namespace
 
+namespace {
+
+// Characters that end or split a line, space or reorder what is shown, or show nothing at all: an
+// address holding one can be read by the desktop's programs as something else than it looks. The
+// plain space stays: the address is one argument, never a command line.
+bool isHiddenOrSeparator(uint32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0xAD || c == 0x034F || c == 0x061C || c == 0x115F ||
+           c == 0x1160 || c == 0x1680 || c == 0x180E || (c >= 0x2000 && c <= 0x200F) || (c >= 0x2028 && c <= 0x202F) ||
+           (c >= 0x205F && c <= 0x206F) || c == 0x3000 || c == 0x3164 || c == 0xFEFF || c == 0xFFA0 ||
+           (c >= 0xFFF0 && c <= 0xFFFF) || (c >= 0xE0000 && c <= 0xE0FFF);
+}
+
+// The next code point of well-formed UTF-8 (no overlong forms, no surrogates); false otherwise.
+bool nextCodePoint(const std::string& text, size_t& at, uint32_t& c) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    const int more = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+                                     : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
+    if (more < 0 || at + static_cast<size_t>(more) >= text.size() + (more == 0)) return false;
+    c = more == 0 ? lead : lead & (0x3F >> more);
+    for (int i = 1; i <= more; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return false;
+        c = (c << 6) | (byte(at + i) & 0x3F);
+    }
+    static const uint32_t least[4] = {0, 0x80, 0x800, 0x10000};
+    if (c < least[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    at += static_cast<size_t>(more) + 1;
+    return true;
+}
+
+}  // namespace
+
 bool isOpenableUrl(const std::string& url) {
     const bool web = url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
     if (!web) return false;
-    for (unsigned char c : url) {
-        if (c < 0x20 || c == 0x7F) return false;
+    for (size_t at = 0; at < url.size();) {
+        uint32_t c = 0;
+        if (!nextCodePoint(url, at, c) || isHiddenOrSeparator(c)) return false;
     }
     return true;
 }

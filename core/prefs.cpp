@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -117,6 +118,19 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& block) {
     return ok;
 }
 
+// The text of a sealed block that does not unpack: what the whole deciphered blocks hold after
+// the length field, up to the stated length. Only whole entries of it are read. A stated length
+// that no saved file can have marks bytes that were never a cut file: they give nothing.
+std::string cutSealedText(const std::vector<uint8_t>& block) {
+    const size_t whole = block.size() / kBlockSize * kBlockSize;
+    if (whole <= kLengthFieldSize) return {};
+    uint64_t length = 0;
+    for (size_t i = 0; i < kLengthFieldSize; ++i) length |= uint64_t(block[i]) << (8 * i);
+    if (length + kLengthFieldSize + 1 > kPrefsMaxFileSize) return {};
+    const size_t end = size_t(std::min<uint64_t>(whole, kLengthFieldSize + length));
+    return std::string(block.begin() + kLengthFieldSize, block.begin() + std::ptrdiff_t(end));
+}
+
 // Reads the file into `map`; the caller has checked the folder. `damaged` tells a file that holds
 // bytes but does not unpack (cut short, corrupted, too large) from one that is empty.
 PrefsRead readEntries(const std::string& prefFolder, KeyValueMap& map, const PrefsLogName& log,
@@ -131,10 +145,24 @@ PrefsRead readEntries(const std::string& prefFolder, KeyValueMap& map, const Pre
     std::string text;
     if (!unpackSealedString(bytes, text)) {
         if (damaged) *damaged = true;
-        return PrefsRead::NoEntries;
+        // A file cut short still holds its first entries whole: the reader takes every entry
+        // whose closing quote is there and drops the one the cut runs through.
+        text = cutSealedText(bytes);
+        parseKeyValues(map, text);
+        // A password whose user name was cut off belongs to no one and could never be forgotten.
+        if (map.count("username") == 0) map.erase("password");
+        return map.empty() ? PrefsRead::NoEntries : PrefsRead::Entries;
     }
     parseKeyValues(map, text);
     return map.empty() ? PrefsRead::NoEntries : PrefsRead::Entries;
+}
+
+// Rewrites a file with the same key under the same name (created 0600), for a copy that is not
+// the preferences file itself.
+bool rewriteSealedFile(const std::string& path, const KeyValueMap& map) {
+    std::vector<uint8_t> block = packSealedString(writeKeyValues(map, false));
+    encryptSealedString(block, kPrefsKeyText);
+    return replaceFile(path, block);
 }
 
 }  // namespace
@@ -198,6 +226,8 @@ bool updatePrefsFile(const std::string& prefFolder, const PrefsLogName& log,
         // The new file would hold only this save's entries: the user's others are kept aside.
         const std::string aside = prefsFilePath(prefFolder) + kPrefsDamagedSuffix;
         const bool moved = ::rename(prefsFilePath(prefFolder).c_str(), aside.c_str()) == 0;
+        // It may hold the saved password; a file of an older run may have been made readable to all.
+        if (moved) ::chmod(aside.c_str(), 0600);
         BZ_LOG(LOG_ERROR, log.operation,
                "Preferences file unreadable" << (moved ? ", moved aside to " + aside : ", could not be moved aside"));
         if (!moved) return false;
@@ -233,10 +263,34 @@ bool saveCredentials(const std::string& prefFolder, const std::string& userName,
 }
 
 bool forgetCredentials(const std::string& prefFolder, const std::string& userName) {
+    forgetDamagedCredentials(prefFolder);
     std::string storedUser, storedPassword;
     loadCredentials(prefFolder, storedUser, storedPassword);
     if (storedUser != userName) return false;
     return saveCredentials(prefFolder, "", "");
+}
+
+void forgetDamagedCredentials(const std::string& prefFolder) {
+    if (prefFolder.empty()) return;
+    std::lock_guard<std::mutex> lock(prefsWriteMutex());
+    const std::string aside = prefsFilePath(prefFolder) + kPrefsDamagedSuffix;
+    std::vector<uint8_t> bytes;
+    if (!readFileBytes(aside, kPrefsMaxFileSize, bytes) || bytes.empty()) return;
+    decryptSealedString(bytes, kPrefsKeyText);
+    std::string text;
+    const bool whole = unpackSealedString(bytes, text);
+    if (!whole) text = cutSealedText(bytes);
+    KeyValueMap map;
+    parseKeyValues(map, text);
+    // The copy is no login of its own: whichever user it names, its credentials go. A cut tail may
+    // hold them where they cannot be read, so a cut copy is rewritten from its readable entries.
+    const bool holds = !getKeyValue(map, "username").empty() || !getKeyValue(map, "password").empty();
+    if (whole && !holds) return;
+    if (holds) {
+        setKeyValue(map, "username", "");
+        setKeyValue(map, "password", "");
+    }
+    if (!rewriteSealedFile(aside, map)) BZ_LOG(LOG_ERROR, "forgetCredentials", "could not clear the credentials of " << aside);
 }
 
 std::string setCredentialsStatement(const std::string& userName, const std::string& password) {

@@ -59,11 +59,15 @@ PrefsRead readPrefsFile(const std::string& prefFolder, KeyValueMap& map, const P
 bool updatePrefsFile(const std::string& prefFolder, const PrefsLogName& log,
                      const std::function<bool(KeyValueMap&)>& change);
 
+// Clears any credentials from "prefs.dat.damaged", the copy a save keeps of a file it could not
+// read whole (forgetCredentials calls it).
+void forgetDamagedCredentials(const std::string& prefFolder);
 // Both emptied, then set from "username" and "password".
 void loadCredentials(const std::string& prefFolder, std::string& userName, std::string& password);
 bool saveCredentials(const std::string& prefFolder, const std::string& userName, const std::string& password);
 // Stores empty credentials when the stored user name equals `userName`; otherwise the file is
-// left untouched. Returns true when it stored the empty credentials.
+// left untouched (the damaged copy loses its credentials in any case). Returns true when it stored the empty
+// credentials.
 bool forgetCredentials(const std::string& prefFolder, const std::string& userName);
 // The Login page statement that shows saved credentials: setCredentials({username:"…",password:"…",});
 std::string setCredentialsStatement(const std::string& userName, const std::string& password);

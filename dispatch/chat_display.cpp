@@ -38,10 +38,15 @@ bool goesToLobby(const Message& chat) {
     }
 }
 
-// The statement's literal: users' texts show as text, the server's and the client's own notices
-// keep their markup; every text is then made safe for the quoted literal.
+// The classes the server knows, 0 to 10.
+constexpr int kLastKnownChatClass = 10;
+
+// The statement's literal: users' texts and lines of classes nobody knows show as text, the
+// server's and the client's own notices keep their markup (the pages pass it through their
+// sanitiser); every text is then made safe for the quoted literal.
 std::string chatStatement(const Message& chat, const std::string& shownSender) {
-    const bool fromUser = isClass(chat, ChatClass::CHAT) || isClass(chat, ChatClass::PRIVATE);
+    const bool fromUser = isClass(chat, ChatClass::CHAT) || isClass(chat, ChatClass::PRIVATE) ||
+                          static_cast<int>(chat.chatClass) > kLastKnownChatClass;
     auto text = [&](const std::string& value) { return escapeJsString(fromUser ? escapeHtml(value) : value); };
     auto name = [](const std::string& value) { return escapeJsString(escapeHtml(value)); };
     return "inbzAddTextToChat({entryId: " + std::to_string(chat.iid) +

@@ -21,6 +21,22 @@ constexpr double kAimAnimationSeconds = 0.375;
 
 bool validBall(int ball) { return ball >= 0 && ball < kBallCount; }
 
+// Aim angles are degrees that the client brings into one turn step by step: a value far outside a
+// few turns, or not a number at all, would keep that loop going for ever. The other values drive
+// the stroke: the bounds are many times what any cue can give.
+constexpr double kMaxAimAngle = 36000;
+constexpr double kMaxAimPower = 10000;
+constexpr double kMaxAimSpin = 1000;
+constexpr double kMaxAimElevation = 360;
+
+bool validAim(const AimParameters& a) {
+    for (double v : {a.aimAngle, a.power, a.topSpin, a.sideSpin, a.elevation})
+        if (!std::isfinite(v)) return false;
+    return std::fabs(a.aimAngle) <= kMaxAimAngle && a.power >= 0 && a.power <= kMaxAimPower &&
+           std::fabs(a.topSpin) <= kMaxAimSpin && std::fabs(a.sideSpin) <= kMaxAimSpin &&
+           std::fabs(a.elevation) <= kMaxAimElevation;
+}
+
 void removeTouching(GameHandler& gh, int ball, bool whiteClears) {
     std::vector<int>& touching = gh.liveStatus->touchingBalls;
     if (whiteClears && ball == BALL_WHITE) {
@@ -201,6 +217,25 @@ void onTableEvents(GameHandler& gh, const Message& message) {
             // The ball indexes the table: an id from outside it is the server's mistake.
             if (!validBall(e.ball)) {
                 BZ_LOG(LOG_ERROR, kLog, "Table event " << type << " for ball " << e.ball << " ignored");
+                continue;
+            }
+            if (e.type == TableEventType::BALL_PLACED &&
+                (!std::isfinite(e.ballValues[0]) || !std::isfinite(e.ballValues[1]))) {
+                BZ_LOG(LOG_ERROR, kLog, "Table event " << type << " with a position that is not a number ignored");
+                continue;
+            }
+            if (e.type == TableEventType::LIVE_AIM_START && !validAim(e.aim)) {
+                BZ_LOG(LOG_ERROR, kLog,
+                       "Table event " << type << " with aim angle " << e.aim.aimAngle << " or another aim value out of range ignored");
+                continue;
+            }
+            break;
+        case TableEventType::LIVE_AIM_MOVE:
+        case TableEventType::LIVE_AIM_SET:
+        case TableEventType::SHOT:
+            if (!validAim(e.aim)) {
+                BZ_LOG(LOG_ERROR, kLog,
+                       "Table event " << type << " with aim angle " << e.aim.aimAngle << " or another aim value out of range ignored");
                 continue;
             }
             break;

@@ -11,6 +11,7 @@
 #include "net/connection_handler.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -163,6 +164,12 @@ void timeoutWarning(GameHandler& gh) {
 }  // namespace
 
 void onStartInfoEvent(GameHandler& gh, const TableEvent& event) {
+    // The toss and the start name a seat: any other number would be negated or counted on from.
+    const int kind = static_cast<int>(event.startInfo);
+    if ((kind == 3 || kind == 4) && event.value != 0 && event.value != 1) {
+        BZ_LOG(LOG_ERROR, "processMessage", "StartInfo " << kind << " for seat " << event.value << " ignored");
+        return;
+    }
     LiveStatus& s = *gh.liveStatus;
     s.striker = event.value;
     s.startInfo = static_cast<uint16_t>(event.startInfo);
@@ -182,7 +189,7 @@ void onFoulAnswerEvent(GameHandler& gh, const TableEvent& event) {
     runLogged(HtmlWindow::BottomBox, "inbzTimeoutProlongDecidingStop();", "Stopped timeout prolong deciding in BB: ");
     const LiveStatus& s = *gh.liveStatus;
     const Player* onTurn = s.playerOn == 0 || s.playerOn == 1 ? gh.table.getPlayer(s.playerOn) : nullptr;
-    gh.showNotice((onTurn ? onTurn->nick : "Player " + std::to_string(s.playerOn + 1)) + " to play", 3000);
+    gh.showNotice((onTurn ? onTurn->nick : "Player " + std::to_string(int64_t{s.playerOn} + 1)) + " to play", 3000);
     const bool myTurn = gh.isMyTurnLive();
     const bool timeoutCase = myTurn && s.timeoutCount % 10 == 2;
     if (event.type == TableEventType::FOUL_PLAY_ON) {

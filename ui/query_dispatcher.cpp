@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <string_view>
@@ -195,9 +196,47 @@ std::vector<std::string> htmlRequestNames() {
 
 namespace {
 
+// A text that does not read as a JSON object may still hold a password (a cut or mangled login):
+// only its keys (quoted texts followed by a colon) and its punctuation are kept, every other run
+// of characters shows as five stars.
+std::string maskedText(const std::string& text) {
+    std::string out;
+    bool masking = false;
+    auto mask = [&] {
+        if (!masking) out += "*****";
+        masking = true;
+    };
+    for (size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '"') {
+            size_t end = i + 1;
+            while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
+            size_t after = end + 1;
+            while (after < text.size() && (text[after] == ' ' || text[after] == '\t')) ++after;
+            if (end < text.size() && after < text.size() && text[after] == ':') {
+                out.append(text, i, end + 1 - i);
+                masking = false;
+            } else {
+                mask();
+            }
+            i = std::min(end + 1, text.size());
+            continue;
+        }
+        if (std::strchr("{}[],: \t", c) != nullptr && c != '\0') {
+            out += c;
+            masking = false;
+        } else {
+            mask();
+        }
+        ++i;
+    }
+    return out;
+}
+
 // The request as logged: a password the page sends never reaches the log.
 std::string loggedRequest(const std::string& request, const std::optional<JsonValue>& parsed) {
-    if (!parsed || !parsed->is_object() || !parsed->contains("password")) return request;
+    if (!parsed || !parsed->is_object()) return maskedText(request);
+    if (!parsed->contains("password")) return request;
     JsonValue masked = *parsed;
     masked["password"] = "*****";
     return bzweb::WriteJson(masked);
@@ -209,7 +248,7 @@ std::string dispatchHtmlQuery(const std::string& request, HtmlRequests& requests
     std::optional<JsonValue> parsed = bzweb::ParseJson(request);
     BZ_LOG(LOG_INFO, "OnQuery", "request: \"" << loggedRequest(request, parsed) << "\"");
     if (!parsed || !parsed->is_object()) {
-        BZ_LOG(LOG_ERROR, "OnQuery", "request is not a JSON object: \"" << request << "\"");
+        BZ_LOG(LOG_ERROR, "OnQuery", "request is not a JSON object: \"" << maskedText(request) << "\"");
         return htmlQueryAnswer();
     }
     const std::string name = readString(*parsed, "requestName");

@@ -244,6 +244,8 @@ void Parser::stroke(int kind) {
     e.aim[3] = clampFinite(e.aim[3], -100.0, 100.0);
     e.aim[4] = clampFinite(e.aim[4], 0.0, kTableMaxElevation);
     if (!std::isfinite(e.aim[0])) e.aim[0] = 0;
+    // The same direction within a few turns: angles are brought into one turn step by step later.
+    if (std::fabs(e.aim[0]) > 36000) e.aim[0] = std::remainder(e.aim[0], 360.0);
     std::vector<ReplayEvent>& events = open_.events;
     if (!events.empty() && events.back().kind == EV_NOMINATED && events.back().time >= t_ - 5) {
         e.extra = events.back().ball;

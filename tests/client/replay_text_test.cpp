@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 namespace {
@@ -192,7 +193,7 @@ TEST(ReplayTextTest, NominationMergesIntoAStrokeWithinFiveMs) {
 }
 
 TEST(ReplayTextTest, StrokeValuesAreClamped) {
-    const ReplayParse p = parse(header() + "b 3 0 1 2 " + close() + "T 100 s 30 5 0 300 -300 99 as 2 5 900 0 0 -5 " +
+    const ReplayParse p = parse(header() + "b 3 0 1 2 " + close() + "T 100 s 30 5 0 300 -300 99 as 2 1e17 900 0 0 -5 " +
                                 "b 3 0 5 5 " + close());
     ASSERT_EQ(p.shots.size(), 2u);
     const ReplayEvent* stroke = nullptr;
@@ -209,6 +210,10 @@ TEST(ReplayTextTest, StrokeValuesAreClamped) {
     EXPECT_DOUBLE_EQ(stroke->aim[4], 70);
     EXPECT_DOUBLE_EQ(aim->aim[1], 400);
     EXPECT_DOUBLE_EQ(aim->aim[4], 0);
+    // Angles keep their direction; one far beyond a few turns is brought into one.
+    EXPECT_DOUBLE_EQ(stroke->aim[0], 5);
+    EXPECT_DOUBLE_EQ(aim->aim[0], std::remainder(1e17, 360.0));
+    EXPECT_LE(std::fabs(aim->aim[0]), 180);
 }
 
 TEST(ReplayTextTest, CueStrokeReplacesTheLastAimingBeforeTheStroke) {

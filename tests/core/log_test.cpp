@@ -1,6 +1,8 @@
 #include "core/log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -90,6 +92,18 @@ TEST_F(LogTest, LineFormatAndLevelMask) {
     EXPECT_EQ(first[20], '.');
     EXPECT_EQ(first.substr(24), ": BZFile: ERROR: Too few bytes read.");
     EXPECT_EQ(second.substr(24), ": initPaths: basepath=/x/");
+}
+
+// The log holds what the user typed and the server said: it is made readable by its owner only.
+TEST_F(LogTest, TheLogFileIsCreatedForItsOwnerOnly) {
+    const mode_t before = ::umask(022);
+    initLog(folder);
+    enableLog();
+    BZ_LOG(LOG_ERROR, "test", "a line");
+    ::umask(before);
+    struct stat st {};
+    ASSERT_EQ(::stat(log().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(LogTest, TimeStampFormat) {

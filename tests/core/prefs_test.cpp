@@ -325,22 +325,67 @@ TEST_F(PrefsTest, SavesKilledMidWayLeaveNoTemporaryFileAfterTheNextStart) {
     EXPECT_TRUE(fs::exists(dir / running));
 }
 
-TEST_F(PrefsTest, AFileThatDoesNotReadWholeIsKeptAsideBeforeTheNextSave) {
-    for (int i = 0; i < 23; ++i) ASSERT_TRUE(saveParamPrefs(folder, "entry" + std::to_string(i), "value"));
+// A file cut at any byte keeps every entry that lies whole in its deciphered blocks, through the
+// read and through the next save, which keeps the cut file aside, readable by its owner only.
+TEST_F(PrefsTest, ACutFileKeepsItsWholeEntriesAndIsKeptAsideBeforeTheNextSave) {
+    for (int i = 0; i < 23; ++i) ASSERT_TRUE(saveParamPrefs(folder, "entry" + std::to_string(i + 10), "value" + std::to_string(i)));
     const Bytes whole = readBytes(prefs());
-    const Bytes cut(whole.begin(), whole.end() - 16);
-    writeBytes(prefs(), std::string(cut.begin(), cut.end()));
+    const std::string text = storedText(prefs());
+    const fs::path aside = dir / (std::string("prefs.dat") + kPrefsDamagedSuffix);
+    for (size_t cutAt = 0; cutAt < whole.size(); ++cutAt) {
+        SCOPED_TRACE("cut at " + std::to_string(cutAt));
+        const Bytes cut(whole.begin(), whole.begin() + std::ptrdiff_t(cutAt));
+        writeBytes(prefs(), std::string(cut.begin(), cut.end()));
+        // Entries whose closing quote lies in a whole block (the text starts after 4 length bytes).
+        const size_t readable = cutAt / 16 * 16;
+        KeyValueMap expected;
+        for (int i = 0; i < 23; ++i) {
+            const std::string entry = "entry" + std::to_string(i + 10) + " = \"value" + std::to_string(i) + "\"";
+            if (4 + text.find(entry) + entry.size() <= readable) expected["entry" + std::to_string(i + 10)] = "value" + std::to_string(i);
+        }
+        EXPECT_EQ(stored(), expected);
+        ASSERT_TRUE(saveParamPrefs(folder, "userList", "me"));
+        expected["userList"] = "me";
+        EXPECT_EQ(stored(), expected);
+        if (!cut.empty()) {
+            EXPECT_EQ(readBytes(aside), cut);
+            struct stat st {};
+            ASSERT_EQ(::stat(aside.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0600u);
+            fs::remove(aside);
+        }
+    }
+    EXPECT_GE(log.count("saveParamPrefs: ERROR: Preferences file unreadable, moved aside to "), 1);
+}
 
-    EXPECT_EQ(loadParamPrefs(folder, "entry0"), "");  // reads find nothing, as before
-    ASSERT_TRUE(saveParamPrefs(folder, "userList", "me"));
-    EXPECT_EQ(stored(), (KeyValueMap{{"userList", "me"}}));
-    EXPECT_EQ(readBytes(dir / (std::string("prefs.dat") + kPrefsDamagedSuffix)), cut);
-    EXPECT_EQ(log.count("saveParamPrefs: ERROR: Preferences file unreadable, moved aside to "), 1);
+// The password must not outlive its forgetting in any copy, and no copy is readable by others.
+TEST_F(PrefsTest, ForgettingClearsTheDamagedCopyTooAndEveryCopyIsTheOwnersOnly) {
+    ::umask(022);
+    ASSERT_TRUE(saveCredentials(folder, "ann", "s3cret"));
+    ASSERT_TRUE(saveParamPrefs(folder, "userList", "ann"));
+    ASSERT_TRUE(saveParamPrefs(folder, "zzLast", std::string(40, 'z')));  // the entry the cut runs through
+    struct stat st {};
+    ASSERT_EQ(::stat(prefs().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    Bytes bytes = readBytes(prefs());
+    writeBytes(prefs(), std::string(bytes.begin(), bytes.end() - 1));
+    ::chmod(prefs().c_str(), 0644);  // as an older run may have left it
+    ASSERT_TRUE(saveParamPrefs(folder, "failedUserList", "x"));
+    const fs::path aside = dir / (std::string("prefs.dat") + kPrefsDamagedSuffix);
+    ASSERT_EQ(::stat(aside.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    // An empty file holds nothing to keep.
-    writeBytes(prefs(), "");
-    ASSERT_TRUE(saveParamPrefs(folder, "userList", "again"));
-    EXPECT_EQ(log.count("Preferences file unreadable"), 1);
+    EXPECT_TRUE(forgetCredentials(folder, "ann"));
+    for (const fs::path& copy : {prefs(), aside}) {
+        SCOPED_TRACE(copy.string());
+        Bytes b = readBytes(copy);
+        decryptSealedString(b, kPrefsKeyText);
+        const std::string plain(b.begin(), b.end());
+        EXPECT_EQ(plain.find("s3cret"), std::string::npos);
+        ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    EXPECT_EQ(loadParamPrefs(folder, "userList"), "ann");
 }
 
 TEST_F(PrefsTest, ValueWithZeroByteKeepsItselfAndLaterEntries) {

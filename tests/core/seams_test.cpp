@@ -113,6 +113,19 @@ TEST(OpenerTest, OnlyWebAddressesWithoutControlCharactersAreOpened) {
         {"-https://example.org", false},
         {"https://example.org/\n--help", false},
         {"https://example.org/\x7f", false},
+        {"https://example.org/caf\xc3\xa9", true},
+        // Line and paragraph separators, C1 controls, spaces, bidi and invisible marks, broken UTF-8.
+        {"https://example.org/\xe2\x80\xa8--help", false},
+        {"https://example.org/\xe2\x80\xa9", false},
+        {"https://example.org/\xc2\x85", false},
+        {"https://example.org/\xc2\xa0", false},
+        {"https://example.org/\xe2\x80\xae", false},
+        {"https://example.org/\xe2\x80\x8b", false},
+        {"https://example.org/\xef\xbb\xbf", false},
+        {"https://example.org/\xe3\x80\x80", false},
+        {"https://example.org/\xc0\xaf", false},
+        {"https://example.org/\xe2\x80", false},
+        {"https://example.org/\xed\xa0\x80", false},
         {"", false},
     };
     for (const Case& c : cases) EXPECT_EQ(isOpenableUrl(c.url), c.opens) << c.url;

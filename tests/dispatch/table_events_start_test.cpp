@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 class StartEventsTest : public bztest::DispatchTest {
@@ -110,6 +112,23 @@ TEST_F(StartEventsTest, FoulAnswersWarnOnTheUsersTurn) {
     gh.table.seats[0] = nullptr;
     onFoulAnswerEvent(gh, TableEvent(TableEventType::FOUL_PLAY_ON));
     EXPECT_FALSE(pages.statementsStartingWith(HtmlWindow::TopBox, "inbzNotice({text:'Player 1 to play'").empty());
+}
+
+// Seats from the server are negated (the toss) and counted on from (the foul notice): the extremes
+// of the number must neither overflow nor name a seat.
+TEST_F(StartEventsTest, TossAndStartForSeatsOutsideTheTableAreRefused) {
+    gh.liveStatus->playerOn = 1;
+    for (int seat : {INT_MIN, INT_MAX, 2, -1}) {
+        pages.clear();
+        onStartInfoEvent(gh, start(3, seat));
+        onStartInfoEvent(gh, start(4, seat));
+        EXPECT_TRUE(pages.entries().empty()) << seat;
+        EXPECT_EQ(gh.liveStatus->playerOn, 1) << seat;
+        EXPECT_EQ(appState.load(), STATE_TABLE) << seat;
+    }
+    gh.liveStatus->playerOn = INT_MAX;  // a status may still carry it
+    onFoulAnswerEvent(gh, TableEvent(TableEventType::FOUL_PLAY_ON));
+    EXPECT_FALSE(pages.statementsStartingWith(HtmlWindow::TopBox, "inbzNotice({text:'Player 2147483648 to play'").empty());
 }
 
 TEST_F(StartEventsTest, RerackAndAbortRequestsReachOnlyTheOtherPlayer) {

@@ -2,6 +2,14 @@
 #include "dispatch/handlers.h"
 #include "dispatch_support.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <limits>
+#include <memory>
+#include <thread>
+
 namespace {
 
 class TableEventsTest : public bztest::DispatchTest {
@@ -84,6 +92,34 @@ TEST_F(TableEventsTest, TheOwnAimEchoIsNeverTheOpponentsAim) {
     TableEvent shot = event(TableEventType::SHOT, 0, {50, 100, 0, 0, 0});
     send({shot});
     EXPECT_FALSE(gh.remoteAimActive);
+}
+
+// An angle is brought into one turn step by step: a huge one, or none at all, must be refused
+// before that, and the dispatch must come back at once.
+TEST_F(TableEventsTest, AimValuesThatAreNotNumbersOrFarOutOfRangeAreRefusedAtOnce) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    send({event(TableEventType::LIVE_AIM_START, 0, {30, 100, 0, 0, 0}), event(TableEventType::LIVE_AIM_MOVE, 0, {30, 100, 0, 0, 0})});
+    const AimParameters before = gh.remoteAim;
+    for (double bad : {1e300, -1e300, 1e17, inf, -inf, nan}) {
+        for (TableEventType type : {TableEventType::LIVE_AIM_START, TableEventType::LIVE_AIM_MOVE,
+                                    TableEventType::LIVE_AIM_SET, TableEventType::SHOT}) {
+            auto done = std::make_shared<std::promise<void>>();
+            std::future<void> returned = done->get_future();
+            std::thread([this, bad, type, done] {
+                send({event(type, 0, {bad, 100, 0, 0, 0}), event(type, 0, {10, bad, 0, 0, 0})});
+                done->set_value();
+            }).detach();
+            if (returned.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+                // The dispatch still spins on the other thread: nothing after this can be trusted.
+                std::fprintf(stderr, "dispatch of table event %d with aim value %g did not return within 20 s\n",
+                             static_cast<int>(type), bad);
+                std::_Exit(1);
+            }
+            EXPECT_EQ(gh.remoteAim, before) << static_cast<int>(type) << " " << bad;
+            EXPECT_FALSE(gh.shotAnimating) << static_cast<int>(type) << " " << bad;
+        }
+    }
 }
 
 TEST_F(TableEventsTest, NominationsCallTheColourOrWithdrawSilently) {

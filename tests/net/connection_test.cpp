@@ -3,11 +3,20 @@
 #include "net/connection.h"
 #include "net/handshake.h"
 #include "net_test_support.h"
+#include "tools/testserver/local_lobby.h"
 #include "tools/testserver/test_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -415,3 +424,88 @@ TEST_F(ConnectionTest, CloseFromAnotherThreadEndsABlockedSendAndReportsOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// The enciphered bytes of a table-event message that says it is `total` bytes long and never ends:
+// ball removals one after the other, and no END event.
+std::vector<uint8_t> unendingTableEvents(size_t total) {
+    Message empty(MessageId::TABLE_EVENT, 7);
+    const Buffer& framed = empty.getBuffer(MESSAGE_BLOCK_SIZE);
+    std::vector<uint8_t> head(framed.writeData, framed.writeData + framed.writeLength);
+    while (!head.empty() && head.back() == 0xFF) head.pop_back();  // the padding
+    Buffer endOnly;
+    writeTableEvents(endOnly, {});
+    head.resize(head.size() - size_t(endOnly.writeLength));
+    Buffer many;
+    writeTableEvents(many, std::vector<TableEvent>(64, TableEvent(TableEventType::BALL_REMOVED)));
+    const std::vector<uint8_t> events(many.writeData, many.writeData + many.writeLength - endOnly.writeLength);
+    std::vector<uint8_t> bytes = head;
+    while (bytes.size() < total) bytes.insert(bytes.end(), events.begin(), events.end());
+    bytes.resize(total / MESSAGE_BLOCK_SIZE * MESSAGE_BLOCK_SIZE);
+    const uint32_t said = uint32_t(bytes.size());
+    for (int i = 0; i < 4; ++i) bytes[2 + i] = uint8_t(said >> (24 - 8 * i));
+    const Cipher cipher(STREAM_PASS_PHRASE);
+    for (size_t at = 0; at < bytes.size(); at += MESSAGE_BLOCK_SIZE) cipher.encryptBlock(bytes.data() + at);
+    return bytes;
+}
+
+}  // namespace
+
+// One peer streams a 20 MiB message that never ends: the lobby closes that connection as soon as
+// the message is longer than any client may send, and logs in another user meanwhile.
+TEST_F(ConnectionTest, AnUnendingMessageIsCutOffAndHoldsNoOtherLogin) {
+    LocalLobby lobby("Players Lounge");
+    config = lobby.serverConfig();
+    startServer();
+    const std::vector<uint8_t> flood = unendingTableEvents(20u << 20);
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(server.port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    timeval timeout{0, 200000};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    std::atomic<size_t> sent{0};
+    std::atomic<bool> cutOff{false};
+    std::atomic<bool> stop{false};
+    std::thread flooder([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!stop && std::chrono::steady_clock::now() < deadline) {
+            const size_t at = sent;
+            if (at == flood.size()) {
+                // All of it went out: the lobby must still close the connection, or it never will.
+                char byte;
+                const ssize_t got = ::recv(fd, &byte, 1, MSG_DONTWAIT);
+                if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            const ssize_t n = ::send(fd, flood.data() + at, std::min<size_t>(65536, flood.size() - at), MSG_NOSIGNAL);
+            if (n > 0) sent += size_t(n);
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
+        }
+        cutOff = !stop && std::chrono::steady_clock::now() < deadline;
+    });
+    // The login starts while the message is under way (or already refused).
+    waitUntil([&] { return sent >= (1u << 20) || cutOff; }, 20000);
+
+    const auto begin = std::chrono::steady_clock::now();
+    auto connection = open("Alice", LocalLobby::kNewcomerPassword);
+    const bool loggedIn = pump(*connection, [&] { return listener.successes == 1; }, 10000);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    std::printf("login beside the unending message took %.3f s; %zu bytes of it had been sent\n", seconds, size_t(sent));
+    RecordProperty("login_ms", static_cast<int>(seconds * 1000));
+    EXPECT_TRUE(loggedIn) << "waited 10 s for Alice's login beside the unending message";
+
+    const bool closed = waitUntil([&] { return cutOff.load(); }, 20000);
+    stop = true;
+    flooder.join();
+    ::close(fd);
+    EXPECT_TRUE(closed) << "waited 20 s for the lobby to close the connection of the unending message; "
+                        << sent << " bytes were sent";
+    EXPECT_LT(sent.load(), flood.size()) << "the lobby read the whole 20 MiB message";
+}

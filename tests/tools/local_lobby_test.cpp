@@ -54,6 +54,26 @@ const TableEvent* findEvent(const std::vector<OutgoingMessage>& out, TableEventT
     return nullptr;
 }
 
+// A player cannot pass a line off as the server's notice: classes other than user chat carry
+// markup that the client shows as it is.
+TEST(LocalLobbyTest, ChatIsRelayedAsUserChatWhateverClassTheSenderChose) {
+    Lobby lobby;
+    lobby.sitDown(1, "Ada");
+    lobby.sitDown(2, "Cy");
+    for (int chatClass : {1, 2, 6, 7, 12, 65535}) {
+        for (uint16_t toTable : {0, 1}) {
+            Message chat = Message::initChat(5, toTable, static_cast<ChatClass>(chatClass), 0, "Server", 0,
+                                             "<img src=x onerror=alert(1)>", "", "", "", "");
+            const auto out = lobby.say(1, chat);
+            ASSERT_FALSE(out.empty()) << chatClass;
+            for (const OutgoingMessage& m : out) {
+                EXPECT_EQ(m.message.chatClass, ChatClass::CHAT) << chatClass;
+                EXPECT_EQ(m.message.sender, "Ada") << chatClass;
+            }
+        }
+    }
+}
+
 TEST(LocalLobbyTest, TheFirstToLogInHoldsSeatOneWhoeverSitsFirst) {
     Lobby l;
     l.sitDown(0, "early");  // logs in first, but only looks on for now

@@ -325,6 +325,49 @@ TEST(ChromiumEngineStartTest, AChildThatCannotStartFailsInitialisationWithAReaso
     fs::remove_all(folder);
 }
 
+TEST(ChromiumEngineStartTest, TheBrowserKeepsItsSandboxUnlessItCannotHaveItAndSaysSoOnce) {
+    struct Case {
+        unsigned uid;
+        const char* usernsClone;
+        const char* maxNamespaces;
+        bool sandboxed;
+    } cases[] = {
+        {1000, "", "63000\n", true},      // a Debian kernel without the switch
+        {1000, "1\n", "63000\n", true},
+        {1000, "0\n", "63000\n", false},  // unprivileged namespaces switched off
+        {1000, "1\n", "0\n", false},
+        {0, "1\n", "63000\n", false},      // the sandbox refuses root
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SandboxlessReason(c.uid, c.usernsClone, c.maxNamespaces).empty(), c.sandboxed)
+            << c.uid << " " << c.usernsClone << " " << c.maxNamespaces;
+    }
+
+    // What the real start passes, seen through a stand-in that writes its arguments and ends.
+    bztest::CapturedLog log("bzsandbox");
+    fs::path folder = log.dir();
+    fs::path script = folder / "args.sh";
+    std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done >> " << (folder / "args.txt").string() << "\nexit 1\n";
+    fs::permissions(script, fs::perms::owner_all);
+    RefPtr<WebApp> app(new WebApp);
+    WebSettings settings;
+    settings.cachePath = folder.string();
+    settings.browserPath = script.string();
+    std::string error;
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(Initialize(MainArgs{}, settings, app, &error));
+    std::ifstream in(folder / "args.txt");
+    int withoutSandbox = 0;
+    for (std::string line; std::getline(in, line);) withoutSandbox += line == "--no-sandbox";
+    const bool root = geteuid() == 0;
+    if (root) {
+        EXPECT_EQ(withoutSandbox, 2);
+    }
+    EXPECT_LE(log.count("the browser runs without its sandbox"), 1);
+    if (!root && SandboxlessReason(geteuid(), "", "1").empty()) {
+        EXPECT_EQ(withoutSandbox, 0);
+    }
+}
+
 // Stand-in browsers on the pipe: the common part reads the commands, gives each to the script's
 // own branches (an if/elsif chain on $method) and answers any other with an empty result.
 const char* kStandInHead = R"PL(#!/usr/bin/perl

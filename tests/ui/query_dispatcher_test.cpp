@@ -251,6 +251,23 @@ TEST(QueryDispatcher, UnknownNamesAndMalformedQueriesReachNoHandlerAndAreStillAn
     EXPECT_EQ(log.count("ERROR: request is not a JSON object"), 7);
 }
 
+TEST(QueryDispatcher, QueriesThatAreNotJsonObjectsAreLoggedWithTheirValuesMasked) {
+    bztest::CapturedLog log("bzquery");
+    const char* queries[] = {
+        R"({"requestName":"loginEnterLobby","username":"ann","password":"s3cret-pw")",  // cut short
+        R"({"requestName":"loginEnterLobby","password":"s3cret-pw",,})",
+        R"(["s3cret-pw"])",
+        "password=s3cret-pw",
+        R"({"password":"s3cret-pw\"still)",
+    };
+    for (const char* q : queries) {
+        RecordingRequests r;
+        dispatchHtmlQuery(q, r);
+    }
+    EXPECT_EQ(log.count("s3cret"), 0);
+    EXPECT_EQ(log.count(R"(request: "{"requestName":*****,"username":*****,"password":*****")"), 1);
+}
+
 TEST(QueryDispatcher, GameSettingsSaveKeepsWhatThePageLeavesOutOrMistypes) {
     GameSettings current;
     current.ballVolume = 55;

@@ -219,9 +219,11 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             if (onReplayCommand(out, connection, message.text1)) break;
             // The position a practice from a replay asks for is laid out by its ball placements.
             if (message.text1.rfind("/set-game-status", 0) == 0) break;
-            // The sender is the logged-in name, whatever the message claims.
+            // The sender is the logged-in name, and the line is a user's chat, whatever the message
+            // claims: other classes carry the server's own markup, which the client shows as it is.
             Message chat(message);
             chat.sender = user;
+            chat.chatClass = ChatClass::CHAT;
             const int tableId = members_[connection].tableId;
             if (chat.toTable != 0 && tableId != 0) {
                 chat.tableId = tableId;

@@ -1,5 +1,6 @@
 #include "tools/testserver/test_server.h"
 
+#include "net/connection.h"
 #include "net/handshake.h"
 
 #include <arpa/inet.h>
@@ -13,6 +14,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace {
+
+constexpr int32_t kHeaderSize = 12;  // version u16, length u32, id u16, iid u32
+
+}  // namespace
+
 struct TestServer::Peer {
     int index = 0;
     int fd = -1;
@@ -22,6 +29,7 @@ struct TestServer::Peer {
     int rxStage = 0;
     std::vector<uint8_t> in;
     size_t deciphered = 0;
+    size_t announced = 0;  // the length of the message being read, from its header; 0 before it
     bool helloSent = false;
     bool helloReplied = false;
     bool statusRequested = false;
@@ -328,25 +336,44 @@ void TestServer::readPeer(Peer& peer) {
         return;
     }
     peer.in.insert(peer.in.end(), chunk, chunk + n);
-    // Blocks are deciphered one at a time and parsed after each, because the client changes its
-    // key between two messages: the blocks after a key-changing message need the next key.
+    // Blocks are deciphered one at a time, because the client changes its key between two
+    // messages: the blocks after a key-changing message need the next key. The header's length says
+    // where a message ends, so its body is deciphered and parsed once, when all of it is there.
     while (peer.open) {
-        Buffer reader(peer.in.data(), static_cast<int32_t>(peer.deciphered), MESSAGE_BLOCK_SIZE);
+        if (peer.announced == 0) {
+            if (peer.deciphered == 0) {
+                if (peer.in.size() < size_t(MESSAGE_BLOCK_SIZE)) return;
+                peer.rx.decryptBlock(peer.in.data());
+                peer.deciphered = MESSAGE_BLOCK_SIZE;
+            }
+            Buffer header(peer.in.data(), kHeaderSize, MESSAGE_BLOCK_SIZE);
+            const uint8_t* at = peer.in.data();
+            const uint32_t length = (uint32_t(at[2]) << 24) | (uint32_t(at[3]) << 16) | (uint32_t(at[4]) << 8) | uint32_t(at[5]);
+            // No client sends more than its peer can take in: a longer message is a hostile one.
+            if (Message(header).invalid || length < uint32_t(MESSAGE_BLOCK_SIZE) || length % MESSAGE_BLOCK_SIZE != 0 ||
+                length > uint32_t(CONNECTION_BUFFER_SIZE)) {
+                ++invalid_;
+                closePeerLocked(peer);
+                return;
+            }
+            peer.announced = length;
+        }
+        while (peer.deciphered < peer.announced && peer.deciphered + MESSAGE_BLOCK_SIZE <= peer.in.size()) {
+            peer.rx.decryptBlock(peer.in.data() + peer.deciphered);
+            peer.deciphered += MESSAGE_BLOCK_SIZE;
+        }
+        if (peer.deciphered < peer.announced) return;
+        Buffer reader(peer.in.data(), static_cast<int32_t>(peer.announced), MESSAGE_BLOCK_SIZE);
         Message message(reader);
-        if (message.invalid) {
+        if (message.invalid || message.id == MessageId{} || size_t(message.consumed) != peer.announced) {
             ++invalid_;
             closePeerLocked(peer);
             return;
         }
-        if (message.id != MessageId{}) {
-            peer.in.erase(peer.in.begin(), peer.in.begin() + message.consumed);
-            peer.deciphered -= static_cast<size_t>(message.consumed);
-            handle(peer, message);
-            continue;
-        }
-        if (peer.deciphered + MESSAGE_BLOCK_SIZE > peer.in.size()) return;
-        peer.rx.decryptBlock(peer.in.data() + peer.deciphered);
-        peer.deciphered += MESSAGE_BLOCK_SIZE;
+        peer.in.erase(peer.in.begin(), peer.in.begin() + std::ptrdiff_t(peer.announced));
+        peer.deciphered = 0;
+        peer.announced = 0;
+        handle(peer, message);
     }
 }
 

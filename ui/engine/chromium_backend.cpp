@@ -27,6 +27,14 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kHeadlessShell = "/usr/lib/chromium/chromium-headless-shell";
+
+// The text of a small system file, or "" when it cannot be read.
+std::string ReadSmallFile(const char* path) {
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
 constexpr const char* kChromium = "/usr/lib/chromium/chromium";
 constexpr const char* kProfilePrefix = "bzweb-";
 
@@ -249,8 +257,15 @@ bool ChromiumBackend::Start(std::string& error) {
     profile_ = pattern;
     if (const char* dir = std::getenv("BZ_PAGE_TEXT_DIR"); dir && *dir) pageTextDir_ = dir;
 
+    // The pages show what the server sends: the browser keeps its sandbox wherever it can have it.
+    const std::string sandboxless = SandboxlessReason(geteuid(), ReadSmallFile("/proc/sys/kernel/unprivileged_userns_clone"),
+                                                      ReadSmallFile("/proc/sys/user/max_user_namespaces"));
+    static std::atomic<bool> sandboxlessLogged{false};
+    if (!sandboxless.empty() && !sandboxlessLogged.exchange(true))
+        BZ_LOG(LOG_INFO, "ChromiumBackend", "the browser runs without its sandbox: " << sandboxless);
+
     std::vector<std::string> args = {
-        "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+        "--headless", "--disable-gpu", "--disable-quic", "--no-first-run",
         "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
         "--disable-sync", "--disable-extensions", "--disable-default-apps", "--mute-audio", "--password-store=basic",
         // Every page is shown or about to be: none may be slowed down as a background tab.
@@ -264,8 +279,11 @@ bool ChromiumBackend::Start(std::string& error) {
         // Memory: the compositing (in software, the GPU being off) and the network service run in
         // the browser process instead of two processes of their own.
         "--in-process-gpu", "--enable-features=NetworkServiceInProcess2"};
-    // Without the sandbox the zygote processes that prepare sandboxed children are not needed.
-    if (std::find(args.begin(), args.end(), "--no-sandbox") != args.end()) args.push_back("--no-zygote");
+    if (!sandboxless.empty()) {
+        args.insert(args.begin() + 1, "--no-sandbox");
+        // Without the sandbox the zygote processes that prepare sandboxed children are not needed.
+        args.push_back("--no-zygote");
+    }
 
     int fd = -1;
     if (!process_.Spawn(binary_, args, settings_.browserLogFile, fd, error)) {
@@ -872,6 +890,14 @@ std::string FindBrowserBinary(const WebSettings& settings) {
     for (const char* p : {kHeadlessShell, kChromium}) {
         if (access(p, X_OK) == 0) return p;
     }
+    return "";
+}
+
+std::string SandboxlessReason(unsigned effectiveUid, const std::string& usernsCloneFlag, const std::string& maxUserNamespaces) {
+    auto firstWord = [](const std::string& text) { return text.substr(0, text.find_first_of(" \t\r\n")); };
+    if (effectiveUid == 0) return "the client runs as root";
+    if (firstWord(usernsCloneFlag) == "0" || firstWord(maxUserNamespaces) == "0")
+        return "the system allows no user namespaces for it";
     return "";
 }
 

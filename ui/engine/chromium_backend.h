@@ -14,4 +14,9 @@ std::unique_ptr<Backend> MakeChromiumBackend(const WebSettings& settings);
 // /usr/lib/chromium/chromium-headless-shell and /usr/lib/chromium/chromium. Empty when there is none.
 std::string FindBrowserBinary(const WebSettings& settings);
 
+// Why the browser has to run without its sandbox, or "" when it can have it: the sandbox refuses to
+// start as root, and it is made of user namespaces (the contents of
+// /proc/sys/kernel/unprivileged_userns_clone and /proc/sys/user/max_user_namespaces; "" when absent).
+std::string SandboxlessReason(unsigned effectiveUid, const std::string& usernsCloneFlag, const std::string& maxUserNamespaces);
+
 }  // namespace bzweb

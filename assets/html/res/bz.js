@@ -308,12 +308,78 @@
     return close;
   };
 
+  // ---- Markup from the server -----------------------------------------------------------------
+  // The server's notices carry formatting. Only an allow-list of it survives: no element or
+  // attribute that runs script, loads anything or navigates. Links keep http(s) targets only and
+  // open through the client; the client's own buttons in notices become data-press buttons.
+  var markupTags = ['b', 'strong', 'i', 'em', 'u', 's', 'small', 'big', 'sub', 'sup', 'br', 'span', 'font', 'a', 'p', 'div'];
+  var markupAttrs = ['style', 'color', 'class', 'id', 'href', 'title'];
+  var markupClasses = ['chatBut'];
+  var markupStyles = ['color', 'background-color', 'font-weight', 'font-style', 'text-decoration'];
+  // The client's own chat buttons (the Kred Box notice) as it writes them.
+  var ownButton = /^\s*sendButtonPress\('(kbox-collect)'\);\s*(focusChat\(\);)?\s*$/;
+  var purifier = null;
+  function makePurifier() {
+    var p = w.DOMPurify && w.DOMPurify.isSupported ? w.DOMPurify(w) : null;
+    if (!p) return null;
+    p.addHook('beforeSanitizeAttributes', function (node) {
+      if (node.nodeName !== 'A' || !node.hasAttribute('onclick')) return;
+      var m = ownButton.exec(node.getAttribute('onclick'));
+      if (m) node.bzPress = m[1];
+    });
+    p.addHook('afterSanitizeAttributes', function (node) {
+      if (node.nodeName === 'A') {
+        var href = node.getAttribute('href');
+        if (href !== null && !/^https?:\/\//i.test(href)) node.removeAttribute('href');
+        if (node.bzPress) { node.setAttribute('data-press', node.bzPress); node.setAttribute('href', '#'); }
+      }
+      // Ids and classes of the page's own elements must not be taken: only the client's own ones stay.
+      if (node.hasAttribute && node.hasAttribute('id') && !/^kboxCollectId\d+$/.test(node.getAttribute('id'))) node.removeAttribute('id');
+      if (node.hasAttribute && node.hasAttribute('class')) {
+        var cls = node.getAttribute('class').split(/\s+/).filter(function (k) { return markupClasses.indexOf(k) >= 0; });
+        if (cls.length) node.setAttribute('class', cls.join(' ')); else node.removeAttribute('class');
+      }
+      if (node.hasAttribute && node.hasAttribute('style')) {
+        var kept = [];
+        markupStyles.forEach(function (k) {
+          var v = node.style.getPropertyValue(k);
+          if (v && !/url\s*\(|expression|image-set/i.test(v)) kept.push(k + ': ' + v);
+        });
+        if (kept.length) node.setAttribute('style', kept.join('; ')); else node.removeAttribute('style');
+      }
+    });
+    return p;
+  }
+  // The markup as a fragment of allowed elements; without the sanitiser the text is shown as text.
+  bz.markup = function (s) {
+    var span = bz.el('span');
+    s = bz.str(s);
+    if (!purifier) purifier = makePurifier();
+    if (!purifier) { span.textContent = s; return span; }
+    span.appendChild(purifier.sanitize(s, {
+      ALLOWED_TAGS: markupTags, ALLOWED_ATTR: markupAttrs, ALLOW_DATA_ATTR: false, ALLOW_ARIA_ATTR: false,
+      ALLOW_UNKNOWN_PROTOCOLS: false, RETURN_DOM_FRAGMENT: true
+    }));
+    return span;
+  };
+  // Clicks on links and buttons inside markup: web addresses go to the client's link request.
+  bz.markupClick = function (e) {
+    var t = e.target && e.target.closest ? e.target : null;
+    var b = t && t.closest('a[data-press]');
+    if (b) { bz.press(b.getAttribute('data-press')); if (typeof w.focusChat === 'function') w.focusChat(); return; }
+    var a = t && t.closest('a[href]');
+    var href = a ? a.getAttribute('href') : '';
+    if (/^https?:\/\//i.test(href)) sendQuery('lobbyBrowseExternal', { urlCode: href });
+  };
+
   // ---- Chat list ------------------------------------------------------------------------------
-  // Chat texts arrive as HTML made by the client; names are shown as text.
+  // Chat texts arrive as HTML made by the client (users' texts escaped, the server's and the
+  // client's notices as markup) and pass the sanitiser; names are shown as text.
   bz.chat = function (list, onName) {
     var c = { list: list, max: 400 };
     function nearBottom() { return list.scrollHeight - list.scrollTop - list.clientHeight < 40; }
-    function html(s) { var span = bz.el('span'); span.innerHTML = bz.str(s); return span; }
+    var html = bz.markup;
+    list.addEventListener('click', function (e) { try { bz.markupClick(e); } catch (x) { bz.report('chat link', x); } });
     function name(n, cls) {
       var e = bz.el('span', cls, n);
       if (onName) e.addEventListener('click', function () { onName(n); });

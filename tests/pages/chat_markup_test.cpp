@@ -1,0 +1,134 @@
+// Hostile chat in the real Lobby and BottomBox pages: the statements the client builds from chat of
+// every class run no script the text brings, still show the text, and keep the server's formatting,
+// its web links (through the client's link request) and the client's own chat buttons.
+#include "page_harness.h"
+
+#include "client/gamehandler/game_handler.h"
+#include "core/app_status.h"
+#include "core/page_script.h"
+
+#include <algorithm>
+
+namespace pagetest {
+namespace {
+
+// Every handler here reports through the page's own request channel and a page variable.
+const std::string kRun = "window.__bzRan=(window.__bzRan||0)+1;window.cefQuery({request:'{&quot;bzRan&quot;:1}'})";
+
+std::string hostile(const std::string& visible) {
+    return "<b>" + visible + "</b><img src=x onerror=\"" + kRun + "\">"
+           "<iframe srcdoc=\"<script>parent.__bzRan=1;parent.cefQuery({request:'{&quot;bzRan&quot;:2}'})</script>\"></iframe>"
+           "<details open ontoggle=\"" + kRun + "\"><summary>s</summary></details>"
+           "<span onmouseover=\"" + kRun + "\">hover</span><svg onload=\"" + kRun + "\"></svg>"
+           "<a href=\"javascript:" + kRun + "\">js</a><script>" + kRun + "</script>"
+           "<style>*{background:url(http://127.0.0.1:9/x)}</style><form action=x><button>b</button></form>"
+           "<a href=\"#\" onclick=\"sendButtonPress('logout')\">press</a>"
+           "<span id=\"chat_input\" class=\"pop-back\" style=\"position:fixed;inset:0;color:red\">cover</span>";
+}
+
+class ChatMarkupTest : public PageTest {
+protected:
+    // The statements the client makes for one chat line, for the lobby and for the table chat.
+    std::vector<RecordingPageScriptSink::Entry> statementsFor(const Message& chat) {
+        RecordingPageScriptSink pages;
+        PageScriptSink* previous = setPageScriptSink(&pages);
+        const AppState state = appState.load();
+        appState = STATE_LOBBY;
+        getGameHandler().displayChatMessage(chat, false);
+        getGameHandler().displayChatMessage(chat, true);
+        appState = state;
+        setPageScriptSink(previous);
+        return pages.entries();
+    }
+
+    // Runs the statements for the window in the view, then gives every handler its chance.
+    void runAll(View& view, HtmlWindow window, const std::vector<RecordingPageScriptSink::Entry>& entries) {
+        for (const auto& e : entries) {
+            if (e.window == window) {
+                EXPECT_EQ(Run(view, e.statement), "") << e.statement;
+            }
+        }
+        Eval(view, "(function () { document.querySelectorAll('.line, .line *').forEach(function (e) {"
+                   "['mouseover', 'mouseenter', 'focus'].forEach(function (k) { e.dispatchEvent(new Event(k, {bubbles: true})); }); });"
+                   "document.querySelectorAll('.line a').forEach(function (a) { if (!a.hasAttribute('data-press')) a.click(); }); })()");
+        PumpFor(600);  // image errors, toggles and frames load after the statement
+    }
+
+    static int Ran(View& view) {
+        int n = 0;
+        for (const auto& q : view.queries().queries) n += ParseRequest(q.request).contains("bzRan");
+        return n;
+    }
+};
+
+TEST_F(ChatMarkupTest, HostileChatOfEveryClassRunsNoScriptAndShowsItsText) {
+    GameSettings& settings = getGameHandler().gameSettings;
+    settings.bigBreakBroadcasts = settings.tableChatUserInOut = settings.tournamentBroadcasts = 1;
+    View& lobby = Open("Lobby");
+    View& bottom = Open("BottomBox");
+    for (int k = 0; k <= 12; ++k) {
+        const std::string mark = "Visible" + std::to_string(k);
+        const Message chat = Message::initChat(uint32_t(100 + k), 1, static_cast<ChatClass>(k), 0, "Eve", 0,
+                                               hostile(mark + "a"), "P<img src=x onerror=\"" + kRun + "\">",
+                                               hostile(mark + "b"), "Q", hostile(mark + "c"));
+        const auto entries = statementsFor(chat);
+        runAll(lobby, HtmlWindow::Lobby, entries);
+        runAll(bottom, HtmlWindow::BottomBox, entries);
+        for (View* view : {&lobby, &bottom}) {
+            const HtmlWindow window = view == &lobby ? HtmlWindow::Lobby : HtmlWindow::BottomBox;
+            if (std::none_of(entries.begin(), entries.end(), [&](const auto& e) { return e.window == window; })) continue;
+            const std::string shown = Eval(*view, "(function () { var l = document.querySelectorAll('.line[data-id=\"" +
+                                                      std::to_string(100 + k) + "\"]'); return l.length ? l[l.length - 1].textContent : ''; })()")
+                                          .get<std::string>();
+            for (const char* part : {"a", "b", "c"}) EXPECT_NE(shown.find(mark + part), std::string::npos) << view->info.htmlId << " class " << k << ": " << shown;
+        }
+    }
+    for (View* view : {&lobby, &bottom}) {
+        EXPECT_EQ(Ran(*view), 0) << view->info.htmlId;
+        EXPECT_EQ(Eval(*view, "window.__bzRan || 0"), Json(0)) << view->info.htmlId;
+        EXPECT_EQ(Eval(*view, "document.querySelectorAll('.line img, .line iframe, .line script, .line style, .line svg, "
+                              ".line form, .line details, .line [onclick], .line [onmouseover], .line [id=chat_input], "
+                              ".line .pop-back, .line [style*=fixed]').length"),
+                  Json(0))
+            << view->info.htmlId;
+        EXPECT_EQ(Eval(*view, "document.querySelectorAll('.line a[href^=javascript]').length"), Json(0)) << view->info.htmlId;
+        for (const Json& r : view->Requests()) EXPECT_NE(r.value("buttonInfo", ""), "logout") << view->info.htmlId;
+    }
+}
+
+TEST_F(ChatMarkupTest, ServerFormattingLinksAndTheClientsOwnButtonsStay) {
+    View& bottom = Open("BottomBox");
+    const Message notice = Message::initChat(7, 1, ChatClass::LOBBY, 0, "", 0,
+                                             "<b>Bold</b> <i>it</i><br><font color=\"#ff0000\">red</font> "
+                                             "<span style=\"color: blue; position: fixed\">blue</span> "
+                                             "<a href=\"https://www.example.org/news\">news</a>",
+                                             "", "", "", "");
+    runAll(bottom, HtmlWindow::BottomBox, statementsFor(notice));
+    EXPECT_EQ(Eval(bottom, "[document.querySelectorAll('.line b, .line i, .line br, .line font[color]').length, "
+                           "document.querySelector('.line span[style]').getAttribute('style')]"),
+              Json::parse(R"([4, "color: blue"])"));
+    const size_t mark = bottom.Mark();
+    ASSERT_TRUE(Click(bottom, ".line a[href^='https']"));
+    bool opened = false;
+    for (const Json& r : bottom.Requests(mark))
+        opened |= r == Json{{"requestName", "lobbyBrowseExternal"}, {"urlCode", "https://www.example.org/news"}};
+    EXPECT_TRUE(opened) << "the link must open through the client's link request";
+
+    const Message kred = Message::initChat(0, 1, ChatClass::LOCAL_NOTICE, 0, "", 0,
+                                           "The Kred Box has opened! <span id=\"kboxCollectId1\"><a class=\"chatBut\" href=\"#\" "
+                                           "onclick=\"sendButtonPress('kbox-collect');focusChat();\">Collect Kred</a></span>",
+                                           "", "", "", "");
+    for (const auto& e : statementsFor(kred)) {
+        if (e.window == HtmlWindow::BottomBox) {
+            EXPECT_EQ(Run(bottom, e.statement), "");
+        }
+    }
+    const size_t before = bottom.Mark();
+    ASSERT_TRUE(Click(bottom, "#kboxCollectId1 a.chatBut"));
+    bool pressed = false;
+    for (const Json& r : bottom.Requests(before)) pressed |= r.value("buttonInfo", "") == "kbox-collect";
+    EXPECT_TRUE(pressed) << "the Kred Box button must still collect";
+}
+
+}  // namespace
+}  // namespace pagetest
