@@ -45,6 +45,9 @@ unsigned programOf(ModelInstance* instance) {
     return shader->id;
 }
 
+// The aim prediction found a first ball, so its ghost (contact) position holds.
+bool predictsHit(const GameHandler& gh) { return gh.firstHitBall >= 0 && gh.firstHitBall < kBallCount; }
+
 bool touchesCueBall(const GameHandler& gh, int slot) {
     for (int id : gh.liveStatus->touchingBalls) {
         if (id == slot) return true;
@@ -104,7 +107,7 @@ void drawBalls(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4
     BZ_GL_CHECK();
 
     const bool aimShown = gh.aimShown || gh.mouseCaptured;
-    if (gh.gameSettings.ghostCueBall == 1 && gh.predictedBall >= 0 && !moving && aimShown && !gh.povMode) {
+    if (gh.gameSettings.ghostCueBall == 1 && predictsHit(gh) && !moving && aimShown && !gh.povMode) {
         ModelInstance* ghost = scene.extraBallInstances[0];
         if (ghost != nullptr && ghost->model != nullptr) {
             ghost->setPosition({static_cast<float>(gh.ghostBallX), kBallHeight, static_cast<float>(gh.ghostBallZ)});
@@ -155,7 +158,7 @@ void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view) 
         }
         pushQuad(vertices, static_cast<float>(ball.x), static_cast<float>(ball.z), half);
     }
-    if (gh.gameSettings.ghostCueBall == 1 && gh.aimShown && gh.predictedBall >= 0) {
+    if (gh.gameSettings.ghostCueBall == 1 && gh.aimShown && predictsHit(gh)) {
         pushQuad(vertices, static_cast<float>(gh.ghostBallX), static_cast<float>(gh.ghostBallZ), kShadowHalf);
     }
     // The buffer holds a fixed number of quads: never write past it.
