@@ -233,8 +233,13 @@ TEST_F(TableSceneTest, ACutShowsTheCueBallsPathFromTheContactOnItsOwnSide) {
         EXPECT_GT(bluest(120, d), -20) << d << ": the cue ball's path";
         EXPECT_LT(bluest(-60, d), -40) << d << ": nothing on the far side";
     }
+    // Once the aim is put away, a camera drag shows no ghost ball though the prediction is kept.
     gh.pointAiming = 0;
     gh.aimShown = false;
+    gh.mouseCaptured = true;
+    draw("aim_put_away.png");
+    EXPECT_TRUE(cloth(at(gx, gz)));
+    gh.mouseCaptured = false;
     gh.initBallPositions();
 }
 
