@@ -191,13 +191,11 @@ size_t buildAimLineVertices(const GameHandler& gh, const AimLineSource& source, 
         w.along(tx, tz, objectAngle + sign * gh.objectBallError, kAimBallRadius, objectEnd, colour,
                 alpha.objectMargin);
 
-    // The cue ball leaves the contact along the tangent line, on the side it came from; a full ball
-    // hit leaves no tangent.
-    const double cut = std::sin((angle - objectAngle) * kToRadians);
-    if (std::abs(cut) > 1e-6) {
-        const double tangent = objectAngle + (cut > 0 ? 90.0 : -90.0);
-        const double tangentEnd = cushionRayDistance(-1, nullptr, nullptr, nullptr, nullptr, gx, gz, tangent);
-        w.along(gx, gz, tangent, kAimBallRadius, tangentEnd - kAimBallRadius, colour, alpha.cueAfterContact);
+    // The cue ball's path from the contact, as the prediction gives it (none after a full hit).
+    if (gh.cueBallDeflects) {
+        const double deflection = gh.cueBallDeflection;
+        const double end = cushionRayDistance(-1, nullptr, nullptr, nullptr, nullptr, gx, gz, deflection);
+        w.along(gx, gz, deflection, kAimBallRadius, end - kAimBallRadius, colour, alpha.cueAfterContact);
     }
     return w.count;
 }

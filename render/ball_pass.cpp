@@ -45,6 +45,14 @@ unsigned programOf(ModelInstance* instance) {
     return shader->id;
 }
 
+// The ghost ball stands at the predicted contact while the lines of that aim are on show: the own
+// aim while aiming, else the opponent's shared one. A camera drag shows none.
+bool ghostShown(const GameHandler& gh) {
+    const bool predicted = gh.firstHitBall >= 0 && gh.firstHitBall < kBallCount;
+    const bool shown = aimingNow(gh) ? gh.aimShown : remoteAimLinesShown(gh);
+    return gh.gameSettings.ghostCueBall == 1 && predicted && shown;
+}
+
 bool touchesCueBall(const GameHandler& gh, int slot) {
     for (int id : gh.liveStatus->touchingBalls) {
         if (id == slot) return true;
@@ -103,8 +111,7 @@ void drawBalls(GameHandler& gh, Scene& scene, const Mat4& projection, const Mat4
     }
     BZ_GL_CHECK();
 
-    const bool aimShown = gh.aimShown || gh.mouseCaptured;
-    if (gh.gameSettings.ghostCueBall == 1 && gh.predictedBall >= 0 && !moving && aimShown && !gh.povMode) {
+    if (ghostShown(gh) && !moving && !gh.povMode) {
         ModelInstance* ghost = scene.extraBallInstances[0];
         if (ghost != nullptr && ghost->model != nullptr) {
             ghost->setPosition({static_cast<float>(gh.ghostBallX), kBallHeight, static_cast<float>(gh.ghostBallZ)});
@@ -155,7 +162,7 @@ void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view) 
         }
         pushQuad(vertices, static_cast<float>(ball.x), static_cast<float>(ball.z), half);
     }
-    if (gh.gameSettings.ghostCueBall == 1 && gh.aimShown && gh.predictedBall >= 0) {
+    if (ghostShown(gh)) {
         pushQuad(vertices, static_cast<float>(gh.ghostBallX), static_cast<float>(gh.ghostBallZ), kShadowHalf);
     }
     // The buffer holds a fixed number of quads: never write past it.

@@ -122,6 +122,7 @@ void GameHandler::updateAim(int aimBall) {
     }
     if (firstHitBall < 0) {
         aimTargetBall = -1;
+        cueBallDeflects = false;
         findElevationThreshold();
         return;
     }
@@ -132,6 +133,10 @@ void GameHandler::updateAim(int aimBall) {
     cueTravelDistance = d;
     objectBallDirection = toDegrees(std::atan2(tz - gz, tx - gx));
     const double k = foldCut(objectBallDirection - w);
+    // Measured against the working angle: a touching ball struck along the line of centres is a full hit.
+    const double side = std::sin((w - objectBallDirection) * kToRadians);
+    cueBallDeflects = std::abs(side) > 1e-6;
+    cueBallDeflection = wrapDegrees(objectBallDirection + (side > 0 ? 90.0 : -90.0));
 
     const double s1 = smoothstep(0.68, 0.77, blocked);
     const double s2 = smoothstep(0.6, 0.8, d / 3569);

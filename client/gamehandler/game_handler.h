@@ -335,6 +335,10 @@ public:
     double ghostBallX = 0, ghostBallZ = 0;
     double targetBallX = 0, targetBallZ = 0;
     double objectBallDirection = 0;  // degrees, ghost centre to target centre
+    // Where the cue ball leaves the contact: a ball at rest takes only the normal part of its speed,
+    // so the cue ball runs on along the tangent on the side it came from; a full hit sends it nowhere.
+    bool cueBallDeflects = false;
+    double cueBallDeflection = 0;  // degrees
     double cueTravelDistance = 0;    // mm, aiming ball to ghost centre
     double aimBaseError = 0, cutError = 0, aimError = 0, objectBallError = 0;
     bool showLiveAiming = true;

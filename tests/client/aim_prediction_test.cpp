@@ -33,12 +33,14 @@ TEST_F(AimPredictionTest, StraightAndCutShotsGiveGhostDirectionAndMargins) {
         const char* what;
         double targetX, targetZ;  // the red's centre; the cue ball stands at the origin, aim along +x
         double ghostX, direction, cut;
+        bool deflects;
+        double deflection;  // the cue ball's path from the contact: the tangent on its own side
     };
     const double c30 = 52.5 * std::cos(30 * kPi / 180), s30 = 52.5 * std::sin(30 * kPi / 180);
     const Row rows[] = {
-        {"full ball", 500, 0, 447.5, 0, 0},
-        {"30 degree cut to +z", 400 + c30, s30, 400, 30, 30},
-        {"30 degree cut to -z", 400 + c30, -s30, 400, -30, 30},
+        {"full ball", 500, 0, 447.5, 0, 0, false, 0},
+        {"30 degree cut to +z", 400 + c30, s30, 400, 30, 30, true, -60},
+        {"30 degree cut to -z", 400 + c30, -s30, 400, -30, 30, true, 60},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -49,6 +51,8 @@ TEST_F(AimPredictionTest, StraightAndCutShotsGiveGhostDirectionAndMargins) {
         EXPECT_NEAR(gh.ghostBallX, r.ghostX, 1e-9);
         EXPECT_NEAR(gh.ghostBallZ, 0, 1e-9);
         EXPECT_NEAR(gh.objectBallDirection, r.direction, 1e-9);
+        EXPECT_EQ(gh.cueBallDeflects, r.deflects);
+        if (r.deflects) EXPECT_NEAR(gh.cueBallDeflection, r.deflection, 1e-9);
         EXPECT_NEAR(gh.cueTravelDistance, r.ghostX, 1e-9);
         EXPECT_DOUBLE_EQ(gh.targetBallX, r.targetX);
         // Cut error: the distance factor between [31] and [32] times the share of [33].
@@ -122,11 +126,13 @@ TEST_F(AimPredictionTest, TouchingBallAheadIsStruckAlongTheLineOfCentres) {
     EXPECT_NEAR(gh.ghostBallX, 0, 1e-6);
     EXPECT_NEAR(gh.ghostBallZ, 0, 1e-6);
     EXPECT_EQ(gh.aim.aimAngle, 40);  // the aim itself is kept
+    EXPECT_FALSE(gh.cueBallDeflects);  // struck along the line of centres: a full hit, whatever the aim
 
     // Aimed away from it, the touching ball does not bend the line.
     gh.aim.aimAngle = -120;
     gh.updateAim(0);
     EXPECT_EQ(gh.firstHitBall, -1);
+    EXPECT_FALSE(gh.cueBallDeflects);
 }
 
 TEST_F(AimPredictionTest, AimBallOutsideTheTableIsRefused) {

@@ -209,20 +209,36 @@ TEST(AimLineVerticesTest, ArezorFourShortensTheObjectBallPath) {
     EXPECT_NEAR(farthest(), kAimBallRadius + std::min(full * 0.66, 1173.48), 1e-2);
 }
 
-TEST(AimLineVerticesTest, ACutSendsTheCueBallAlongTheTangentOnItsOwnSide) {
+TEST(AimLineVerticesTest, TheCueBallsPathAfterContactFollowsThePredictedDeflection) {
     GameHandler gh;
     straightShot(gh);
-    // The object ball sits above the aim: it leaves at +30 degrees, the cue ball below, at -60.
-    gh.objectBallDirection = 30;
-    gh.targetBallX = gh.ghostBallX + 52.5 * std::cos(M_PI / 6);
-    gh.targetBallZ = 52.5 * std::sin(M_PI / 6);
-    std::vector<float> v;
-    const size_t n = buildAimLineVertices(gh, ownAimSource(gh), v);
-    bool below = false;
-    for (size_t i = 0; i < n; ++i) {
-        if (std::abs(v[i * 7 + 6] - 0.18f) < 1e-6f && v[i * 7 + 2] < -100) below = true;
+    auto afterContact = [&] {
+        std::vector<float> v;
+        const size_t n = buildAimLineVertices(gh, ownAimSource(gh), v);
+        std::vector<const float*> out;
+        for (size_t i = 0; i < n; ++i)
+            if (std::abs(v[i * 7 + 6] - 0.18f) < 1e-6f) out.push_back(&v[i * 7]);
+        return std::make_pair(std::move(v), out);
+    };
+    EXPECT_TRUE(afterContact().second.empty()) << "a full hit sends the cue ball nowhere";
+
+    // Whatever the aim angle says, the ribbon follows the prediction: from the ghost's edge at -60
+    // degrees to where the ball's edge meets the -z cushion.
+    gh.cueBallDeflects = true;
+    gh.cueBallDeflection = -60;
+    const double ux = 0.5, uz = -std::sqrt(3.0) / 2;
+    const double reach = kCushionHalfZ / (std::sqrt(3.0) / 2) - kAimBallRadius;
+    const auto [keep, ribbon] = afterContact();
+    ASSERT_EQ(ribbon.size(), 6u);
+    double nearest = 1e9, farthest = -1e9;
+    for (const float* p : ribbon) {
+        const double dx = p[0] - gh.ghostBallX, dz = p[2] - gh.ghostBallZ;
+        EXPECT_NEAR(std::abs(dx * uz - dz * ux), kAimLineHalfWidth, 1e-3);
+        nearest = std::min(nearest, dx * ux + dz * uz);
+        farthest = std::max(farthest, dx * ux + dz * uz);
     }
-    EXPECT_TRUE(below);
+    EXPECT_NEAR(nearest, kAimBallRadius, 1e-3);
+    EXPECT_NEAR(farthest, reach, 1e-2);
 }
 
 TEST(AimLinePassTest, OffersPovOnlyOnAChangeAndWithdrawsItWhileBallsMove) {

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -47,6 +48,8 @@ protected:
         gh.objectBallDirection = 35;
         gh.targetBallX = gh.ghostBallX + 52.5 * std::cos(35 * M_PI / 180);
         gh.targetBallZ = gh.ghostBallZ + 52.5 * std::sin(35 * M_PI / 180);
+        gh.cueBallDeflects = true;
+        gh.cueBallDeflection = -55;
         gh.gameSettings.extendedCueBallLine = 0;
         gh.gameSettings.errorMargins = 1;
         gh.aimError = 1.5;
@@ -111,6 +114,16 @@ TEST_F(AimHudGlTest, TheLinesShowAlongTheirPathsInTheBallsColourAndNowhereBeside
     for (double d : {200.0, 500.0, 800.0}) {
         const unsigned char* on = alongAim(d, 35, gh.targetBallX, gh.targetBallZ, 0);
         EXPECT_GT(on[2], kCloth[2] + 20) << d;
+    }
+    // The cue ball's path from the contact, fainter, along the predicted deflection.
+    for (double d : {150.0, 300.0, 450.0}) {
+        const double a = -55 * M_PI / 180;
+        const int cx = screenX(gh.ghostBallX + d * std::cos(a)), cy = screenY(gh.ghostBallZ + d * std::sin(a));
+        int bluest = 0;  // the ribbon is two pixels wide: the best of the pixels around its centre
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) bluest = std::max(bluest, int(at(frame, cx + dx, cy + dy)[2]));
+        EXPECT_GT(bluest, kCloth[2] + 20) << d;
+        EXPECT_EQ(alongAim(d, -55, gh.ghostBallX, gh.ghostBallZ, 1)[2], kCloth[2]) << d;
     }
 }
 

@@ -3,6 +3,8 @@
 // positions and kept as screenshots.
 #include "render/controller_access.h"
 #include "core/archive.h"
+#include "render/aim_lines.h"
+#include "render/inline_programs.h"
 #include "render/scene.h"
 #include "render/scene_pass.h"
 
@@ -13,6 +15,8 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -188,6 +192,55 @@ TEST_F(TableSceneTest, AimingDrawsTheCueBehindTheCueBallAlongTheAim) {
     }
     gh.aimDragMode = gh.pointAiming = 0;
     gh.mouseCaptured = false;
+}
+
+TEST_F(TableSceneTest, ACutShowsTheCueBallsPathFromTheContactOnItsOwnSide) {
+    // The white cuts the blue so that the blue leaves at -150 degrees: the white runs on at 120.
+    Ball& white = gh.table.balls[BALL_WHITE];
+    white.x = 700;
+    white.z = 300;
+    const double gx = 52.5 * std::cos(M_PI / 6), gz = 52.5 * std::sin(M_PI / 6);
+    gh.aim.aimAngle = std::atan2(gz - white.z, gx - white.x) * 180 / M_PI;
+    gh.aim.elevation = 0;
+    gh.aimBallIndex = BALL_WHITE;
+    gh.updateAim(BALL_WHITE);
+    ASSERT_EQ(gh.firstHitBall, BALL_BLUE);
+    ASSERT_TRUE(gh.cueBallDeflects);
+    EXPECT_NEAR(gh.cueBallDeflection, 120, 1e-6);
+    gh.pointAiming = 1;
+    gh.aimShown = true;
+    // The aiming overlays are wired in by the application; here the aim lines alone.
+    const ScenePassHook before = setAimLinePass([](GameHandler& handler, const Mat4& projection, const Mat4& view) {
+        drawAimLinePass(handler, inlinePrograms(), projection.data(), view.data());
+    });
+    draw("aim_cut.png");
+    setAimLinePass(before);
+    // The ribbon is a pixel or two wide: the bluest pixel about each point along a path.
+    auto bluest = [&](double angle, double d) {
+        int px = 0, py = 0, best = -255;
+        const double a = angle * M_PI / 180;
+        project(gx + d * std::cos(a), 0, gz + d * std::sin(a), px, py);
+        for (int y = py - 2; y <= py + 2; ++y)
+            for (int x = px - 2; x <= px + 2; ++x) {
+                const unsigned char* c = &pixels[(size_t(std::clamp(y, 0, kH - 1)) * kW + std::clamp(x, 0, kW - 1)) * 4];
+                best = std::max(best, c[2] - c[1]);
+            }
+        return best;
+    };
+    const Rgb ghost = at(gx, gz);
+    EXPECT_GT(std::min({ghost.r, ghost.g, ghost.b}), 100) << "the ghost ball stands at the contact";
+    for (double d : {200.0, 400.0, 600.0}) {
+        EXPECT_GT(bluest(120, d), -20) << d << ": the cue ball's path";
+        EXPECT_LT(bluest(-60, d), -40) << d << ": nothing on the far side";
+    }
+    // Once the aim is put away, a camera drag shows no ghost ball though the prediction is kept.
+    gh.pointAiming = 0;
+    gh.aimShown = false;
+    gh.mouseCaptured = true;
+    draw("aim_put_away.png");
+    EXPECT_TRUE(cloth(at(gx, gz)));
+    gh.mouseCaptured = false;
+    gh.initBallPositions();
 }
 
 TEST_F(TableSceneTest, TutorialMarksLieOnTheBedUnderTheBalls) {
