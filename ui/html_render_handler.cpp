@@ -4,6 +4,8 @@
 
 #include <GL/glew.h>
 
+#include <sys/mman.h>
+
 #include <cstring>
 
 namespace {
@@ -125,6 +127,10 @@ HtmlRenderHandler::HtmlRenderHandler(int windowWidth, int windowHeight, int bott
 
 HtmlRenderHandler::~HtmlRenderHandler() = default;
 
+void HtmlRenderHandler::Unmap::operator()(uint8_t* pixels) const {
+    munmap(pixels, bytes);
+}
+
 void HtmlRenderHandler::resize(int windowWidth, int windowHeight, int bottomAreaHeight) {
     std::lock_guard<std::mutex> size(sizeMutex_);
     resizeLocked(windowWidth, windowHeight, bottomAreaHeight);
@@ -143,8 +149,15 @@ void HtmlRenderHandler::resizeLocked(int windowWidth, int windowHeight, int bott
     if (!sizeChanged) return;
     std::lock_guard<std::mutex> buffer(bufferMutex_);
     const size_t bytes = size_t(rect_.width) * size_t(rect_.height) * 4;
-    displayBuffer_.reset(bytes ? new uint8_t[bytes]() : nullptr);
+    displayBuffer_.reset();
     painted_ = true;
+    if (bytes == 0) return;
+    void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) {
+        BZ_LOG(LOG_ERROR, "render", "no memory for the pixels of a " << rect_.width << " x " << rect_.height << " window");
+        return;
+    }
+    displayBuffer_ = std::unique_ptr<uint8_t[], Unmap>(static_cast<uint8_t*>(pages), Unmap{bytes});
 }
 
 void HtmlRenderHandler::GetViewRect(bzweb::RefPtr<bzweb::WebBrowser>, bzweb::Rect& rect) {

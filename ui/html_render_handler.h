@@ -72,7 +72,13 @@ private:
     mutable std::mutex sizeMutex_;    // the rectangle, and the identity and size of the buffer
     mutable std::mutex bufferMutex_;  // the buffer's contents
     OverlayRect rect_;
-    std::unique_ptr<uint8_t[]> displayBuffer_;
+    // The buffer is pages of its own, mapped fresh: they read as transparent black and take no
+    // memory until a paint writes them, so windows whose pages never painted cost nothing.
+    struct Unmap {
+        size_t bytes;
+        void operator()(uint8_t* pixels) const;
+    };
+    std::unique_ptr<uint8_t[], Unmap> displayBuffer_;
     bool painted_ = false;  // the buffer changed since the last upload
     unsigned texture_ = 0;
     int uploadedWidth_ = 0;

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 
 namespace {
 
@@ -114,6 +117,28 @@ TEST_F(OverlayHandlerTest, OnlyWholeViewPaintsOfTheCurrentSizeReachThePixels) {
     paint(*bottom, old, 1024, 281);
     paint(*bottom, old, 1044, 280 - 1);
     EXPECT_EQ(bottom->pixels(), solid(bottom->rect(), 0));
+}
+
+// The resident pages of this process, in bytes.
+size_t residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    size_t total = 0, resident = 0;
+    statm >> total >> resident;
+    return resident * size_t(sysconf(_SC_PAGESIZE));
+}
+
+TEST_F(OverlayHandlerTest, PixelsCostMemoryOnlyOncePainted) {
+    // Sixteen whole-window pages (42 MB of pixels) that never painted, as most windows are hidden.
+    std::vector<bzweb::RefPtr<HtmlRenderHandler>> windows;
+    const size_t before = residentBytes();
+    for (int i = 0; i < 16; ++i) windows.push_back(make(HtmlWindow::Lobby, 1280, 800, 280));
+    const size_t grown = residentBytes() - before;
+    EXPECT_LT(grown, size_t(4) << 20) << "resident growth for pixels never painted";
+    OverlayRect r = windows[0]->rect();
+    EXPECT_EQ(windows[0]->pixels(), solid(r, 0));
+    paint(*windows[0], solid(r, 0x5a), r.width, r.height);
+    EXPECT_EQ(windows[0]->pixels(), solid(r, 0x5a));
+    EXPECT_EQ(windows[1]->pixels(), solid(r, 0));
 }
 
 TEST_F(OverlayHandlerTest, AWindowShrunkToNothingHoldsNoPixelsAndTakesNoPaint) {

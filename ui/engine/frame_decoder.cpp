@@ -32,9 +32,24 @@ constexpr std::array<uint32_t, 256> MakeUnpremultiplyTable() {
 }
 constexpr std::array<uint32_t, 256> kUnpremultiply = MakeUnpremultiplyTable();
 
-inline uint8_t Unpremultiply(uint8_t c, uint8_t a) {
-    uint32_t v = (c * kUnpremultiply[a] + 0x8000) >> 16;
+inline uint8_t Unpremultiply(uint32_t c, uint32_t scale) {
+    uint32_t v = (c * scale + 0x8000) >> 16;
     return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+
+// Adds the bytes of up to those of row, eight at a time without carries between bytes (the Up
+// filter byte by byte is the decoder's slowest loop otherwise).
+void AddBytes(uint8_t* row, const uint8_t* up, size_t length) {
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, row + i, 8);
+        std::memcpy(&b, up + i, 8);
+        const uint64_t sum = ((a & ~kHigh) + (b & ~kHigh)) ^ ((a ^ b) & kHigh);
+        std::memcpy(row + i, &sum, 8);
+    }
+    for (; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + up[i]);
 }
 
 struct SpngDeleter {
@@ -99,9 +114,7 @@ bool Unfilter(uint8_t type, uint8_t* row, const uint8_t* up, size_t length) {
     case 1:
         for (size_t i = 4; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - 4]);
         return true;
-    case 2:
-        for (size_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + up[i]);
-        return true;
+    case 2: AddBytes(row, up, length); return true;
     case 3:
         for (size_t i = 0; i < length; ++i) {
             int left = i >= 4 ? row[i - 4] : 0;
@@ -242,21 +255,35 @@ std::string EncodeBase64(std::string_view data) {
 }
 
 void RgbaToBgra(const uint8_t* rgba, uint8_t* bgra, size_t pixels, bool premultiplied) {
-    for (size_t i = 0; i < pixels; ++i, rgba += 4, bgra += 4) {
-        uint8_t r = rgba[0], g = rgba[1], b = rgba[2], a = rgba[3];
-        if (premultiplied && a != 255) {
-            if (a == 0) {
-                r = g = b = 0;
-            } else {
-                r = Unpremultiply(r, a);
-                g = Unpremultiply(g, a);
-                b = Unpremultiply(b, a);
-            }
+    if (!premultiplied) {
+        for (size_t i = 0; i < pixels; ++i, rgba += 4, bgra += 4) {
+            const uint8_t r = rgba[0], g = rgba[1], b = rgba[2], a = rgba[3];
+            bgra[0] = b;
+            bgra[1] = g;
+            bgra[2] = r;
+            bgra[3] = a;
         }
-        bgra[0] = b;
-        bgra[1] = g;
-        bgra[2] = r;
-        bgra[3] = a;
+        return;
+    }
+    // Pages are mostly runs of one colour (clear areas, flat panels): a pixel like the one before it
+    // takes the result already worked out. All zeros stays all zeros.
+    uint32_t lastIn = 0, lastOut = 0;
+    for (size_t i = 0; i < pixels; ++i, rgba += 4, bgra += 4) {
+        uint32_t in;
+        std::memcpy(&in, rgba, 4);
+        if (in != lastIn) {
+            const uint8_t a = rgba[3];
+            uint8_t px[4] = {rgba[2], rgba[1], rgba[0], a};
+            if (a == 0) {
+                px[0] = px[1] = px[2] = 0;
+            } else if (a != 255) {
+                const uint32_t scale = kUnpremultiply[a];
+                for (int c = 0; c < 3; ++c) px[c] = Unpremultiply(px[c], scale);
+            }
+            lastIn = in;
+            std::memcpy(&lastOut, px, 4);
+        }
+        std::memcpy(bgra, &lastOut, 4);
     }
 }
 
