@@ -43,7 +43,8 @@ void addPart(std::string& text, const std::string& part) {
 
 }  // namespace
 
-void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints) {
+void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints,
+                                    const std::array<std::string, 2>& statusPlayers) {
     LiveStatus& live = *liveStatus;
     if (live.frameWonBy >= 0 && lastFrameWonBy >= 0) return;  // that frame was announced already
     const int S = live.breakScore, W = live.frameWonBy, M = live.matchWonBy, P = live.playerOn;
@@ -117,9 +118,13 @@ void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t,
         addPart(text, "Touching Ball");
         referee.clip(129);
     }
-    auto winnerName = [this](int seat) {
+    // A seat may be empty by the time the frame's end arrives (a practice frame over, a player
+    // gone): the name the status gives for that seat then says who won.
+    auto winnerName = [this, &statusPlayers](int seat) {
         const Player* p = validSeat(seat) ? table.getPlayer(seat) : nullptr;
-        return p ? p->nick : "Player " + std::to_string(seat + 1);
+        if (p) return p->nick;
+        if (validSeat(seat) && !statusPlayers[seat].empty()) return statusPlayers[seat];
+        return "Player " + std::to_string(seat + 1);
     };
     if (!replayMode) {
         if (M >= 0) {
