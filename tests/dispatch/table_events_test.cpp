@@ -253,10 +253,11 @@ TEST_F(EndOfShotTest, FrameWonByAnEmptySeatNamesThePlayerTheStatusGives) {
     TableEvent won = status(1, 0);
     won.status().players = {"alice", "alice"};
     won.status().frameWonBy = 1;
+    won.status().penalty = 5;
     endOf(won, 40);
     const auto notices = pages.statementsStartingWith(HtmlWindow::TopBox, "inbzNotice(");
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].rfind("inbzNotice({text:'Frame won by alice, score:", 0), 0u) << notices[0];
+    EXPECT_EQ(notices[0].rfind("inbzNotice({text:'alice: 5, Frame won by alice, score:", 0), 0u) << notices[0];
 }
 
 TEST_F(EndOfShotTest, SeatsAndNumbersOutOfRangeCallNothing) {
