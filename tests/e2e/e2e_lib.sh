@@ -133,8 +133,9 @@ e2e_find() {
 }
 
 # The centre "X Y" of a ball of COLOUR inside the top HEIGHT rows: the largest ball-sized patch
-# within FUZZ percent of the colour, so that text of that colour over the table (a page's label)
-# does not count: e2e_find_ball FILE HEIGHT COLOUR FUZZ
+# within FUZZ percent of the colour, so that the small letters of a label of that colour over the
+# table do not count (a notice's bold text would: wait until it has gone): e2e_find_ball FILE HEIGHT
+# COLOUR FUZZ
 e2e_find_ball() {
   convert "$1" -crop "x$2+0+0" +repage -fuzz "$4%" -fill black +opaque "$3" -fill white -opaque "$3" \
     -define connected-components:verbose=true -connected-components 8 null: 2>/dev/null |
