@@ -43,7 +43,8 @@ void addPart(std::string& text, const std::string& part) {
 
 }  // namespace
 
-void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints) {
+void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints,
+                                    const std::array<std::string, 2>& statusPlayers) {
     LiveStatus& live = *liveStatus;
     if (live.frameWonBy >= 0 && lastFrameWonBy >= 0) return;  // that frame was announced already
     const int S = live.breakScore, W = live.frameWonBy, M = live.matchWonBy, P = live.playerOn;
@@ -102,9 +103,16 @@ void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t,
         referee.number(lastBreakScore);
         if (W == breakPlayer) referee.clip(kWinnerClip);
     }
+    // A seat may be empty by the time the status arrives (a practice frame over, a player gone):
+    // the name the status gives for that seat then says who it was.
+    auto seatName = [this, &statusPlayers](int seat, const std::string& unnamed) {
+        const Player* p = validSeat(seat) ? table.getPlayer(seat) : nullptr;
+        if (p) return p->nick;
+        if (validSeat(seat) && !statusPlayers[seat].empty()) return statusPlayers[seat];
+        return unnamed;
+    };
     if (live.penalty > 0) {
-        const Player* p = validSeat(P) ? table.getPlayer(P) : nullptr;
-        addPart(text, (p ? p->nick : std::string("Penalty")) + ": " + std::to_string(live.penalty));
+        addPart(text, seatName(P, "Penalty") + ": " + std::to_string(live.penalty));
         referee.seat(P);
         referee.number(live.penalty);
         if (W == P) referee.clip(kWinnerClip);
@@ -117,10 +125,7 @@ void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t,
         addPart(text, "Touching Ball");
         referee.clip(129);
     }
-    auto winnerName = [this](int seat) {
-        const Player* p = validSeat(seat) ? table.getPlayer(seat) : nullptr;
-        return p ? p->nick : "Player " + std::to_string(seat + 1);
-    };
+    auto winnerName = [&seatName](int seat) { return seatName(seat, "Player " + std::to_string(seat + 1)); };
     if (!replayMode) {
         if (M >= 0) {
             addPart(text, "Frame and match won by " + winnerName(M));

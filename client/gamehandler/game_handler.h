@@ -738,7 +738,8 @@ public:
                          const std::array<BallState, kBallCount>* savedBalls, int sequence, bool atEndOfShot,
                          const std::vector<int>* replayStatus, double replayT);
     // The referee's and the crowd's calls and the summary notice of a shot just applied.
-    void runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints);
+    void runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints,
+                           const std::array<std::string, 2>& statusPlayers);
 
     // ---- Page requests: what the pages' requests ask of the game controller. Each is declared here
     // ---- for the query dispatcher; until its own work is built it only logs (page_requests.cpp).

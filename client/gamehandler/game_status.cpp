@@ -318,7 +318,7 @@ void GameHandler::applyGameStatus(const GameStatus& status, const std::array<Bal
         << "snookerPlus:" << 0 << "});";
     runInPages({HtmlWindow::TopBox}, top.str());
 
-    if (atEndOfShot && !stale && !inTutorial) runEndOfShotCalls(oldBreakScore, oldNegative);
+    if (atEndOfShot && !stale && !inTutorial) runEndOfShotCalls(oldBreakScore, oldNegative, shown->players);
 
     if (oldProlong) {
         const std::string statement = "inbzTimeoutProlongDecidingStop();";

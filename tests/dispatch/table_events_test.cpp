@@ -284,6 +284,18 @@ TEST_F(EndOfShotTest, ACenturyCheersTwiceAndFrameWonByAnEmptySeatNamesThePlayerN
     EXPECT_EQ(gh.liveStatus->frameWonBy, -1);
 }
 
+// A practice frame conceded: the player's second seat is already free when the end arrives.
+TEST_F(EndOfShotTest, FrameWonByAnEmptySeatNamesThePlayerTheStatusGives) {
+    TableEvent won = status(1, 0);
+    won.status().players = {"alice", "alice"};
+    won.status().frameWonBy = 1;
+    won.status().penalty = 5;
+    endOf(won, 40);
+    const auto notices = pages.statementsStartingWith(HtmlWindow::TopBox, "inbzNotice(");
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].rfind("inbzNotice({text:'alice: 5, Frame won by alice, score:", 0), 0u) << notices[0];
+}
+
 TEST_F(EndOfShotTest, SeatsAndNumbersOutOfRangeCallNothing) {
     TableEvent odd = status(7, 0);
     odd.status().penalty = 4000;

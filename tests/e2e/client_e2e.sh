@@ -6,10 +6,13 @@
 # Space after a clicked page button sends nothing; Shift+wheel zooms from the view in place; she
 # plays a shot by the mouse (the spin ball clear of the cue ball in the D), the balls move in both
 # scenes, the foul reaches both bottom bars and the aim is gone at rest;
-# she concedes and the frame ends in both clients; the next frame starts at 0-0 with a line-up
-# chosen in its window, and Abort ends it; both leave and the table list is whole;
+# she concedes and the frame ends in both clients, the notice naming her; the next frame starts at
+# 0-0 with a line-up chosen in its window, two strokes are played in it by the mouse and Abort ends
+# it; both leave and the table list is whole;
 # alice finds the conceded frame among the replays and watches it; both sit at a table for a match
-# and start it after the coin toss; SIGTERM ends bob's client in the frame, which goes to alice;
+# and start it after the coin toss, on a rack of three reds; the breaker's foul reaches both, the
+# other concedes and the match goes to the breaker in both clients; the next match starts at 0-0;
+# SIGTERM ends bob's client in the frame, which goes to alice;
 # alice logs out and closes the window; each client ends with status 0 and no process of theirs or
 # of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
@@ -46,7 +49,7 @@ watchdog=$!
 # Three ports in a row: another test may hold one of them, so a lobby that cannot listen tries others.
 for _ in 1 2 3 4 5; do
   port=$((43000 + RANDOM % 2000))
-  e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
+  e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port" --reds 3
   lobby=$e2e_started
   until grep -q "New Lobby on" "$out/lobby.log" || ! kill -0 "$lobby" 2>/dev/null; do sleep 0.1; done
   grep -q "New Lobby on" "$out/lobby.log" && break
@@ -118,21 +121,24 @@ more_statuses() { [ "$(statuses "$1")" -gt "$2" ]; }
 # The client's last change of state went to STATE (4 the table, 6 a frame in play): in_state NAME STATE
 in_state() { grep -a 'changeState' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null | tail -n 1 | grep -q -- "->$2\$"; }
 
+# No notice over the table: the top bar shows the ball on (and the break) alone.
+notice_gone() { ! grep -qvE '^(BALL ON|Red|Yellow|Green|Brown|Blue|Pink|Black|Any colour|[0-9 ×:.]*)$' "$1/top-box.txt"; }
+
 # A shot by the mouse at the blue from the cue ball, both found in the screenshot BEFORE (see below).
-shoot_at_blue() {
-  local before=$1 tag=$2 cue blue spin sx sy sw sh
-  cue=$(e2e_find "$before" "$scene_h" white 8)
-  blue=$(e2e_find "$before" "$scene_h" 'rgb(20,40,200)' 25)
+shoot_at_blue() {  # BEFORE TAG [NAME]: NAME (alice by default) plays it
+  local before=$1 tag=$2 name=${3:-alice} cue blue spin sx sy sw sh
+  cue=$(e2e_find_ball "$before" "$scene_h" white 8)
+  blue=$(e2e_find_ball "$before" "$scene_h" 'rgb(20,40,200)' 25)
   [ -n "$cue" ] && [ -n "$blue" ] || e2e_fail "no cue ball ($cue) or blue ($blue) in $before"
   read -r cx cy <<<"$cue"
   read -r bx by <<<"$blue"
-  e2e_click "${win[alice]}" "$cx" "$cy"
+  e2e_click "${win[$name]}" "$cx" "$cy"
   sleep 0.3
   for _ in 1 2; do xdotool mousemove_relative -- $((cx - bx)) $((cy - by)); sleep 0.1; done
   sleep 0.3
   xdotool click 1
   sleep 0.5
-  e2e_shot "${win[alice]}" "$out/aim$tag.png"
+  e2e_shot "${win[$name]}" "$out/aim$tag.png"
   spin=$(e2e_find_patch "$out/aim$tag.png" "$scene_h" white 50)
   read -r sx sy sw sh <<<"$spin"
   [ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim$tag.png ($spin)"
@@ -141,8 +147,8 @@ shoot_at_blue() {
   awk -v sx="$sx" -v sy="$sy" -v r=$((sw / 2 + 10)) -v cx="$cx" -v cy="$cy" \
     'BEGIN { exit !((cx - sx) ^ 2 + (cy - sy) ^ 2 > (r + 10) ^ 2) }' ||
     e2e_fail "the spin ball at $sx,$sy (${sw}x$sh) lies over the cue ball at $cx,$cy"
-  echo "ok: aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
-  e2e_click "${win[alice]}" "$sx" "$sy"
+  echo "ok: $name aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
+  e2e_click "${win[$name]}" "$sx" "$sy"
 }
 
 # A client with its own preferences, log and page texts under $work/NAME, logged in by the mouse
@@ -349,6 +355,8 @@ click_bottom_last alice Concede
 for name in alice bob; do
   e2e_wait 20 "end of the conceded frame at $name" last_status "$name" 'gameState: 0,frameWonBy: 1,'
   e2e_wait 10 "the frame in the bar of $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^0 – 1$'
+  # Practice over, the second seat is already free: the notice names the player all the same.
+  e2e_wait 10 "the winner's name in the notice at $name" e2e_page_has "$(pages "$name")" top-box 'won by alice'
 done
 sleep 0.5
 for name in alice bob; do e2e_shot "${win[$name]}" "$out/conceded-$name.png"; done
@@ -372,9 +380,26 @@ click_panel alice match-stats 'Reds in a line'
 e2e_wait 20 "the line-up's rack at alice's" more_statuses alice "$seen"
 if e2e_control_shown "$A" match-stats Close; then click_panel alice match-stats Close; fi
 sleep 1.5
+# The cue ball is found as the one white patch on the table: the white text of a notice (the
+# concede's) must have gone.
+e2e_wait 15 "the end of the notice at alice's" notice_gone "$A"
 e2e_shot "${win[alice]}" "$out/lineup.png"
 e2e_shot "${win[bob]}" "$out/lineup-bob.png"
 echo "ok: the next frame starts at 0-0 in both clients and the line-up is laid out"
+# Two strokes in the line-up frame, each aimed by the mouse from where the cue ball lies: after the
+# first the spin ball keeps clear of the cue ball and a click on the cue ball aims again.
+for stroke in 1 2; do
+  [ "$stroke" = 1 ] && before="$out/lineup.png" || before="$out/lineup-rest1.png"
+  seen=$(statuses alice)
+  shoot_at_blue "$before" "-lineup$stroke"
+  e2e_wait 30 "the status after line-up stroke $stroke at alice's" more_statuses alice "$seen"
+  # The stroke's notice (a foul, at the blue with a red on) comes with the status; then it goes.
+  e2e_until $((5 * ${BZ_E2E_PATIENCE:-4})) e2e_page_has "$A" top-box 'Foul'
+  e2e_wait 15 "the end of the notice at alice's" notice_gone "$A"
+  sleep 1
+  e2e_shot "${win[alice]}" "$out/lineup-rest$stroke.png"
+done
+echo "ok: two strokes played by the mouse in the line-up frame"
 click_bottom alice b_abort
 e2e_wait 10 "the abort question" e2e_page_has "$A" bottom-box-all-in-one 'Ask to abort the match\?'
 click_bottom_last alice Ask
@@ -414,31 +439,78 @@ e2e_wait 20 "lobby of alice after the replay" logged alice 'EXIT_REPLAY_INFO(0)'
 sleep 1
 echo "ok: the conceded frame found among the replays and played"
 
-# A match of the two: both sit at table 1 and start, the winner of the coin toss breaks. A stop from
-# outside (SIGTERM) ends bob's client in the frame as a quit does, without asking: status 0 and no
-# process left; his leaving gives the frame to alice.
+# A match of the two: both sit at table 1 and start, the winner of the coin toss breaks. A short rack
+# (the lobby racks three reds). The breaker strikes the blue with a red on: a foul, 5 to the other,
+# who concedes; the frame and the match go to the breaker in both clients, the notice names the
+# winner. The next match starts at 0-0. A stop from outside (SIGTERM) ends bob's
+# client in that frame as a quit does, without asking: status 0 and no process left; his leaving gives
+# the frame to alice.
 for name in alice bob; do
   click "$name" lobby Play
   e2e_wait 20 "the table view of $name" in_state "$name" 4
 done
-for name in alice bob; do
-  e2e_wait 20 "the start of the match offered to $name" e2e_page_has "$(pages "$name")" start-match 'Start match'
+# start_match TAG: both press start, the coin toss's winner breaks; sets winner and other.
+start_match() {
+  local tag=$1 name panel
+  for name in alice bob; do
+    e2e_wait 20 "the start of the match offered to $name" e2e_page_has "$(pages "$name")" start-match 'Start match'
+    sleep 0.5
+    panel=$(e2e_page_size "$(pages "$name")" start-match)
+    click "$name" start-match b_start $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+  done
+  e2e_wait 20 "the coin toss" tossed
+  winner=alice other=bob
+  e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break && winner=bob other=alice
   sleep 0.5
-  panel=$(e2e_page_size "$(pages "$name")" start-match)
-  click "$name" start-match b_start $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
-done
+  e2e_shot "${win[$winner]}" "$out/coin-toss$tag.png"
+  panel=$(e2e_page_size "$(pages "$winner")" coin-toss-all-in-one)
+  click "$winner" coin-toss-all-in-one b_break $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+  for name in alice bob; do
+    e2e_wait 20 "the match's frame at $name" in_state "$name" 6
+    e2e_wait 10 "0-0 in the bar of $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^0 – 0$'
+  done
+  echo "ok: a match of alice and bob started after the coin toss, won by $winner"
+}
 tossed() { e2e_control_shown "$(pages alice)" coin-toss-all-in-one b_break || e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break; }
-e2e_wait 20 "the coin toss" tossed
-winner=alice
-e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break && winner=bob
+start_match ""
+# Both look from straight above, where the balls are found.
+for name in alice bob; do click_bottom "$name" 2D; done
+e2e_wait 15 "the end of the notice at $winner's" notice_gone "$(pages "$winner")"
+sleep 1.5
+e2e_shot "${win[$winner]}" "$out/match.png"
+e2e_shot "${win[$other]}" "$out/match-$other.png"
+shoot_at_blue "$out/match.png" "-match" "$winner"
+for name in alice bob; do
+  e2e_wait 30 "the foul of $winner at $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^5 points$'
+done
+W=$(pages "$winner")
+e2e_wait 10 "the foul's notice at $winner's" e2e_page_has "$W" top-box "Foul, $other: 5"
+for name in alice bob; do e2e_shot "${win[$name]}" "$out/match-foul-$name.png"; done
+echo "ok: $winner's foul in the match is in both clients, 5 to $other"
+# The other concedes from there: the frame and the match go to the breaker. (A stroke of the other
+# would start from wherever the foul left the cue ball, often touching a ball that blocks the cue.)
+seat=0
+[ "$winner" = bob ] && seat=1
+click_bottom "$other" b_concede
+e2e_wait 10 "the concede question at $other's" e2e_page_has "$(pages "$other")" bottom-box-all-in-one 'Concede this frame\?'
+click_bottom_last "$other" Concede
+frames='^1 – 0$'
+[ "$seat" = 1 ] && frames='^0 – 1$'
+for name in alice bob; do
+  e2e_wait 20 "end of the conceded match at $name" last_status "$name" "gameState: 0,frameWonBy: $seat,"
+  e2e_wait 10 "the frame in the bar of $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one "$frames"
+  e2e_wait 10 "the winner in the notice at $name" e2e_page_has "$(pages "$name")" top-box "match won by $winner"
+done
+# The concede tells the end alone: no foul is called again.
+e2e_page_lacks "$W" top-box 'Foul' || e2e_fail "the concede's notice calls the foul again: $(tr '\n' ' ' <"$W/top-box.txt")"
 sleep 0.5
-e2e_shot "${win[$winner]}" "$out/coin-toss.png"
-panel=$(e2e_page_size "$(pages "$winner")" coin-toss-all-in-one)
-click "$winner" coin-toss-all-in-one b_break $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
-for name in alice bob; do e2e_wait 20 "the match's frame at $name" in_state "$name" 6; done
+for name in alice bob; do e2e_shot "${win[$name]}" "$out/match-conceded-$name.png"; done
+echo "ok: $other conceded, the frame and the match went to $winner in both clients"
+# The next match, at 0-0.
+for name in alice bob; do e2e_wait 20 "the table view again at $name's" in_state "$name" 4; done
+start_match "-next"
 sleep 1
 e2e_shot "${win[bob]}" "$out/match-bob.png"
-echo "ok: a match of alice and bob started after the coin toss, won by $winner"
 kill -TERM "${pid[bob]}"
 e2e_wait_exit "${pid[bob]}" 20
 status=$?

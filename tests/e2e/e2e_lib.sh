@@ -132,6 +132,17 @@ e2e_find() {
     awk -F'[x+]' '$1 > 0 && $1 < 40 && $2 < 40 { printf "%d %d\n", $3 + $1 / 2, $4 + $2 / 2 }'
 }
 
+# The centre "X Y" of a ball of COLOUR inside the top HEIGHT rows: the largest ball-sized patch
+# within FUZZ percent of the colour, so that the small letters of a label of that colour over the
+# table do not count (a notice's bold text would: wait until it has gone): e2e_find_ball FILE HEIGHT
+# COLOUR FUZZ
+e2e_find_ball() {
+  convert "$1" -crop "x$2+0+0" +repage -fuzz "$4%" -fill black +opaque "$3" -fill white -opaque "$3" \
+    -define connected-components:verbose=true -connected-components 8 null: 2>/dev/null |
+    awk '$NF == "srgb(255,255,255)" { split($2, b, /[x+]/); if (b[1] < 24 && b[2] < 24 && $4 > best) { best = $4; c = $3 } }
+         END { if (c != "") { split(c, xy, ","); printf "%d %d\n", xy[1] + 0.5, xy[2] + 0.5 } }'
+}
+
 # The centre "X Y" of the largest patch near COLOUR inside the top HEIGHT rows, and its size "W H":
 # e2e_find_patch FILE HEIGHT COLOUR FUZZ
 e2e_find_patch() {

@@ -89,4 +89,27 @@ TEST(FrameRulesTest, ARedRolledIntoAPocketScoresAndTheStrikerStaysOn) {
     EXPECT_EQ(frame.score().ballOn, 0);
 }
 
+// A frame ended by a concede or an abort tells the end alone: the foul of the stroke before it is
+// not called again.
+TEST(FrameRulesTest, AConcedeOrAnAbortAfterAFoulCarriesNoFoul) {
+    for (const bool conceded : {true, false}) {
+        LocalFrame frame;
+        frame.start({"ann", "bob"}, 0, 60);
+        lineUpRedOnMiddlePocket(frame);
+        TableEvent shot(TableEventType::SHOT);
+        shot.aim = AimParameters{90, 150, 0, 0, 0};  // away from the red: nothing hit
+        ASSERT_TRUE(frame.playStroke(shot).status().foul);
+        if (conceded)
+            frame.concede(1);
+        else
+            frame.abort();
+        const GameStatus s = frame.status().status();
+        EXPECT_FALSE(s.foul) << conceded;
+        EXPECT_EQ(s.penalty, 0) << conceded;
+        EXPECT_EQ(s.scoreForPocketedBalls, 0) << conceded;
+        EXPECT_EQ(s.frameScore, (std::array<int32_t, 2>{0, 4})) << conceded;
+        EXPECT_EQ(s.frameWonBy, conceded ? 0 : -1);
+    }
+}
+
 }  // namespace

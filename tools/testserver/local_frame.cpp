@@ -168,12 +168,15 @@ void LocalFrame::concede(int seat) {
     concededBy_ = seat;
     frame_.frameWonBy = 1 - seat;
     inPlay_ = false;
+    // The status now tells the end, not the stroke before it.
+    last_ = StrokeVerdict{};
 }
 
 void LocalFrame::abort() {
     if (!inPlay_) return;
     frame_.frameWonBy = -1;
     inPlay_ = false;
+    last_ = StrokeVerdict{};
 }
 
 void LocalFrame::keepReds(int reds) {
