@@ -82,6 +82,14 @@ protected:
         return event;
     }
 
+    // The own user in the second seat of a game, the other in the first.
+    static void seatInGame(Player& me, Player& other) {
+        connectionHandler->userName = me.nick;
+        getGameHandler().table.seats[0] = &other;
+        getGameHandler().table.seats[1] = &me;
+        appState = STATE_GAME;
+    }
+
     RecordingPageScriptSink pages;
     RecordingNeighbours neighbours;
     MonotonicPacingClock clock;
@@ -91,10 +99,7 @@ protected:
 TEST_F(FrameLoopTest, QuitWhileSeatedWarnsOtherwiseLogsOutAndEnds) {
     GameHandler& gh = getGameHandler();
     Player me{"me"}, other{"other"};
-    connectionHandler->userName = "me";
-    gh.table.seats[0] = &other;
-    gh.table.seats[1] = &me;
-    appState = STATE_GAME;
+    seatInGame(me, other);
     push(ofType(SDL_QUIT));
     EXPECT_TRUE(loop.runFrame());
     EXPECT_TRUE(appRunning);
@@ -114,10 +119,7 @@ TEST_F(FrameLoopTest, QuitWhileSeatedWarnsOtherwiseLogsOutAndEnds) {
 TEST_F(FrameLoopTest, AStopSignalWhileSeatedLogsOutAndEndsWithoutAsking) {
     GameHandler& gh = getGameHandler();
     Player me{"me"}, other{"other"};
-    connectionHandler->userName = "me";
-    gh.table.seats[0] = &other;
-    gh.table.seats[1] = &me;
-    appState = STATE_GAME;
+    seatInGame(me, other);
     installStopSignalHandlers();
     ASSERT_EQ(std::raise(SIGTERM), 0);  // the process lives on: the handler only notes it
     EXPECT_FALSE(loop.runFrame());

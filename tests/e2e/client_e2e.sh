@@ -46,17 +46,9 @@ trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
 (sleep "${BZ_E2E_LIMIT:-720}" && kill -TERM $$ 2>/dev/null) &
 watchdog=$!
 
-# Three ports in a row: another test may hold one of them, so a lobby that cannot listen tries others.
-for _ in 1 2 3 4 5; do
-  port=$((43000 + RANDOM % 2000))
-  e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port" --reds 3
-  lobby=$e2e_started
-  until grep -q "New Lobby on" "$out/lobby.log" || ! kill -0 "$lobby" 2>/dev/null; do sleep 0.1; done
-  grep -q "New Lobby on" "$out/lobby.log" && break
-  wait "$lobby"
-done
+e2e_start_lobby "$out/lobby.log" 43000 --reds 3
+lobby=$e2e_started
 groups+=("$lobby")
-e2e_wait 1 "lobby start" grep -q "New Lobby on" "$out/lobby.log"
 
 # The pages of a client, as it last wrote them.
 pages() { echo "$work/$1/pages"; }

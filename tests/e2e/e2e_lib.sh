@@ -48,6 +48,23 @@ e2e_start() {
   e2e_started=$!
 }
 
+# Starts the local lobby on three free ports in a row from around FIRST, logging to LOG:
+# e2e_start_lobby LOG FIRST [OPTION...]. Another test may hold a port, so a lobby that cannot listen
+# tries others. Leaves the lobby's session in e2e_started and its first port in port.
+e2e_start_lobby() {
+  local log=$1 first=$2 lobby
+  shift 2
+  for _ in 1 2 3 4 5; do
+    port=$((first + RANDOM % 2000))
+    e2e_start "$log" "$build/tools/testserver/baizeron-lobby" --port "$port" "$@"
+    lobby=$e2e_started
+    until grep -q "New Lobby on" "$log" || ! kill -0 "$lobby" 2>/dev/null; do sleep 0.1; done
+    grep -q "New Lobby on" "$log" && return 0
+    wait "$lobby"
+  done
+  e2e_fail "no lobby started (log: $log)"
+}
+
 # The live processes of a session started by e2e_start (an ended one that nobody has reaped yet
 # does not count).
 e2e_group_alive() { ps -o pid=,stat=,comm= --sid "$1" 2>/dev/null | awk '$2 !~ /^Z/'; }

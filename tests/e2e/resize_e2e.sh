@@ -34,16 +34,9 @@ trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
 (sleep "${BZ_E2E_LIMIT:-720}" && kill -TERM $$ 2>/dev/null) &
 watchdog=$!
 
-for _ in 1 2 3 4 5; do
-  port=$((41000 + RANDOM % 2000))
-  e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
-  lobby=$e2e_started
-  until grep -q "New Lobby on" "$out/lobby.log" || ! kill -0 "$lobby" 2>/dev/null; do sleep 0.1; done
-  grep -q "New Lobby on" "$out/lobby.log" && break
-  wait "$lobby"
-done
+e2e_start_lobby "$out/lobby.log" 41000
+lobby=$e2e_started
 groups+=("$lobby")
-e2e_wait 1 "lobby start" grep -q "New Lobby on" "$out/lobby.log"
 
 # click PAGE CONTROL [X0 Y0]: a click on a page's control, the page placed at X0,Y0 in the window.
 click() {

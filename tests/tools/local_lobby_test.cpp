@@ -122,16 +122,21 @@ TEST(LocalLobbyTest, PracticeNeedsTheSeatsToOneself) {
     EXPECT_LT(std::hypot(cue.x - 1047.5, cue.z), 292.0);
 }
 
+// The coin toss among what the lobby sent, or null.
+static const TableEvent* coinToss(const std::vector<OutgoingMessage>& out) {
+    for (const OutgoingMessage& m : out)
+        for (const TableEvent& e : m.message.events)
+            if (e.startInfo == StartInfo::COIN_TOSS) return &e;
+    return nullptr;
+}
+
 TEST(LocalLobbyTest, OnlyThePlayerOnTurnStrokesAndEveryStrokeIsAnsweredWithAStatus) {
     Lobby l;
     l.sitDown(0, "ann");
     l.sitDown(1, "bob");
     EXPECT_EQ(findEvent(l.say(0, startInfo(StartInfo::START_REQUESTED)), TableEventType::START_INFO, 1)->value, 0);
     const auto toss = l.say(1, startInfo(StartInfo::START_REQUESTED));
-    const TableEvent* coin = nullptr;
-    for (const OutgoingMessage& m : toss)
-        for (const TableEvent& e : m.message.events)
-            if (e.startInfo == StartInfo::COIN_TOSS) coin = &e;
+    const TableEvent* coin = coinToss(toss);
     ASSERT_NE(coin, nullptr);
     const int winner = coin->value;
     // Only the winner of the toss may say who breaks: the winner lets the other break.
@@ -188,10 +193,7 @@ void startTwoPlayerFrame(Lobby& l) {
     l.sitDown(1, "bob");
     l.say(0, startInfo(StartInfo::START_REQUESTED));
     const auto toss = l.say(1, startInfo(StartInfo::START_REQUESTED));
-    const TableEvent* coin = nullptr;
-    for (const OutgoingMessage& m : toss)
-        for (const TableEvent& e : m.message.events)
-            if (e.startInfo == StartInfo::COIN_TOSS) coin = &e;
+    const TableEvent* coin = coinToss(toss);
     ASSERT_NE(coin, nullptr);
     const int winner = coin->value;
     l.say(winner, startInfo(StartInfo::STARTED_AFTER_COIN_TOSS, 0));
