@@ -23,11 +23,6 @@ GameHandler::PanelButtons panelButtons = nullptr;
 
 using Action = void (*)(GameHandler& gh, int idata1, const std::string& sdata1);
 
-void sendInfo(InfoCode code, int32_t valueA, int32_t valueB, const std::string& textA = "") {
-    if (connectionHandler == nullptr) return;
-    queueRequest(Message::initInfo(connectionHandler->nextIid(), code, valueA, valueB, textA, ""));
-}
-
 void info(const std::string& line) { BZ_LOG(LOG_INFO, "buttonPress", line); }
 
 // A local chat line of the client's own, never sent to the server.

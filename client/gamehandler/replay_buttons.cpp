@@ -18,12 +18,6 @@
 
 namespace {
 
-void sendInfo(InfoCode code, int32_t valueA, int32_t valueB, const std::string& textA = "",
-              const std::string& textB = "") {
-    if (connectionHandler == nullptr) return;
-    queueRequest(Message::initInfo(connectionHandler->nextIid(), code, valueA, valueB, textA, textB));
-}
-
 void info(const std::string& line) { BZ_LOG(LOG_INFO, "buttonPress", line); }
 
 // The favourites' object id a save description names ("s/", "f/" or "m/" and its numbers), or empty

@@ -20,13 +20,14 @@ Message newInfo(InfoCode code, int32_t valueA, int32_t valueB, const std::string
     return Message::initInfo(connectionHandler->nextIid(), code, valueA, valueB, textA, textB);
 }
 
-void sendInfo(InfoCode code, int32_t valueA, int32_t valueB, const std::string& textA, const std::string& textB) {
-    queueRequest(newInfo(code, valueA, valueB, textA, textB));
-}
-
 const char* jsBool(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
+
+void sendInfo(InfoCode code, int32_t valueA, int32_t valueB, const std::string& textA, const std::string& textB) {
+    if (connectionHandler == nullptr) return;
+    queueRequest(newInfo(code, valueA, valueB, textA, textB));
+}
 
 void sendEnterTableReq(GameHandler& gh, int tableId) {
     BZ_LOG(LOG_INFO, "sendEnterTableReq", "tableId=" << tableId);

@@ -8,6 +8,10 @@
 #include <string>
 
 class GameHandler;
+enum class InfoCode : int32_t;
+
+// An INFO request with its two numbers and two texts; nothing without a connection handler.
+void sendInfo(InfoCode code, int32_t valueA, int32_t valueB, const std::string& textA = "", const std::string& textB = "");
 
 // The match settings of a table, as the StartMatch page and the table's privacy change give them.
 struct MatchSettings {

@@ -456,4 +456,12 @@ TEST_F(RequestsTest, TutorialViewLessonsTellTheActionByThePowersParity) {
     }
 }
 
+TEST_F(RequestsTest, AnInfoRequestWithoutAConnectionIsDropped) {
+    ConnectionHandler* const handler = connectionHandler;
+    connectionHandler = nullptr;
+    sendBioDataReq("alice");
+    connectionHandler = handler;
+    expectNothingSentBefore(FIRST_IID);
+}
+
 }  // namespace
