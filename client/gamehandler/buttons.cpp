@@ -53,11 +53,16 @@ void selectTopic(int topic) {
     sendInfo(InfoCode::INFO_CODE_SELECT_TUTCH_TOPIC, topic, 0);
 }
 
-void chatControl(GameHandler&, int idata1, const std::string& sdata1, const char* cmd) {
+void chatControl(int idata1, const std::string& sdata1, const char* cmd) {
     // The page owns these names and texts; they still pass the escaper on their way back.
     runJavaScript(idata1 != 0 ? HtmlWindow::BottomBox : HtmlWindow::Lobby,
                   std::string("inbzChatControl({cmd: '") + escapeJsString(cmd) + "',str: '" + escapeJsString(sdata1) +
                       "',});");
+}
+
+void answerInvitation(int id, const char* answer, int code) {
+    info(std::string("Sending INFO_CODE_INVITE_RESPONSE(") + answer + ") for invitation ID=" + std::to_string(id));
+    sendInfo(InfoCode::INFO_CODE_INVITE_RESPONSE, id, code);
 }
 
 void acceptInvitation(GameHandler& gh, int id) {
@@ -68,8 +73,7 @@ void acceptInvitation(GameHandler& gh, int id) {
         return;
     }
     if (leaveTable) sendExitTableReq(gh);
-    info("Sending INFO_CODE_INVITE_RESPONSE(Accepted) for invitation ID=" + std::to_string(id));
-    sendInfo(InfoCode::INFO_CODE_INVITE_RESPONSE, id, 1);
+    answerInvitation(id, "Accepted", 1);
     gh.invitesPanel.visible = false;
 }
 
@@ -126,227 +130,200 @@ void friendLogin(GameHandler& gh, const std::string& name) {
         notice(gh, "<i class=\"fa-solid fa-user\"></i> Friend Login: ", name, " is online!", false);
 }
 
-const std::unordered_map<std::string_view, Action>& buttonTable() {
-    static const std::unordered_map<std::string_view, Action> table = {
-        // Game at the table.
-        {"undo-shot",
-         [](GameHandler& gh, int, const std::string&) {
-             if (!gh.betaLobbyPlayer) return;
-             gh.sendChatText("/undo", false, false);
-             runJavaScript(HtmlWindow::BottomBox, "inbzShotStarted();");
-             gh.resetAimingState(false);
-         }},
-        {"ball-lock-true",
-         [](GameHandler& gh, int, const std::string&) {
-             info("Setting ballMovingEnabled=false");
-             gh.ballMovingEnabled = false;
-         }},
-        {"ball-lock-false",
-         [](GameHandler& gh, int, const std::string&) {
-             info("Setting ballMovingEnabled=true");
-             gh.ballMovingEnabled = true;
-         }},
-        {"claimFrame",
-         [](GameHandler& gh, int, const std::string&) {
-             info("claimFrame button pressed");
-             liveAimMarker(gh, -2);
-         }},
-        {"timeoutProlongTerminate",
-         [](GameHandler&, int, const std::string&) {
-             info("Sending INFO_CODE_TIMEOUT_PROLONG_DECIDING(1)");
-             sendInfo(InfoCode::INFO_CODE_TIMEOUT_PROLONG_DECIDING, 1, 0);
-         }},
-        {"timeoutProlongAbort",
-         [](GameHandler&, int, const std::string&) {
-             info("Sending INFO_CODE_TIMEOUT_PROLONG_DECIDING(2)");
-             sendInfo(InfoCode::INFO_CODE_TIMEOUT_PROLONG_DECIDING, 2, 0);
-         }},
-        {"5secsleft",
-         [](GameHandler& gh, int, const std::string&) {
-             if (gh.replayMode || !gh.isMyTurn()) return;
-             info("5 seconds left");
-             getSoundBank().playBallSound(getSoundBank().shotClockClip, 1.0f);
-         }},
-        {"shotTimerExpired",
-         [](GameHandler& gh, int, const std::string&) {
-             if (gh.liveStatus->gameState != 1) return;
-             info("The shot timer has expired");
-             liveAimMarker(gh, -1);
-         }},
-        {"live-aiming-shared-false", [](GameHandler&, int, const std::string&) { sendUserFlagInfo(0, 32); }},
-        {"live-aiming-shared-true", [](GameHandler&, int, const std::string&) { sendUserFlagInfo(32, 32); }},
-        {"live-aiming-shown-false", [](GameHandler& gh, int, const std::string&) { gh.showLiveAiming = false; }},
-        {"live-aiming-shown-true", [](GameHandler& gh, int, const std::string&) { gh.showLiveAiming = true; }},
-        // Tutorial.
-        {"open-tutorial",
-         [](GameHandler&, int, const std::string&) {
-             info("Sending INFO_CODE_ENTER_TUTCH_REQ(1)");
-             sendInfo(InfoCode::INFO_CODE_ENTER_TUTCH_REQ, 1, 0);
-         }},
-        {"tut-button-leave",
-         [](GameHandler&, int, const std::string&) {
-             info("Sending INFO_CODE_EXIT_TUTCH_REQ(1)");
-             sendInfo(InfoCode::INFO_CODE_EXIT_TUTCH_REQ, 0, 0);
-         }},
-        {"tut-button-settings",
-         [](GameHandler&, int, const std::string&) {
-             info("Sending INFO_CODE_TUTCH_REQ(1)");
-             sendInfo(InfoCode::INFO_CODE_EXIT_TUTCH_REQ, 0, 0);
-         }},
-        {"selectTutTopic", [](GameHandler&, int idata1, const std::string&) { selectTopic(idata1); }},
-        {"startTutorialExercise",
-         [](GameHandler&, int, const std::string&) {
-             info("Sending INFO_CODE_START_TUTCH_TOPIC");
-             sendInfo(InfoCode::INFO_CODE_START_TUTCH_TOPIC, 0, 0);
-         }},
-        {"cancelTutorialExercise",
-         [](GameHandler&, int, const std::string&) {
-             info("Sending INFO_CODE_CANCEL_TUTCH_TOPIC");
-             sendInfo(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, 0);
-         }},
-        {"restartTutorialExercise",
-         [](GameHandler& gh, int, const std::string&) {
-             sendInfo(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, 0);
-             selectTopic(gh.tutorialTopic);
-         }},
-        {"tut-retry",
-         [](GameHandler& gh, int, const std::string&) {
-             gh.tutResultPanel.visible = false;
-             sendInfo(InfoCode::INFO_CODE_START_TUTCH_TOPIC, 0, 0);
-         }},
-        {"tut-done",
-         [](GameHandler& gh, int, const std::string&) {
-             gh.tutResultPanel.visible = false;
-             sendInfo(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, 0);
-         }},
-        {"tut-back",
-         [](GameHandler& gh, int, const std::string&) {
-             gh.tutResultPanel.visible = false;
-             sendInfo(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, 0);
-         }},
-        {"tut-info",
-         [](GameHandler& gh, int, const std::string&) {
-             gh.tutResultPanel.visible = false;
-             sendInfo(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, 0);
-             sendInfo(InfoCode::INFO_CODE_SELECT_TUTCH_TOPIC, gh.tutorialTopic, 0);
-         }},
-        // Line-up, invitations, host.
-        {"selectLineUp",
-         [](GameHandler& gh, int idata1, const std::string&) {
-             gh.sendChatText("/lineup " + std::to_string(idata1), false, false);
-             sendRerackReq(gh);
-         }},
-        {"invites-close", [](GameHandler& gh, int, const std::string&) { gh.invitesPanel.visible = false; }},
-        {"invites-active",
-         [](GameHandler&, int, const std::string&) {
-             runJavaScript(HtmlWindow::BottomBox, "inbzInvitesActive();");
-             runJavaScript(HtmlWindow::Lobby, "inbzInvitesActive();");
-         }},
-        {"invites-empty",
-         [](GameHandler&, int, const std::string&) {
-             runJavaScript(HtmlWindow::BottomBox, "inbzInvitesEmpty();");
-             runJavaScript(HtmlWindow::Lobby, "inbzInvitesEmpty();");
-         }},
-        {"invites-response-accepted", [](GameHandler& gh, int idata1, const std::string&) { acceptInvitation(gh, idata1); }},
-        {"invites-response-declined",
-         [](GameHandler&, int idata1, const std::string&) {
-             info("Sending INFO_CODE_INVITE_RESPONSE(Declined) for invitation ID=" + std::to_string(idata1));
-             sendInfo(InfoCode::INFO_CODE_INVITE_RESPONSE, idata1, 2);
-         }},
-        {"invites-response-ignored",
-         [](GameHandler&, int idata1, const std::string&) {
-             info("Sending INFO_CODE_INVITE_RESPONSE(Ignored) for invitation ID=" + std::to_string(idata1));
-             sendInfo(InfoCode::INFO_CODE_INVITE_RESPONSE, idata1, 3);
-         }},
-        {"invites-blocked-on", [](GameHandler&, int, const std::string&) { sendUserFlagInfo(4, 4); }},
-        {"invites-blocked-off", [](GameHandler&, int, const std::string&) { sendUserFlagInfo(0, 4); }},
-        {"i-am-the-host-yes",
-         [](GameHandler&, int, const std::string&) {
-             runJavaScript(HtmlWindow::People, "inbzIAmTheHost({ iAmTheHost: true });");
-         }},
-        {"i-am-the-host-no",
-         [](GameHandler&, int, const std::string&) {
-             runJavaScript(HtmlWindow::People, "inbzIAmTheHost({ iAmTheHost: false });");
-         }},
-        // Panels.
-        {"cue-store-close", [](GameHandler& gh, int, const std::string&) { gh.cueStorePanel.visible = false; }},
-        {"requestBioResults",
-         [](GameHandler&, int, const std::string& sdata1) { sendInfo(InfoCode::BIO_RESULTS_REQ, 0, 0, sdata1); }},
-        {"replays-open", [](GameHandler& gh, int, const std::string&) { gh.openReplays(); }},
-        {"replays-close", [](GameHandler& gh, int, const std::string&) { gh.replaysPanel.visible = false; }},
-        // Chat control.
-        {"chatUserDelete",
-         [](GameHandler& gh, int idata1, const std::string& sdata1) { chatControl(gh, idata1, sdata1, "chatUserDelete"); }},
-        {"chatUserAdd",
-         [](GameHandler& gh, int idata1, const std::string& sdata1) { chatControl(gh, idata1, sdata1, "chatUserAdd"); }},
-        {"chatHistoryAdd",
-         [](GameHandler& gh, int idata1, const std::string& sdata1) { chatControl(gh, idata1, sdata1, "chatHistoryAdd"); }},
-        // Kred Box.
-        // Lobby, alerts and leaving.
-        {"change-lobby", [](GameHandler& gh, int, const std::string& sdata1) { changeLobby(gh, sdata1); }},
-        {"lobby-list-off", [](GameHandler&, int, const std::string&) { lobbyListRequested = false; }},
-        {"lobby-list-on", [](GameHandler&, int, const std::string&) { lobbyListRequested = true; }},
-        {"poll-vote",
-         [](GameHandler&, int idata1, const std::string&) {
-             info("poll-vote:" + std::to_string(idata1));
-             sendInfo(InfoCode::POLL_VOTE, idata1, 0);
-         }},
-        {"alert-leave-warning-stay",
-         [](GameHandler& gh, int, const std::string&) {
-             cancelLobbyChange();
-             gh.alertsPanel.visible = false;
-         }},
-        {"alert-leave-warning-leave", [](GameHandler& gh, int, const std::string&) { leaveWarningLeave(gh); }},
-        {"alert-replay-warning-cancel", [](GameHandler& gh, int, const std::string&) { gh.alertsPanel.visible = false; }},
-        {"alert-replay-warning-replay",
-         [](GameHandler& gh, int, const std::string&) {
-             gh.sendChatText(gh.pendingReplayCommand, false, true);
-             gh.alertsPanel.visible = false;
-         }},
-        {"alert-escape",
-         [](GameHandler& gh, int, const std::string&) {
-             if (gh.alertShown == gh.leaveWarningAlert) cancelLobbyChange();
-             gh.alertsPanel.visible = false;
-         }},
-        {"exit-game",
-         [](GameHandler& gh, int, const std::string&) {
-             sendLogout(gh);
-             appRunning = false;
-         }},
-        // Friends, users, settings.
-        {"add-friend",
-         [](GameHandler&, int, const std::string& sdata1) {
-             info("add-friend:" + sdata1);
-             sendInfo(InfoCode::FRIEND_CHANGE, 1, 0, sdata1);
-         }},
-        {"remove-friend",
-         [](GameHandler&, int, const std::string& sdata1) {
-             info("remove-friend:" + sdata1);
-             sendInfo(InfoCode::FRIEND_CHANGE, 0, 0, sdata1);
-         }},
-        {"block-user",
-         [](GameHandler&, int idata1, const std::string& sdata1) {
-             info("block-user:" + sdata1 + "," + std::to_string(idata1));
-             sendInfo(InfoCode::BLOCK_USER, idata1, 0, sdata1);
-         }},
-        {"user-info", [](GameHandler& gh, int idata1, const std::string& sdata1) { userInfo(gh, idata1, sdata1); }},
-        {"friend-login", [](GameHandler& gh, int, const std::string& sdata1) { friendLogin(gh, sdata1); }},
-        {"mouse-or-touchpad-answer-is-mouse", [](GameHandler&, int, const std::string&) {}},
-        {"mouse-or-touchpad-answer-is-touchpad",
-         [](GameHandler& gh, int, const std::string&) {
-             gh.gameSettings.mouseSensitivity = 5;
-             gh.saveGameSettingsPrefs(gh.gameSettings);
-         }},
-    };
-    return table;
+// Writes the log line, then sends the INFO.
+void sendLogged(const std::string& line, InfoCode code, int valueA, int valueB, const std::string& text = "") {
+    info(line);
+    sendInfo(code, valueA, valueB, text);
+}
+
+// Game at the table.
+void undoShot(GameHandler& gh, int, const std::string&) {
+    if (!gh.betaLobbyPlayer) return;
+    gh.sendChatText("/undo", false, false);
+    runJavaScript(HtmlWindow::BottomBox, "inbzShotStarted();");
+    gh.resetAimingState(false);
+}
+
+void setBallMoving(GameHandler& gh, bool enabled) {
+    info(enabled ? "Setting ballMovingEnabled=true" : "Setting ballMovingEnabled=false");
+    gh.ballMovingEnabled = enabled;
+}
+
+void claimFrame(GameHandler& gh, int, const std::string&) {
+    info("claimFrame button pressed");
+    liveAimMarker(gh, -2);
+}
+
+void fiveSecondsLeft(GameHandler& gh, int, const std::string&) {
+    if (gh.replayMode || !gh.isMyTurn()) return;
+    info("5 seconds left");
+    getSoundBank().playBallSound(getSoundBank().shotClockClip, 1.0f);
+}
+
+void shotTimerExpired(GameHandler& gh, int, const std::string&) {
+    if (gh.liveStatus->gameState != 1) return;
+    info("The shot timer has expired");
+    liveAimMarker(gh, -1);
+}
+
+// Tutorial.
+void restartExercise(GameHandler& gh, int, const std::string&) {
+    sendInfo(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, 0);
+    selectTopic(gh.tutorialTopic);
+}
+
+void closeTutResult(GameHandler& gh, InfoCode code) {
+    gh.tutResultPanel.visible = false;
+    sendInfo(code, 0, 0);
+}
+
+void tutInfo(GameHandler& gh, int, const std::string&) {
+    closeTutResult(gh, InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC);
+    sendInfo(InfoCode::INFO_CODE_SELECT_TUTCH_TOPIC, gh.tutorialTopic, 0);
+}
+
+// Line-up and invitations.
+void selectLineUp(GameHandler& gh, int lineUp, const std::string&) {
+    gh.sendChatText("/lineup " + std::to_string(lineUp), false, false);
+    sendRerackReq(gh);
+}
+
+void bottomBoxAndLobby(const char* statement) {
+    runJavaScript(HtmlWindow::BottomBox, statement);
+    runJavaScript(HtmlWindow::Lobby, statement);
+}
+
+// Alerts and leaving.
+void leaveWarningStay(GameHandler& gh, int, const std::string&) {
+    cancelLobbyChange();
+    gh.alertsPanel.visible = false;
+}
+
+void replayWarningReplay(GameHandler& gh, int, const std::string&) {
+    gh.sendChatText(gh.pendingReplayCommand, false, true);
+    gh.alertsPanel.visible = false;
+}
+
+void alertEscape(GameHandler& gh, int, const std::string&) {
+    if (gh.alertShown == gh.leaveWarningAlert) cancelLobbyChange();
+    gh.alertsPanel.visible = false;
+}
+
+void exitGame(GameHandler& gh, int, const std::string&) {
+    sendLogout(gh);
+    appRunning = false;
+}
+
+// Settings.
+void doNothing(GameHandler&, int, const std::string&) {}
+
+void answerTouchpad(GameHandler& gh, int, const std::string&) {
+    gh.gameSettings.mouseSensitivity = 5;
+    gh.saveGameSettingsPrefs(gh.gameSettings);
+}
+
+struct Row {
+    std::string_view name;
+    Action action;
+};
+
+// A row whose whole effect is one short statement; gh, idata1 and sdata1 are the press's arguments.
+#define BZ_BUTTON(name, statement) {name, [](GameHandler& gh, int idata1, const std::string& sdata1) { statement; }}
+
+// One row per page button, grouped by page.
+constexpr Row kRows[] = {
+    // Game at the table.
+    {"undo-shot", undoShot},
+    BZ_BUTTON("ball-lock-true", setBallMoving(gh, false)),
+    BZ_BUTTON("ball-lock-false", setBallMoving(gh, true)),
+    {"claimFrame", claimFrame},
+    BZ_BUTTON("timeoutProlongTerminate", sendLogged("Sending INFO_CODE_TIMEOUT_PROLONG_DECIDING(1)",
+                                                    InfoCode::INFO_CODE_TIMEOUT_PROLONG_DECIDING, 1, 0)),
+    BZ_BUTTON("timeoutProlongAbort", sendLogged("Sending INFO_CODE_TIMEOUT_PROLONG_DECIDING(2)",
+                                                InfoCode::INFO_CODE_TIMEOUT_PROLONG_DECIDING, 2, 0)),
+    {"5secsleft", fiveSecondsLeft},
+    {"shotTimerExpired", shotTimerExpired},
+    BZ_BUTTON("live-aiming-shared-false", sendUserFlagInfo(0, 32)),
+    BZ_BUTTON("live-aiming-shared-true", sendUserFlagInfo(32, 32)),
+    BZ_BUTTON("live-aiming-shown-false", gh.showLiveAiming = false),
+    BZ_BUTTON("live-aiming-shown-true", gh.showLiveAiming = true),
+    // Tutorial.
+    BZ_BUTTON("open-tutorial",
+              sendLogged("Sending INFO_CODE_ENTER_TUTCH_REQ(1)", InfoCode::INFO_CODE_ENTER_TUTCH_REQ, 1, 0)),
+    BZ_BUTTON("tut-button-leave",
+              sendLogged("Sending INFO_CODE_EXIT_TUTCH_REQ(1)", InfoCode::INFO_CODE_EXIT_TUTCH_REQ, 0, 0)),
+    BZ_BUTTON("tut-button-settings",
+              sendLogged("Sending INFO_CODE_TUTCH_REQ(1)", InfoCode::INFO_CODE_EXIT_TUTCH_REQ, 0, 0)),
+    BZ_BUTTON("selectTutTopic", selectTopic(idata1)),
+    BZ_BUTTON("startTutorialExercise",
+              sendLogged("Sending INFO_CODE_START_TUTCH_TOPIC", InfoCode::INFO_CODE_START_TUTCH_TOPIC, 0, 0)),
+    BZ_BUTTON("cancelTutorialExercise",
+              sendLogged("Sending INFO_CODE_CANCEL_TUTCH_TOPIC", InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, 0)),
+    {"restartTutorialExercise", restartExercise},
+    BZ_BUTTON("tut-retry", closeTutResult(gh, InfoCode::INFO_CODE_START_TUTCH_TOPIC)),
+    BZ_BUTTON("tut-done", closeTutResult(gh, InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC)),
+    BZ_BUTTON("tut-back", closeTutResult(gh, InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC)),
+    {"tut-info", tutInfo},
+    // Line-up, invitations, host.
+    {"selectLineUp", selectLineUp},
+    BZ_BUTTON("invites-close", gh.invitesPanel.visible = false),
+    BZ_BUTTON("invites-active", bottomBoxAndLobby("inbzInvitesActive();")),
+    BZ_BUTTON("invites-empty", bottomBoxAndLobby("inbzInvitesEmpty();")),
+    BZ_BUTTON("invites-response-accepted", acceptInvitation(gh, idata1)),
+    BZ_BUTTON("invites-response-declined", answerInvitation(idata1, "Declined", 2)),
+    BZ_BUTTON("invites-response-ignored", answerInvitation(idata1, "Ignored", 3)),
+    BZ_BUTTON("invites-blocked-on", sendUserFlagInfo(4, 4)),
+    BZ_BUTTON("invites-blocked-off", sendUserFlagInfo(0, 4)),
+    BZ_BUTTON("i-am-the-host-yes", runJavaScript(HtmlWindow::People, "inbzIAmTheHost({ iAmTheHost: true });")),
+    BZ_BUTTON("i-am-the-host-no", runJavaScript(HtmlWindow::People, "inbzIAmTheHost({ iAmTheHost: false });")),
+    // Panels.
+    BZ_BUTTON("cue-store-close", gh.cueStorePanel.visible = false),
+    BZ_BUTTON("requestBioResults", sendInfo(InfoCode::BIO_RESULTS_REQ, 0, 0, sdata1)),
+    BZ_BUTTON("replays-open", gh.openReplays()),
+    BZ_BUTTON("replays-close", gh.replaysPanel.visible = false),
+    // Chat control.
+    BZ_BUTTON("chatUserDelete", chatControl(idata1, sdata1, "chatUserDelete")),
+    BZ_BUTTON("chatUserAdd", chatControl(idata1, sdata1, "chatUserAdd")),
+    BZ_BUTTON("chatHistoryAdd", chatControl(idata1, sdata1, "chatHistoryAdd")),
+    // Lobby, alerts and leaving (the Kred Box buttons are the HTML layer's).
+    BZ_BUTTON("change-lobby", changeLobby(gh, sdata1)),
+    BZ_BUTTON("lobby-list-off", lobbyListRequested = false),
+    BZ_BUTTON("lobby-list-on", lobbyListRequested = true),
+    BZ_BUTTON("poll-vote", sendLogged("poll-vote:" + std::to_string(idata1), InfoCode::POLL_VOTE, idata1, 0)),
+    {"alert-leave-warning-stay", leaveWarningStay},
+    BZ_BUTTON("alert-leave-warning-leave", leaveWarningLeave(gh)),
+    BZ_BUTTON("alert-replay-warning-cancel", gh.alertsPanel.visible = false),
+    {"alert-replay-warning-replay", replayWarningReplay},
+    {"alert-escape", alertEscape},
+    {"exit-game", exitGame},
+    // Friends, users, settings.
+    BZ_BUTTON("add-friend", sendLogged("add-friend:" + sdata1, InfoCode::FRIEND_CHANGE, 1, 0, sdata1)),
+    BZ_BUTTON("remove-friend", sendLogged("remove-friend:" + sdata1, InfoCode::FRIEND_CHANGE, 0, 0, sdata1)),
+    BZ_BUTTON("block-user", sendLogged("block-user:" + sdata1 + "," + std::to_string(idata1),
+                                       InfoCode::BLOCK_USER, idata1, 0, sdata1)),
+    BZ_BUTTON("user-info", userInfo(gh, idata1, sdata1)),
+    BZ_BUTTON("friend-login", friendLogin(gh, sdata1)),
+    {"mouse-or-touchpad-answer-is-mouse", doNothing},
+    {"mouse-or-touchpad-answer-is-touchpad", answerTouchpad},
+};
+
+#undef BZ_BUTTON
+
+Action findAction(std::string_view name) {
+    static const auto byName = [] {
+        std::unordered_map<std::string_view, Action> map;
+        for (const Row& row : kRows) map.emplace(row.name, row.action);
+        return map;
+    }();
+    const auto found = byName.find(name);
+    return found == byName.end() ? nullptr : found->second;
 }
 
 }  // namespace
 
 void GameHandler::buttonPress(const std::string& name, int idata1, const std::string& sdata1) {
-    const auto& table = buttonTable();
-    if (const auto found = table.find(name); found != table.end()) {
-        found->second(*this, idata1, sdata1);
+    if (const Action action = findAction(name)) {
+        action(*this, idata1, sdata1);
         return;
     }
     if (replayButtonPress(name, idata1, sdata1)) return;
