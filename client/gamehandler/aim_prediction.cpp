@@ -49,6 +49,88 @@ double wrapDegrees(double a) {
     return a;
 }
 
+// The direction the cue ball leaves in: the aim, unless a ball touching the cue ball lies ahead of
+// it, which is struck along the line of centres.
+double workingAngle(const GameHandler& gh, const Ball& cue) {
+    const double w = gh.aim.aimAngle;
+    for (int id : gh.liveStatus->touchingBalls) {
+        if (id < 0 || id >= kBallCount) continue;
+        const Ball& b = gh.table.balls[id];
+        const float dx = static_cast<float>(b.x - cue.x), dz = static_cast<float>(b.z - cue.z);
+        const float wr = static_cast<float>(w * kToRadians);
+        if (dx * std::cos(wr) + dz * std::sin(wr) > 0.0f)
+            return toDegrees(std::atan2(static_cast<double>(dz), static_cast<double>(dx)));
+    }
+    return w;
+}
+
+// The first ball the cue ball meets along (c, s), with the ghost ball's centre (gx, gz), or -1.
+int firstBallHit(const GameHandler& gh, const Ball& cue, double c, double s, double& gx, double& gz) {
+    int first = -1;
+    double best = 0;
+    for (int i = 0; i < kBallCount; ++i) {
+        const Ball& ball = gh.table.balls[i];
+        if (i == BALL_GHOST || i == BALL_WHITE || !ball.onTable) continue;
+        double t = 0;
+        if (!rayMeetsBall(cue.x, cue.z, c, s, ball.x, ball.z, t)) continue;
+        // A touching ball sits at distance 0 (rounding may put it a hair behind).
+        const double dx = cue.x - ball.x, dz = cue.z - ball.z;
+        if (t < 0 && dx * dx + dz * dz <= kContactDistanceSquared + 1e-6 && c * dx + s * dz < 0) t = 0;
+        if (t < 0 || (first >= 0 && t >= best)) continue;
+        const double px = cue.x + t * c, pz = cue.z + t * s;
+        if (!cue.isValidPosition(false, px, pz, 0)) continue;
+        best = t;
+        first = i;
+        gx = px;
+        gz = pz;
+    }
+    return first;
+}
+
+// The object ball's margin for a cut of k degrees over a cue travel of d, wider for a long, thin cut
+// with the cue mostly blocked.
+double objectBallMargin(const TableParams& p, double blocked, double d, double k) {
+    const double s1 = smoothstep(0.68, 0.77, blocked);
+    const double s2 = smoothstep(0.6, 0.8, d / 3569);
+    const double s3 = smoothstep(90 - 2.5 * p[35], 90 - 1.5 * p[35], k);
+    double margin = p[35] * (1 + 0.6 * s1 * s2 * s3);
+    if (k > 90 - margin) margin = k - (90 - margin) + margin;
+    return margin;
+}
+
+// The widest aim change that still sends the object ball within the margin.
+double widestAimChange(double gx, double gz, double tx, double tz, double ax, double az, double margin) {
+    double widest = 0;
+    for (double sign : {1.0, -1.0}) {
+        double rx = 0, rz = 0;
+        rotatePoint(rx, rz, gx, gz, tx, tz, sign * margin * kToRadians);
+        widest = std::max(widest, toDegrees(angleBetween(gx - ax, gz - az, rx - ax, rz - az)));
+    }
+    return widest;
+}
+
+double cutErrorFor(const TableParams& p, double d, double k) {
+    double f = d <= kHalfLength ? p[31] + (p[32] - p[31]) * (1 - d / kHalfLength) : p[31];
+    if (d <= 2.5 * kBallDiameter) f *= 8 - 7 * d / (2.5 * kBallDiameter);
+    return f * std::min(p[33], k) / p[33];
+}
+
+// How far the object ball's direction strays when the aim w is off by the aim error either way,
+// at most the margin.
+double objectBallErrorFor(const GameHandler& gh, double w, double ax, double az, double tx, double tz,
+                          double margin) {
+    double smallest = -1;
+    for (double sign : {-1.0, 1.0}) {
+        const double a = (w + sign * gh.aimError) * kToRadians;
+        double t = 0;
+        if (!rayMeetsBall(ax, az, std::cos(a), std::sin(a), tx, tz, t) || t < 0) continue;
+        const double qx = ax + t * std::cos(a), qz = az + t * std::sin(a);
+        const double deviation = foldCut(toDegrees(std::atan2(tz - qz, tx - qx)) - gh.objectBallDirection);
+        if (smallest < 0 || deviation < smallest) smallest = deviation;
+    }
+    return std::min(smallest < 0 ? 0.0 : smallest, margin);
+}
+
 }  // namespace
 
 double GameHandler::cueObstruction() const { return table.cueBlockedFraction(BALL_WHITE, aim.aimAngle); }
@@ -78,20 +160,7 @@ void GameHandler::updateAim(int aimBall) {
     const Ball& cue = table.balls[BALL_WHITE];
     const Ball& aiming = table.balls[aimBall];
 
-    // A ball touching the cue ball ahead of the aim is struck along the line of centres.
-    double w = aim.aimAngle;
-    if (aimBall == 0) {
-        for (int id : liveStatus->touchingBalls) {
-            if (id < 0 || id >= kBallCount) continue;
-            const Ball& b = table.balls[id];
-            const float dx = static_cast<float>(b.x - cue.x), dz = static_cast<float>(b.z - cue.z);
-            const float wr = static_cast<float>(w * kToRadians);
-            if (dx * std::cos(wr) + dz * std::sin(wr) > 0.0f) {
-                w = toDegrees(std::atan2(static_cast<double>(dz), static_cast<double>(dx)));
-                break;
-            }
-        }
-    }
+    const double w = aimBall == 0 ? workingAngle(*this, cue) : aim.aimAngle;
     const double c = std::cos(w * kToRadians), s = std::sin(w * kToRadians);
     const double blocked = cueObstruction();
     aimBaseError = p[28] + p[29] * blocked + p[30] * (aim.elevation / maxElevation);
@@ -101,25 +170,8 @@ void GameHandler::updateAim(int aimBall) {
     if (!margins) aimError = 0;
     objectBallError = margins ? -1 : 0;
 
-    firstHitBall = -1;
-    double best = 0, gx = 0, gz = 0;
-    if (aimBall == 0) {
-        for (int i = 0; i < kBallCount; ++i) {
-            if (i == BALL_GHOST || i == aimBall || !table.balls[i].onTable) continue;
-            double t = 0;
-            if (!rayMeetsBall(cue.x, cue.z, c, s, table.balls[i].x, table.balls[i].z, t)) continue;
-            // A touching ball sits at distance 0 (rounding may put it a hair behind).
-            const double dx = cue.x - table.balls[i].x, dz = cue.z - table.balls[i].z;
-            if (t < 0 && dx * dx + dz * dz <= kContactDistanceSquared + 1e-6 && c * dx + s * dz < 0) t = 0;
-            if (t < 0 || (firstHitBall >= 0 && t >= best)) continue;
-            const double px = cue.x + t * c, pz = cue.z + t * s;
-            if (!cue.isValidPosition(false, px, pz, 0)) continue;
-            best = t;
-            firstHitBall = i;
-            gx = px;
-            gz = pz;
-        }
-    }
+    double gx = 0, gz = 0;
+    firstHitBall = aimBall == 0 ? firstBallHit(*this, cue, c, s, gx, gz) : -1;
     if (firstHitBall < 0) {
         aimTargetBall = -1;
         cueBallDeflects = false;
@@ -138,36 +190,12 @@ void GameHandler::updateAim(int aimBall) {
     cueBallDeflects = std::abs(side) > 1e-6;
     cueBallDeflection = wrapDegrees(objectBallDirection + (side > 0 ? 90.0 : -90.0));
 
-    const double s1 = smoothstep(0.68, 0.77, blocked);
-    const double s2 = smoothstep(0.6, 0.8, d / 3569);
-    const double s3 = smoothstep(90 - 2.5 * p[35], 90 - 1.5 * p[35], k);
-    double margin = p[35] * (1 + 0.6 * s1 * s2 * s3);
-    if (k > 90 - margin) margin = k - (90 - margin) + margin;
-
-    // The widest aim change that still sends the object ball within the margin.
-    double widest = 0;
-    for (double sign : {1.0, -1.0}) {
-        double rx = 0, rz = 0;
-        rotatePoint(rx, rz, gx, gz, tx, tz, sign * margin * kToRadians);
-        widest = std::max(widest, toDegrees(angleBetween(gx - ax, gz - az, rx - ax, rz - az)));
-    }
-
-    double f = d <= kHalfLength ? p[31] + (p[32] - p[31]) * (1 - d / kHalfLength) : p[31];
-    if (d <= 2.5 * kBallDiameter) f *= 8 - 7 * d / (2.5 * kBallDiameter);
-    cutError = f * std::min(p[33], k) / p[33];
-
+    const double margin = objectBallMargin(p, blocked, d, k);
+    const double widest = widestAimChange(gx, gz, tx, tz, ax, az, margin);
+    cutError = cutErrorFor(p, d, k);
     if (margins) {
         aimError = aimBaseError + cutError;
-        double smallest = -1;
-        for (double sign : {-1.0, 1.0}) {
-            const double a = (w + sign * aimError) * kToRadians;
-            double t = 0;
-            if (!rayMeetsBall(ax, az, std::cos(a), std::sin(a), tx, tz, t) || t < 0) continue;
-            const double qx = ax + t * std::cos(a), qz = az + t * std::sin(a);
-            const double deviation = foldCut(toDegrees(std::atan2(tz - qz, tx - qx)) - objectBallDirection);
-            if (smallest < 0 || deviation < smallest) smallest = deviation;
-        }
-        objectBallError = std::min(smallest < 0 ? 0.0 : smallest, margin);
+        objectBallError = objectBallErrorFor(*this, w, ax, az, tx, tz, margin);
     } else {
         aimError = 0;
         objectBallError = 0;

@@ -367,6 +367,87 @@ void zoomCamera(GameHandler& gh, int n) {
     placeOrbitEye(gh);
 }
 
+// In the first-person view the pointer turns the aim and the camera's pitch on the own turn; the
+// camera stays behind the ball it looks along.
+void povMotion(GameHandler& gh) {
+    const bool myTurn = gh.isMyTurnLive();
+    if (myTurn) {
+        const double r = gh.gameSettings.reverseAiming ? -1.0 : 1.0;
+        gh.aim.aimAngle -= r * 0.05 * (gh.dragX - gh.prevDragX);
+        while (gh.aim.aimAngle > 180) gh.aim.aimAngle -= 360;
+        while (gh.aim.aimAngle <= -180) gh.aim.aimAngle += 360;
+        gh.povPitch = std::clamp(gh.povPitch - 0.01 * (gh.dragZ - gh.prevDragZ), 3.0, 45.0);
+    }
+    if (gh.placePOVCamera()) gh.buildPOVProjection(0);
+    if (myTurn) {
+        gh.updateAim(gh.aimBallIndex);
+        shareLiveAimMove(gh);
+    } else {
+        gh.updateRemoteAim();
+    }
+}
+
+void panMotion(GameHandler& gh) {
+    // The orbit's yaw points into the view; the pointer's right is a quarter turn from it, so
+    // the view follows the pointer along the screen whichever way it is turned.
+    const double yaw = (gh.orbitYaw + 90) * kToRadians;
+    const double mx = 2 * gh.dragX * std::cos(yaw) - 2 * gh.dragZ * std::sin(yaw);
+    const double mz = 2 * gh.dragX * std::sin(yaw) + 2 * gh.dragZ * std::cos(yaw);
+    const double tx = std::clamp(gh.panStartTarget[0] + mx, -1784.5, 1784.5);
+    const double tz = std::clamp(gh.panStartTarget[2] + mz, -889.0, 889.0);
+    const double eye[3] = {gh.panStartEye[0] + (tx - gh.panStartTarget[0]), gh.lookAtEye[1],
+                           gh.panStartEye[2] + (tz - gh.panStartTarget[2])};
+    const double target[3] = {tx, gh.lookAtTarget[1], tz};
+    cameraFollows(gh, eye, target);
+}
+
+// The camera drags: turning, zooming and panning the orbit.
+void cameraDragMotion(GameHandler& gh) {
+    if (gh.rotateDrag) {
+        gh.orbitYaw = wrapYaw(gh.dragStartYaw - 0.25 * gh.dragX);
+        if (gh.in3DView) gh.orbitPitch = std::clamp(gh.dragStartPitch - gh.dragZ / 10, 0.0, 90.0);
+        placeOrbitEye(gh);
+    }
+    if (gh.zoomDrag) {
+        gh.orbitDistance = std::clamp(gh.dragStartDistance - 3 * gh.dragZ, 270.0, 10000.0);
+        placeOrbitEye(gh);
+    }
+    if (gh.panDrag) panMotion(gh);
+}
+
+void spinWidgetMotion(GameHandler& gh, int x, int y) {
+    int wx = 0, wy = 0, size = 0;
+    gh.getQBallWidgetPlacement(wx, wy, size);
+    const int width = std::max(size, gh.viewport[2]);
+    const int moveX = x - gh.mouseDownX, moveY = gh.mouseDownY - y;
+    gh.spinWidgetOffsetX = std::clamp(gh.spinWidgetOffsetX - moveX, 0, width - size);
+    gh.spinWidgetOffsetY = std::clamp(gh.spinWidgetOffsetY + moveY, 0, std::max(0, gh.viewport[3] - size));
+    gh.mouseDownX = x;
+    gh.mouseDownY = y;
+}
+
+// The dragged ball follows the pointer wherever it may stand; a ball taken from the D stays in it.
+void ballDragMotion(GameHandler& gh, int x, int y) {
+    double tx = 0, tz = 0;
+    gh.screenToTable(x - gh.viewport[0], gh.windowHeight - 1 - y - gh.viewport[1], tx, tz);
+    Ball& ball = gh.table.balls[gh.pickedBall];
+    bool allowed = ball.isValidPosition(true, tx, tz, (*gh.table.params)[103]);
+    if (allowed && !gh.betaLobbyPlayer && !gh.ballDragWithShift) {
+        const bool inD = isInD(gh.table, tx, tz);
+        if (gh.ballDragFromD && !inD) allowed = false;
+        if (inD) gh.ballDragFromD = true;
+    }
+    if (!allowed) return;
+    ball.x = tx;
+    ball.z = tz;
+    ball.onTable = true;
+    gh.cueBallAnchorX = tx;
+    gh.cueBallAnchorZ = tz;
+    BZ_LOG(LOG_INFO, "mouseMotion", "Ball " << gh.pickedBall << " moved to " << tx << ";" << tz);
+    sendBallPlaced(gh, gh.pickedBall, tx, tz);
+    gh.updateAim(gh.aimBallIndex);
+}
+
 }  // namespace
 
 void GameHandler::releasePointer() {
@@ -442,78 +523,13 @@ void GameHandler::mouseMotion(int x, int y, int dx, int dy) {
     accumulateDrag(x, y, dx, dy);
 
     if (povMode) {
-        const bool myTurn = isMyTurnLive();
-        if (myTurn) {
-            const double r = gameSettings.reverseAiming ? -1.0 : 1.0;
-            aim.aimAngle -= r * 0.05 * (dragX - prevDragX);
-            while (aim.aimAngle > 180) aim.aimAngle -= 360;
-            while (aim.aimAngle <= -180) aim.aimAngle += 360;
-            povPitch = std::clamp(povPitch - 0.01 * (dragZ - prevDragZ), 3.0, 45.0);
-        }
-        // The first-person camera stays behind the ball it looks along.
-        if (placePOVCamera()) buildPOVProjection(0);
-        if (myTurn) {
-            updateAim(aimBallIndex);
-            shareLiveAimMove(*this);
-        } else {
-            updateRemoteAim();
-        }
+        povMotion(*this);
     } else if (aimDragMode) {
         aimFromDrag();
     }
-    if (rotateDrag) {
-        orbitYaw = wrapYaw(dragStartYaw - 0.25 * dragX);
-        if (in3DView) orbitPitch = std::clamp(dragStartPitch - dragZ / 10, 0.0, 90.0);
-        placeOrbitEye(*this);
-    }
-    if (zoomDrag) {
-        orbitDistance = std::clamp(dragStartDistance - 3 * dragZ, 270.0, 10000.0);
-        placeOrbitEye(*this);
-    }
-    if (panDrag) {
-        // The orbit's yaw points into the view; the pointer's right is a quarter turn from it, so
-        // the view follows the pointer along the screen whichever way it is turned.
-        const double yaw = (orbitYaw + 90) * kToRadians;
-        const double mx = 2 * dragX * std::cos(yaw) - 2 * dragZ * std::sin(yaw);
-        const double mz = 2 * dragX * std::sin(yaw) + 2 * dragZ * std::cos(yaw);
-        const double tx = std::clamp(panStartTarget[0] + mx, -1784.5, 1784.5);
-        const double tz = std::clamp(panStartTarget[2] + mz, -889.0, 889.0);
-        const double eye[3] = {panStartEye[0] + (tx - panStartTarget[0]), lookAtEye[1],
-                               panStartEye[2] + (tz - panStartTarget[2])};
-        const double target[3] = {tx, lookAtTarget[1], tz};
-        cameraFollows(*this, eye, target);
-    }
-    if (widgetDrag) {
-        int wx = 0, wy = 0, size = 0;
-        getQBallWidgetPlacement(wx, wy, size);
-        const int width = std::max(size, viewport[2]);
-        const int moveX = x - mouseDownX, moveY = mouseDownY - y;
-        spinWidgetOffsetX = std::clamp(spinWidgetOffsetX - moveX, 0, width - size);
-        spinWidgetOffsetY = std::clamp(spinWidgetOffsetY + moveY, 0, std::max(0, viewport[3] - size));
-        mouseDownX = x;
-        mouseDownY = y;
-    }
-    if (ballDragActive && validBall(pickedBall)) {
-        double tx = 0, tz = 0;
-        screenToTable(x - viewport[0], windowHeight - 1 - y - viewport[1], tx, tz);
-        Ball& ball = table.balls[pickedBall];
-        bool allowed = ball.isValidPosition(true, tx, tz, (*table.params)[103]);
-        if (allowed && !betaLobbyPlayer && !ballDragWithShift) {
-            const bool inD = isInD(table, tx, tz);
-            if (ballDragFromD && !inD) allowed = false;
-            if (inD) ballDragFromD = true;
-        }
-        if (allowed) {
-            ball.x = tx;
-            ball.z = tz;
-            ball.onTable = true;
-            cueBallAnchorX = tx;
-            cueBallAnchorZ = tz;
-            BZ_LOG(LOG_INFO, "mouseMotion", "Ball " << pickedBall << " moved to " << tx << ";" << tz);
-            sendBallPlaced(*this, pickedBall, tx, tz);
-            updateAim(aimBallIndex);
-        }
-    }
+    cameraDragMotion(*this);
+    if (widgetDrag) spinWidgetMotion(*this, x, y);
+    if (ballDragActive && validBall(pickedBall)) ballDragMotion(*this, x, y);
     if (powerDrag) applyPowerValue(*this, powerBarValue(x, y, true));
     if (elevationDrag) {
         const double value = elevationBarValue(x, y, true);

@@ -26,6 +26,92 @@ std::string playingStatement(bool playing, int replayT) {
 
 bool isLineUp(int number) { return number == 10 || number == 11 || number == 12; }
 
+// Takes the read replay's header, shots, breaks and line-up marks.
+void adoptReplay(GameHandler& gh, ReplayParse& parsed) {
+    gh.replayTableVersion = parsed.tableVersion;
+    gh.replayTableType = parsed.tableType;
+    gh.replayPlayerNames[0] = parsed.playerNames[0];
+    gh.replayPlayerNames[1] = parsed.playerNames[1];
+    gh.replayDate = parsed.date;
+    gh.replayInfoText = parsed.infoText;
+    gh.replayInfo = parsed.info;
+    gh.replayShots = std::move(parsed.shots);
+    gh.replayBreaks = std::move(parsed.breaks);
+    gh.replayTotalFrameTime = parsed.totalFrameTime;
+    gh.replayCues[0] = parsed.cues[0];
+    gh.replayCues[1] = parsed.cues[1];
+    gh.lineUpFewBalls = parsed.lineUpFewBalls;
+    gh.lineUpTen = parsed.lineUpTen;
+    gh.lineUpTwelvePending = parsed.lineUpTwelvePending;
+    gh.lineUpTwelve = parsed.lineUpTwelve;
+}
+
+// The table as the replay was played on: its id, name, players' names, line-up and type.
+void dressReplayTable(GameHandler& gh) {
+    runInPages({HtmlWindow::BottomBox},
+               "inbzInfoTableInfo({tableId: " + std::to_string(gh.replayInfo[0]) + ",tableType: " +
+                   std::to_string(gh.replayTableType) + "});inbzUpdatePlayerNames({player1: '" +
+                   escapeJsString(gh.replayPlayerNames[0]) + "',player2: '" +
+                   escapeJsString(gh.replayPlayerNames[1]) + "',});");
+    gh.table.setId(gh.replayInfo[0]);
+    gh.table.setName("Replay");
+    gh.lineUpNumber = gh.lineUpTen ? 10 : gh.lineUpTwelve ? 12 : 0;
+    runInPages({HtmlWindow::BottomBox},
+               "inbzLineUpNumber({lineUpNumber: " + std::to_string(gh.lineUpNumber) + "});");
+
+    gh.table.setTableType(gh.replayTableVersion, gh.replayTableType);
+    // Replays recorded before the ball-spin display changed show their spin at the old rate.
+    visualSpinFactor = gh.replayDate <= "2022-10-31" ? 1.0 : 0.5;
+}
+
+// The match's settings and score, and the replay's two players as the table's only people.
+void seatReplayPlayers(GameHandler& gh, int shots) {
+    Table& table = gh.table;
+    LiveStatus& s = table.status;
+    s.gameType = gh.replayInfo[1];
+    s.bestOf = gh.replayInfo[2];
+    s.maxShotTime = gh.replayInfo[3];
+    s.maxPointsBehind = gh.replayInfo[4];
+    s.framesWon[0] = gh.replayInfo[5];
+    s.framesWon[1] = gh.replayInfo[6];
+    if (shots > 0) s.gameState = gh.replayShots[0].status[2];
+    table.setTableMode(0);
+    table.arena = 0;
+    table.setPlayer(0, nullptr);
+    table.setPlayer(1, nullptr);
+    while (!table.people.empty()) table.removePerson(table.people.back());
+    Player* first = gh.findPlayer(gh.replayPlayerNames[0]);
+    Player* second = gh.findPlayer(gh.replayPlayerNames[1]);
+    table.addPerson(first);
+    if (second != first) table.addPerson(second);
+    gh.liveStatus->gameState = 0;
+    table.setPlayer(0, first);
+    table.setPlayer(1, second);
+}
+
+// The replay bar's frame and shot positions, clock, breaks and marked shots.
+void showReplayBar(const GameHandler& gh, int shots) {
+    runInPages({HtmlWindow::BottomBox},
+               "inbzSetReplayFramePosition({frameNumber: " + std::to_string(gh.replayFrameNumber) +
+                   ",numberOfFrames: " + std::to_string(gh.replayFrameCount) +
+                   ",});inbzSetReplayShotPosition({shotNumber: 1,numberOfShots: " + std::to_string(shots - 1) +
+                   ",});inbzSetReplayPlaying({replayPlaying: false,replayT: 0,});"
+                   "inbzSetReplayFrameTime({replayT: 0,replayTotalFrameTime: " +
+                   std::to_string(gh.replayTotalFrameTime) + ",});");
+    std::string breaks = "inbzSetReplayBreaks([";
+    for (const ReplayBreak& b : gh.replayBreaks)
+        breaks += "{byPlayer:" + std::to_string(b.byPlayer) + ",score: " + std::to_string(b.score) +
+                  ",shotNumberStart: " + std::to_string(b.shotNumberStart) +
+                  ",shotNumberEnd: " + std::to_string(b.shotNumberEnd) + ",t: " + std::to_string(b.t) +
+                  ",duration: " + std::to_string(b.duration) + ",},";
+    runInPages({HtmlWindow::BottomBox}, breaks + "]);");
+    // The marked shots go into a list literal: only a comma-separated list of integers passes.
+    const bool marksSafe = gh.replayMarkedShots.find_first_not_of("0123456789-, ") == std::string::npos;
+    if (!marksSafe) BZ_LOG(LOG_ERROR, "startReplay", "Marked shots refused: " << gh.replayMarkedShots);
+    runInPages({HtmlWindow::BottomBox},
+               "inbzSetReplayMarkedShots([" + (marksSafe ? gh.replayMarkedShots : std::string()) + "]);");
+}
+
 }  // namespace
 
 void GameHandler::receiveReplayPart(const Message& message) {
@@ -75,86 +161,19 @@ void GameHandler::startReplay() {
 
     ReplayParse parsed;
     parseReplayText(replayText, maxPower, parsed);
-    replayTableVersion = parsed.tableVersion;
-    replayTableType = parsed.tableType;
-    replayPlayerNames[0] = parsed.playerNames[0];
-    replayPlayerNames[1] = parsed.playerNames[1];
-    replayDate = parsed.date;
-    replayInfoText = parsed.infoText;
-    replayInfo = parsed.info;
-    replayShots = std::move(parsed.shots);
-    replayBreaks = std::move(parsed.breaks);
-    replayTotalFrameTime = parsed.totalFrameTime;
-    replayCues[0] = parsed.cues[0];
-    replayCues[1] = parsed.cues[1];
-    lineUpFewBalls = parsed.lineUpFewBalls;
-    lineUpTen = parsed.lineUpTen;
-    lineUpTwelvePending = parsed.lineUpTwelvePending;
-    lineUpTwelve = parsed.lineUpTwelve;
+    adoptReplay(*this, parsed);
     const int shots = static_cast<int>(replayShots.size());
     BZ_LOG(LOG_INFO, "startReplay", "shots=" << shots << " breaks=" << replayBreaks.size());
 
-    runInPages({HtmlWindow::BottomBox},
-               "inbzInfoTableInfo({tableId: " + std::to_string(replayInfo[0]) + ",tableType: " +
-                   std::to_string(replayTableType) + "});inbzUpdatePlayerNames({player1: '" +
-                   escapeJsString(replayPlayerNames[0]) + "',player2: '" + escapeJsString(replayPlayerNames[1]) +
-                   "',});");
-    table.setId(replayInfo[0]);
-    table.setName("Replay");
-    lineUpNumber = lineUpTen ? 10 : lineUpTwelve ? 12 : 0;
-    runInPages({HtmlWindow::BottomBox}, "inbzLineUpNumber({lineUpNumber: " + std::to_string(lineUpNumber) + "});");
-
-    table.setTableType(replayTableVersion, replayTableType);
-    // Replays recorded before the ball-spin display changed show their spin at the old rate.
-    visualSpinFactor = replayDate <= "2022-10-31" ? 1.0 : 0.5;
-
-    LiveStatus& s = table.status;
-    s.gameType = replayInfo[1];
-    s.bestOf = replayInfo[2];
-    s.maxShotTime = replayInfo[3];
-    s.maxPointsBehind = replayInfo[4];
-    s.framesWon[0] = replayInfo[5];
-    s.framesWon[1] = replayInfo[6];
-    if (shots > 0) s.gameState = replayShots[0].status[2];
-    table.setTableMode(0);
-    table.arena = 0;
-    table.setPlayer(0, nullptr);
-    table.setPlayer(1, nullptr);
-    while (!table.people.empty()) table.removePerson(table.people.back());
-    Player* first = findPlayer(replayPlayerNames[0]);
-    Player* second = findPlayer(replayPlayerNames[1]);
-    table.addPerson(first);
-    if (second != first) table.addPerson(second);
-    liveStatus->gameState = 0;
-    table.setPlayer(0, first);
-    table.setPlayer(1, second);
-
+    dressReplayTable(*this);
+    seatReplayPlayers(*this, shots);
     optional_calls::clearOwnUserFirstViewer(*this);
     optional_calls::updateStartMatchButtons(*this, -1);
 
     replayMode = true;
     replayShotIndex = std::clamp(replayStartShot, 1, std::max(1, shots - 1));
     if (lineUpTen && parsed.bestBreakScore > 1) replayShotIndex = parsed.bestBreakFirstShot;
-
-    runInPages({HtmlWindow::BottomBox},
-               "inbzSetReplayFramePosition({frameNumber: " + std::to_string(replayFrameNumber) +
-                   ",numberOfFrames: " + std::to_string(replayFrameCount) +
-                   ",});inbzSetReplayShotPosition({shotNumber: 1,numberOfShots: " + std::to_string(shots - 1) +
-                   ",});inbzSetReplayPlaying({replayPlaying: false,replayT: 0,});"
-                   "inbzSetReplayFrameTime({replayT: 0,replayTotalFrameTime: " +
-                   std::to_string(replayTotalFrameTime) + ",});");
-    std::string breaks = "inbzSetReplayBreaks([";
-    for (const ReplayBreak& b : replayBreaks)
-        breaks += "{byPlayer:" + std::to_string(b.byPlayer) + ",score: " + std::to_string(b.score) +
-                  ",shotNumberStart: " + std::to_string(b.shotNumberStart) +
-                  ",shotNumberEnd: " + std::to_string(b.shotNumberEnd) + ",t: " + std::to_string(b.t) +
-                  ",duration: " + std::to_string(b.duration) + ",},";
-    runInPages({HtmlWindow::BottomBox}, breaks + "]);");
-    // The marked shots go into a list literal: only a comma-separated list of integers passes.
-    const bool marksSafe = replayMarkedShots.find_first_not_of("0123456789-, ") == std::string::npos;
-    if (!marksSafe) BZ_LOG(LOG_ERROR, "startReplay", "Marked shots refused: " << replayMarkedShots);
-    runInPages({HtmlWindow::BottomBox},
-               "inbzSetReplayMarkedShots([" + (marksSafe ? replayMarkedShots : std::string()) + "]);");
+    showReplayBar(*this, shots);
 
     replayLoopCountdown = 10;
     playReplay(true);

@@ -8,12 +8,57 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 namespace {
 
 constexpr double kBallRestY = 26.25;
 constexpr double kTableMaxPower = 400.0;     // table constant 0 in every record
 constexpr double kTableMaxElevation = 70.0;  // table constant 7 in every record
+
+// The tokens that are one event of a seat, the seat's number following.
+struct SeatToken {
+    std::string_view word;
+    int kind;
+    bool changes;
+    bool skippable;
+};
+constexpr SeatToken kSeatTokens[] = {
+    {"q", EV_FOUL_PLAY_ON, true, false},       {"w", EV_RETAKE, true, false},
+    {"rr", EV_RERACK_REQUESTED, false, false}, {"ra", EV_RERACK_ACCEPTED, true, false},
+    {"rd", EV_RERACK_DECLINED, false, false},  {"xe", EV_FRAME_END_DECIDED, false, false},
+    {"bd", EV_ABORT_DECIDED, false, false},    {"br", EV_ABORT_REQUESTED, false, false},
+    {"ba", EV_ABORT_ACCEPTED, true, false},    {"be", EV_ABORT_DECLINED, false, false},
+    {"yl", EV_TIMEOUT_OPTIONS, false, true},   {"yt", EV_TIMEOUT_FOUL, true, false},
+    {"c", EV_FRAME_CONCEDED, false, false},
+};
+
+// The tokens that are an event with nothing more to read.
+struct BareToken {
+    std::string_view word;
+    int kind;
+    bool changes;
+    bool skippable;
+};
+constexpr BareToken kBareTokens[] = {
+    {"ac", EV_AIM_END, false, true}, {"claim", EV_CLAIM, true, false}, {"xi", EV_FRAME_END_INACTIVE, false, false},
+    {"bi", EV_ABORT_INACTIVE, false, false}, {"undo", EV_UNDO, true, false},
+};
+
+// The aiming and stroke tokens: a ball and the aim follow.
+struct StrokeToken {
+    std::string_view word;
+    int kind;
+};
+constexpr StrokeToken kStrokeTokens[] = {
+    {"as", EV_AIM_START}, {"ad", EV_AIM_MOVE}, {"af", EV_AIM_SET}, {"s", EV_STROKE}};
+
+template <typename Row, size_t N>
+const Row* findToken(const Row (&rows)[N], const std::string& word) {
+    for (const Row& row : rows)
+        if (row.word == word) return &row;
+    return nullptr;
+}
 
 class Parser {
 public:
@@ -27,6 +72,10 @@ private:
         e.time = t_;
         open_.events.push_back(e);
     }
+    bool token(const std::string& word);
+    bool headerToken(const std::string& word);
+    bool eventToken(const std::string& word);
+    void clearBalls();
     bool seatEvent(int kind, bool changes, bool skippable = false);
     void readBall();
     void stroke(int kind);
@@ -50,129 +99,102 @@ private:
 
 void Parser::run() {
     std::string word;
-    while (in_.readWord(word)) {
-        int n = 0;
-        if (word == "v") {
-            if (!in_.readInt(n)) break;
-            if (n != 1) BZ_LOG(LOG_ERROR, "startReplay", "bzst file version " << n << " not supported!");
-        } else if (word == "t") {
-            char c = 0;
-            if (!in_.readInt(n) || !in_.readChar(c)) break;
-            out_.tableVersion = n;
-            out_.tableType = c == 'p' ? 2 : 1;
-        } else if (word == "p") {
-            if (!in_.readWord(out_.playerNames[0]) || !in_.readWord(out_.playerNames[1])) break;
-        } else if (word == "i") {
-            std::string date, time;
-            if (!in_.readWord(date) || !in_.readWord(time) || !in_.readWord(out_.infoText)) break;
-            out_.date = date + " " + time;
-            for (int& v : out_.info) in_.readInt(v);
-        } else if (word == "T") {
-            if (!in_.readInt(n)) break;
-            if (n > t_) out_.totalFrameTime = t_ = n;
-        } else if (word == "z") {
-            for (ReplayBall& b : open_.balls) {
-                b.onTable = false;
-                b.pocket = 0;
-                b.x = b.y = b.z = 99999.9;
-            }
-            changed_ = true;
-        } else if (word == "b") {
-            readBall();
-        } else if (word == "{") {
-            statusRecord();
-        } else if (word == "m") {
-            ReplayEvent e;
-            e.kind = EV_BALL_PLACED;
-            e.skippable = true;
-            if (!in_.readInt(e.ball) || !in_.readDouble(e.x) || !in_.readDouble(e.z)) break;
-            // A placement of no ball must never reach the table.
-            if (e.ball >= 0 && e.ball <= 24) addEvent(e);
-        } else if (word == "as") {
-            stroke(EV_AIM_START);
-        } else if (word == "ad") {
-            stroke(EV_AIM_MOVE);
-        } else if (word == "af") {
-            stroke(EV_AIM_SET);
-        } else if (word == "s") {
-            stroke(EV_STROKE);
-        } else if (word == "n") {
-            ReplayEvent e;
-            e.kind = EV_NOMINATED;
-            if (!in_.readInt(e.ball)) break;
-            e.ball = std::clamp(e.ball, 0, 24);
-            addEvent(e);
-        } else if (word == "ac") {
-            ReplayEvent e;
-            e.kind = EV_AIM_END;
-            e.skippable = true;
-            addEvent(e);
-        } else if (word == "claim") {
-            ReplayEvent e;
-            e.kind = EV_CLAIM;
-            addEvent(e);
-            changed_ = true;
-        } else if (word == "q") {
-            if (!seatEvent(EV_FOUL_PLAY_ON, true)) break;
-        } else if (word == "w") {
-            if (!seatEvent(EV_RETAKE, true)) break;
-            retakePending_ = true;
-        } else if (word == "rr") {
-            if (!seatEvent(EV_RERACK_REQUESTED, false)) break;
-            out_.lineUpFewBalls = true;
-        } else if (word == "ra") {
-            if (!seatEvent(EV_RERACK_ACCEPTED, true)) break;
-        } else if (word == "rd") {
-            if (!seatEvent(EV_RERACK_DECLINED, false)) break;
-        } else if (word == "xi") {
-            ReplayEvent e;
-            e.kind = EV_FRAME_END_INACTIVE;
-            addEvent(e);
-        } else if (word == "xe") {
-            if (!seatEvent(EV_FRAME_END_DECIDED, false)) break;
-        } else if (word == "bi") {
-            ReplayEvent e;
-            e.kind = EV_ABORT_INACTIVE;
-            addEvent(e);
-        } else if (word == "bd") {
-            if (!seatEvent(EV_ABORT_DECIDED, false)) break;
-        } else if (word == "br") {
-            if (!seatEvent(EV_ABORT_REQUESTED, false)) break;
-        } else if (word == "ba") {
-            if (!seatEvent(EV_ABORT_ACCEPTED, true)) break;
-        } else if (word == "be") {
-            if (!seatEvent(EV_ABORT_DECLINED, false)) break;
-        } else if (word == "yl") {
-            if (!seatEvent(EV_TIMEOUT_OPTIONS, false, true)) break;
-        } else if (word == "yt") {
-            if (!seatEvent(EV_TIMEOUT_FOUL, true)) break;
-        } else if (word == "c") {
-            if (!seatEvent(EV_FRAME_CONCEDED, false)) break;
-        } else if (word == "ff" || word == "fm") {
-            ReplayEvent e;
-            e.kind = word == "ff" ? EV_FRAME_OVER : EV_MATCH_OVER;
-            if (!in_.readInt(e.seat) || !in_.readInt(e.a) || !in_.readInt(e.b)) break;
-            e.seat = lastSeat_ = clampSeat(e.seat);
-            e.time = t_;
-            // Belongs to the shot that ended the frame; before the second shot there is none.
-            if (out_.shots.size() >= 2) out_.shots.back().events.push_back(e);
-        } else if (word == "cue") {
-            ReplayEvent e;
-            e.kind = EV_CUE;
-            e.skippable = true;
-            if (!in_.readInt(e.seat) || !in_.readInt(e.extra)) break;
-            e.seat = lastSeat_ = clampSeat(e.seat);
-            out_.cues[e.seat] = e.extra;
-            addEvent(e);
-        } else if (word == "undo") {
-            ReplayEvent e;
-            e.kind = EV_UNDO;
-            addEvent(e);
-            changed_ = true;
-            undoPending_ = true;
-        }
-        if (in_.failed()) break;
+    while (in_.readWord(word))
+        if (!token(word) || in_.failed()) break;
+}
+
+// False when a number does not read, which ends the reading.
+bool Parser::token(const std::string& word) {
+    if (word == "v" || word == "t" || word == "p" || word == "i" || word == "T") return headerToken(word);
+    if (word == "z") {
+        clearBalls();
+    } else if (word == "b") {
+        readBall();
+    } else if (word == "{") {
+        statusRecord();
+    } else if (const StrokeToken* s = findToken(kStrokeTokens, word)) {
+        stroke(s->kind);
+    } else if (const SeatToken* s = findToken(kSeatTokens, word)) {
+        if (!seatEvent(s->kind, s->changes, s->skippable)) return false;
+        if (word == "w") retakePending_ = true;
+        if (word == "rr") out_.lineUpFewBalls = true;
+    } else if (const BareToken* b = findToken(kBareTokens, word)) {
+        ReplayEvent e;
+        e.kind = b->kind;
+        e.skippable = b->skippable;
+        addEvent(e);
+        if (b->changes) changed_ = true;
+        if (word == "undo") undoPending_ = true;
+    } else {
+        return eventToken(word);
     }
+    return true;
+}
+
+// The version, the table, the players, the date and info line, and the time stamp.
+bool Parser::headerToken(const std::string& word) {
+    int n = 0;
+    if (word == "v") {
+        if (!in_.readInt(n)) return false;
+        if (n != 1) BZ_LOG(LOG_ERROR, "startReplay", "bzst file version " << n << " not supported!");
+    } else if (word == "t") {
+        char c = 0;
+        if (!in_.readInt(n) || !in_.readChar(c)) return false;
+        out_.tableVersion = n;
+        out_.tableType = c == 'p' ? 2 : 1;
+    } else if (word == "p") {
+        if (!in_.readWord(out_.playerNames[0]) || !in_.readWord(out_.playerNames[1])) return false;
+    } else if (word == "i") {
+        std::string date, time;
+        if (!in_.readWord(date) || !in_.readWord(time) || !in_.readWord(out_.infoText)) return false;
+        out_.date = date + " " + time;
+        for (int& v : out_.info) in_.readInt(v);
+    } else if (word == "T") {
+        if (!in_.readInt(n)) return false;
+        if (n > t_) out_.totalFrameTime = t_ = n;
+    }
+    return true;
+}
+
+// The events that read numbers of their own; any other word is skipped.
+bool Parser::eventToken(const std::string& word) {
+    ReplayEvent e;
+    if (word == "m") {
+        e.kind = EV_BALL_PLACED;
+        e.skippable = true;
+        if (!in_.readInt(e.ball) || !in_.readDouble(e.x) || !in_.readDouble(e.z)) return false;
+        // A placement of no ball must never reach the table.
+        if (e.ball >= 0 && e.ball <= 24) addEvent(e);
+    } else if (word == "n") {
+        e.kind = EV_NOMINATED;
+        if (!in_.readInt(e.ball)) return false;
+        e.ball = std::clamp(e.ball, 0, 24);
+        addEvent(e);
+    } else if (word == "ff" || word == "fm") {
+        e.kind = word == "ff" ? EV_FRAME_OVER : EV_MATCH_OVER;
+        if (!in_.readInt(e.seat) || !in_.readInt(e.a) || !in_.readInt(e.b)) return false;
+        e.seat = lastSeat_ = clampSeat(e.seat);
+        e.time = t_;
+        // Belongs to the shot that ended the frame; before the second shot there is none.
+        if (out_.shots.size() >= 2) out_.shots.back().events.push_back(e);
+    } else if (word == "cue") {
+        e.kind = EV_CUE;
+        e.skippable = true;
+        if (!in_.readInt(e.seat) || !in_.readInt(e.extra)) return false;
+        e.seat = lastSeat_ = clampSeat(e.seat);
+        out_.cues[e.seat] = e.extra;
+        addEvent(e);
+    }
+    return true;
+}
+
+void Parser::clearBalls() {
+    for (ReplayBall& b : open_.balls) {
+        b.onTable = false;
+        b.pocket = 0;
+        b.x = b.y = b.z = 99999.9;
+    }
+    changed_ = true;
 }
 
 bool Parser::seatEvent(int kind, bool changes, bool skippable) {

@@ -30,6 +30,91 @@ void tellPlaying(const GameHandler& gh) {
                "inbzSetReplayPlaying({replayPlaying: false, replayT: " + std::to_string(gh.replayT) + "});");
 }
 
+bool inShot(const GameHandler& gh) {
+    return gh.replayShotIndex >= 1 && gh.replayShotIndex < static_cast<int>(gh.replayShots.size());
+}
+
+bool eventsLeft(const GameHandler& gh) {
+    return gh.replayEventIndex < static_cast<int>(gh.replayShots[gh.replayShotIndex].events.size());
+}
+
+// Plays the current shot's events that are due.
+void playDueEvents(GameHandler& gh) {
+    // Events can change the shot, the index and the list: all are read again after each one.
+    while (inShot(gh) && gh.replayEventIndex >= 0 && eventsLeft(gh) &&
+           gh.replayShots[gh.replayShotIndex].events[gh.replayEventIndex].time <= gh.replayT) {
+        const ReplayEvent e = gh.replayShots[gh.replayShotIndex].events[gh.replayEventIndex];
+        gh.playReplayEvent(e);
+        ++gh.replayEventIndex;
+    }
+}
+
+// A long wait for the next event is cut short to kIdleSkipMs.
+void skipIdleTime(GameHandler& gh) {
+    if (gh.shotSentWaiting || !inShot(gh) || !eventsLeft(gh)) return;
+    const int next = gh.replayShots[gh.replayShotIndex].events[gh.replayEventIndex].time;
+    if (gh.replayT + kIdleSkipMs >= next) return;
+    gh.replayT = gh.replayTAtStart = next - kIdleSkipMs;
+    gh.replayClockStart = gh.now;
+    runInPages({HtmlWindow::BottomBox}, "inbzSetReplayFrameTime({replayT: " + std::to_string(gh.replayT) +
+                                            ",replayTotalFrameTime: " + std::to_string(gh.replayTotalFrameTime) +
+                                            ",});");
+}
+
+void stopPlaying(GameHandler& gh) {
+    gh.replayPlaying = false;
+    tellPlaying(gh);
+}
+
+void endOfReplay(GameHandler& gh) {
+    stopPlaying(gh);
+    runInPages({HtmlWindow::BottomBox}, "inbzReplayLoadPractice({enabled: false});");
+}
+
+// The shot looped: played again until the loop's count runs out.
+void loopShotEnded(GameHandler& gh) {
+    if (gh.replayLoopCountdown-- <= 1) {
+        stopPlaying(gh);
+        gh.replayLoopCurrentShot = false;
+        gh.replayLoopCountdown = 10;
+        runInPages({HtmlWindow::BottomBox}, "inbzSetReplayLoopCurrentShot({ replayLoopCurrentShot:0,})");
+    } else {
+        gh.playReplay(true);
+    }
+}
+
+// The last event of a shot has played: a shot replay stops, a frame replay plays on, and a match
+// replay goes on with the next frame.
+void shotEnded(GameHandler& gh) {
+    if (gh.replayLoopCurrentShot) {
+        loopShotEnded(gh);
+        return;
+    }
+    const int shots = static_cast<int>(gh.replayShots.size());
+    switch (gh.replayKind) {
+        case 2:
+            if (++gh.replayShotIndex < shots)
+                gh.playReplay(false);
+            else
+                endOfReplay(gh);
+            break;
+        case 3:
+            if (++gh.replayShotIndex < shots) {
+                gh.playReplay(false);
+            } else if (gh.replayFrameNumber >= gh.replayFrameCount) {
+                endOfReplay(gh);
+            } else {
+                gh.sendReplayCommand(3, gh.replayMatchId, gh.replayFrameNumber + 1, 0);
+                stopPlaying(gh);
+            }
+            break;
+        case 1:
+            stopPlaying(gh);
+            break;
+        default: break;
+    }
+}
+
 }  // namespace
 
 void GameHandler::stepPOVCamera() {
@@ -78,69 +163,9 @@ void GameHandler::update() {
     const double elapsedMs = std::trunc((now - replayClockStart) * replayTimeFactor * 1000);
     replayT = static_cast<int>(std::clamp(elapsedMs + replayTAtStart, -2147483648.0, 2147483647.0));
 
-    auto inShot = [this] { return replayShotIndex >= 1 && replayShotIndex < static_cast<int>(replayShots.size()); };
-    // Events can change the shot, the index and the list: all are read again after each one.
-    while (inShot() && replayEventIndex >= 0 &&
-           replayEventIndex < static_cast<int>(replayShots[replayShotIndex].events.size()) &&
-           replayShots[replayShotIndex].events[replayEventIndex].time <= replayT) {
-        const ReplayEvent e = replayShots[replayShotIndex].events[replayEventIndex];
-        playReplayEvent(e);
-        ++replayEventIndex;
-    }
-
-    if (!shotSentWaiting && inShot() && replayEventIndex < static_cast<int>(replayShots[replayShotIndex].events.size())) {
-        const int next = replayShots[replayShotIndex].events[replayEventIndex].time;
-        if (replayT + kIdleSkipMs < next) {
-            replayT = replayTAtStart = next - kIdleSkipMs;
-            replayClockStart = now;
-            runInPages({HtmlWindow::BottomBox}, "inbzSetReplayFrameTime({replayT: " + std::to_string(replayT) +
-                                                    ",replayTotalFrameTime: " +
-                                                    std::to_string(replayTotalFrameTime) + ",});");
-        }
-    }
+    playDueEvents(*this);
+    skipIdleTime(*this);
     if (shotSentWaiting) return;
-    if (!inShot() || replayEventIndex < static_cast<int>(replayShots[replayShotIndex].events.size())) return;
-
-    auto endOfReplay = [this] {
-        replayPlaying = false;
-        tellPlaying(*this);
-        runInPages({HtmlWindow::BottomBox}, "inbzReplayLoadPractice({enabled: false});");
-    };
-    if (replayLoopCurrentShot) {
-        if (replayLoopCountdown-- <= 1) {
-            replayPlaying = false;
-            tellPlaying(*this);
-            replayLoopCurrentShot = false;
-            replayLoopCountdown = 10;
-            runInPages({HtmlWindow::BottomBox}, "inbzSetReplayLoopCurrentShot({ replayLoopCurrentShot:0,})");
-        } else {
-            playReplay(true);
-        }
-        return;
-    }
-    const int shots = static_cast<int>(replayShots.size());
-    switch (replayKind) {
-        case 2:
-            if (++replayShotIndex < shots)
-                playReplay(false);
-            else
-                endOfReplay();
-            break;
-        case 3:
-            if (++replayShotIndex < shots) {
-                playReplay(false);
-            } else if (replayFrameNumber >= replayFrameCount) {
-                endOfReplay();
-            } else {
-                sendReplayCommand(3, replayMatchId, replayFrameNumber + 1, 0);
-                replayPlaying = false;
-                tellPlaying(*this);
-            }
-            break;
-        case 1:
-            replayPlaying = false;
-            tellPlaying(*this);
-            break;
-        default: break;
-    }
+    if (!inShot(*this) || eventsLeft(*this)) return;
+    shotEnded(*this);
 }
