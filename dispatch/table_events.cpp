@@ -200,6 +200,118 @@ void parkOrApplyGameStatus(GameHandler& gh, const TableEvent& e, uint32_t sequen
     if (gh.liveStatus->gameState != 1) changeState(STATE_TABLE);
 }
 
+void onBallRemoved(GameHandler& gh, const TableEvent& e) {
+    gh.table.balls[e.ball].onTable = false;
+    removeTouching(gh, e.ball, false);
+    gh.table.takeBallFromPocket(e.ball);
+}
+
+void onLiveAimSet(GameHandler& gh, const TableEvent& e) {
+    const double previousPower = gh.remoteAim.power;
+    gh.remoteAim.aimAngle = e.aim.aimAngle;
+    rebasePowerPulse(gh, previousPower, e.aim.power);
+    gh.remoteAim = e.aim;
+    if (gh.replayMode) gh.aim = e.aim;
+    gh.remoteAimShown = gh.remoteAimReceived = true;
+    gh.remoteAimAnimating = false;
+    gh.updateRemoteAim();
+}
+
+void logAimOutOfRange(int type, const TableEvent& e) {
+    BZ_LOG(LOG_ERROR, kLog,
+           "Table event " << type << " with aim angle " << e.aim.aimAngle
+                          << " or another aim value out of range ignored");
+}
+
+// False, with the reason in the log, for an event whose ball or values are the server's mistake.
+bool acceptable(const TableEvent& e) {
+    const int type = static_cast<int>(e.type);
+    switch (e.type) {
+    case TableEventType::BALL_PLACED:
+    case TableEventType::BALL_REMOVED:
+    case TableEventType::LIVE_AIM_START:
+    case TableEventType::NOMINATED_BALL:
+        // The ball indexes the table: an id from outside it is the server's mistake.
+        if (!validBall(e.ball)) {
+            BZ_LOG(LOG_ERROR, kLog, "Table event " << type << " for ball " << e.ball << " ignored");
+            return false;
+        }
+        if (e.type == TableEventType::BALL_PLACED &&
+            (!std::isfinite(e.ballValues[0]) || !std::isfinite(e.ballValues[1]))) {
+            BZ_LOG(LOG_ERROR, kLog, "Table event " << type << " with a position that is not a number ignored");
+            return false;
+        }
+        if (e.type == TableEventType::LIVE_AIM_START && !validAim(e.aim)) {
+            logAimOutOfRange(type, e);
+            return false;
+        }
+        return true;
+    case TableEventType::LIVE_AIM_MOVE:
+    case TableEventType::LIVE_AIM_SET:
+    case TableEventType::SHOT:
+        if (!validAim(e.aim)) {
+            logAimOutOfRange(type, e);
+            return false;
+        }
+        return true;
+    default: return true;
+    }
+}
+
+bool isLiveAim(TableEventType type) {
+    return type == TableEventType::LIVE_AIM_START || type == TableEventType::LIVE_AIM_MOVE ||
+           type == TableEventType::LIVE_AIM_SET || type == TableEventType::LIVE_AIM_END;
+}
+
+// Applies one event; aimUpdateNeeded says whether the aiming aids must be worked out again after
+// the message (a stroke leaves nothing to aim at).
+void applyTableEvent(GameHandler& gh, const TableEvent& e, uint32_t sequence, bool& aimUpdateNeeded) {
+    switch (e.type) {
+    case TableEventType::BALL_PLACED: onBallPlaced(gh, e, aimUpdateNeeded); break;
+    case TableEventType::BALL_REMOVED:
+        onBallRemoved(gh, e);
+        aimUpdateNeeded = true;
+        break;
+    case TableEventType::LIVE_AIM_START:
+        onLiveAimStart(gh, e);
+        aimUpdateNeeded = true;
+        break;
+    case TableEventType::LIVE_AIM_MOVE:
+        onLiveAimMove(gh, e.aim);
+        aimUpdateNeeded = true;
+        break;
+    case TableEventType::LIVE_AIM_SET:
+        onLiveAimSet(gh, e);
+        aimUpdateNeeded = true;
+        break;
+    case TableEventType::LIVE_AIM_END:
+        gh.remoteAimActive = gh.remoteAimAnimating = false;
+        aimUpdateNeeded = true;
+        break;
+    case TableEventType::NOMINATED_BALL:
+        onNominatedBall(gh, e);
+        aimUpdateNeeded = true;
+        break;
+    case TableEventType::SHOT:
+        onShot(gh, e);
+        aimUpdateNeeded = false;
+        break;
+    case TableEventType::GAME_STATUS: parkOrApplyGameStatus(gh, e, sequence); break;
+    case TableEventType::START_INFO: onStartInfoEvent(gh, e); break;
+    case TableEventType::FOUL_PLAY_ON:
+    case TableEventType::FOUL_RETAKE:
+        onFoulAnswerEvent(gh, e);
+        aimUpdateNeeded = true;
+        break;
+    case TableEventType::FRAME_CONCEDED: onFrameConcededEvent(gh, e); break;
+    case TableEventType::RERACK_REQUESTED:
+    case TableEventType::RERACK_ACCEPTED:
+    case TableEventType::ABORT_REQUESTED:
+    case TableEventType::ABORT_ACCEPTED: onRerackOrAbortEvent(gh, e); break;
+    default: onUnhandledTableEvent(gh, e); break;
+    }
+}
+
 }  // namespace
 
 void onTableEvents(GameHandler& gh, const Message& message) {
@@ -209,101 +321,9 @@ void onTableEvents(GameHandler& gh, const Message& message) {
         BZ_LOG(LOG_INFO, kLog,
                "TableEvent: type=" << type << " oid=" << e.ball << " x=" << e.ballValues[0] << " z="
                                    << e.ballValues[1] << " type=" << type);
-        switch (e.type) {
-        case TableEventType::BALL_PLACED:
-        case TableEventType::BALL_REMOVED:
-        case TableEventType::LIVE_AIM_START:
-        case TableEventType::NOMINATED_BALL:
-            // The ball indexes the table: an id from outside it is the server's mistake.
-            if (!validBall(e.ball)) {
-                BZ_LOG(LOG_ERROR, kLog, "Table event " << type << " for ball " << e.ball << " ignored");
-                continue;
-            }
-            if (e.type == TableEventType::BALL_PLACED &&
-                (!std::isfinite(e.ballValues[0]) || !std::isfinite(e.ballValues[1]))) {
-                BZ_LOG(LOG_ERROR, kLog, "Table event " << type << " with a position that is not a number ignored");
-                continue;
-            }
-            if (e.type == TableEventType::LIVE_AIM_START && !validAim(e.aim)) {
-                BZ_LOG(LOG_ERROR, kLog,
-                       "Table event " << type << " with aim angle " << e.aim.aimAngle << " or another aim value out of range ignored");
-                continue;
-            }
-            break;
-        case TableEventType::LIVE_AIM_MOVE:
-        case TableEventType::LIVE_AIM_SET:
-        case TableEventType::SHOT:
-            if (!validAim(e.aim)) {
-                BZ_LOG(LOG_ERROR, kLog,
-                       "Table event " << type << " with aim angle " << e.aim.aimAngle << " or another aim value out of range ignored");
-                continue;
-            }
-            break;
-        default: break;
-        }
-        switch (e.type) {
-        case TableEventType::LIVE_AIM_START:
-        case TableEventType::LIVE_AIM_MOVE:
-        case TableEventType::LIVE_AIM_SET:
-        case TableEventType::LIVE_AIM_END:
-            if (ownAimEcho(gh)) continue;
-            break;
-        default: break;
-        }
-        switch (e.type) {
-        case TableEventType::BALL_PLACED: onBallPlaced(gh, e, aimUpdateNeeded); break;
-        case TableEventType::BALL_REMOVED:
-            gh.table.balls[e.ball].onTable = false;
-            removeTouching(gh, e.ball, false);
-            gh.table.takeBallFromPocket(e.ball);
-            aimUpdateNeeded = true;
-            break;
-        case TableEventType::LIVE_AIM_START:
-            onLiveAimStart(gh, e);
-            aimUpdateNeeded = true;
-            break;
-        case TableEventType::LIVE_AIM_MOVE:
-            onLiveAimMove(gh, e.aim);
-            aimUpdateNeeded = true;
-            break;
-        case TableEventType::LIVE_AIM_SET: {
-            const double previousPower = gh.remoteAim.power;
-            gh.remoteAim.aimAngle = e.aim.aimAngle;
-            rebasePowerPulse(gh, previousPower, e.aim.power);
-            gh.remoteAim = e.aim;
-            if (gh.replayMode) gh.aim = e.aim;
-            gh.remoteAimShown = gh.remoteAimReceived = true;
-            gh.remoteAimAnimating = false;
-            gh.updateRemoteAim();
-            aimUpdateNeeded = true;
-            break;
-        }
-        case TableEventType::LIVE_AIM_END:
-            gh.remoteAimActive = gh.remoteAimAnimating = false;
-            aimUpdateNeeded = true;
-            break;
-        case TableEventType::NOMINATED_BALL:
-            onNominatedBall(gh, e);
-            aimUpdateNeeded = true;
-            break;
-        case TableEventType::SHOT:
-            onShot(gh, e);
-            aimUpdateNeeded = false;
-            break;
-        case TableEventType::GAME_STATUS: parkOrApplyGameStatus(gh, e, message.iid); break;
-        case TableEventType::START_INFO: onStartInfoEvent(gh, e); break;
-        case TableEventType::FOUL_PLAY_ON:
-        case TableEventType::FOUL_RETAKE:
-            onFoulAnswerEvent(gh, e);
-            aimUpdateNeeded = true;
-            break;
-        case TableEventType::FRAME_CONCEDED: onFrameConcededEvent(gh, e); break;
-        case TableEventType::RERACK_REQUESTED:
-        case TableEventType::RERACK_ACCEPTED:
-        case TableEventType::ABORT_REQUESTED:
-        case TableEventType::ABORT_ACCEPTED: onRerackOrAbortEvent(gh, e); break;
-        default: onUnhandledTableEvent(gh, e); break;
-        }
+        if (!acceptable(e)) continue;
+        if (isLiveAim(e.type) && ownAimEcho(gh)) continue;
+        applyTableEvent(gh, e, message.iid, aimUpdateNeeded);
     }
     if (aimUpdateNeeded) gh.updateAim(gh.aimBallIndex);
 }
