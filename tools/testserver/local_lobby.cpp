@@ -204,36 +204,9 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             toAll(out, userList());
             toAll(out, onlineList());
             break;
-        case MessageId::CHAT_MESSAGE: {
-            if (message.text1 == "/single") {
-                startSingle(out, connection, user);
-                break;
-            }
-            if (message.text1.rfind("/lineup ", 0) == 0) {
-                // The line-up the practice player's next rerack lays out.
-                TableListEntry* table = findTable(members_[connection].tableId);
-                if (table != nullptr && seatOf(*table, user) >= 0)
-                    games_[table->tableId].lineUp = std::atoi(message.text1.c_str() + 8);
-                break;
-            }
-            if (onReplayCommand(out, connection, message.text1)) break;
-            // The position a practice from a replay asks for is laid out by its ball placements.
-            if (message.text1.rfind("/set-game-status", 0) == 0) break;
-            // The sender is the logged-in name, and the line is a user's chat, whatever the message
-            // claims: other classes carry the server's own markup, which the client shows as it is.
-            Message chat(message);
-            chat.sender = user;
-            chat.chatClass = ChatClass::CHAT;
-            const int tableId = members_[connection].tableId;
-            if (chat.toTable != 0 && tableId != 0) {
-                chat.tableId = tableId;
-                toTable(out, tableId, chat);
-            } else {
-                chat.toTable = 0;
-                toAll(out, chat);
-            }
+        case MessageId::CHAT_MESSAGE:
+            onChat(out, connection, user, message);
             break;
-        }
         case MessageId::ENTER_TABLE_REQ:
             enterTable(out, connection, user, message.tableId);
             break;
@@ -241,20 +214,9 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             leaveTable(out, connection);
             break;
         case MessageId::PLAY_TABLE_REQ:
-        case MessageId::STOP_PLAY_TABLE_REQ: {
-            TableListEntry* table = findTable(members_[connection].tableId);
-            if (table == nullptr) break;
-            const bool sitting = message.id == MessageId::PLAY_TABLE_REQ;
-            if (sitting ? !seat(*table, user) : seatOf(*table, user) < 0) break;  // seats taken, or not seated
-            if (!sitting) {
-                if (games_[table->tableId].frame->inPlay())
-                    endFrameEarly(out, *table, seatOf(*table, user), practice(*table));
-                endGame(*table);
-                unseat(*table, user, true);
-            }
-            sendSeats(out, *table, sitting ? MessageId::PLAY_TABLE_INFO : MessageId::STOP_PLAY_TABLE_INFO);
+        case MessageId::STOP_PLAY_TABLE_REQ:
+            onSeatRequest(out, connection, user, message);
             break;
-        }
         case MessageId::TABLE_EVENT:
             onTableEvent(out, connection, user, message);
             break;
@@ -265,6 +227,52 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             break;
     }
     return out;
+}
+
+void LocalLobby::onChat(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
+                        const Message& message) {
+    if (message.text1 == "/single") {
+        startSingle(out, connection, user);
+        return;
+    }
+    if (message.text1.rfind("/lineup ", 0) == 0) {
+        // The line-up the practice player's next rerack lays out.
+        TableListEntry* table = findTable(members_[connection].tableId);
+        if (table != nullptr && seatOf(*table, user) >= 0)
+            games_[table->tableId].lineUp = std::atoi(message.text1.c_str() + 8);
+        return;
+    }
+    if (onReplayCommand(out, connection, message.text1)) return;
+    // The position a practice from a replay asks for is laid out by its ball placements.
+    if (message.text1.rfind("/set-game-status", 0) == 0) return;
+    // The sender is the logged-in name, and the line is a user's chat, whatever the message
+    // claims: other classes carry the server's own markup, which the client shows as it is.
+    Message chat(message);
+    chat.sender = user;
+    chat.chatClass = ChatClass::CHAT;
+    const int tableId = members_[connection].tableId;
+    if (chat.toTable != 0 && tableId != 0) {
+        chat.tableId = tableId;
+        toTable(out, tableId, chat);
+    } else {
+        chat.toTable = 0;
+        toAll(out, chat);
+    }
+}
+
+void LocalLobby::onSeatRequest(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
+                               const Message& message) {
+    TableListEntry* table = findTable(members_[connection].tableId);
+    if (table == nullptr) return;
+    const bool sitting = message.id == MessageId::PLAY_TABLE_REQ;
+    if (sitting ? !seat(*table, user) : seatOf(*table, user) < 0) return;  // seats taken, or not seated
+    if (!sitting) {
+        if (games_[table->tableId].frame->inPlay())
+            endFrameEarly(out, *table, seatOf(*table, user), practice(*table));
+        endGame(*table);
+        unseat(*table, user, true);
+    }
+    sendSeats(out, *table, sitting ? MessageId::PLAY_TABLE_INFO : MessageId::STOP_PLAY_TABLE_INFO);
 }
 
 void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection, const std::string& user,

@@ -63,6 +63,10 @@ private:
     // The player leaves the seat; one still at the table looks on again.
     void unseat(TableListEntry& table, const std::string& user, bool stays);
     int seatOf(const TableListEntry& table, const std::string& user) const;
+    void onChat(std::vector<OutgoingMessage>& out, int connection, const std::string& user, const Message& message);
+    // PLAY_TABLE_REQ takes a seat, STOP_PLAY_TABLE_REQ gives it up, ending a game in play.
+    void onSeatRequest(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
+                       const Message& message);
     void onTableEvent(std::vector<OutgoingMessage>& out, int connection, const std::string& user, const Message& message);
     void onStartInfo(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, const TableEvent& event);
     void startSingle(std::vector<OutgoingMessage>& out, int connection, const std::string& user);

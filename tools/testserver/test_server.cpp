@@ -394,6 +394,49 @@ uint32_t TestServer::sendToAllLocked(Message& message) {
     return iid;
 }
 
+void TestServer::sendStatusLocked(Peer& peer) {
+    Message status(MessageId::SERVER_STATUS, peer.nextIid++);
+    status.statusText = config_.statusText;
+    status.lobbyName = config_.lobbyName;
+    status.lobbyVersion = config_.lobbyVersion;
+    status.maxUsers = config_.maxUsers;
+    status.currentUsers = config_.currentUsersNow ? config_.currentUsersNow() : config_.currentUsers;
+    status.servers = config_.furtherServers;
+    sendLocked(peer, status);
+}
+
+// Checks the login against the accounts (a newcomer gets one when newcomers are let in) and, when
+// it passes, switches both directions to the login's key.
+void TestServer::loginLocked(Peer& peer, const Message& request) {
+    const std::string user = request.nick.empty() ? "" : request.nick.substr(1);
+    auto account = config_.accounts.find(user);
+    const bool newcomer = account == config_.accounts.end() && !config_.newcomerPassword.empty() && !user.empty();
+    std::string response;
+    bool accepted = false;
+    if (account != config_.accounts.end() || newcomer) {
+        response = challengeResponseFor(config_.challenge, newcomer ? config_.newcomerPassword : account->second);
+        accepted = request.pwd == passwordDigest(peer.salt, user, response);
+    }
+    if (accepted && newcomer) config_.accounts[user] = config_.newcomerPassword;
+    Message outcome(accepted ? MessageId::LOGIN_OK : MessageId::LOGIN_FAILED, peer.nextIid++);
+    sendLocked(peer, outcome);
+    if (!accepted) return;
+    const std::string keyText = loginKeyText(peer.salt, user, response);
+    peer.tx.setKey(keyText);
+    peer.rx.setKey(keyText);
+    peer.rxStage = 2;
+    peer.user = user;
+    runHookLocked(peer, Message(MessageId::LOGIN_OK));
+}
+
+void TestServer::otherMessageLocked(Peer& peer, const Message& message) {
+    if (peer.rxStage == 2) runHookLocked(peer, message);
+    if (config_.echo && static_cast<uint16_t>(message.id) >= 1000) {
+        Message echo(message);
+        sendLocked(peer, echo);
+    }
+}
+
 void TestServer::handle(Peer& peer, Message& message) {
     received_.push_back({peer.index, peer.rxStage, message});
     notifyChange();
@@ -403,81 +446,48 @@ void TestServer::handle(Peer& peer, Message& message) {
         peer.rxStage = 1;
     }
     const bool answering = !config_.stallAfterHello;
-    auto sendStatus = [&] {
-        Message status(MessageId::SERVER_STATUS, peer.nextIid++);
-        status.statusText = config_.statusText;
-        status.lobbyName = config_.lobbyName;
-        status.lobbyVersion = config_.lobbyVersion;
-        status.maxUsers = config_.maxUsers;
-        status.currentUsers = config_.currentUsersNow ? config_.currentUsersNow() : config_.currentUsers;
-        status.servers = config_.furtherServers;
-        sendLocked(peer, status);
-    };
     switch (message.id) {
         case MessageId::SERVER_STATUS_REQ:
             peer.statusRequested = true;
             // Nothing may follow HELLO before its reply: the client deciphers on arrival.
-            if (answering && peer.helloReplied && config_.answerStatus) sendStatus();
+            if (answering && peer.helloReplied && config_.answerStatus) sendStatusLocked(peer);
             break;
         case MessageId::HELLO_REPLY:
             peer.helloReplied = true;
             if (!answering) break;
-            if (peer.statusRequested && config_.answerStatus) sendStatus();
+            if (peer.statusRequested && config_.answerStatus) sendStatusLocked(peer);
             if (config_.sendChallenge) {
                 Message challenge(MessageId::LOGIN_CHALLENGE, peer.nextIid++);
                 challenge.salt = config_.challenge;
                 sendLocked(peer, challenge);
             }
             break;
-        case MessageId::LOGIN_REQ: {
-            if (!answering) break;
-            const std::string user = message.nick.empty() ? "" : message.nick.substr(1);
-            auto account = config_.accounts.find(user);
-            const bool newcomer = account == config_.accounts.end() && !config_.newcomerPassword.empty() && !user.empty();
-            std::string response;
-            bool accepted = false;
-            if (account != config_.accounts.end() || newcomer) {
-                response = challengeResponseFor(config_.challenge, newcomer ? config_.newcomerPassword : account->second);
-                accepted = message.pwd == passwordDigest(peer.salt, user, response);
-            }
-            if (accepted && newcomer) config_.accounts[user] = config_.newcomerPassword;
-            Message outcome(accepted ? MessageId::LOGIN_OK : MessageId::LOGIN_FAILED, peer.nextIid++);
-            sendLocked(peer, outcome);
-            if (accepted) {
-                const std::string keyText = loginKeyText(peer.salt, user, response);
-                peer.tx.setKey(keyText);
-                peer.rx.setKey(keyText);
-                peer.rxStage = 2;
-                peer.user = user;
-                runHookLocked(peer, Message(MessageId::LOGIN_OK));
-            }
+        case MessageId::LOGIN_REQ:
+            if (answering) loginLocked(peer, message);
             break;
-        }
         case MessageId::NO_LOGIN:
             if (config_.closeAfterNoLogin) closePeerLocked(peer);
             break;
         case MessageId::LOGOUT_REQ:
             if (config_.closeOnLogout) closePeerLocked(peer);
             break;
-        case MessageId::TABLE_EVENT:
-            if (config_.tableRelay) {
-                Message relayed(message);
-                sendToAllLocked(relayed);
-                for (const TableEvent& e : message.events) {
-                    if (e.type != TableEventType::SHOT || !config_.shotResult) continue;
-                    Message result(MessageId::TABLE_EVENT);
-                    result.events = config_.shotResult(e);
-                    if (!result.events.empty()) sendToAllLocked(result);
-                }
+        case MessageId::TABLE_EVENT: {
+            if (!config_.tableRelay) {
+                otherMessageLocked(peer, message);
                 break;
             }
-            [[fallthrough]];
-        default:
-            if (peer.rxStage == 2) runHookLocked(peer, message);
-            if (config_.echo && static_cast<uint16_t>(message.id) >= 1000) {
-                Message echo(message);
-                sendLocked(peer, echo);
+            Message relayed(message);
+            sendToAllLocked(relayed);
+            for (const TableEvent& e : message.events) {
+                if (e.type != TableEventType::SHOT || !config_.shotResult) continue;
+                Message result(MessageId::TABLE_EVENT);
+                result.events = config_.shotResult(e);
+                if (!result.events.empty()) sendToAllLocked(result);
             }
+            break;
+        }
+        default:
+            otherMessageLocked(peer, message);
             break;
     }
 }

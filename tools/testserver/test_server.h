@@ -124,6 +124,10 @@ private:
     void acceptPeer();
     void readPeer(Peer& peer);
     void handle(Peer& peer, Message& message);
+    void sendStatusLocked(Peer& peer);
+    void loginLocked(Peer& peer, const Message& request);
+    // What the server does with a message it has no answer of its own for.
+    void otherMessageLocked(Peer& peer, const Message& message);
     void closePeerLocked(Peer& peer);
     void runHookLocked(Peer& peer, const Message& message);
     bool writeLocked(Peer& peer, std::vector<uint8_t> plain, size_t limit = SIZE_MAX);
