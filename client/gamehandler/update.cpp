@@ -51,7 +51,7 @@ void playDueEvents(GameHandler& gh) {
 
 // A long wait for the next event is cut short to kIdleSkipMs.
 void skipIdleTime(GameHandler& gh) {
-    if (gh.shotSentWaiting || !inShot(gh) || !eventsLeft(gh)) return;
+    if (gh.shotSentWaiting || !inShot(gh) || gh.replayEventIndex < 0 || !eventsLeft(gh)) return;
     const int next = gh.replayShots[gh.replayShotIndex].events[gh.replayEventIndex].time;
     if (gh.replayT + kIdleSkipMs >= next) return;
     gh.replayT = gh.replayTAtStart = next - kIdleSkipMs;
