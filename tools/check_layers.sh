@@ -17,16 +17,15 @@ trap 'rm -rf "$tmp"' EXIT
 
 # defs: "symbol rank strength" for every global definition; undefs: "rank symbol" for every symbol an
 # archive leaves undefined and does not define itself.
-found=0
+missing=0
 for rank in "${!order[@]}"; do
   name=${order[$rank]}
-  archive=$(find "$build" -maxdepth 2 -name "libbz_$name.a" -print -quit)
-  if [ -z "$archive" ]; then
-    echo "FAIL: libbz_$name.a is not built under $build"
-    found=-1
+  archive=$build/$name/libbz_$name.a
+  if [ ! -f "$archive" ]; then
+    echo "FAIL: $archive is not built"
+    missing=$((missing + 1))
     continue
   fi
-  [ "$found" -ge 0 ] && found=$((found + 1))
   if ! nm -g --defined-only "$archive" >"$tmp/$name.def" 2>"$tmp/err" ||
      ! nm -u "$archive" >"$tmp/$name.undef" 2>>"$tmp/err"; then
     echo "FAIL: nm could not read $archive: $(cat "$tmp/err")"
@@ -37,7 +36,7 @@ for rank in "${!order[@]}"; do
   awk '$1 == "U" { print $2 }' "$tmp/$name.undef" | sort -u | comm -23 - "$tmp/$name.own" |
     awk -v rank="$rank" '{ print rank, $1 }' >>"$tmp/undefs"
 done
-[ "$found" -gt 0 ] || exit 1
+[ "$missing" -eq 0 ] || exit 1
 
 # A symbol comes from the earliest earlier library that defines it, else from the earliest library
 # with a strong definition of it.
