@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/process_signals.h"
 #include "app/sdl_platform.h"
+#include "app/sdl_settings_window.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
@@ -169,6 +170,8 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
     installStopSignalHandlers();
     SdlPlatform sdlPlatform;
     setPlatform(&sdlPlatform);
+    SdlSettingsWindow sdlSettingsWindow;
+    setSettingsWindow(&sdlSettingsWindow);
     if (SDL_GL_SetSwapInterval(-1) != 0) BZ_LOG(LOG_INFO, "main", "No adaptive vsync: " << SDL_GetError());
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_MULTISAMPLE);
@@ -189,6 +192,7 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
         std::cerr << "Error: CEF could not initialize!\n";
         BZ_LOG(LOG_ERROR, "main", "Browser engine: " << error);
         setPlatform(nullptr);
+        setSettingsWindow(nullptr);
         closeMainWindow(context);
         return -1;
     }
@@ -213,6 +217,7 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
 
     stopEverything(neighbours, poll, options.threadStopLimit);
     setPlatform(nullptr);
+    setSettingsWindow(nullptr);
     closeMainWindow(context);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "app/process_signals.h"
 
 #include "app/sdl_platform.h"
+#include "app/sdl_settings_window.h"
 #include "app/shell_globals.h"
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/requests.h"
@@ -11,7 +12,6 @@
 #include "core/log.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
-#include "ui/settings_window.h"
 
 const char* const LOADING_DONE_SCRIPT =
     "function loadingDoneCaller() {    if (typeof loadingDone !== 'undefined') {        loadingDone();    }"

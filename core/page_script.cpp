@@ -24,6 +24,12 @@ void runJavaScript(HtmlWindow window, const std::string& statement) {
     }
 }
 
+void sendPageInput(HtmlWindow window, PageInput input) {
+    if (PageScriptSink* sink = currentSink.load()) {
+        sink->sendInput(window, input);
+    }
+}
+
 PageScriptSink* setPageScriptSink(PageScriptSink* sink) {
     return currentSink.exchange(sink);
 }
@@ -33,9 +39,19 @@ void RecordingPageScriptSink::runJavaScript(HtmlWindow window, const std::string
     entries_.push_back({window, statement});
 }
 
+void RecordingPageScriptSink::sendInput(HtmlWindow window, PageInput input) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    inputs_.push_back({window, input});
+}
+
 std::vector<RecordingPageScriptSink::Entry> RecordingPageScriptSink::entries() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return entries_;
+}
+
+std::vector<RecordingPageScriptSink::InputEntry> RecordingPageScriptSink::inputs() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return inputs_;
 }
 
 std::vector<std::string> RecordingPageScriptSink::statementsFor(HtmlWindow window) const {
@@ -57,4 +73,5 @@ std::vector<std::string> RecordingPageScriptSink::statementsStartingWith(HtmlWin
 void RecordingPageScriptSink::clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.clear();
+    inputs_.clear();
 }

@@ -64,6 +64,29 @@ public:
         RefPtr<WebFrame> frame = browser->GetMainFrame();
         frame->ExecuteJavaScript(statement, frame->GetURL(), 0);
     }
+
+    void sendInput(HtmlWindow window, PageInput input) override {
+        RefPtr<WebBrowser> browser = htmlBrowser(window);
+        if (!browser) return;
+        switch (input) {
+            case PageInput::Paste: {
+                KeyEvent key;
+                key.modifiers = EVENTFLAG_CONTROL_DOWN;
+                key.windowsKeyCode = 86;
+                key.nativeKeyCode = 86;
+                key.character = u'v';
+                key.unmodifiedCharacter = u'v';
+                for (KeyEventType type : {KEYEVENT_KEYDOWN, KEYEVENT_KEYUP}) {
+                    key.type = type;
+                    browser->GetHost()->SendKeyEvent(key);
+                }
+                break;
+            }
+            case PageInput::PointerReset:
+                browser->GetHost()->SendMouseMoveEvent(MouseEvent{}, false);
+                break;
+        }
+    }
 };
 
 HtmlPageScriptSink gSink;

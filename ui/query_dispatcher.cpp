@@ -3,7 +3,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
 #include "ui/engine/web_json.h"
-#include "ui/game_settings_apply.h"
+#include "client/panels/game_settings_apply.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,8 @@
 //   message_queue.cpp  the per-frame drain, deferred chat    state_change.*  changeState
 //   requests.*, table_requests.cpp  the request senders      login_steps.*   the login outcomes
 //   page_statements.*  how statements are written and run into the pages
-// and, in the dispatch library (dispatch/), processMessage, the player registry and the chat display.
+// the player registry, the chat display and the panels (players.cpp, chat_display.cpp, client/panels/),
+// and, in the dispatch library (dispatch/), processMessage.
 // Everything here runs on the main thread and takes no lock.
 #pragma once
 
@@ -217,7 +218,7 @@ public:
     LiveStatus* liveStatus = &table.status;
     int tablePrivacy = 0;
 
-    // --- player registry (dispatch/players.cpp) ---
+    // --- player registry (players.cpp) ---
     // Every user the server named, in creation order; never pruned, so pointers stay valid.
     std::vector<std::unique_ptr<Player>> players;
 
@@ -712,7 +713,7 @@ public:
     // Drops the held chat and the parked status: the table they belong to has been left.
     void dropShotLeftovers();
 
-    // ===== dispatch library (dispatch/) =====
+    // ===== dispatch library (dispatch/), the player registry and the chat display (chat_display.cpp) =====
     // Acts on one server message (or one rebuilt by the replay player). Never fails.
     void processMessage(const Message& message);
     // The Player of a nick (one leading "-" dropped), created on first lookup; never null.
@@ -800,7 +801,7 @@ public:
     static BioPanelOpener setBioPanelOpener(BioPanelOpener opener);
     static BioPanelOpener bioPanelOpener();
 
-    // The other dialog panels (ui/panels.cpp): each opener shows its panel after the open delay
+    // The other dialog panels (panels/panels.cpp): each opener shows its panel after the open delay
     // and sends the page its content.
     void openBio(const std::vector<std::string>& bioTexts);
     void openTut(int topic);

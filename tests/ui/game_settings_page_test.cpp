@@ -3,7 +3,7 @@
 // loads it.
 #include "client/gamehandler/game_handler.h"
 #include "pages/page_harness.h"
-#include "ui/game_settings_apply.h"
+#include "client/panels/game_settings_apply.h"
 #include "ui/html_requests.h"
 #include "ui/query_dispatcher.h"
 

@@ -182,6 +182,28 @@ TEST_F(HtmlBridgeTest, StatementsFromAnyThreadReachTheirOwnWindowInOrder) {
     DoMessageLoopWork();
 }
 
+TEST_F(HtmlBridgeTest, InputsReachTheirOwnWindowAsTheEventsTheyStandFor) {
+    packPages();
+    createHtmlWindows(base(), 280, 0);
+    DoMessageLoopWork();
+    const size_t lobbyBefore = hostCalls(HtmlWindow::Lobby).size();
+    const size_t bottomBefore = hostCalls(HtmlWindow::BottomBox).size();
+    sendPageInput(HtmlWindow::Lobby, PageInput::Paste);
+    sendPageInput(HtmlWindow::BottomBox, PageInput::PointerReset);
+    DoMessageLoopWork();
+    const auto lobby = hostCalls(HtmlWindow::Lobby);
+    EXPECT_EQ(std::vector<std::string>(lobby.begin() + lobbyBefore, lobby.end()),
+              (std::vector<std::string>{"key type=1 code=86 native=86 char=118 mods=4",
+                                        "key type=2 code=86 native=86 char=118 mods=4"}));
+    const auto bottom = hostCalls(HtmlWindow::BottomBox);
+    EXPECT_EQ(std::vector<std::string>(bottom.begin() + bottomBefore, bottom.end()),
+              std::vector<std::string>{"move 0,0 mods=0"});
+
+    destroyHtmlWindows();
+    sendPageInput(HtmlWindow::Lobby, PageInput::Paste);  // no window any more: dropped, no crash
+    DoMessageLoopWork();
+}
+
 TEST_F(HtmlBridgeTest, WindowsThatAreNotDrawnAreHiddenAndShownAndRepaintedWhenDrawnAgain) {
     packPages();
     createHtmlWindows(base(), 280, 0);

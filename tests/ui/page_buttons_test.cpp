@@ -108,6 +108,14 @@ TEST_F(PageButtonsTest, RequestsAndStatementsByFamily) {
     }
 }
 
+TEST_F(PageButtonsTest, PasteButtonsPressCtrlVInTheirOwnPage) {
+    gh.buttonPress("paste-to-lobby", 0, "");
+    gh.buttonPress("paste-to-bb", 0, "");
+    EXPECT_EQ(pages.inputs(), (std::vector<RecordingPageScriptSink::InputEntry>{
+                                  {HtmlWindow::Lobby, PageInput::Paste}, {HtmlWindow::BottomBox, PageInput::Paste}}));
+    EXPECT_TRUE(pages.entries().empty());
+}
+
 TEST_F(PageButtonsTest, UndoShotOnlyForTheBetaLobbyPlayer) {
     gh.buttonPress("undo-shot", 0, "");
     EXPECT_EQ(handler.outgoingCount(), 0u);

@@ -4,6 +4,7 @@
 #include "core/app_status.h"
 #include "app//application.h"
 #include "app/frame_loop.h"
+#include "app/sdl_settings_window.h"
 #include "app/shell_globals.h"
 #include "core/page_script.h"
 #include "client/gamehandler/game_handler.h"
@@ -76,10 +77,13 @@ TEST(ClientRun, OpensRunsReachesLoginAndQuitsCleanly) {
     uint64_t loginFrame = 0;
     int windowWidthSeen = 0;
     bool screenshotTaken = false;
+    bool sdlSettingsWindow = false;
     const std::string artefact = std::string(BZ_ARTEFACT_DIR) + "/client_window.png";
     options.afterFrame = [&](FrameLoop& loop) {
         if (appState == STATE_LOGIN && loginFrame == 0) loginFrame = loop.framesRun();
         if (mainWindow != nullptr) SDL_GetWindowSize(mainWindow, &windowWidthSeen, nullptr);
+        // Settings saved on the pages reach the window and the scene only through the real one.
+        sdlSettingsWindow = dynamic_cast<SdlSettingsWindow*>(&settingsWindow()) != nullptr;
         const bool done = loginFrame != 0 && loop.framesRun() >= std::max<uint64_t>(100, loginFrame + 10);
         if (done && !screenshotTaken) {
             fs::create_directories(BZ_ARTEFACT_DIR);
@@ -106,6 +110,8 @@ TEST(ClientRun, OpensRunsReachesLoginAndQuitsCleanly) {
         << errors.str();
     EXPECT_GT(loginFrame, 0u) << "the login state was not reached";
     EXPECT_GE(windowWidthSeen, 1020);
+    EXPECT_TRUE(sdlSettingsWindow);
+    EXPECT_EQ(dynamic_cast<SdlSettingsWindow*>(&settingsWindow()), nullptr);  // none outlives the run
     EXPECT_TRUE(screenshotTaken);
     EXPECT_TRUE(fs::exists(artefact));
     // The quit logged out.

@@ -1,7 +1,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
-#include "ui/settings_panels.h"
+#include "client/panels/settings_panels.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +74,26 @@ TEST_F(SettingsPanelsTest, LobbyMaskAndClosers) {
     }
     EXPECT_FALSE(gh.gameSettingsPanel.visible);
     EXPECT_FALSE(gh.myAccountPanel.visible);
+}
+
+TEST_F(SettingsPanelsTest, DialogsEndTheBottomBarsHoverAndPasteIsAKeyPress) {
+    using Input = RecordingPageScriptSink::InputEntry;
+    struct Case {
+        const char* what;
+        void (*act)(GameHandler&);
+        std::vector<Input> inputs;
+    } cases[] = {
+        {"game settings", [](GameHandler& g) { g.openGameSettings(); }, {{HtmlWindow::BottomBox, PageInput::PointerReset}}},
+        {"match settings", [](GameHandler& g) { g.openMatchSettings(); }, {{HtmlWindow::BottomBox, PageInput::PointerReset}}},
+        {"people", [](GameHandler& g) { g.openPeople("x"); }, {{HtmlWindow::BottomBox, PageInput::PointerReset}}},
+        {"my account", [](GameHandler& g) { g.openMyAccount(); }, {}},
+        {"paste into the lobby", [](GameHandler& g) { g.pasteIntoBrowser(HtmlWindow::Lobby); }, {{HtmlWindow::Lobby, PageInput::Paste}}},
+    };
+    for (const Case& c : cases) {
+        pages.clear();
+        c.act(gh);
+        EXPECT_EQ(pages.inputs(), c.inputs) << c.what;
+    }
 }
 
 TEST_F(SettingsPanelsTest, NamesAndTextsAreEscaped) {

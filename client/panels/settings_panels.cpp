@@ -1,19 +1,15 @@
-#include "ui/settings_panels.h"
+#include "client/panels/settings_panels.h"
 
 #include "client/gamehandler/page_statements.h"
 #include "client/gamehandler/requests.h"
+#include "client/panels/game_settings_apply.h"
 #include "core/log.h"
-#include "ui/engine/web_browser.h"
-#include "ui/game_settings_apply.h"
-#include "ui/html_windows.h"
+#include "core/page_script.h"
 
 namespace {
 
 // Ends any hover state the bottom bar had under the pointer before a dialog takes the mouse.
-void resetBottomBoxMouse() {
-    auto browser = htmlBrowser(HtmlWindow::BottomBox);
-    if (browser) browser->GetHost()->SendMouseMoveEvent(bzweb::MouseEvent{}, false);
-}
+void resetBottomBoxMouse() { sendPageInput(HtmlWindow::BottomBox, PageInput::PointerReset); }
 
 }  // namespace
 

@@ -1,15 +1,16 @@
-#include "ui/settings_window.h"
+#include "app/sdl_settings_window.h"
+
+#include "render/scene.h"
 
 #include <SDL.h>
 
 namespace {
-SettingsWindow* installed = nullptr;
 bool intervalSet = true;
 }  // namespace
 
 bool swapIntervalTookEffect() { return intervalSet; }
 
-void SettingsWindow::announceResize() {
+void SdlSettingsWindow::announceResize() {
     SDL_Window* window = SDL_GL_GetCurrentWindow();
     if (window == nullptr) return;
     SDL_Event event{};
@@ -20,15 +21,10 @@ void SettingsWindow::announceResize() {
     SDL_PushEvent(&event);
 }
 
-void SettingsWindow::setSwapInterval(int interval) { intervalSet = SDL_GL_SetSwapInterval(interval) == 0; }
+void SdlSettingsWindow::setSwapInterval(int interval) { intervalSet = SDL_GL_SetSwapInterval(interval) == 0; }
 
-SettingsWindow& settingsWindow() {
-    static SettingsWindow sdl;
-    return installed != nullptr ? *installed : sdl;
-}
-
-SettingsWindow* setSettingsWindow(SettingsWindow* window) {
-    SettingsWindow* previous = installed;
-    installed = window;
-    return previous;
+void SdlSettingsWindow::applySceneSettings(bool firstLightingSet, int cueBallDesign) {
+    Scene& scene = getScene();
+    scene.reloadLightingShaders(firstLightingSet);
+    scene.setCueBallDesign(cueBallDesign);
 }

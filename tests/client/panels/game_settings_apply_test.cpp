@@ -1,10 +1,10 @@
 #include "client/gamehandler/game_handler.h"
+#include "client/panels/game_settings_apply.h"
 #include "core/app_status.h"
 #include "core/page_script.h"
 #include "support/platform_recorder.h"
+#include "support/settings_window_recorder.h"
 #include "support/sound_recorder.h"
-#include "ui/game_settings_apply.h"
-#include "ui/settings_window.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-class RecordingSettingsWindow : public SettingsWindow {
-public:
-    RecordingSettingsWindow() { previous_ = setSettingsWindow(this); }
-    ~RecordingSettingsWindow() override { setSettingsWindow(previous_); }
-    void announceResize() override { ++resizes; }
-    void setSwapInterval(int interval) override { intervals.push_back(interval); }
-
-    int resizes = 0;
-    std::vector<int> intervals;
-
-private:
-    SettingsWindow* previous_ = nullptr;
-};
 
 class SaveGameSettingsTest : public ::testing::Test {
 protected:
@@ -49,7 +35,7 @@ protected:
     GameHandler gh;
     RecordingPageScriptSink pages;
     PageScriptSink* previousSink = nullptr;
-    RecordingSettingsWindow window;
+    bztest::RecordingSettingsWindow window;
     bztest::RecordingPlatform platform;
     bztest::RecordingSoundBank bank;
 };
@@ -120,6 +106,21 @@ TEST_F(SaveGameSettingsTest, FullScreenOnlyOnAChange) {
     gh.saveGameSettings(s);
     EXPECT_EQ(platform.calls, (std::vector<std::string>{"fullscreen:1", "fullscreen:0"}));
     EXPECT_FALSE(gh.fullScreen);
+}
+
+TEST_F(SaveGameSettingsTest, LightingAndCueBallReachTheScene) {
+    struct Case {
+        int lightSources, cueBallDesign;
+        std::pair<bool, int> scene;
+    } cases[] = {{1, 0, {true, 0}}, {0, 1, {false, 1}}, {2, 2, {false, 1}}, {1, -1, {true, 1}}};
+    for (const Case& c : cases) {
+        window.scenes.clear();
+        GameSettings s;
+        s.lightSources = c.lightSources;
+        s.cueBallDesign = c.cueBallDesign;
+        gh.saveGameSettings(s);
+        EXPECT_EQ(window.scenes, (std::vector<std::pair<bool, int>>{c.scene})) << c.lightSources << "," << c.cueBallDesign;
+    }
 }
 
 TEST_F(SaveGameSettingsTest, SpinWidgetSize) {

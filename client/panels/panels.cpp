@@ -2,10 +2,9 @@
 // match statistics, cue store, and the paste shortcut for the pages' paste buttons.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/page_statements.h"
+#include "client/panels/settings_panels.h"
 #include "core/log.h"
-#include "ui/engine/web_browser.h"
-#include "ui/html_windows.h"
-#include "ui/settings_panels.h"
+#include "core/page_script.h"
 
 void GameHandler::openBio(const std::vector<std::string>& bioTexts) {
     openPanel(bioTutPanel, now);
@@ -105,17 +104,4 @@ void GameHandler::openReplays() {
     BZ_LOG(LOG_INFO, "openReplays", "Opening Replays html window");
 }
 
-void GameHandler::pasteIntoBrowser(HtmlWindow window) {
-    auto browser = htmlBrowser(window);
-    if (!browser) return;
-    bzweb::KeyEvent key;
-    key.modifiers = bzweb::EVENTFLAG_CONTROL_DOWN;
-    key.windowsKeyCode = 86;
-    key.nativeKeyCode = 86;
-    key.character = u'v';
-    key.unmodifiedCharacter = u'v';
-    for (bzweb::KeyEventType type : {bzweb::KEYEVENT_KEYDOWN, bzweb::KEYEVENT_KEYUP}) {
-        key.type = type;
-        browser->GetHost()->SendKeyEvent(key);
-    }
-}
+void GameHandler::pasteIntoBrowser(HtmlWindow window) { sendPageInput(window, PageInput::Paste); }

@@ -1,5 +1,5 @@
 // Where a chat line shows, how it is written into the pages, and its sounds.
-#include "dispatch_support.h"
+#include "dispatch/dispatch_support.h"
 
 namespace {
 

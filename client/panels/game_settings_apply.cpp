@@ -1,13 +1,12 @@
-#include "ui/game_settings_apply.h"
+#include "client/panels/game_settings_apply.h"
 
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
 #include "core/log.h"
 #include "core/platform.h"
+#include "core/settings_window.h"
 #include "core/sound_bank.h"
-#include "ui/scene_settings.h"
-#include "ui/settings_window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -119,7 +118,7 @@ void GameHandler::saveGameSettings(const GameSettings& requested) {
     gameSettings = s;
     if (resize) settingsWindow().announceResize();
 
-    applySceneSettings(s.lightSources == 1, s.cueBallDesign != 0 ? 1 : 0);
+    settingsWindow().applySceneSettings(s.lightSources == 1, s.cueBallDesign != 0 ? 1 : 0);
     spinWidgetSize = spinWidgetSizeFor(s.qBallSize);
 
     runInPages({HtmlWindow::BottomBox},
