@@ -6,7 +6,7 @@
 #include "core/log.h"
 #include "core/platform.h"
 #include "core/sound_bank.h"
-#include "ui/scene_settings.h"
+#include "render/scene.h"
 #include "ui/settings_window.h"
 
 #include <algorithm>
@@ -119,7 +119,9 @@ void GameHandler::saveGameSettings(const GameSettings& requested) {
     gameSettings = s;
     if (resize) settingsWindow().announceResize();
 
-    applySceneSettings(s.lightSources == 1, s.cueBallDesign != 0 ? 1 : 0);
+    Scene& scene = getScene();
+    scene.reloadLightingShaders(s.lightSources == 1);
+    scene.setCueBallDesign(s.cueBallDesign != 0 ? 1 : 0);
     spinWidgetSize = spinWidgetSizeFor(s.qBallSize);
 
     runInPages({HtmlWindow::BottomBox},

@@ -1,9 +1,0 @@
-#include "ui/scene_settings.h"
-
-#include "render/scene.h"
-
-void applySceneSettings(bool firstLightingSet, int cueBallDesign) {
-    Scene& scene = getScene();
-    scene.reloadLightingShaders(firstLightingSet);
-    scene.setCueBallDesign(cueBallDesign);
-}
