@@ -90,7 +90,10 @@ double ShotStepper::subStep(std::vector<MotionEvent>* events) {
     return dt;
 }
 
-void ShotStepper::findCushionsAndPockets(LiveBalls& live, double& earliest, Candidate& cushion, Candidate& pocket) {
+// The parts of a sub-step are inlined into it: as calls, the snapshot of the balls escapes the pair
+// search's frame and a break-off runs about a tenth slower.
+[[gnu::always_inline]] void ShotStepper::findCushionsAndPockets(LiveBalls& live, double& earliest, Candidate& cushion,
+                                                                Candidate& pocket) {
     Ball* balls = table_.balls;
     for (int i = 0; i < kBallCount; ++i) {
         Ball& b = balls[i];
@@ -121,7 +124,7 @@ void ShotStepper::findCushionsAndPockets(LiveBalls& live, double& earliest, Cand
     }
 }
 
-void ShotStepper::findBallContact(const LiveBalls& live, double& earliest, Candidate& click) {
+[[gnu::always_inline]] void ShotStepper::findBallContact(const LiveBalls& live, double& earliest, Candidate& click) {
     const TableParams& p = *table_.params;
     Ball* balls = table_.balls;
     const double* px = live.px;
@@ -157,7 +160,7 @@ void ShotStepper::findBallContact(const LiveBalls& live, double& earliest, Candi
     }
 }
 
-double ShotStepper::stepLength(double earliest) {
+[[gnu::always_inline]] double ShotStepper::stepLength(double earliest) {
     double dt = earliest;
     if (dt > 0) {
         zeroSteps_ = 0;
@@ -175,8 +178,8 @@ double ShotStepper::stepLength(double earliest) {
     return dt;
 }
 
-void ShotStepper::applyContacts(double dt, const Candidate& cushion, const Candidate& pocket, const Candidate& click,
-                                std::vector<MotionEvent>* events) {
+[[gnu::always_inline]] void ShotStepper::applyContacts(double dt, const Candidate& cushion, const Candidate& pocket,
+                                                       const Candidate& click, std::vector<MotionEvent>* events) {
     const TableParams& p = *table_.params;
     const double loud = 0.6 * p[11];
     if (cushion.set && cushion.time == dt)
@@ -204,7 +207,7 @@ void ShotStepper::applyContacts(double dt, const Candidate& cushion, const Candi
     }
 }
 
-void ShotStepper::advanceBalls(double dt, std::vector<MotionEvent>* events) {
+[[gnu::always_inline]] void ShotStepper::advanceBalls(double dt, std::vector<MotionEvent>* events) {
     bool droppedIntoEmpty = false, droppedOntoBalls = false;
     for (int i = 0; i < kBallCount; ++i) {
         Ball& b = table_.balls[i];
