@@ -1,7 +1,7 @@
-#include "render/controller_access.h"
 #include "app/frame_composition.h"
 
 #include "app/shell_globals.h"
+#include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
 #include "core/log.h"
 #include "render/gl_check.h"

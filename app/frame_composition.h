@@ -2,7 +2,7 @@
 // table states, its way to the window, and the HTML overlays of the state in their fixed order.
 #pragma once
 
-#include "render/controller_access.h"
+#include "client/gamehandler/game_handler.h"
 #include "core/page_script.h"
 
 #include <array>

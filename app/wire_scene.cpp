@@ -1,10 +1,10 @@
 // The scene's part of the product's neighbours: the renderer's start-up, the viewport and camera,
 // the frame's composition with the overlays, and the loading steps.
-#include "render/controller_access.h"
 #include "app/client_neighbours.h"
 #include "app/frame_composition.h"
 #include "app/shell_globals.h"
 #include "app/window_layout.h"
+#include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
 #include "render/aim_lines.h"
 #include "render/hud.h"

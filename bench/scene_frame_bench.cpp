@@ -2,9 +2,9 @@
 // composition draws it: the scene alone, the overlays alone, and the whole frame straight into the
 // window and through the multisample target. Uses the built archive's real models.
 #include "bench/gl_bench_main.h"
-#include "render/controller_access.h"
 #include "app/frame_composition.h"
 #include "app/shell_globals.h"
+#include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
 #include "core/archive.h"
 #include "render/scene.h"

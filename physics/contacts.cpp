@@ -155,25 +155,107 @@ void Ball::setBallContactResponse(Ball& other, double t, double now) {
     }
 }
 
-bool Ball::collideWithCushionsAndPockets(double& earliest, int* ballId, int* contactCode, int& pocketFlag) {
-    if (!table) return false;
-    const TableParams& p = *table->params;
-    const double L = p[36], W = p[37], c = p[38], R = p[48];
+namespace {
+
+// The cushion or jaw contact a search has found so far.
+struct CushionHit {
     bool found = false;
     int code = 0;
     double normalAngle = 0;
+};
 
+// Which pocket mouths a ball is at, or may get within twice the step of.
+struct PocketMouthsNear {
+    bool minusZ, plusZ, minusX, middle, plusX;
+};
+
+// Straight cushions, each only along its own stretch between the pocket mouths.
+void findStraightCushions(Ball& b, const TableParams& p, double& earliest, int* ballId, int* contactCode,
+                          CushionHit& hit) {
+    const double L = p[36], W = p[37], c = p[38], R = p[48];
     auto take = [&](double t, int newCode, double angle) {
-        earliest = contactTime = t;
-        contactX = x + vx * t;
-        contactZ = z + vz * t;
-        contactBall = nullptr;
-        code = newCode;
-        normalAngle = angle;
-        found = true;
-        if (ballId) *ballId = id;
+        earliest = b.contactTime = t;
+        b.contactX = b.x + b.vx * t;
+        b.contactZ = b.z + b.vz * t;
+        b.contactBall = nullptr;
+        hit.code = newCode;
+        hit.normalAngle = angle;
+        hit.found = true;
+        if (ballId) *ballId = b.id;
         if (contactCode) *contactCode = newCode;
     };
+    const double x = b.x, z = b.z, vx = b.vx, vz = b.vz;
+    const double tz = vz < 0 ? ((-W / 2 + R) - z) / vz : vz > 0 ? ((W / 2 - R) - z) / vz : -1;
+    const double tx = vx < 0 ? ((-L / 2 + R) - x) / vx : vx > 0 ? ((L / 2 - R) - x) / vx : -1;
+    if (tx > 0 && notLaterThan(tx, earliest) && std::abs(z + vz * tx) <= W / 2 + c - p[81])
+        take(tx, vx < 0 ? kContactEndMinusX : kContactEndPlusX, vx < 0 ? kPi : 0);
+    if (tz > 0 && notLaterThan(tz, earliest)) {
+        double along = std::abs(x + vx * tz);
+        if (p[90] <= along && along <= L / 2 + c - p[81])
+            take(tz, vz < 0 ? kContactSideMinusZ : kContactSidePlusZ, vz < 0 ? -kPi / 2 : kPi / 2);
+    }
+}
+
+PocketMouthsNear pocketMouthsNear(const Ball& b, const TableParams& p, double earliest) {
+    const double L = p[36], W = p[37], c = p[38];
+    const double reach = 2 * earliest;
+    PocketMouthsNear near;
+    near.minusZ = b.z < -W / 2 - c + p[81] + std::abs(b.vz) * reach;
+    near.plusZ = b.z > W / 2 + c - p[81] - std::abs(b.vz) * reach;
+    near.minusX = b.x < -L / 2 - c + p[81] + std::abs(b.vx) * reach;
+    near.middle = std::abs(b.x) < p[90] + std::abs(b.vx) * reach;
+    near.plusX = b.x > L / 2 + c - p[81] - std::abs(b.vx) * reach;
+    return near;
+}
+
+// The jaw arcs of the pocket mouths near the ball, four to a pocket, in pocket order.
+void findJawArcs(Ball& b, const PocketMouthsNear& near, double& earliest, int* ballId, int* contactCode,
+                 CushionHit& hit) {
+    auto arcs = [&](int first) {
+        for (int i = first; i < first + 4; ++i) {
+            double angle;
+            if (b.timeToPocketArcContact(i, earliest, ballId, contactCode, angle)) {
+                hit.found = true;
+                hit.code = kContactArc + i;
+                hit.normalAngle = angle;
+            }
+        }
+    };
+    if (near.minusZ) {
+        if (near.minusX) arcs(0);
+        if (near.middle) arcs(4);
+        if (near.plusX) arcs(8);
+    }
+    if (near.plusZ) {
+        if (near.plusX) arcs(12);
+        if (near.middle) arcs(16);
+        if (near.minusX) arcs(20);
+    }
+}
+
+void findPocketEntries(Ball& b, const PocketMouthsNear& near, double& earliest, int* ballId, int* contactCode,
+                       int& pocketFlag) {
+    auto pocketEntry = [&](int pocketNumber) {
+        b.timeToPocketEntry(pocketNumber, earliest, ballId, contactCode, pocketFlag);
+    };
+    if (near.minusZ) {
+        if (near.minusX) pocketEntry(0);
+        if (near.middle) pocketEntry(1);
+        if (near.plusX) pocketEntry(2);
+    }
+    if (near.plusZ) {
+        if (near.plusX) pocketEntry(3);
+        if (near.middle) pocketEntry(4);
+        if (near.minusX) pocketEntry(5);
+    }
+}
+
+}  // namespace
+
+bool Ball::collideWithCushionsAndPockets(double& earliest, int* ballId, int* contactCode, int& pocketFlag) {
+    if (!table) return false;
+    const TableParams& p = *table->params;
+    const double W = p[37], c = p[38];
 
     // A ball without speed reaches no cushion or jaw; only the pull of a pocket rim under it is set,
     // and there is none away from the two sides' pocket mouths.
@@ -184,61 +266,16 @@ bool Ball::collideWithCushionsAndPockets(double& earliest, int* ballId, int* con
         return false;
     }
 
-    // Straight cushions, each only along its own stretch between the pocket mouths.
-    const double tz = vz < 0 ? ((-W / 2 + R) - z) / vz : vz > 0 ? ((W / 2 - R) - z) / vz : -1;
-    const double tx = vx < 0 ? ((-L / 2 + R) - x) / vx : vx > 0 ? ((L / 2 - R) - x) / vx : -1;
-    if (tx > 0 && notLaterThan(tx, earliest) && std::abs(z + vz * tx) <= W / 2 + c - p[81])
-        take(tx, vx < 0 ? kContactEndMinusX : kContactEndPlusX, vx < 0 ? kPi : 0);
-    if (tz > 0 && notLaterThan(tz, earliest)) {
-        double along = std::abs(x + vx * tz);
-        if (p[90] <= along && along <= L / 2 + c - p[81])
-            take(tz, vz < 0 ? kContactSideMinusZ : kContactSidePlusZ, vz < 0 ? -kPi / 2 : kPi / 2);
-    }
-
+    CushionHit hit;
+    findStraightCushions(*this, p, earliest, ballId, contactCode, hit);
     // Jaws and pockets only where the ball is, or may get within twice the step.
-    const double reach = 2 * earliest;
-    const bool nearMinusZ = z < -W / 2 - c + p[81] + std::abs(vz) * reach;
-    const bool nearPlusZ = z > W / 2 + c - p[81] - std::abs(vz) * reach;
-    const bool nearMinusX = x < -L / 2 - c + p[81] + std::abs(vx) * reach;
-    const bool nearMiddle = std::abs(x) < p[90] + std::abs(vx) * reach;
-    const bool nearPlusX = x > L / 2 + c - p[81] - std::abs(vx) * reach;
-
-    auto arcs = [&](int first) {
-        if (still) return;
-        for (int i = first; i < first + 4; ++i) {
-            double angle;
-            if (timeToPocketArcContact(i, earliest, ballId, contactCode, angle)) {
-                found = true;
-                code = kContactArc + i;
-                normalAngle = angle;
-            }
-        }
-    };
-    if (nearMinusZ) {
-        if (nearMinusX) arcs(0);
-        if (nearMiddle) arcs(4);
-        if (nearPlusX) arcs(8);
-    }
-    if (nearPlusZ) {
-        if (nearPlusX) arcs(12);
-        if (nearMiddle) arcs(16);
-        if (nearMinusX) arcs(20);
-    }
+    const PocketMouthsNear near = pocketMouthsNear(*this, p, earliest);
+    if (!still) findJawArcs(*this, near, earliest, ballId, contactCode, hit);
     accelX = accelZ = 0;
-    auto pocketEntry = [&](int pocketNumber) { timeToPocketEntry(pocketNumber, earliest, ballId, contactCode, pocketFlag); };
-    if (nearMinusZ) {
-        if (nearMinusX) pocketEntry(0);
-        if (nearMiddle) pocketEntry(1);
-        if (nearPlusX) pocketEntry(2);
-    }
-    if (nearPlusZ) {
-        if (nearPlusX) pocketEntry(3);
-        if (nearMiddle) pocketEntry(4);
-        if (nearMinusX) pocketEntry(5);
-    }
+    findPocketEntries(*this, near, earliest, ballId, contactCode, pocketFlag);
 
-    if (!found || pocketFlag >= 1) return false;
-    setCushionResponse(normalAngle, code);
+    if (!hit.found || pocketFlag >= 1) return false;
+    setCushionResponse(hit.normalAngle, hit.code);
     return true;
 }
 

@@ -8,6 +8,8 @@
 
 namespace {
 
+using phys::Vec3;
+
 constexpr double kDegree = std::numbers::pi / 180;
 
 // The cue is a cone from the tip radius [58] to the butt radius [65] over its length [68].
@@ -21,9 +23,9 @@ double coneRadius(const TableParams& p, double along) {
 // horizontal run from the tip? A cue passing below the edge is closer to a line just below it.
 bool clearOfRailEdge(const TableParams& p, const Vec3& tip, const Vec3& axis, Vec3 edgePoint,
                      const Vec3& edgeDirection, double run, double& distance) {
-    distance = distanceBetweenLines(tip, axis, edgePoint, edgeDirection);
+    distance = phys::distanceBetweenLines(tip, axis, edgePoint, edgeDirection);
     edgePoint.y -= 0.1;
-    const double below = distanceBetweenLines(tip, axis, edgePoint, edgeDirection);
+    const double below = phys::distanceBetweenLines(tip, axis, edgePoint, edgeDirection);
     return !(coneRadius(p, run) >= distance || distance > below);
 }
 
@@ -68,7 +70,7 @@ bool Ball::traceAimLine(const Ball* balls, int count, const AimDirection& direct
         const double f =
             (axis.x * (centre.x - tip.x) + axis.y * (centre.y - tip.y) + axis.z * (centre.z - tip.z)) / axisLength;
         if (!(f > -R && f < R + p[68])) continue;
-        last = distancePointToLine3d(tip, axis, centre);
+        last = phys::distancePointToLine3d(tip, axis, centre);
         if (last <= coneRadius(p, f) + R) return answer(false);
     }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <numbers>
 
+namespace phys {
 namespace {
 
 Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -29,6 +30,8 @@ double distanceBetweenLines(const Vec3& p1, const Vec3& d1, const Vec3& p2, cons
     Vec3 n = cross(d1, d2);
     return std::abs(dot(sub(p1, p2), n)) / length(n);
 }
+
+}  // namespace phys
 
 bool intersectLines(double& x, double& z, double ax, double az, double a1, double bx, double bz, double a2) {
     double s = detmath::sin(a2 - a1);

@@ -2,6 +2,10 @@
 // Gaussian pair. Points are (x, z) in the table plane or (x, y, z) in space.
 #pragma once
 
+// Space points and lines in double precision; a namespace of their own, as the renderer has a float
+// Vec3 of its own and both meet in the files that draw the game.
+namespace phys {
+
 struct Vec3 {
     double x = 0, y = 0, z = 0;
 };
@@ -12,6 +16,8 @@ double distancePointToLine3d(const Vec3& p, const Vec3& d, const Vec3& q);
 double projectOnLine(const Vec3& p, const Vec3& d, const Vec3& q);
 // Distance between two lines that are not parallel.
 double distanceBetweenLines(const Vec3& p1, const Vec3& d1, const Vec3& p2, const Vec3& d2);
+
+}  // namespace phys
 
 // Intersection of the line through (ax, az) at angle a1 with the one through (bx, bz) at a2
 // (radians); false for parallel lines, the outputs then untouched.

@@ -55,6 +55,19 @@ public:
     bool ballsFalling() const;
 
 private:
+    struct Candidate;
+    struct LiveBalls;
+    // The parts of a sub-step, in order: the cushion and pocket search (which also takes the
+    // snapshot of the balls on the table), the ball pair search, the step's length, the contacts
+    // found at that length, and the balls' motion over it. Defined and used in shot_stepper.cpp only,
+    // where they are inlined into subStep.
+    inline void findCushionsAndPockets(LiveBalls& live, double& earliest, Candidate& cushion, Candidate& pocket);
+    inline void findBallContact(const LiveBalls& live, double& earliest, Candidate& click);
+    inline double stepLength(double earliest);
+    inline void applyContacts(double dt, const Candidate& cushion, const Candidate& pocket, const Candidate& click,
+                              std::vector<MotionEvent>* events);
+    inline void advanceBalls(double dt, std::vector<MotionEvent>* events);
+
     Table& table_;
     bool running_ = false;
     double simulationTime_ = 0;

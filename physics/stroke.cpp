@@ -107,6 +107,75 @@ double Table::cueSpeedFromPower(double power) const {
     return (100 - knee + givenUp) * ((percent - knee) / (100 - knee)) / 100 * top + knee / 100 * belowKnee;
 }
 
+namespace {
+
+// The first ball on the table the cue ball's centre line meets along (dx, dz) with the cue ball
+// at a valid place; -1 for none. ghostX/ghostZ receive the cue ball's centre at the contact and
+// best its distance along the line.
+int firstBallOnLine(const Ball* balls, int ballIndex, const TableParams& p, double dx, double dz, double& best,
+                    double& ghostX, double& ghostZ) {
+    const Ball& cue = balls[ballIndex];
+    int hit = -1;
+    for (int j = 0; j < kBallCount; ++j) {
+        const Ball& other = balls[j];
+        if (j == ballIndex || !other.onTable) continue;
+        double t = 0;
+        if (!lineMeetsBall(cue.x, cue.z, dx, dz, other.x, other.z, p[47], t)) continue;
+        if (t < 0 || (hit >= 0 && t >= best)) continue;
+        const double gx = cue.x + t * dx, gz = cue.z + t * dz;
+        if (!cue.isValidPosition(false, gx, gz, 0)) continue;
+        hit = j;
+        best = t;
+        ghostX = gx;
+        ghostZ = gz;
+    }
+    return hit;
+}
+
+// The window of object-ball directions that still count, wider for cramped long thin cuts.
+double directionWindow(const TableParams& p, double blocked, double dist, double cut) {
+    const double s1 = smoothstep(0.68, 0.77, blocked);
+    const double s2 = smoothstep(0.6, 0.8, dist / p[36]);
+    const double s3 = smoothstep(90 - 2.5 * p[35], 90 - 1.5 * p[35], cut);
+    double window = (1 + 0.6 * s1 * s2 * s3) * p[35];
+    if (cut > 90 - window) window = cut - (90 - window) + window;
+    return window;
+}
+
+// The cut error before the long-shot correction: larger for short shots, much larger for very short ones.
+double plainCutError(const TableParams& p, double dist, double cut) {
+    const double halfLength = p[36] / 2;
+    double cutScale = p[31] + (p[32] - p[31]) * (1 - std::min(dist, halfLength) / halfLength);
+    if (dist <= 2.5 * p[47]) cutScale *= 8 - 7 * dist / (2.5 * p[47]);
+    return cutScale * std::min(cut, p[33]) / p[33];
+}
+
+// How far the object ball's path (theta, degrees) turns when the aim is off by the base error
+// either way; -1 when neither aim meets the object ball.
+double objectDirectionTurn(const TableParams& p, const Ball& cue, const Ball& object, double aimAngle,
+                           double baseError, double theta) {
+    double turn = -1;
+    for (double sign : {-1.0, 1.0}) {
+        const double a = (aimAngle + sign * baseError) * kDegree;
+        const double ex = detmath::cos(a), ez = detmath::sin(a);
+        double t = 0;
+        if (!lineMeetsBall(cue.x, cue.z, ex, ez, object.x, object.z, p[47], t)) continue;
+        const double gx = cue.x + t * ex, gz = cue.z + t * ez;
+        const double changed = foldedAngleDifference(degrees(detmath::atan2(object.z - gz, object.x - gx)) - theta);
+        if (turn < 0 || changed < turn) turn = changed;
+    }
+    return turn;
+}
+
+// Long shots are forgiven less of the cut error; beyond 1.2 table lengths none of it counts.
+double longShotFade(const TableParams& p, double dist) {
+    const double halfLength = p[36] / 2;
+    const double u = (dist - halfLength) / (1.2 * p[36] - halfLength);
+    return u < 0 ? 1 : u > 1 ? 0 : 1 - (3 * u * u - 2 * u * u * u);
+}
+
+}  // namespace
+
 int Table::predictFirstBallHit(int ballIndex, double aimAngle, double elevation, FirstBallHit* result) const {
     FirstBallHit local;
     FirstBallHit& h = result ? *result : local;
@@ -121,21 +190,8 @@ int Table::predictFirstBallHit(int ballIndex, double aimAngle, double elevation,
     h.baseError = p[28] + p[29] * blocked + elevationError;
     h.totalError = h.baseError;
 
-    int hit = -1;
     double best = 0, ghostX = 0, ghostZ = 0;
-    for (int j = 0; j < kBallCount; ++j) {
-        const Ball& other = balls[j];
-        if (j == ballIndex || !other.onTable) continue;
-        double t = 0;
-        if (!lineMeetsBall(cue.x, cue.z, dx, dz, other.x, other.z, p[47], t)) continue;
-        if (t < 0 || (hit >= 0 && t >= best)) continue;
-        const double gx = cue.x + t * dx, gz = cue.z + t * dz;
-        if (!cue.isValidPosition(false, gx, gz, 0)) continue;
-        hit = j;
-        best = t;
-        ghostX = gx;
-        ghostZ = gz;
-    }
+    const int hit = firstBallOnLine(balls, ballIndex, p, dx, dz, best, ghostX, ghostZ);
     if (hit < 0 || best <= 0) return -1;
 
     const Ball& object = balls[hit];
@@ -147,38 +203,15 @@ int Table::predictFirstBallHit(int ballIndex, double aimAngle, double elevation,
     const double theta = degrees(detmath::atan2(object.z - ghostZ, object.x - ghostX));
     const double cut = foldedAngleDifference(theta - aimAngle);
 
-    // The window of object-ball directions that still count, wider for cramped long thin cuts.
-    const double s1 = smoothstep(0.68, 0.77, blocked);
-    const double s2 = smoothstep(0.6, 0.8, dist / p[36]);
-    const double s3 = smoothstep(90 - 2.5 * p[35], 90 - 1.5 * p[35], cut);
-    double window = (1 + 0.6 * s1 * s2 * s3) * p[35];
-    if (cut > 90 - window) window = cut - (90 - window) + window;
-
+    const double window = directionWindow(p, blocked, dist, cut);
     const double tolerance = aimTolerance(cue.x, cue.z, h, window);
     h.fineTolerance = std::min(1.0, aimTolerance(cue.x, cue.z, h, 0.1));
+    h.cutError = plainCutError(p, dist, cut);
 
-    const double halfLength = p[36] / 2;
-    double cutScale = p[31] + (p[32] - p[31]) * (1 - std::min(dist, halfLength) / halfLength);
-    if (dist <= 2.5 * p[47]) cutScale *= 8 - 7 * dist / (2.5 * p[47]);
-    h.cutError = cutScale * std::min(cut, p[33]) / p[33];
-
-    // How far the object ball's path turns when the aim is off by the base error either way.
-    double turn = -1;
-    for (double sign : {-1.0, 1.0}) {
-        const double a = (aimAngle + sign * h.baseError) * kDegree;
-        const double ex = detmath::cos(a), ez = detmath::sin(a);
-        double t = 0;
-        if (!lineMeetsBall(cue.x, cue.z, ex, ez, object.x, object.z, p[47], t)) continue;
-        const double gx = cue.x + t * ex, gz = cue.z + t * ez;
-        const double changed = foldedAngleDifference(degrees(detmath::atan2(object.z - gz, object.x - gx)) - theta);
-        if (turn < 0 || changed < turn) turn = changed;
-    }
+    const double turn = objectDirectionTurn(p, cue, object, aimAngle, h.baseError, theta);
     h.objectDirectionError = turn < 0 ? 0 : std::min(turn, window);
 
-    // Long shots are forgiven less of the cut error; beyond 1.2 table lengths none of it counts.
-    const double u = (dist - halfLength) / (1.2 * p[36] - halfLength);
-    const double fade = u < 0 ? 1 : u > 1 ? 0 : 1 - (3 * u * u - 2 * u * u * u);
-    h.cutError *= cutCorrection(p, cut) * fade;
+    h.cutError *= cutCorrection(p, cut) * longShotFade(p, dist);
     h.totalError = h.cutError + h.baseError;
 
     // An error budget wider than the pot's own tolerance is scaled back to it.

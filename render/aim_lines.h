@@ -6,8 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-// Matrices are 16 floats, column-major as GL takes them (Mat4::data()); the physics Vec3 and the
-// renderer's cannot meet in one file, so these entry points take plain arrays.
+// Matrices are 16 floats, column-major as GL takes them (Mat4::data()).
 
 class GameHandler;
 class InlinePrograms;

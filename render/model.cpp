@@ -132,17 +132,19 @@ void Model::processNode(const aiNode* node, const aiScene* scene) {
     for (unsigned i = 0; i < node->mNumChildren; ++i) processNode(node->mChildren[i], scene);
 }
 
-Mesh Model::processMesh(const aiMesh* mesh, const aiScene* scene, const std::string& nodeName) {
-    Mesh result;
-    result.vertices.resize(mesh->mNumVertices);
+namespace {
+
+// The mesh's vertices; a mesh without normals, texture coordinates or tangents gets zeros for them
+// rather than a read through a null array.
+void copyVertices(const aiMesh* mesh, std::vector<Vertex>& vertices) {
+    vertices.resize(mesh->mNumVertices);
     const bool tangents = mesh->mTangents && mesh->mBitangents;
     for (unsigned i = 0; i < mesh->mNumVertices; ++i) {
-        Vertex& v = result.vertices[i];
+        Vertex& v = vertices[i];
         v = Vertex{};
         v.position[0] = mesh->mVertices[i].x;
         v.position[1] = mesh->mVertices[i].y;
         v.position[2] = mesh->mVertices[i].z;
-        // A mesh without normals gets zero normals rather than a read through a null array.
         if (mesh->mNormals) {
             v.normal[0] = mesh->mNormals[i].x;
             v.normal[1] = mesh->mNormals[i].y;
@@ -161,12 +163,52 @@ Mesh Model::processMesh(const aiMesh* mesh, const aiScene* scene, const std::str
             v.bitangent[2] = mesh->mBitangents[i].z;
         }
     }
+}
+
+// The faces' indices, without any that point past the vertices.
+void copyIndices(const aiMesh* mesh, std::vector<unsigned>& indices) {
     for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
         const aiFace& face = mesh->mFaces[f];
         for (unsigned k = 0; k < face.mNumIndices; ++k) {
-            if (face.mIndices[k] < mesh->mNumVertices) result.indices.push_back(face.mIndices[k]);
+            if (face.mIndices[k] < mesh->mNumVertices) indices.push_back(face.mIndices[k]);
         }
     }
+}
+
+// The vertex array and its two buffers, with the five attributes of Vertex at locations 0 to 4.
+void uploadMesh(Mesh& mesh) {
+    glGenVertexArrays(1, &mesh.vao);
+    glGenBuffers(1, &mesh.vbo);
+    glGenBuffers(1, &mesh.ebo);
+    glBindVertexArray(mesh.vao);
+    glBindBuffer(GL_ARRAY_BUFFER, mesh.vbo);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(mesh.vertices.size() * sizeof(Vertex)), mesh.vertices.data(),
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.ebo);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(mesh.indices.size() * sizeof(unsigned)), mesh.indices.data(),
+                 GL_STATIC_DRAW);
+    static const struct {
+        int components;
+        size_t offset;
+    } kAttributes[] = {{3, offsetof(Vertex, position)},
+                       {3, offsetof(Vertex, normal)},
+                       {2, offsetof(Vertex, texCoords)},
+                       {3, offsetof(Vertex, tangent)},
+                       {3, offsetof(Vertex, bitangent)}};
+    for (unsigned a = 0; a < 5; ++a) {
+        glEnableVertexAttribArray(a);
+        glVertexAttribPointer(a, kAttributes[a].components, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                              reinterpret_cast<const void*>(kAttributes[a].offset));
+    }
+    glBindVertexArray(0);
+}
+
+}  // namespace
+
+Mesh Model::processMesh(const aiMesh* mesh, const aiScene* scene, const std::string& nodeName) {
+    Mesh result;
+    copyVertices(mesh, result.vertices);
+    copyIndices(mesh, result.indices);
 
     if (mesh->mMaterialIndex < scene->mNumMaterials) {
         const aiMaterial* material = scene->mMaterials[mesh->mMaterialIndex];
@@ -188,31 +230,7 @@ Mesh Model::processMesh(const aiMesh* mesh, const aiScene* scene, const std::str
     }
     result.name = nodeName;
     result.meshName = mesh->mName.C_Str();
-
-    glGenVertexArrays(1, &result.vao);
-    glGenBuffers(1, &result.vbo);
-    glGenBuffers(1, &result.ebo);
-    glBindVertexArray(result.vao);
-    glBindBuffer(GL_ARRAY_BUFFER, result.vbo);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(result.vertices.size() * sizeof(Vertex)), result.vertices.data(),
-                 GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, result.ebo);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(result.indices.size() * sizeof(unsigned)),
-                 result.indices.data(), GL_STATIC_DRAW);
-    static const struct {
-        int components;
-        size_t offset;
-    } kAttributes[] = {{3, offsetof(Vertex, position)},
-                       {3, offsetof(Vertex, normal)},
-                       {2, offsetof(Vertex, texCoords)},
-                       {3, offsetof(Vertex, tangent)},
-                       {3, offsetof(Vertex, bitangent)}};
-    for (unsigned a = 0; a < 5; ++a) {
-        glEnableVertexAttribArray(a);
-        glVertexAttribPointer(a, kAttributes[a].components, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                              reinterpret_cast<const void*>(kAttributes[a].offset));
-    }
-    glBindVertexArray(0);
+    uploadMesh(result);
     return result;
 }
 

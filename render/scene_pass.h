@@ -3,7 +3,7 @@
 // the rails, room decor, cue). Main thread, GL context current.
 #pragma once
 
-#include "render/controller_access.h"
+#include "client/gamehandler/game_handler.h"
 #include "render/inline_programs.h"
 #include "render/mat4.h"
 

@@ -2,10 +2,12 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "core/log.h"
 #include "render/gl_check.h"
 #include "render/member_text.h"
+#include "render/shader_source.h"
 
 namespace {
 
@@ -16,6 +18,20 @@ bool readDiskText(const char* path, std::string& out) {
     text << in.rdbuf();
     out = text.str();
     return true;
+}
+
+// A source's includes come from the same place as the source: the archive or the disk.
+std::string withIncludes(const std::string& source, bool fromArchive, const char* path) {
+    std::vector<std::string> missing;
+    std::string text = expandShaderIncludes(
+        source,
+        [fromArchive](const std::string& include, std::string& out) {
+            return fromArchive ? readMemberText(include, out) : readDiskText(include.c_str(), out);
+        },
+        missing);
+    for (const std::string& include : missing)
+        BZ_LOG(LOG_ERROR, "Shader", "Missing shader include \"" << include << "\" of \"" << path << "\"");
+    return text;
 }
 
 unsigned compileStage(GLenum stage, const std::string& source, const std::string& type, const char* path) {
@@ -41,7 +57,8 @@ void Shader::rebuild(const char* vertexPath, const char* fragmentPath, const cha
 
 void Shader::build(const char* vertexPath, const char* fragmentPath, const char* geometryPath) {
     std::string vertex, fragment, geometry;
-    if (readMemberText(vertexPath, vertex) && readMemberText(fragmentPath, fragment)) {
+    const bool fromArchive = readMemberText(vertexPath, vertex) && readMemberText(fragmentPath, fragment);
+    if (fromArchive) {
         if (geometryPath) readMemberText(geometryPath, geometry);
     } else {
         // Both sources of a program come from one place: when either is missing from the archive,
@@ -56,6 +73,10 @@ void Shader::build(const char* vertexPath, const char* fragmentPath, const char*
                                                                    << "\"; the program is built from what was found");
         }
     }
+
+    vertex = withIncludes(vertex, fromArchive, vertexPath);
+    fragment = withIncludes(fragment, fromArchive, fragmentPath);
+    if (geometryPath) geometry = withIncludes(geometry, fromArchive, geometryPath);
 
     unsigned vs = compileStage(GL_VERTEX_SHADER, vertex, "VERTEX", vertexPath);
     unsigned fs = compileStage(GL_FRAGMENT_SHADER, fragment, "FRAGMENT", fragmentPath);

@@ -1,5 +1,6 @@
 // A GL program built from two (or three) GLSL sources, read from the resource archive or, when a
-// source is missing there, from files.
+// source is missing there, from files; their #include lines are resolved from the same place
+// (render/shader_source.h).
 #pragma once
 
 #include <GL/glew.h>

@@ -1,20 +1,12 @@
-#version 330 core
+#include "prelude.glsl"
 // The balls: their colour texture, a soft top light, a sharp highlight of the key light and of the
 // lamp above, and the darkening where a ball touches another (touchPos, within touchDistance).
-in vec3 FragPos;
-in vec3 Normal;
-in vec2 TexCoords;
+#include "lit_fragment.glsl"
 
-uniform sampler2D texture_diffuse1;
-uniform vec3 viewPos;
-uniform vec3 lightPos;
-uniform float transparency;
 uniform float lightReflectionBlur;
 uniform float touchDistance;
 uniform float touchIntensity;
 uniform vec3 touchPos;
-
-out vec4 outColor;
 
 void main() {
     vec3 albedo = texture(texture_diffuse1, TexCoords).rgb;

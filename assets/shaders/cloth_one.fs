@@ -1,25 +1,11 @@
-#version 330 core
+#include "prelude.glsl"
 // The table bed: green cloth under the top light, the markings and the baked darkening towards
 // the cushions from the markings texture (rgb: darkening, alpha: the white lines).
-in vec3 FragPos;
-in vec3 Normal;
-in vec2 TexCoords;
+#include "lit_fragment.glsl"
 
-uniform sampler2D texture_diffuse1;
 uniform sampler2D texture_tableMarking;
-uniform vec3 viewPos;
-uniform vec3 lightPos;
-uniform float transparency;
 
-out vec4 outColor;
-
-// One wide, soft light over the table: brightest over the middle of the bed, a little softer
-// towards the cushions, fading out into the room.
-float topLight(vec3 p) {
-    vec2 q = p.xz / vec2(2200.0, 1300.0);
-    float outside = length(max(abs(p.xz) - vec2(1700.0, 800.0), 0.0));
-    return mix(1.0 - 0.22 * min(dot(q, q), 1.0), 0.1, smoothstep(0.0, 1500.0, outside));
-}
+#include "top_light_one.glsl"
 
 void main() {
     // The cloth texture adds only its nap; the colour is the cloth's own.

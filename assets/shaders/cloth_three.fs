@@ -1,28 +1,11 @@
-#version 330 core
+#include "prelude.glsl"
 // The table bed: green cloth under the top light, the markings and the baked darkening towards
 // the cushions from the markings texture (rgb: darkening, alpha: the white lines).
-in vec3 FragPos;
-in vec3 Normal;
-in vec2 TexCoords;
+#include "lit_fragment.glsl"
 
-uniform sampler2D texture_diffuse1;
 uniform sampler2D texture_tableMarking;
-uniform vec3 viewPos;
-uniform vec3 lightPos;
-uniform float transparency;
 
-out vec4 outColor;
-
-// Three lamps over the table's length, each a pool of light with a soft edge.
-float topLight(vec3 p) {
-    float sum = 0.0;
-    for (int i = -1; i <= 1; ++i) {
-        vec3 lamp = vec3(float(i) * 1150.0, 1100.0, 0.0);
-        vec2 d = (p.xz - lamp.xz) / vec2(1100.0, 1000.0);
-        sum += 0.5 * exp(-dot(d, d) * 0.9);
-    }
-    return clamp(0.1 + sum, 0.0, 1.05);
-}
+#include "top_light_three.glsl"
 
 void main() {
     // The cloth texture adds only its nap; the colour is the cloth's own.

@@ -1,16 +1,8 @@
-#version 330 core
+#include "prelude.glsl"
 // The cue: the design's colour image, its gloss image for the highlight, fading out with transparency.
-in vec3 FragPos;
-in vec3 Normal;
-in vec2 TexCoords;
+#include "lit_fragment.glsl"
 
-uniform sampler2D texture_diffuse1;
 uniform sampler2D texture_specular1;
-uniform vec3 viewPos;
-uniform vec3 lightPos;
-uniform float transparency;
-
-out vec4 outColor;
 
 void main() {
     vec4 albedo = texture(texture_diffuse1, TexCoords);

@@ -1,23 +1,7 @@
-#version 330 core
+#include "prelude.glsl"
 // The room: dim walls and floor, lit only by the spill of the table light.
-in vec3 FragPos;
-in vec3 Normal;
-in vec2 TexCoords;
-
-uniform sampler2D texture_diffuse1;
-uniform vec3 viewPos;
-uniform vec3 lightPos;
-uniform float transparency;
-
-out vec4 outColor;
-
-// One wide, soft light over the table: brightest over the middle of the bed, a little softer
-// towards the cushions, fading out into the room.
-float topLight(vec3 p) {
-    vec2 q = p.xz / vec2(2200.0, 1300.0);
-    float outside = length(max(abs(p.xz) - vec2(1700.0, 800.0), 0.0));
-    return mix(1.0 - 0.22 * min(dot(q, q), 1.0), 0.1, smoothstep(0.0, 1500.0, outside));
-}
+#include "lit_fragment.glsl"
+#include "top_light_one.glsl"
 
 void main() {
     vec3 albedo = texture(texture_diffuse1, TexCoords).rgb;

@@ -1,4 +1,4 @@
-#version 330 core
+#include "prelude.glsl"
 // The vertex stage of every scene program: world position, normal and tangent frame for lighting.
 layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec3 aNormal;

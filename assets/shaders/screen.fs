@@ -1,4 +1,4 @@
-#version 330 core
+#include "prelude.glsl"
 in vec2 TexCoords;
 out vec4 outColor;
 uniform sampler2D screenTexture;

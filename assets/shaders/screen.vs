@@ -1,4 +1,4 @@
-#version 330 core
+#include "prelude.glsl"
 // The off-screen picture stretched over the window: positions in device coordinates.
 layout(location = 0) in vec2 aPos;
 layout(location = 1) in vec2 aTexCoords;

@@ -1,15 +1,6 @@
-#version 330 core
+#include "prelude.glsl"
 // Cushions, their rubbers, pockets, hooks and square legs: their own textures under the table light.
-in vec3 FragPos;
-in vec3 Normal;
-in vec2 TexCoords;
-
-uniform sampler2D texture_diffuse1;
-uniform vec3 viewPos;
-uniform vec3 lightPos;
-uniform float transparency;
-
-out vec4 outColor;
+#include "lit_fragment.glsl"
 
 float topLight(vec3 p) {
     float outside = length(max(abs(p.xz) - vec2(1700.0, 800.0), 0.0));

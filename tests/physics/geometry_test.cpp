@@ -7,11 +7,11 @@
 #include "physics/geometry.h"
 
 TEST(Geometry, LineDistancesAndProjection) {
-    EXPECT_DOUBLE_EQ(distancePointToLine3d({0, 0, 0}, {2, 0, 0}, {5, 3, 4}), 5);
-    EXPECT_DOUBLE_EQ(projectOnLine({1, 0, 0}, {3, 0, 0}, {5, 3, 4}), 4);
-    EXPECT_DOUBLE_EQ(projectOnLine({1, 0, 0}, {1, 0, 0}, {-1, 9, 9}), -2);
+    EXPECT_DOUBLE_EQ(phys::distancePointToLine3d({0, 0, 0}, {2, 0, 0}, {5, 3, 4}), 5);
+    EXPECT_DOUBLE_EQ(phys::projectOnLine({1, 0, 0}, {3, 0, 0}, {5, 3, 4}), 4);
+    EXPECT_DOUBLE_EQ(phys::projectOnLine({1, 0, 0}, {1, 0, 0}, {-1, 9, 9}), -2);
     // Skew lines along x at height 0 and along z at height 7.
-    EXPECT_DOUBLE_EQ(distanceBetweenLines({0, 0, 0}, {1, 0, 0}, {3, 7, 2}, {0, 0, 1}), 7);
+    EXPECT_DOUBLE_EQ(phys::distanceBetweenLines({0, 0, 0}, {1, 0, 0}, {3, 7, 2}, {0, 0, 1}), 7);
 }
 
 TEST(Geometry, IntersectLines) {

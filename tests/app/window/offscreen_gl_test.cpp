@@ -1,8 +1,8 @@
 // The off-screen set of the scaling modes under software GL: built, used, deleted and rebuilt, the
 // scene resolved and stretched over the window.
-#include "render/controller_access.h"
 #include "app/frame_composition.h"
 #include "app/shell_globals.h"
+#include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
 #include "core/archive.h"
 

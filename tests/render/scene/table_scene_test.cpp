@@ -1,7 +1,7 @@
 // The table scene from the built archive's real models: the start view, a shot in flight, the
 // tutorial marks, the cue shadow on a rail and the overview camera, read back at the projected ball
 // positions and kept as screenshots.
-#include "render/controller_access.h"
+#include "client/gamehandler/game_handler.h"
 #include "core/archive.h"
 #include "render/aim_lines.h"
 #include "render/inline_programs.h"
