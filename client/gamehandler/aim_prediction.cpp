@@ -121,7 +121,6 @@ void GameHandler::updateAim(int aimBall) {
         }
     }
     if (firstHitBall < 0) {
-        aimTargetBall = -1;
         cueBallDeflects = false;
         findElevationThreshold();
         return;
@@ -173,7 +172,6 @@ void GameHandler::updateAim(int aimBall) {
         objectBallError = 0;
     }
 
-    aimTargetBall = firstHitBall;
     targetBallX = tx;
     targetBallZ = tz;
     ghostBallX = gx;
@@ -225,7 +223,6 @@ void GameHandler::updateRemoteAim() {
     aim = remoteAim;
     aimBallIndex = remoteAimBall;
     updateAim(remoteAimBall);
-    remoteElevationRise = elevationRise;
     aim = own;
     aimBallIndex = ownBall;
     elevationRise = ownRise;
@@ -254,8 +251,6 @@ double GameHandler::aimFromDrag() {
         const double minimum = (fine ? 4.0 : 120.0) / maxPower * 2500;
         if (length < minimum) rescale(minimum);
     }
-    appliedDragX = dragX;
-    appliedDragZ = dragZ;
     const double h = fine ? 3.0 : 6.0;
     if (std::abs(dragX) <= h && std::abs(dragZ) <= h) return length;
     // The view's azimuth turns a drag on the screen into a direction on the bed: pulling the mouse

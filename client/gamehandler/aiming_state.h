@@ -29,28 +29,19 @@ struct AimingState {
                                                  {255, 165, 0}, {128, 0, 128}}};
 
     // --- aiming ---
-    int mouseCapture = 2;
-    int dragMode = 0;
-    int sliderDragMode = 0;
     // The own aim (angle, power, spins, elevation) and the index of the ball it is taken from
     // (-2: share the start whatever the flag).
     AimParameters aim{125.0, 160.0, 80.0, 0.0, 0.0};
     int aimBallIndex = 0;
     double maxElevation = 70.0;
     double maxPower = 400.0;
-    double minPower = 3.0;
-    double elevationMargin = 7.0;
-    double aimPredictionTolerance = 0.04;
-    double aimPredictionStep = 0.04;
-    int predictedBall = -1;
+    static constexpr double minPower = 3.0;
+    static constexpr double elevationMargin = 7.0;
     // secondsSinceStart seconds of the last live-aim start or move sent: the moves' rate limit.
     double lastLiveAimSent = 0.0;
     // Set when the lesson's view change was done during tutorial topics 13 and 14 (cleared when a
     // topic starts); the shot's power tells the server.
     bool tutorialActionDone = false;
-    bool shotModeFlag = false;
-    // Point aiming was on when the user last entered a table.
-    bool pointAimingWasActive = false;
 
     // --- HUD and shot end ---
     double hudColumnX = 992.0;
@@ -62,7 +53,7 @@ struct AimingState {
 
     // --- aim prediction ---
     double elevationRise = 7.0;  // degrees the elevation must rise for the cue to clear (0..7)
-    int firstHitBall = -1, aimTargetBall = -1;
+    int firstHitBall = -1;
     double ghostBallX = 0, ghostBallZ = 0;
     double targetBallX = 0, targetBallZ = 0;
     double objectBallDirection = 0;  // degrees, ghost centre to target centre
@@ -74,10 +65,8 @@ struct AimingState {
     double aimBaseError = 0, cutError = 0, aimError = 0, objectBallError = 0;
     bool showLiveAiming = true;
     int remoteAimBall = 0;
-    double remoteElevationRise = 0;
     // --- drag vector and its filter ---
     double dragX = 0, dragZ = 0, prevDragX = 0, prevDragZ = 0;
-    double appliedDragX = 0, appliedDragZ = 0;
     // The drag vector kept when drag aiming ended; the next drag continues from it.
     double savedDragX = 0, savedDragZ = 0;
     int dragStarted = 0;
@@ -94,7 +83,7 @@ struct AimingState {
     bool widgetDrag = false, ballDragActive = false;
     bool panArmed = false, widgetDragArmed = false, ballDragArmed = false;
     int mouseDownX = 0, mouseDownY = 0;
-    int mouseDeadZone = 2;
+    static constexpr int mouseDeadZone = 2;
     int pickedBall = -1;
     bool ballDragWithShift = false, ballDragFromD = false;
     bool nominationClick = false;
@@ -104,21 +93,12 @@ struct AimingState {
     bool keepCursorVisible = false;
     bool clickToRemoveMode = false;
     bool ballMovingEnabled = false;
-    int windowMouseX = 0, windowMouseY = 0;  // the raw window point beside mouseX, mouseY
-    double lastButtonTime = 0, prevButtonTime = 0, lastPressTime = 0;
+    double lastButtonTime = 0, prevButtonTime = 0;
     double lastReleaseTime = 0, prevReleaseTime = 0, aimEndTime = 0;
 
     // --- the shot in flight ---
-    // The game clock (now) when the own shot was sent; the shot's echo measures the round trip from it.
-    double shotSentAt = 0.0;
     bool shotSentWaiting = false;
     AimParameters savedAimParameters{};
-    double simClock = 0, shotTime = 0;
-    int shotClockStarted = 0;
-    double shotTimeAtStart = 0, simClockAtStart = 0;
-    bool firstContactSounded = false;
-    double cueBallAnchorX = 0, cueBallAnchorZ = 0;
-    double ballMarkerFrom = 0;
     bool cueStrokeOn = false;
     int64_t cueStrokeEndTime = 0;  // milliseconds of the game or replay clock: no overflow after days
     double cueStrokeDuration = 0, cueStrokeLength = 0, cueStrokeBallX = 0, cueStrokeBallZ = 0;

@@ -34,7 +34,6 @@ struct CameraState {
     int windowWidth = 0, windowHeight = 0;
     int drawableWidth = 0, drawableHeight = 0;
     int viewport[4] = {0, 0, 0, 0};
-    int mouseX = 0, mouseY = 0;
 
     // --- field of view ---
     double fieldOfViewDegrees = 40.0;
@@ -51,9 +50,8 @@ struct CameraState {
     bool keysHeld[4] = {false, false, false, false};
     bool povMode = false;
     double povDistances[3] = {840.0, 840.0, 840.0};
-    double mouseFactors[4] = {0.05, 0.01, 3.0, 45.0};
     FreeCameraSlot freeCamera;
-    FreeCameraSlot freeCameraHome;
+    static constexpr FreeCameraSlot freeCameraHome{};
     bool in3DView = false;
     bool inOverview = false;
     bool cameraChanged = false;
@@ -62,7 +60,6 @@ struct CameraState {
     double orbitDistance = 3000.0, orbitPitch = 30.0, orbitYaw = 0.0;
     bool overheadCameraOn = false;
     double povPitch = 10.0;
-    bool povResumePending = false;
     // The first-person target's sideways offset to approach (mm; the a and d keys), and the game
     // clock of the last smoothing step.
     double povSideStep = 0;
@@ -75,11 +72,9 @@ struct CameraState {
     enum CameraPresetId : int { PRESET_NONE = -1, PRESET_OVERHEAD, PRESET_OVERHEAD_REVERSED, PRESET_BLACK_END,
                                 PRESET_CENTRE, PRESET_BAULK_END };
     int cameraPreset = PRESET_OVERHEAD;
-    int topPanelHeight = 0, bottomPanelHeight = 0;
     // Column-major; rebuilt by whoever changes the camera.
     float projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     bool perspectiveProjection = false;
-    float viewDistance = 0.0f;
     // The field of view changed: the HUD recomputes its column before it next draws.
     bool hudColumnDirty = true;
     // Keeps the cue's pulse continuous across power changes (see pulsePhase).

@@ -27,16 +27,12 @@ struct PanelsState {
     bool bottomBoxUserFullSize = true;
     // The coin-toss window is drawn from this game-clock time on.
     double coinTossOpenTime = 0.0;
-    bool topBoxShown = true;
-    bool bottomBoxShown = true;
-    int bottomBarHeight = 0;
     // The key for a new bottom-box layout: 1 lay it out again, 2 also flip its full size. The shell
     // takes it with the page requests.
     int bottomBoxLayoutRequest = 0;
 
     // --- settings ---
     GameSettings gameSettings;
-    MatchSettings matchSettings{1, 1, 1, 12, 0, 0};
     // The window is in desktop full-screen mode (as the saved settings last set it).
     bool fullScreen = false;
     // The match statistics sit minimised in the bottom bar until the bar's maximise button.
@@ -60,7 +56,9 @@ struct PanelsState {
     PanelSlot replaysPanel;
     // The result dialog of the CoinToss window during tutorials.
     PanelSlot tutResultPanel;
-    int leaveWarningAlert = 1;
+    // The number alertShown records when a warning opens in the Alerts window; Escape then cancels a
+    // pending lobby change.
+    static constexpr int leaveWarningAlert = 1;
     // The alert last opened in the Alerts window.
     int alertShown = 0;
     // Set when the preferences file could not be opened; the lobby then asks mouse or touchpad once.

@@ -42,11 +42,8 @@ bool GameHandler::replayButtonPress(const std::string& name, int idata1, const s
     } else if (name == "select-replay-speed") {
         info("Selected Replay Speed: " + std::to_string(idata1));
         const int speed = std::clamp(idata1, 1, 7);
-        replaySpeedIndex = speed - 1;
         replayTimeFactor = replaySpeedFactors[speed - 1];
         // A shot in flight continues from where it is at the new rate.
-        shotTimeAtStart = shotTime;
-        simClockAtStart = simClock = now;
         replayClockStart = now;
         replayTAtStart = replayT;
         std::ostringstream statement;
@@ -133,10 +130,7 @@ bool GameHandler::replayButtonPress(const std::string& name, int idata1, const s
                                                  (replayLoopCurrentShot ? "1" : "0") + ",})");
     } else if (name == "replay-open-save" || name == "replay-open-edit") {
         if (!replayMode) {
-            if (name == "replay-open-save") {
-                replaySaveMode = 1;
-                sendReplayPosition(*this, 1, 0, 0, 0);
-            }
+            if (name == "replay-open-save") sendReplayPosition(*this, 1, 0, 0, 0);
             return true;
         }
         replayPausedBySave = replayPlaying && !replayPaused;
@@ -145,7 +139,6 @@ bool GameHandler::replayButtonPress(const std::string& name, int idata1, const s
         if (name == "replay-open-edit") {
             sendReplayPosition(*this, 11, replayMatchId, replayFrameNumber, replayShotIndex);
         } else {
-            replaySaveMode = idata1;
             replaySavePlayer = idata1 == 1 ? liveStatus->playerOn : 0;
             sendReplayPosition(*this, idata1, replayMatchId, replayFrameNumber, std::clamp(replayShotIndex, 1, last));
         }

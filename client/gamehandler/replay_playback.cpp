@@ -70,7 +70,6 @@ void GameHandler::receiveReplayPart(const Message& message) {
 void GameHandler::startReplay() {
     replayShots.clear();
     replayBreaks.clear();
-    replayCues[0] = replayCues[1] = 0;
     if (replayKind == 1) buttonPress("select-replay-speed", 4, "");
 
     ReplayParse parsed;
@@ -80,16 +79,11 @@ void GameHandler::startReplay() {
     replayPlayerNames[0] = parsed.playerNames[0];
     replayPlayerNames[1] = parsed.playerNames[1];
     replayDate = parsed.date;
-    replayInfoText = parsed.infoText;
     replayInfo = parsed.info;
     replayShots = std::move(parsed.shots);
     replayBreaks = std::move(parsed.breaks);
     replayTotalFrameTime = parsed.totalFrameTime;
-    replayCues[0] = parsed.cues[0];
-    replayCues[1] = parsed.cues[1];
-    lineUpFewBalls = parsed.lineUpFewBalls;
     lineUpTen = parsed.lineUpTen;
-    lineUpTwelvePending = parsed.lineUpTwelvePending;
     lineUpTwelve = parsed.lineUpTwelve;
     const int shots = static_cast<int>(replayShots.size());
     BZ_LOG(LOG_INFO, "startReplay", "shots=" << shots << " breaks=" << replayBreaks.size());
@@ -233,8 +227,6 @@ void GameHandler::pauseReplay() {
 
 void GameHandler::resumeReplay() {
     replayPaused = false;
-    shotTimeAtStart = shotTime;
-    simClock = simClockAtStart = secondsSinceStart().seconds;
     replayClockStart = now;
     replayTAtStart = replayT;
     runInPages({HtmlWindow::BottomBox}, playingStatement(true, replayT));

@@ -12,18 +12,13 @@
 
 struct ReplayState {
     std::string replayText;
-    std::array<double, 7> replaySpeedFactors = {0.0599988000239995, 0.2, 0.5, 1.0, 1.5, 2.0, 5.0};
-    int replaySpeedIndex = 3;
+    static constexpr std::array<double, 7> replaySpeedFactors = {0.0599988000239995, 0.2, 0.5, 1.0, 1.5, 2.0, 5.0};
     double replayTimeFactor = 1.0;
     int replayShotIndex = 0;
     bool replayAimLinesShow = false;
     bool replayAimingProcessShow = false;
-    bool replayReaderFlags[3] = {true, true, true};
-    int replayReaderValue = 1;
     bool replayMode = false;
-    bool replayFurtherFlag = true;
     int replayLoopCountdown = 10;
-    double replayBlendValues[6] = {0.3, 0.3, 0.3, 0.3, 0.3, 0.3};
 
     // What the server's replay information gave (REPLAY_INFO, first part).
     int replayKind = 0;  // 1 shot, 2 frame, 3 match
@@ -36,13 +31,11 @@ struct ReplayState {
     int replayTableVersion = 0, replayTableType = 1;
     std::string replayPlayerNames[2];
     std::string replayDate;
-    std::string replayInfoText;
     std::array<int, 7> replayInfo{};
     std::vector<ReplayShot> replayShots;
     std::vector<ReplayBreak> replayBreaks;
     int replayTotalFrameTime = 0;
-    int replayCues[2] = {0, 0};
-    bool lineUpFewBalls = true, lineUpTen = true, lineUpTwelvePending = true, lineUpTwelve = false;
+    bool lineUpTen = true, lineUpTwelve = false;
     // Playback: the event next due, the replay clock and its state.
     int replayEventIndex = 0;
     int replayT = 0;  // ms
@@ -60,8 +53,7 @@ struct ReplayState {
     bool replaySkipAimingProcess = true;
     // A replay command waiting for the user to confirm the replay warning.
     std::string pendingReplayCommand;
-    // Why the replay was paused (the practice freeze, the save dialog), and the save dialog's mode.
+    // Why the replay was paused (the practice freeze, the save dialog).
     int replayPausedByPractice = 0;
     bool replayPausedBySave = false;
-    int replaySaveMode = 0;
 };

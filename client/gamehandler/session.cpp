@@ -78,14 +78,6 @@ void GameHandler::startSession(const std::string& serverName, const std::string&
     ownUserNameConfirmed = false;
     lastStatusSequence = 0;
     showLastLobbyList = true;
-    lobbyServerName = serverName;
-    ownUserName = userName;
-    loggedIn = true;
-    loginWallNanos = wallClockNanos();
-    if (!firstLoginDone) {
-        firstLoginWallNanos = loginWallNanos;
-        firstLoginDone = true;
-    }
     ownUserType = 0;
     tutorialWarningPending = true;
 

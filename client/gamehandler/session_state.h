@@ -26,18 +26,11 @@ struct SessionState {
     uint16_t ownUserType = 0;
 
     // --- login state ---
-    std::string lobbyServerName;
     // The user plays in the beta lobby, or against himself elsewhere (checkBetaLobby).
     bool betaLobbyPlayer = false;
     // Per-login state, reset by startSession.
     bool ownUserNameConfirmed = false;
     bool showLastLobbyList = false;
-    std::string ownUserName;
-    bool loggedIn = false;
-    // Nanoseconds since the epoch on the system clock: this login, and the first login of the run.
-    int64_t loginWallNanos = 0;
-    int64_t firstLoginWallNanos = 0;
-    bool firstLoginDone = false;
     bool tutorialWarningPending = true;
     // Set just before the own bio data is requested; the BIO_DATA answer then fills the own record.
     bool ownBioDataPending = false;

@@ -38,9 +38,6 @@ struct TableState {
     // The sub-step loop of the stroke being shown.
     ShotStepper shotStepper{table};
 
-    // --- pre-shot snapshot ---
-    Ball snapshotBalls[kBallCount];
-
     // --- shot start state ---
     int breakPlayer = -1;
     int lastFrameWonBy = -1;

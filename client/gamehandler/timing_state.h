@@ -6,7 +6,6 @@
 
 struct TimingState {
     // --- clock and pacing (the frame loop) ---
-    bool framePacing = true;
     double maxFps = 60.0;
     // Frames per second over the last three-second window; 60 until the first window ends.
     float measuredFps = 60.0f;
@@ -19,5 +18,5 @@ struct TimingState {
     // The current frame's game clock (seconds since start), stored by the main loop once per frame.
     double now = 0.0;
     // The modifier keys of this frame.
-    bool shiftHeld = false, ctrlHeld = false, altHeld = false;
+    bool shiftHeld = false;
 };
