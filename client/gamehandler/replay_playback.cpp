@@ -5,7 +5,6 @@
 #include "client/gamehandler/optional_calls.h"
 #include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
-#include "core/clock.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "net/connection_handler.h"

@@ -3,7 +3,6 @@
 #include "client/gamehandler/login_lists.h"
 #include "client/gamehandler/requests.h"
 #include "core/clock.h"
-#include "core/log.h"
 #include "core/mac_addresses.h"
 #include "core/page_script.h"
 #include "core/prefs.h"

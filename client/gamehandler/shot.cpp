@@ -5,7 +5,6 @@
 
 #include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
-#include "core/clock.h"
 #include "core/log.h"
 #include "core/sound_bank.h"
 #include "physics/geometry.h"
