@@ -41,7 +41,7 @@ void BM_StrokeToRest(benchmark::State& state) {
         gh.playReceivedStroke(0, 178.0, 330, 20, -15, 0);
         gh.averageFrameMicros = 16667;
         while (gh.isAnyBallMoving()) gh.updateShot();
-        simulated += gh.shotTime;
+        simulated += gh.shotStepper.simulationTime();
     }
     state.counters["simulated_s_per_wall_s"] = benchmark::Counter(simulated, benchmark::Counter::kIsRate);
 }

@@ -19,8 +19,6 @@ const void* seatRef(const GameHandler& gh, int seat) { return gh.table.getPlayer
 void onEnterTableInfo(GameHandler& gh, const Message& message) {
     gh.table.addPerson(gh.findPlayer(message.userName));  // a full table refuses; the entry still counts
     if (message.userName != gh.ownNick()) return;
-    // Taken before the view change and the reset below end point aiming, or it would always read 0.
-    const bool wasPointAiming = gh.pointAiming != 0;
     gh.remoteAimActive = false;
     gh.shotAnimating = false;
     gh.lastStatusSequence = static_cast<int>(message.iid);
@@ -34,7 +32,6 @@ void onEnterTableInfo(GameHandler& gh, const Message& message) {
     gh.pointAiming = 0;
     gh.aimShown = false;
     gh.remoteAimShown = false;
-    gh.pointAimingWasActive = wasPointAiming;
     // Going on from a replay at a practice table: that table takes the replay's settings, then a
     // frame of one's own. The replay handling clears the flag once the position is laid out.
     if (gh.replayTableSettingsPending) {

@@ -73,10 +73,6 @@ void onBallPlaced(GameHandler& gh, const TableEvent& e, bool& aimUpdateNeeded) {
         Ball& ball = gh.table.balls[b];
         ball.x = x;
         ball.z = z;
-        if (b == BALL_WHITE) {
-            gh.cueBallAnchorX = x;
-            gh.cueBallAnchorZ = z;
-        }
         ball.onTable = true;
         gh.table.takeBallFromPocket(b);
         aimUpdateNeeded = true;
@@ -100,8 +96,6 @@ void onLiveAimStart(GameHandler& gh, const TableEvent& e) {
     if (gh.replayMode) {
         gh.aimBallIndex = e.ball;
         gh.aim = e.aim;
-        gh.cueBallAnchorX = gh.table.balls[e.ball].x;
-        gh.cueBallAnchorZ = gh.table.balls[e.ball].z;
     }
     gh.updateRemoteAim();
 }

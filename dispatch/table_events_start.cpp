@@ -95,7 +95,6 @@ void practiceFromReplay(GameHandler& gh) {
             gh.aimDragMode = 0;
             gh.pointAiming = 1;
             gh.rotateDrag = gh.zoomDrag = gh.panDrag = gh.spinDrag = gh.powerDrag = gh.elevationDrag = 0;
-            gh.dragMode = gh.sliderDragMode = 0;
             gh.remoteAimActive = false;
             gh.remoteAimShown = false;
             gh.betaLobbyPlayer = true;

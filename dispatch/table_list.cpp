@@ -111,7 +111,6 @@ void updateOwnRecord(GameHandler& gh, const Player& player) {
         BZ_LOG(LOG_INFO, "processMessage",
                "Updating own user name from \"" << connectionHandler->userName << "\" to \"" << player.nick << "\"");
         connectionHandler->userName = player.nick;
-        gh.ownUserName = player.nick;
         runInPages({HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People, HtmlWindow::BioTut,
                     HtmlWindow::MatchStats, HtmlWindow::Tasks},
                    "inbzInfoUserName({ userName: " + jsQuoted(player.nick) + "});");

@@ -173,7 +173,6 @@ void GameHandler::updateAim(int aimBall) {
     double gx = 0, gz = 0;
     firstHitBall = aimBall == 0 ? firstBallHit(*this, cue, c, s, gx, gz) : -1;
     if (firstHitBall < 0) {
-        aimTargetBall = -1;
         cueBallDeflects = false;
         findElevationThreshold();
         return;
@@ -201,7 +200,6 @@ void GameHandler::updateAim(int aimBall) {
         objectBallError = 0;
     }
 
-    aimTargetBall = firstHitBall;
     targetBallX = tx;
     targetBallZ = tz;
     ghostBallX = gx;
@@ -253,7 +251,6 @@ void GameHandler::updateRemoteAim() {
     aim = remoteAim;
     aimBallIndex = remoteAimBall;
     updateAim(remoteAimBall);
-    remoteElevationRise = elevationRise;
     aim = own;
     aimBallIndex = ownBall;
     elevationRise = ownRise;
@@ -282,8 +279,6 @@ double GameHandler::aimFromDrag() {
         const double minimum = (fine ? 4.0 : 120.0) / maxPower * 2500;
         if (length < minimum) rescale(minimum);
     }
-    appliedDragX = dragX;
-    appliedDragZ = dragZ;
     const double h = fine ? 3.0 : 6.0;
     if (std::abs(dragX) <= h && std::abs(dragZ) <= h) return length;
     // The view's azimuth turns a drag on the screen into a direction on the bed: pulling the mouse

@@ -132,12 +132,9 @@ void GameHandler::resetAimingState(bool keepPointAiming) {
     const bool aiming = keepPointAiming ? aimDragMode != 0 : (aimDragMode != 0 || pointAiming != 0);
     const bool endLiveAim = !replayTableSettingsPending && !replayMode && isMyTurn() && aiming;
     if (povMode) switchPOVMode();
-    povResumePending = false;
     spinDrag = 0;
     aimDragMode = 0;
     aimShown = false;
-    sliderDragMode = 0;
-    dragMode = 0;
     powerDrag = elevationDrag = 0;
     aimDragPending = 0;
     aimDragMoved = false;

@@ -33,10 +33,7 @@ void escape(GameHandler& gh) {
         if (gh.in3DView) gh.leave3DView();
         return;
     }
-    if (gh.povMode) {
-        gh.switchPOVMode();
-        gh.povResumePending = false;
-    }
+    if (gh.povMode) gh.switchPOVMode();
     if (!gh.replayMode && gh.isMyTurn()) {
         gh.aimDragMode = 0;
         gh.pointAiming = 0;
@@ -65,7 +62,6 @@ void space(GameHandler& gh, bool ctrl, bool alt) {
         gh.savedDragZ = gh.dragZ;
     }
     gh.switchPOVMode();
-    gh.povResumePending = false;
     gh.releasePointer();
     if (ownTurn) shareLiveAimSet(gh, false);
 }

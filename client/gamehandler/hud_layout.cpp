@@ -141,8 +141,5 @@ void GameHandler::setPOVModeEnabled(bool enabled) {
     povModeOffered = enabled;
     runInPages({HtmlWindow::BottomBox},
                std::string("inbzSetPOVModeEnabled({isEnabled: ") + (enabled ? "true" : "false") + "});");
-    if (!enabled && !replayMode && povMode) {
-        leavePOVMode();
-        povResumePending = true;
-    }
+    if (!enabled && !replayMode && povMode) leavePOVMode();
 }

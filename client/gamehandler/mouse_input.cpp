@@ -100,14 +100,11 @@ void startDragAiming(GameHandler& gh, int ball, int x, int y) {
     if (!gh.isMyTurnLive() || !validBall(ball)) return;
     const bool fromKeptAim = gh.pointAiming || gh.aimDragMoved;
     gh.aimBallIndex = ball;
-    gh.cueBallAnchorX = gh.table.balls[ball].x;
-    gh.cueBallAnchorZ = gh.table.balls[ball].z;
     gh.aimDragPending = 1;
     gh.dragStarted = gh.pointAiming ? 1 : (gh.aimDragMoved ? 1 : 0);
     gh.aim.sideSpin = 0;
     gh.aim.topSpin = 80;
     storePressPoint(gh, x, y);
-    gh.appliedDragX = gh.appliedDragZ = 0;
     resetDragFilter(gh, fromKeptAim);
     startRelativeDrag(gh);
     gh.aimDragMode = 1;
@@ -260,7 +257,6 @@ void rightPress(GameHandler& gh, int x, int y, uint16_t mods) {
     }
     if (!myTurn && gh.povMode) {
         gh.leavePOVMode();
-        gh.povResumePending = false;
         return;
     }
     if (gh.aimDragMode || cameraDragRunning(gh)) return;
@@ -441,8 +437,6 @@ void ballDragMotion(GameHandler& gh, int x, int y) {
     ball.x = tx;
     ball.z = tz;
     ball.onTable = true;
-    gh.cueBallAnchorX = tx;
-    gh.cueBallAnchorZ = tz;
     BZ_LOG(LOG_INFO, "mouseMotion", "Ball " << gh.pickedBall << " moved to " << tx << ";" << tz);
     sendBallPlaced(gh, gh.pickedBall, tx, tz);
     gh.updateAim(gh.aimBallIndex);
@@ -470,23 +464,16 @@ void GameHandler::windowToDrawable(int wx, int wy, int& x, int& y) const {
 }
 
 void GameHandler::handleMouseEvent(const SDL_Event& event) {
-    auto toDrawable = [this](int wx, int wy, int& x, int& y) {
-        windowMouseX = wx;
-        windowMouseY = wy;
-        windowToDrawable(wx, wy, x, y);
-        mouseX = x;
-        mouseY = y;
-    };
     int x = 0, y = 0;
     switch (event.type) {
     case SDL_QUIT: appRunning = false; break;
     case SDL_MOUSEMOTION:
-        toDrawable(event.motion.x, event.motion.y, x, y);
+        windowToDrawable(event.motion.x, event.motion.y, x, y);
         mouseMotion(x, y, event.motion.xrel, event.motion.yrel);
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-        toDrawable(event.button.x, event.button.y, x, y);
+        windowToDrawable(event.button.x, event.button.y, x, y);
         mouseButton(event.button.button, event.button.state == SDL_PRESSED, x, y, event.button.clicks);
         break;
     case SDL_MOUSEWHEEL: mouseWheel(event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED, event.wheel.x, event.wheel.y); break;
@@ -498,9 +485,7 @@ void GameHandler::mouseButton(int button, bool pressed, int x, int y, int clicks
     const double t = clockNow();
     prevButtonTime = lastButtonTime;
     lastButtonTime = t;
-    if (pressed) {
-        lastPressTime = t;
-    } else {
+    if (!pressed) {
         prevReleaseTime = lastReleaseTime;
         lastReleaseTime = t;
     }

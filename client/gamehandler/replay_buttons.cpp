@@ -38,11 +38,8 @@ using Action = void (*)(GameHandler& gh, int idata1, const std::string& sdata1);
 void selectSpeed(GameHandler& gh, int idata1, const std::string&) {
     info("Selected Replay Speed: " + std::to_string(idata1));
     const int speed = std::clamp(idata1, 1, 7);
-    gh.replaySpeedIndex = speed - 1;
     gh.replayTimeFactor = gh.replaySpeedFactors[speed - 1];
     // A shot in flight continues from where it is at the new rate.
-    gh.shotTimeAtStart = gh.shotTime;
-    gh.simClockAtStart = gh.simClock = gh.now;
     gh.replayClockStart = gh.now;
     gh.replayTAtStart = gh.replayT;
     std::ostringstream statement;
@@ -134,10 +131,7 @@ void toggleLoop(GameHandler& gh, int, const std::string&) {
 // replay only the save dialog opens, on the live frame.
 void openSaveDialog(GameHandler& gh, bool edit, int mode) {
     if (!gh.replayMode) {
-        if (!edit) {
-            gh.replaySaveMode = 1;
-            sendReplayPosition(gh, 1, 0, 0, 0);
-        }
+        if (!edit) sendReplayPosition(gh, 1, 0, 0, 0);
         return;
     }
     gh.replayPausedBySave = gh.replayPlaying && !gh.replayPaused;
@@ -145,7 +139,6 @@ void openSaveDialog(GameHandler& gh, bool edit, int mode) {
     if (edit) {
         sendReplayPosition(gh, 11, gh.replayMatchId, gh.replayFrameNumber, gh.replayShotIndex);
     } else {
-        gh.replaySaveMode = mode;
         gh.replaySavePlayer = mode == 1 ? gh.liveStatus->playerOn : 0;
         sendReplayPosition(gh, mode, gh.replayMatchId, gh.replayFrameNumber,
                            std::clamp(gh.replayShotIndex, 1, lastShotIndex(gh)));

@@ -5,7 +5,6 @@
 #include "client/gamehandler/optional_calls.h"
 #include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
-#include "core/clock.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "net/connection_handler.h"
@@ -33,16 +32,11 @@ void adoptReplay(GameHandler& gh, ReplayParse& parsed) {
     gh.replayPlayerNames[0] = parsed.playerNames[0];
     gh.replayPlayerNames[1] = parsed.playerNames[1];
     gh.replayDate = parsed.date;
-    gh.replayInfoText = parsed.infoText;
     gh.replayInfo = parsed.info;
     gh.replayShots = std::move(parsed.shots);
     gh.replayBreaks = std::move(parsed.breaks);
     gh.replayTotalFrameTime = parsed.totalFrameTime;
-    gh.replayCues[0] = parsed.cues[0];
-    gh.replayCues[1] = parsed.cues[1];
-    gh.lineUpFewBalls = parsed.lineUpFewBalls;
     gh.lineUpTen = parsed.lineUpTen;
-    gh.lineUpTwelvePending = parsed.lineUpTwelvePending;
     gh.lineUpTwelve = parsed.lineUpTwelve;
 }
 
@@ -156,7 +150,6 @@ void GameHandler::receiveReplayPart(const Message& message) {
 void GameHandler::startReplay() {
     replayShots.clear();
     replayBreaks.clear();
-    replayCues[0] = replayCues[1] = 0;
     if (replayKind == 1) buttonPress("select-replay-speed", 4, "");
 
     ReplayParse parsed;
@@ -252,8 +245,6 @@ void GameHandler::pauseReplay() {
 
 void GameHandler::resumeReplay() {
     replayPaused = false;
-    shotTimeAtStart = shotTime;
-    simClock = simClockAtStart = secondsSinceStart().seconds;
     replayClockStart = now;
     replayTAtStart = replayT;
     runInPages({HtmlWindow::BottomBox}, playingStatement(true, replayT));

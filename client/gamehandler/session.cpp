@@ -3,7 +3,6 @@
 #include "client/gamehandler/login_lists.h"
 #include "client/gamehandler/requests.h"
 #include "core/clock.h"
-#include "core/log.h"
 #include "core/mac_addresses.h"
 #include "core/page_script.h"
 #include "core/prefs.h"
@@ -78,14 +77,6 @@ void GameHandler::startSession(const std::string& serverName, const std::string&
     ownUserNameConfirmed = false;
     lastStatusSequence = 0;
     showLastLobbyList = true;
-    lobbyServerName = serverName;
-    ownUserName = userName;
-    loggedIn = true;
-    loginWallNanos = wallClockNanos();
-    if (!firstLoginDone) {
-        firstLoginWallNanos = loginWallNanos;
-        firstLoginDone = true;
-    }
     ownUserType = 0;
     tutorialWarningPending = true;
 

@@ -5,7 +5,6 @@
 
 #include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
-#include "core/clock.h"
 #include "core/log.h"
 #include "core/sound_bank.h"
 #include "physics/geometry.h"
@@ -68,14 +67,10 @@ void GameHandler::shoot(bool received) {
             aim = savedAimParameters;
         } else {
             leavePOVMode();
-            povResumePending = false;
             applyShotStroke();
             shotSentWaiting = true;
             pointAiming = 0;
             aimShown = false;
-            shotTime = 0;
-            shotClockStarted = 0;
-            firstContactSounded = false;
             const Ball& cue = table.balls[BALL_WHITE];
             SoundBank& sounds = getSoundBank();
             const double volume = std::min(1.0, aim.power / maxPower / 0.6);
@@ -86,12 +81,6 @@ void GameHandler::shoot(bool received) {
                        JsObject().number("player", liveStatus->playerOn).call("inbzStopShotTimer"));
         }
     }
-    if (!shotClockStarted) {
-        shotTimeAtStart = shotTime;
-        shotClockStarted = 1;
-        simClockAtStart = simClock = secondsSinceStart().seconds;
-    }
-    ballMarkerFrom += 86400000.0;
     liveStatus->nominatedBall = 0;
 }
 
@@ -138,10 +127,8 @@ void GameHandler::stepBallMotion() {
     double elapsed = static_cast<double>(averageFrameMicros) / 1e6;
     if (!(elapsed >= 0)) elapsed = 0;
     elapsed = std::min(elapsed, kMaxFrameSeconds);
-    simClock += elapsed;
     std::vector<MotionEvent> events;
     shotStepper.stepFrame(elapsed, replayMode ? replayTimeFactor : 1.0, &events);
-    shotTime = shotStepper.simulationTime();
 
     SoundBank& sounds = getSoundBank();
     for (const MotionEvent& e : events) {
@@ -152,15 +139,12 @@ void GameHandler::stepBallMotion() {
             sounds.playBallSound(sounds.ballMotionClips[2 + std::clamp(e.speedClass, 0, 3)], v, x, 0, z);
             break;
         case MotionEventKind::BallContact:
-            firstContactSounded = true;
             sounds.playBallSound(sounds.ballMotionClips[0], v, x, 0, z);
             break;
         case MotionEventKind::DropIntoEmptyPocket: sounds.playBallSound(sounds.ballMotionClips[6], 1.0f); break;
         case MotionEventKind::DropOntoBalls: sounds.playBallSound(sounds.ballMotionClips[7], 1.0f); break;
         }
     }
-    cueBallAnchorX = cueBall->x;
-    cueBallAnchorZ = cueBall->z;
 }
 
 void GameHandler::updateShot() {
@@ -184,15 +168,12 @@ void GameHandler::endShot() {
     for (int i = 0; i < kBallCount; ++i)
         if (table.balls[i].onTable) table.takeBallFromPocket(i);
     aimBallIndex = 0;
-    cueBallAnchorX = table.balls[BALL_WHITE].x;
-    cueBallAnchorZ = table.balls[BALL_WHITE].z;
     if (!replayMode) showDeferredChat();
     aim.elevation = 0;
     aim.topSpin = 80.0;
     aim.sideSpin = 0;
     updateAim(0);
     shotSentWaiting = false;
-    ballMarkerFrom = now;
     pocketTidyTime = now + 5.0;
     shotStepper.stop();
 }

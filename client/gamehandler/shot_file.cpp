@@ -127,8 +127,6 @@ std::string loadShotFile(GameHandler& gameHandler, const std::string& currentNam
 
     Table& table = gameHandler.table;
     for (int k = 0; k < kBallCount; ++k) restoreBall(table.balls[k], bytes + k * SHOT_BALL_RECORD_SIZE, report);
-    gameHandler.cueBallAnchorX = gameHandler.cueBall->x;
-    gameHandler.cueBallAnchorZ = gameHandler.cueBall->z;
     const size_t tail = kBallCount * SHOT_BALL_RECORD_SIZE;
     gameHandler.aim.aimAngle = readAt<double>(bytes, tail);
     gameHandler.aim.power = readAt<double>(bytes, tail + 8);

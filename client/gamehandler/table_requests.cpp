@@ -138,7 +138,6 @@ void sendShot(GameHandler& gh, int nominatedBall, double aimAngle, double power,
     event.aim = AimParameters{aimAngle, shotPower(gh, power), topSpin, sideSpin, elevation};
     event.number = nominatedBall;
     sendEvent(event);
-    gh.shotSentAt = gh.now;
 }
 
 void sendFoulPlayOn() { sendEvent(TableEvent(TableEventType::FOUL_PLAY_ON)); }
@@ -166,10 +165,7 @@ void sendStartedAfterCoinToss(GameHandler& gh, bool iWillStart) {
 }
 
 void sendFrameConceded(GameHandler& gh) {
-    if (sendSeatEvent(gh, {"sendFrameConceded", "Invalid frame concession, not sending it",
-                           TableEventType::FRAME_CONCEDED})) {
-        gh.shotModeFlag = false;
-    }
+    sendSeatEvent(gh, {"sendFrameConceded", "Invalid frame concession, not sending it", TableEventType::FRAME_CONCEDED});
 }
 
 void sendRerackReq(GameHandler& gh) {
@@ -185,9 +181,7 @@ void sendRerackDecl(GameHandler& gh) {
 }
 
 void sendAbortReq(GameHandler& gh) {
-    if (sendSeatEvent(gh, {"sendAbortReq", "Invalid abort request, not sending it", TableEventType::ABORT_REQUESTED})) {
-        gh.shotModeFlag = false;
-    }
+    sendSeatEvent(gh, {"sendAbortReq", "Invalid abort request, not sending it", TableEventType::ABORT_REQUESTED});
 }
 
 void sendAbortAcc(GameHandler& gh) {

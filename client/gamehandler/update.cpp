@@ -139,8 +139,6 @@ void GameHandler::update() {
     tellFailedOpens();
     const uint16_t mods = platform().modifierState();
     shiftHeld = (mods & MOD_SHIFT) != 0;
-    ctrlHeld = (mods & MOD_CTRL) != 0;
-    altHeld = (mods & MOD_ALT) != 0;
     if (povMode) stepPOVCamera();
 
     if (pocketTidyTime > 0 && pocketTidyTime <= now) {

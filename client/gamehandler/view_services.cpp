@@ -170,8 +170,6 @@ void GameHandler::setViewport(int windowW, int windowH, int drawableW, int drawa
     windowHeight = windowH;
     drawableWidth = drawableW;
     drawableHeight = drawableH;
-    topPanelHeight = topHeight;
-    bottomPanelHeight = bottomHeight;
     int bottom = bottomHeight;
     if (gameSettings.scalingMode == 1 && windowW > 0) {
         bottom = static_cast<int>(static_cast<double>(bottomHeight) * drawableW / windowW);
@@ -197,7 +195,6 @@ void GameHandler::updateViewParameters() {
     const double d[3] = {lookAtEye[0] - lookAtTarget[0], lookAtEye[1] - lookAtTarget[1],
                          lookAtEye[2] - lookAtTarget[2]};
     const double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    viewDistance = static_cast<float>(distance);
     viewAzimuth = static_cast<float>(std::atan2(d[2], d[0]) * kDegrees);
     const double q = distance > 0 ? std::clamp(d[1] / distance, -1.0, 1.0) : 0.0;
     viewElevation = static_cast<float>(std::asin(q) * kDegrees);
@@ -281,8 +278,6 @@ void GameHandler::initBallPositions() {
         table.balls[spot.id].spotZ = spot.z;
     }
     for (int i = 0; i < kBallCount; ++i) table.balls[i].value = i <= 1 ? 0 : i <= 8 ? i : i == 9 ? 10 : 1;
-    cueBallAnchorX = table.balls[BALL_WHITE].spotX;
-    cueBallAnchorZ = table.balls[BALL_WHITE].spotZ;
     resetLiveStatusForStartView();
     for (Ball& ball : table.balls) ball.pocket = -1;
 }

@@ -80,7 +80,6 @@ void GameHandler::closeMatchSettings() { matchSettingsPanel.visible = false; }
 
 void GameHandler::saveMatchSettings(const MatchSettings& settings) {
     BZ_LOG(LOG_INFO, "saveMatchSettings", "");
-    matchSettings = settings;
     sendTableSettingsReq(*this, settings);
 }
 

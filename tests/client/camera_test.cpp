@@ -303,10 +303,8 @@ TEST_F(CameraTest, FirstPersonFollowsTheOpponentsAimAndLeavesTheOverview) {
 TEST_F(CameraTest, ResettingTheAimLeavesFirstPersonThroughTheSwitch) {
     gh.pointAiming = 1;
     gh.switchPOVMode();
-    gh.povResumePending = true;
     gh.resetAimingState(false);
     EXPECT_FALSE(gh.povMode);
-    EXPECT_FALSE(gh.povResumePending);
     EXPECT_TRUE(statementRun("inbzSetPOVMode({isOn: false});"));
     EXPECT_FLOAT_EQ(gh.viewAzimuth, 90);
 }

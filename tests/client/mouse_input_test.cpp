@@ -275,8 +275,10 @@ TEST_F(MouseInputTest, SdlEventsReachTheHandlersInDrawablePixels) {
     event.motion.y = 599;
     event.motion.xrel = 3;
     gh.handleMouseEvent(event);
-    EXPECT_EQ(gh.mouseX, 1999);
-    EXPECT_EQ(gh.mouseY, 599);  // window height + drawable row - drawable height
+    int x = 0, y = 0;
+    gh.windowToDrawable(999, 599, x, y);
+    EXPECT_EQ(x, 1999);
+    EXPECT_EQ(y, 599);  // window height + drawable row - drawable height
     EXPECT_EQ(gh.rawMotionX, 3);
     appRunning = true;
     event.type = SDL_QUIT;

@@ -122,12 +122,9 @@ TEST_F(SeatsTest, BetaLobbyPlayerNeedsASeatThereOrBothSeatsElsewhere) {
     gh.liveStatus->gameState = 1;
     seat(0, "Alice");
     seat(1, "Bob");
-    // The lobby as the server names it decides, not the name the login chose from the list.
-    gh.lobbyServerName = "Players Lounge";
     gh.lobbyName = "Beta Development Lobby";
     gh.checkBetaLobby();
     EXPECT_TRUE(gh.betaLobbyPlayer);
-    gh.lobbyServerName = "Beta Development Lobby";
     gh.lobbyName = "Players Lounge";
     gh.checkBetaLobby();
     EXPECT_FALSE(gh.betaLobbyPlayer);

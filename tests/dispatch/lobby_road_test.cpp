@@ -29,7 +29,6 @@ TEST_F(LobbyRoadTest, TheBetaLobbyIsTheOneTheServerNames) {
     Player alice{"Alice"};
     gh.table.seats[0] = &alice;
     gh.liveStatus->gameState = 1;
-    gh.lobbyServerName = "Players Lounge";  // the name the login picked from the list
     Message server = Message::initInfo(30, InfoCode::SERVER_INFO, 0, 0, "", "");
     server.textList = {"Beta Development Lobby", "x"};
     gh.processMessage(server);

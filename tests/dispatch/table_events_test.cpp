@@ -338,7 +338,6 @@ TEST_F(TableEventsTest, EnteringAndLeavingTheOwnTable) {
     onEnterTableInfo(gh, enter);
     EXPECT_EQ(appState.load(), STATE_GAME);
     EXPECT_EQ(gh.lastStatusSequence, 300);
-    EXPECT_TRUE(gh.pointAimingWasActive);
     EXPECT_EQ(gh.pointAiming, 0);
     EXPECT_FALSE(gh.remoteAimActive);
 

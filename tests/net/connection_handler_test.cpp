@@ -190,8 +190,8 @@ TEST_F(ConnectionHandlerTest, LoginEndToEnd) {
     EXPECT_EQ(storedParam("userList"), "bob Alice");
     EXPECT_FALSE(handler.lobbyChangePending);
     EXPECT_TRUE(getGameHandler().ownBioDataPending);
-    EXPECT_EQ(getGameHandler().ownUserName, "Alice");
-    EXPECT_EQ(getGameHandler().lobbyServerName, "Players Lounge");
+    EXPECT_EQ(handler.userName, "Alice");
+    EXPECT_EQ(handler.serverName, "Players Lounge");
 
     using W = HtmlWindow;
     const std::vector<std::pair<W, std::string>> expected = {
@@ -519,7 +519,7 @@ TEST_F(ConnectionHandlerTest, LobbyChangeByDeadlineLogsInToTheNextLobby) {
     ASSERT_TRUE(waitUntil([&] { return handler.successes == 2; }));
     drain();
     EXPECT_EQ(appState.load(), STATE_LOBBY);
-    EXPECT_EQ(getGameHandler().lobbyServerName, "Tournament Lobby");
+    EXPECT_EQ(handler.serverName, "Tournament Lobby");
     ASSERT_TRUE(tournament.waitForMessages(MessageId::INFO, kSessionRequests, 3000));
     EXPECT_EQ(tournament.receivedWithId(MessageId::INFO)[3].textA, "O'Neil");
 }

@@ -292,18 +292,13 @@ TEST_F(RequestsTest, TableEventsAreByteExactWithZeroOidAndStamp) {
          [](uint32_t i) { return Sent{seatEvent(i, TableEventType::ABORT_DECLINED, 1)}; }, ""},
     };
     runCases(cases);
-    EXPECT_DOUBLE_EQ(gh->shotSentAt, 100.0);
 }
 
-TEST_F(RequestsTest, SeatZeroIsFoundFirstAndConcedeAndAbortEndTheShotMode) {
+TEST_F(RequestsTest, SeatZeroIsFoundFirstForConcedeAndAbort) {
     gh->table.setPlayer(0, &me);
     gh->table.setPlayer(1, &me);
-    gh->shotModeFlag = true;
     sendFrameConceded(*gh);
-    EXPECT_FALSE(gh->shotModeFlag);
-    gh->shotModeFlag = true;
     sendAbortReq(*gh);
-    EXPECT_FALSE(gh->shotModeFlag);
     sendStartedAfterCoinToss(*gh, false);
     EXPECT_EQ(sent(3), (Sent{seatEvent(FIRST_IID, TableEventType::FRAME_CONCEDED, 0),
                                     seatEvent(FIRST_IID + 1, TableEventType::ABORT_REQUESTED, 0),
@@ -315,7 +310,6 @@ TEST_F(RequestsTest, AViewerIsRefusedWithOneErrorLineAndTheSequenceNumberIsSpent
     Player longer{"meme"};
     gh->table.setPlayer(0, &longer);
     gh->table.setPlayer(1, &bob);
-    gh->shotModeFlag = true;
     struct Refusal {
         std::function<void(GameHandler&)> send;
         std::string line;
@@ -342,7 +336,6 @@ TEST_F(RequestsTest, AViewerIsRefusedWithOneErrorLineAndTheSequenceNumberIsSpent
         iid += 2;
     }
     EXPECT_EQ(logCount("ERROR"), refusals.size());
-    EXPECT_TRUE(gh->shotModeFlag);
     // The entry line comes before the refusal.
     const std::string text = log.text();
     EXPECT_LT(text.find(": sendStartReq: \n"), text.find("sendStartReq: ERROR"));

@@ -254,7 +254,6 @@ TEST(AimLinePassTest, OffersPovOnlyOnAChangeAndWithdrawsItWhileBallsMove) {
     drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);
     EXPECT_FALSE(gh.povModeOffered);
     EXPECT_FALSE(gh.povMode);
-    EXPECT_TRUE(gh.povResumePending);
     drawAimLinePass(gh, noGl, kIdentityMatrix, kIdentityMatrix);
     // Not aiming: the opponent's shown aim governs, even with its lines switched off, but only while
     // his live aim lasts (an aim set before his stroke is not shown after it).

@@ -29,7 +29,6 @@ TEST_F(SettingsPanelsTest, MatchSettingsShowTheTablesValues) {
     gh.table.status.bestOf = 3;
     gh.table.status.maxShotTime = 90;
     gh.table.status.maxPointsBehind = 10;
-    gh.matchSettings = {4, 4, 4, 4, 4, 4};  // the last saved record is not what the page shows
     gh.openMatchSettings();
     EXPECT_EQ(pages.statementsFor(HtmlWindow::GameSettings),
               std::vector<std::string>{"inbzOpenMatchSettings({isHost: 1,difficulty: 1,gameType: 1,matchLength: 3,"
@@ -113,16 +112,12 @@ TEST_F(SettingsPanelsTest, NamesAndTextsAreEscaped) {
 
 TEST_F(SettingsPanelsTest, PrivacyAndResetKeepTheRightRecords) {
     gh.table.status.bestOf = 7;
-    gh.matchSettings = {2, 2, 2, 2, 2, 2};
     gh.changePrivacy(2);
     EXPECT_EQ(gh.table.getTableMode(), 2);
     EXPECT_EQ(gh.tablePrivacy, 2);
-    EXPECT_EQ(gh.matchSettings.difficulty, 2);  // the saved record is untouched
     EXPECT_EQ(tableMatchSettings(gh).matchLength, 7);
 
     gh.resetMatchSettings();
-    EXPECT_EQ(gh.matchSettings.difficulty, 1);
-    EXPECT_EQ(gh.matchSettings.autoConcedeLimit, 12);
     EXPECT_TRUE(gh.matchSettingsPanel.visible);
     // The reopened panel shows the table, not the record just sent.
     const auto sent = pages.statementsFor(HtmlWindow::GameSettings);

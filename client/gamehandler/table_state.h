@@ -1,0 +1,74 @@
+// The game controller's table: the table the user sits at or watches, its seats' game state, the
+// status parked while the balls roll, the chat held back for a shot and the tutorial on the table
+// (part of GameHandler, which inherits it). The table entry and the game status
+// (dispatch/table_entry.cpp, dispatch/table_events*.cpp, game_status.cpp, end_of_shot.cpp) write
+// most of it; the shot (shot.cpp) steps the table.
+#pragma once
+
+#include "net/game_status.h"
+#include "net/message.h"
+#include "physics/shot_stepper.h"
+#include "physics/table.h"
+
+#include <array>
+#include <vector>
+
+// A target area drawn on the table bed during a tutorial topic: corners in table-bed millimetres
+// (centre 0) and which of the two mark textures it shows (0 or 1).
+struct TutorialMark {
+    float x1 = 0, z1 = 0, x2 = 0, z2 = 0;
+    int texture = 0;
+    bool operator==(const TutorialMark&) const = default;
+};
+
+struct TableState {
+    TableState() = default;
+    // liveStatus, cueBall and shotStepper point into this object's own table.
+    TableState(const TableState&) = delete;
+    TableState& operator=(const TableState&) = delete;
+
+    // --- the table ---
+    // The table the user sits at or watches; its privacy travels with the match settings.
+    Table table;
+    LiveStatus* liveStatus = &table.status;
+    int tablePrivacy = 0;
+    // This client hosts its table (shown in the match settings; written where the table is entered).
+    bool isHost = false;
+    Ball* cueBall = &table.balls[0];
+    // The sub-step loop of the stroke being shown.
+    ShotStepper shotStepper{table};
+
+    // --- shot start state ---
+    int breakPlayer = -1;
+    int lastFrameWonBy = -1;
+    int lastBreakScore = 0;
+
+    // --- pending status: a game status that arrived while the balls rolled ---
+    bool shotAnimating = false;
+    bool statusPending = false;
+    double statusReceivedAt = 0.0;
+    GameStatus pendingStatus;
+    std::array<BallState, kBallCount> pendingBalls{};
+    std::array<BallState, kBallCount> pendingSavedBalls{};
+    int pendingStatusSequence = 0;
+
+    // --- deferred chat ---
+    // Deferrable chat that arrived while balls moved, shown in arrival order when they stop.
+    std::vector<Message> deferredChatMessages;
+    // The game clock when the oldest held line arrived.
+    double deferredChatSince = 0.0;
+
+    // --- status book-keeping ---
+    // Only game statuses with a newer sequence are applied; 0 lets the first one of a login in.
+    int lastStatusSequence = 0;
+    bool tableNameFlagT = false;
+    bool tableNameFlagF = false;
+    int lineUpNumber = 0;
+    bool lineUpShotFlag = false;
+
+    // --- tutorials ---
+    bool inTutorial = false;
+    int tutorialTopic = 0;
+    // The target areas on the table bed.
+    std::vector<TutorialMark> tutorialMarks;
+};
