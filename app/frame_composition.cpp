@@ -79,12 +79,12 @@ OverlayPlan planOverlays(const GameHandler& gh, const OverlayInputs& in) {
             p.dialog(HtmlWindow::Invites, gh.invitesPanel);
             p.settingsOrBio({&gh.gameSettingsPanel, &gh.matchSettingsPanel, &gh.myAccountPanel}, gh.bioTutPanel);
             p.commonDialogs(gh);
-            p.dialog(HtmlWindow::CoinToss, in.tutorialResult);
+            p.dialog(HtmlWindow::CoinToss, gh.tutResultPanel);  // the tutorial's result dialog
             break;
         case STATE_COIN_TOSS:
             p.always(HtmlWindow::BottomBox);
             p.always(HtmlWindow::TopBox);
-            p.dialog(HtmlWindow::CoinToss, PanelSlot{true, in.coinTossOpenTime});
+            p.dialog(HtmlWindow::CoinToss, PanelSlot{true, gh.coinTossOpenTime});
             p.dialog(HtmlWindow::People, gh.peoplePanel);
             p.dialog(HtmlWindow::Invites, gh.invitesPanel);
             p.settingsOrBio({&gh.gameSettingsPanel, &gh.matchSettingsPanel, &gh.myAccountPanel}, gh.bioTutPanel);
@@ -97,7 +97,7 @@ OverlayPlan planOverlays(const GameHandler& gh, const OverlayInputs& in) {
             p.dialog(HtmlWindow::Invites, gh.invitesPanel);
             p.settingsOrBio({&gh.gameSettingsPanel, &gh.matchSettingsPanel}, gh.bioTutPanel);
             p.commonDialogs(gh);
-            p.dialog(HtmlWindow::CoinToss, in.tutorialResult);
+            p.dialog(HtmlWindow::CoinToss, gh.tutResultPanel);  // the tutorial's result dialog
             break;
         default:
             break;

@@ -16,8 +16,6 @@ struct OverlayInputs {
     int appState = 0;
     double now = 0;
     bool inTutorial = false, replayMode = false, startMatchHidden = false;
-    double coinTossOpenTime = 0;
-    PanelSlot tutorialResult;  // the CoinToss window doubles as the tutorial's result dialog
 };
 
 struct OverlayPlan {

@@ -18,6 +18,8 @@ protected:
                                 &gh.cueStorePanel, &gh.alertsPanel, &gh.replaysPanel}) {
             *slot = PanelSlot{};
         }
+        gh.tutResultPanel = PanelSlot{};
+        gh.coinTossOpenTime = 0;
         in.now = 100;
     }
     std::vector<W> order(int state) {
@@ -33,7 +35,7 @@ TEST_F(FrameCompositionTest, EachStateDrawsItsFixedWindowsInOrder) {
     EXPECT_EQ(order(STATE_CONNECTING), std::vector<W>{W::Login});
     EXPECT_EQ(order(STATE_LOBBY), (std::vector<W>{W::Lobby, W::TopBox}));
     EXPECT_EQ(order(STATE_TABLE), (std::vector<W>{W::StartMatch, W::BottomBox, W::TopBox}));
-    in.coinTossOpenTime = 99;
+    gh.coinTossOpenTime = 99;
     EXPECT_EQ(order(STATE_COIN_TOSS), (std::vector<W>{W::BottomBox, W::TopBox, W::CoinToss}));
     EXPECT_EQ(order(STATE_GAME), (std::vector<W>{W::BottomBox, W::TopBox}));
     for (bool* flag : {&in.inTutorial, &in.replayMode, &in.startMatchHidden}) {
@@ -44,7 +46,7 @@ TEST_F(FrameCompositionTest, EachStateDrawsItsFixedWindowsInOrder) {
 }
 
 TEST_F(FrameCompositionTest, ADialogWaitsForItsOpeningTimeAndIsKeptLiveMeanwhile) {
-    in.coinTossOpenTime = 100.6;  // entered at 100
+    gh.coinTossOpenTime = 100.6;  // entered at 100
     in.appState = STATE_COIN_TOSS;
     OverlayPlan plan = planOverlays(gh, in);
     EXPECT_EQ(plan.order, (std::vector<W>{W::BottomBox, W::TopBox}));
@@ -57,7 +59,7 @@ TEST_F(FrameCompositionTest, ADialogWaitsForItsOpeningTimeAndIsKeptLiveMeanwhile
                             &gh.cueStorePanel, &gh.replaysPanel, &gh.alertsPanel}) {
         *slot = PanelSlot{true, 50};
     }
-    in.tutorialResult = PanelSlot{true, 50};
+    gh.tutResultPanel = PanelSlot{true, 50};
     EXPECT_EQ(order(STATE_TABLE),
               (std::vector<W>{W::StartMatch, W::BottomBox, W::TopBox, W::People, W::Invites, W::GameSettings, W::Tasks,
                               W::MatchStats, W::CueStore, W::Replays, W::Alerts, W::CoinToss}));
