@@ -6,11 +6,27 @@
 # Type information and virtual tables are left out (every library that uses a class may emit them),
 # and so are symbols that only weak definitions provide (inline functions and templates, which any
 # library may carry a copy of).
-# Usage: check_layers.sh BUILD_DIR
+# With SOURCE_DIR it also fails for every #include of a later library's header.
+# Usage: check_layers.sh BUILD_DIR [SOURCE_DIR]
 set -u
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
-build=${1:?usage: check_layers.sh BUILD_DIR}
+build=${1:?usage: check_layers.sh BUILD_DIR [SOURCE_DIR]}
+source_dir=${2:-}
 order=(core physics net client dispatch render ui audio app)
+
+if [ -n "$source_dir" ]; then
+  included=0
+  for rank in "${!order[@]}"; do
+    for later in "${order[@]:rank+1}"; do
+      while IFS= read -r hit; do
+        echo "FAIL: ${hit#"$source_dir"/} includes a header of $later, which comes after ${order[$rank]}"
+        included=$((included + 1))
+      done < <(grep -rnH --include='*.h' --include='*.cpp' "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$later/" \
+                 "$source_dir/${order[$rank]}" 2>/dev/null)
+    done
+  done
+  [ "$included" -eq 0 ] || exit 1
+fi
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
