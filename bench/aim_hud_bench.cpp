@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "client/gamehandler/game_handler.h"
+#include "core/archive.h"
 #include "render/aim_lines.h"
 #include "render/hud.h"
 #include "render/inline_programs.h"
@@ -48,8 +49,15 @@ void BM_AimLinesAndHudPerFrame(benchmark::State& state) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
     glViewport(0, 0, kWidth, kHeight);
     {
+        ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
         InlinePrograms programs;
         programs.init();
+        GLint linked = GL_FALSE;
+        glGetProgramiv(programs.aim.program, GL_LINK_STATUS, &linked);
+        if (!linked) {
+            state.SkipWithError("the programs did not build: is the archive built?");
+            return;
+        }
         const HudTextures textures{plainTexture(230), plainTexture(200), plainTexture(40), plainTexture(255)};
         GameHandler gh;
         srand48(20261209);

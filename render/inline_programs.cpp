@@ -4,11 +4,12 @@
 
 #include "core/log.h"
 #include "render/gl_check.h"
+#include "render/shader.h"
 #include "render/shadow_textures.h"
 
 namespace {
 
-const char* kQBallVertex = R"(#version 330 core
+const char* kQBallVertex = R"(#include "prelude.glsl"
 in vec2 aPos;
 in vec2 aTexCoord;
 out vec2 vs_out_FragTexCoord;
@@ -18,7 +19,7 @@ void main() {
 }
 )";
 
-const char* kQBallFragment = R"(#version 330 core
+const char* kQBallFragment = R"(#include "prelude.glsl"
 in vec2 vs_out_FragTexCoord;
 out vec4 outColor;
 uniform sampler2D tex;
@@ -29,7 +30,7 @@ void main() {
 }
 )";
 
-const char* kTextVertex = R"(#version 330 core
+const char* kTextVertex = R"(#include "prelude.glsl"
 in vec2 aTextPos;
 in vec2 aTextTexCoord;
 out vec2 vs_out_FragTexCoord;
@@ -40,7 +41,7 @@ void main() {
 )";
 
 // Shared by "Text" and "Ball shadow".
-const char* kTexturedFragment = R"(#version 330 core
+const char* kTexturedFragment = R"(#include "prelude.glsl"
 in vec2 vs_out_FragTexCoord;
 out vec4 outColor;
 uniform sampler2D tex;
@@ -49,7 +50,7 @@ void main() {
 }
 )";
 
-const char* kAimVertex = R"(#version 330 core
+const char* kAimVertex = R"(#include "prelude.glsl"
 in vec3 aPos;
 in vec4 aColor;
 out vec4 vs_out_FragColor;
@@ -62,7 +63,7 @@ void main() {
 }
 )";
 
-const char* kAimFragment = R"(#version 330 core
+const char* kAimFragment = R"(#include "prelude.glsl"
 in vec4 vs_out_FragColor;
 out vec4 outColor;
 void main() {
@@ -70,7 +71,7 @@ void main() {
 }
 )";
 
-const char* kBallShadowVertex = R"(#version 330 core
+const char* kBallShadowVertex = R"(#include "prelude.glsl"
 in vec2 aPos;
 in vec2 aTexCoord;
 out vec2 vs_out_FragTexCoord;
@@ -84,7 +85,7 @@ void main() {
 )";
 
 // aPos.y carries the cue's height above the surface; the quad itself lies at the shadow height csh.
-const char* kCueShadowVertex = R"(#version 330 core
+const char* kCueShadowVertex = R"(#include "prelude.glsl"
 in vec3 aPos;
 in vec2 aTexCoord;
 in float csh;
@@ -104,7 +105,7 @@ void main() {
 
 // On the rails the shadow is cut to the rail outline: the end rails are folded onto the side rail
 // by a mirror at 45 degrees, then the middle and corner pocket arcs are cut out.
-const char* kCueShadowFragment = R"(#version 330 core
+const char* kCueShadowFragment = R"(#include "prelude.glsl"
 in vec2 vs_out_FragPos;
 in vec3 vs_out_FragTexCoord;
 in float vs_out_shadowHeight;
@@ -160,7 +161,9 @@ struct Attribute {
     size_t offset;
 };
 
-unsigned compileLogged(const char* function, GLenum stage, const char* source, const char* label, const char* what) {
+unsigned compileLogged(const char* function, GLenum stage, const char* code, const char* label, const char* what) {
+    const std::string expanded = expandCodeShaderSource(code, label);
+    const char* source = expanded.c_str();
     unsigned shader = glCreateShader(stage);
     BZ_GL_TRACE(function);
     glShaderSource(shader, 1, &source, nullptr);

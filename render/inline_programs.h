@@ -23,6 +23,7 @@ struct InlineProgramSources {
 };
 
 // The GLSL of each program, by label: "QBall", "Text", "Aim lines", "Ball shadow", "Cue shadow".
+// Like the file programs' sources, each includes the shader prelude (render/shader_source.h).
 const InlineProgramSources& inlineProgramSources(const std::string& label);
 
 // Client array sizes in bytes (the GL buffers of "Text" has no client array of its own: the digit

@@ -20,18 +20,22 @@ bool readDiskText(const char* path, std::string& out) {
     return true;
 }
 
+std::string expandLogged(const std::string& source, const ShaderIncludeReader& read, const char* path) {
+    std::vector<std::string> missing;
+    std::string text = expandShaderIncludes(source, read, missing);
+    for (const std::string& include : missing)
+        BZ_LOG(LOG_ERROR, "Shader", "Missing shader include \"" << include << "\" of \"" << path << "\"");
+    return text;
+}
+
 // A source's includes come from the same place as the source: the archive or the disk.
 std::string withIncludes(const std::string& source, bool fromArchive, const char* path) {
-    std::vector<std::string> missing;
-    std::string text = expandShaderIncludes(
+    return expandLogged(
         source,
         [fromArchive](const std::string& include, std::string& out) {
             return fromArchive ? readMemberText(include, out) : readDiskText(include.c_str(), out);
         },
-        missing);
-    for (const std::string& include : missing)
-        BZ_LOG(LOG_ERROR, "Shader", "Missing shader include \"" << include << "\" of \"" << path << "\"");
-    return text;
+        path);
 }
 
 unsigned compileStage(GLenum stage, const std::string& source, const std::string& type, const char* path) {
@@ -92,6 +96,15 @@ void Shader::build(const char* vertexPath, const char* fragmentPath, const char*
     glDeleteShader(vs);
     glDeleteShader(fs);
     if (gs) glDeleteShader(gs);
+}
+
+std::string expandCodeShaderSource(const char* source, const char* label) {
+    return expandLogged(
+        source,
+        [](const std::string& include, std::string& out) {
+            return readMemberText(include, out) || readDiskText(include.c_str(), out);
+        },
+        label);
 }
 
 unsigned Shader::use() {

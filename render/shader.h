@@ -28,3 +28,8 @@ public:
 private:
     void build(const char* vertexPath, const char* fragmentPath, const char* geometryPath);
 };
+
+// The GLSL of a program written in the code, its #include lines resolved as a file program's are:
+// each included file from the archive, or from disk when the archive lacks it. A missing one is
+// logged under `label` and its line left out.
+std::string expandCodeShaderSource(const char* source, const char* label);

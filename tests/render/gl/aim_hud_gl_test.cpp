@@ -29,6 +29,7 @@ class AimHudGlTest : public bztest::GlFixture {
 protected:
     void SetUp() override {
         GlFixture::SetUp();
+        packAt(shaderMembers());
         programs.init();
         bindTarget(kWidth, kHeight, true);
         textures = {loadHud("spin_ball.png", {240, 240, 240, 255}), loadHud("tip_clear.png", {220, 30, 30, 255}),

@@ -17,6 +17,7 @@ class CueShadowGlTest : public bztest::GlFixture {
 protected:
     void SetUp() override {
         GlFixture::SetUp();
+        packAt(shaderMembers());
         programs.init();
         bindTarget(kWidth, kHeight, false);
     }

@@ -105,9 +105,11 @@ TEST_F(ShaderGlTest, UseRetriesOnOutOfMemoryAndGivesUpAfterFiveTries) {
 }
 
 TEST_F(ShaderGlTest, InlineProgramsBuildInOrderWithTheirSamplersAndFixedSpinWidgetCoordinates) {
+    packAt(shaderMembers());
     InlinePrograms inline_;
     inline_.init();
     EXPECT_EQ(log.count("compile status: 1. Log:"), 10) << logText();
+    EXPECT_EQ(log.count("Missing shader include"), 0) << logText();
     const std::string text = logText();
     size_t at = 0;
     for (const char* label : {"Ball shadow", "Cue shadow", "QBall", "Aim lines", "Text"}) {
@@ -129,6 +131,21 @@ TEST_F(ShaderGlTest, InlineProgramsBuildInOrderWithTheirSamplersAndFixedSpinWidg
     EXPECT_EQ(inline_.qBall.clientArray[3], 1.0f);
     EXPECT_EQ(inline_.qBall.clientArray[6 * 4 + 5 * 4 + 2], 1.0f);  // second quad, last vertex (1, 1)
     EXPECT_EQ(inline_.aim.clientArray.size(), 10000u);
+}
+
+// Neither the archive nor the working folder holds the prelude: each stage says so, fails to compile,
+// and the set-up still runs to the end.
+TEST_F(ShaderGlTest, InlineProgramsWithoutThePreludeLogItAndCarryOn) {
+    packAt({});
+    InlinePrograms inline_;
+    inline_.init();
+    EXPECT_EQ(log.count("Missing shader include \"res/shaders/prelude.glsl\" of \"Cue shadow\""), 2) << logText();
+    EXPECT_EQ(log.count("Missing shader include"), 10);
+    EXPECT_EQ(log.count("compile status: 0. Log:"), 10);
+    EXPECT_NE(inline_.text.program, 0u);
+    EXPECT_EQ(linkStatus(inline_.text.program), GL_FALSE);
+    while (glGetError() != GL_NO_ERROR) {
+    }
 }
 
 }  // namespace
