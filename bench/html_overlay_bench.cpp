@@ -2,6 +2,7 @@
 // (runJavaScript, paint, decode, upload, draw, read back), the per-frame cost of drawing fifteen
 // overlays, and the browser's memory with every window shown against only the drawn ones shown.
 // Needs a display (run under tools/with_display.sh) and the headless browser; skips without them.
+#include "core/archive.h"
 #include "core/page_script.h"
 #include "ui/engine/backend.h"
 #include "ui/engine/chromium_backend.h"
@@ -46,6 +47,8 @@ public:
         glewExperimental = GL_TRUE;
         ok_ = glewInit() == GLEW_OK;
         glGetError();
+        // The page program reads the shader prelude from the built archive.
+        ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
     }
     ~GlWindow() {
         if (context_) SDL_GL_DeleteContext(context_);

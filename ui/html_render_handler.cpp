@@ -1,12 +1,14 @@
 #include "ui/html_render_handler.h"
 
 #include "core/log.h"
+#include "render/shader.h"
 
 #include <GL/glew.h>
 
 #include <sys/mman.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -24,7 +26,7 @@ GLint gTransparencyLocation = -1;
 // Position, then texture coordinate; the page's top row is drawn at the top of the rectangle.
 const float kQuad[16] = {-1, -1, 0, 1, 1, -1, 1, 1, 1, 1, 1, 0, -1, 1, 0, 0};
 
-const char* kVertexShader = R"(#version 330 core
+const char* kVertexShader = R"(#include "prelude.glsl"
 layout (location = 0) in vec2 aPos;
 layout (location = 1) in vec2 aTexCoord;
 out VS_OUT {
@@ -38,7 +40,7 @@ void main() {
 }
 )";
 
-const char* kFragmentShader = R"(#version 330 core
+const char* kFragmentShader = R"(#include "prelude.glsl"
 in VS_OUT {
     vec2 FragPos;
     vec2 FragTexCoord;
@@ -52,7 +54,9 @@ void main() {
 }
 )";
 
-GLuint compileShader(GLenum kind, const char* source, const char* label) {
+GLuint compileShader(GLenum kind, const char* code, const char* label) {
+    const std::string expanded = expandCodeShaderSource(code, "HTML");
+    const char* source = expanded.c_str();
     GLuint shader = glCreateShader(kind);
     glShaderSource(shader, 1, &source, nullptr);
     glCompileShader(shader);

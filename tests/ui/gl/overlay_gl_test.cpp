@@ -1,6 +1,7 @@
 // A real page through the whole bridge: loaded by the start-up list into the headless browser, its
 // start reported by the page's own query (whose answer the page sees), its pixels uploaded and drawn
 // over a cleared scene at the place the layout gives, read back with glReadPixels.
+#include "core/archive.h"
 #include "ui/engine/chromium_backend.h"
 #include "ui/engine/web_engine.h"
 #include "ui/html_app.h"
@@ -72,6 +73,8 @@ protected:
         glewExperimental = GL_TRUE;
         ASSERT_EQ(glewInit(), GLEW_OK);
         glGetError();
+        // The page program reads the shader prelude from the built archive.
+        ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
 
         folder_ = fs::temp_directory_path() / ("bzoverlay-" + std::to_string(getpid()));
         fs::create_directories(folder_ / "res");
