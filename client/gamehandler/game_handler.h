@@ -115,7 +115,6 @@ public:
     // A line of the client's own (class LOCAL_NOTICE) shown at once; never sent.
     void showLocalNotice(const std::string& text, int tableId);
 
-
     // ===== TableState: seats, roles, turns, the game status and the end of a shot (the seat and turn
     // queries, the moving-balls test, the start view's balls and the status hook are TableState's) =====
     // ---- seats, roles and turns (seats.cpp)
