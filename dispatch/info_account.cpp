@@ -28,13 +28,13 @@ int32_t hundredths(float value) {
 
 }  // namespace
 
-GameHandler::BioPanelOpener GameHandler::setBioPanelOpener(BioPanelOpener opener) {
+PanelsState::BioPanelOpener PanelsState::setBioPanelOpener(BioPanelOpener opener) {
     BioPanelOpener previous = installedBioOpener;
     installedBioOpener = opener;
     return previous;
 }
 
-GameHandler::BioPanelOpener GameHandler::bioPanelOpener() { return installedBioOpener; }
+PanelsState::BioPanelOpener PanelsState::bioPanelOpener() { return installedBioOpener; }
 
 void onInfoServerInfo(GameHandler& gh, const Message& message) {
     logInfoReceived(message);

@@ -292,7 +292,7 @@ double GameHandler::aimFromDrag() {
 
 // Bed points go through the renderer's own view and projection, so the point found is the one drawn
 // under the pixel in every camera mode (orthographic overhead, perspective overview, 3D and first person).
-void GameHandler::screenToTable(double px, double py, double& outX, double& outZ) const {
+void CameraState::screenToTable(double px, double py, double& outX, double& outZ) const {
     const double width = std::max(1, viewport[2]), height = std::max(1, viewport[3]);
     float view[16];
     viewMatrix(view);

@@ -2,6 +2,8 @@
 // mouse's drags on the game view, the HUD's spin widget and the shot in flight with its cue stroke
 // (part of GameHandler, which inherits it). Written by aim_prediction.cpp, shot_controls.cpp,
 // shot.cpp, mouse_input.cpp, hud_layout.cpp and the table events (dispatch/table_events*.cpp).
+// The few operations that need only this data are defined in shot.cpp and view_services.cpp; the
+// aim prediction, the shot and the mouse also read the table or the camera and are GameHandler's.
 #pragma once
 
 #include "net/game_status.h"
@@ -103,4 +105,13 @@ struct AimingState {
     int64_t cueStrokeEndTime = 0;  // milliseconds of the game or replay clock: no overflow after days
     double cueStrokeDuration = 0, cueStrokeLength = 0, cueStrokeBallX = 0, cueStrokeBallZ = 0;
     double cueStrokeFade = 1.0;
+
+    // ===== The operations that need only the aiming's own data. =====
+    // The cue's fade and the end of its stroke at clockSeconds (shot.cpp).
+    void updateCueStroke(double clockSeconds);
+    // The break and ball-on displays of the TopBox page (shot.cpp).
+    void setShowBreak(bool show);
+    void setShowBallOn(bool show);
+    // Turns the drag vectors with the camera's yaw (view_services.cpp).
+    void rotateDragVectors(float oldYaw, float newYaw);
 };

@@ -331,7 +331,7 @@ void GameHandler::buttonPress(const std::string& name, int idata1, const std::st
     BZ_LOG(LOG_DEBUG, "buttonPress", "No action for '" << name << "'");
 }
 
-GameHandler::PanelButtons GameHandler::setPanelButtons(PanelButtons handler) {
+PanelsState::PanelButtons PanelsState::setPanelButtons(PanelButtons handler) {
     PanelButtons previous = panelButtons;
     panelButtons = handler;
     return previous;

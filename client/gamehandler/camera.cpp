@@ -27,7 +27,7 @@ void refreshFieldOfView(GameHandler& gh) {
 
 }  // namespace
 
-void GameHandler::saveCameraSlot(FreeCameraSlot& slot) const {
+void CameraState::saveCameraSlot(FreeCameraSlot& slot) const {
     for (int i = 0; i < 3; ++i) {
         slot.eye[i] = lookAtEye[i];
         slot.target[i] = lookAtTarget[i];
@@ -36,12 +36,12 @@ void GameHandler::saveCameraSlot(FreeCameraSlot& slot) const {
     slot.yaw = viewAzimuth;
 }
 
-void GameHandler::installCameraSlot(const FreeCameraSlot& slot) {
+void CameraState::installCameraSlot(const FreeCameraSlot& slot) {
     installCamera(slot.eye, slot.target, slot.up);
     viewAzimuth = static_cast<float>(slot.yaw);
 }
 
-bool GameHandler::installCamera(const double eye[3], const double target[3], const double up[3]) {
+bool CameraState::installCamera(const double eye[3], const double target[3], const double up[3]) {
     bool finite = true;
     for (int i = 0; i < 3; ++i)
         finite = finite && std::isfinite(eye[i]) && std::isfinite(target[i]) && std::isfinite(up[i]);
@@ -65,13 +65,13 @@ bool GameHandler::installCamera(const double eye[3], const double target[3], con
     return true;
 }
 
-void GameHandler::enter3DView() {
+void CameraState::enter3DView() {
     if (!in3DView) saveCameraSlot(defaultCameraSlot);
     installCameraSlot(freeCamera);
     in3DView = true;
 }
 
-void GameHandler::leave3DView() {
+void CameraState::leave3DView() {
     if (!in3DView) return;
     saveCameraSlot(freeCamera);
     installCameraSlot(defaultCameraSlot);

@@ -52,7 +52,7 @@ bool GameHandler::placePOVCamera() {
     return true;
 }
 
-void GameHandler::buildPOVProjection(double flat) {
+void CameraState::buildPOVProjection(double flat) {
     const bool looksDown =
         std::abs(lookAtEye[0] - lookAtTarget[0]) <= flat && std::abs(lookAtEye[2] - lookAtTarget[2]) <= flat;
     if (looksDown)

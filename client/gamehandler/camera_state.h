@@ -1,8 +1,13 @@
 // The game controller's camera and view: the window and viewport, the look-at and the float camera
 // the renderer reads, the projection, the fixed, free, overview and first-person cameras and the
 // orbit the mouse turns (part of GameHandler, which inherits it). Written by view_services.cpp,
-// camera.cpp, camera_pov.cpp, camera_keys.cpp and mouse_input.cpp.
+// camera.cpp, camera_pov.cpp, camera_keys.cpp and mouse_input.cpp. The operations below that need
+// only this data are defined in view_services.cpp, camera.cpp, camera_pov.cpp, aim_prediction.cpp
+// (screenToTable) and mouse_input.cpp (windowToDrawable); the camera code that also reads the aim,
+// the seats or the panels is GameHandler's.
 #pragma once
+
+class GameHandler;
 
 // The camera record the renderer reads; floats.
 struct Camera {
@@ -100,4 +105,45 @@ struct CameraState {
     // The camera-preset key time the arezor view change moves into the past so that its pushed F2
     // counts as a fresh press.
     double lastPresetKeyTime = 0.0;
+
+    // ===== The operations that need only the camera's own data. =====
+    // ---- view services (view_services.cpp)
+    // Eye, target, up: the float camera the view matrix is built from.
+    static void setLookAt(Camera& camera, const double eye[3], const double target[3], const double up[3]);
+    // The look-at kept in lookAtEye/Target/Up is copied into `camera`.
+    void applyLookAt();
+    void setOverheadCamera();
+    void updateViewParameters();
+    void buildPerspectiveProjection();
+    void buildOrthographicProjection();
+    // The right-handed look-at matrix of `camera`, column-major.
+    void viewMatrix(float out[16]) const;
+    // The right-handed look-at matrix of a camera, column-major.
+    static void lookAt(const Camera& view, float out[16]);
+    // How far the cue is pulled back (mm) at clockSeconds during a stroke that strikes at
+    // strikeSeconds; unit is the stroke's duration unit and amplitude its draw-back.
+    static double cueStrokeOffset(double unit, double amplitude, double strikeSeconds, double clockSeconds);
+    // Hook through which the frame's camera-mode choice runs (the camera code installs it).
+    using CameraModeSelector = void (*)(GameHandler& gameHandler);
+    static CameraModeSelector setCameraModeSelector(CameraModeSelector selector);
+    static CameraModeSelector cameraModeSelector();
+
+    // ---- camera sets and the first-person projection (camera.cpp, camera_pov.cpp)
+    // Writes eye, target and up, derives the Camera and the view parameters; refuses an eye on its
+    // target or a value that is not finite (false, camera unchanged).
+    bool installCamera(const double eye[3], const double target[3], const double up[3]);
+    // The current camera (eye, target, up, yaw) into a slot, and a slot's camera back.
+    void saveCameraSlot(FreeCameraSlot& slot) const;
+    void installCameraSlot(const FreeCameraSlot& slot);
+    void enter3DView();
+    void leave3DView();
+    // Perspective unless the eye stands within `flat` mm (x and z) above the target: then the view
+    // straight down.
+    void buildPOVProjection(double flat);
+
+    // ---- window and viewport pixels (aim_prediction.cpp, mouse_input.cpp)
+    // The bed point shown at a viewport pixel (y upward).
+    void screenToTable(double px, double py, double& x, double& z) const;
+    // A window point as the drawable pixel the game view uses.
+    void windowToDrawable(int windowX, int windowY, int& x, int& y) const;
 };

@@ -28,7 +28,7 @@ GameHandler& getGameHandler() {
     return gameHandler;
 }
 
-void GameHandler::initPaths() {
+void SessionState::initPaths() {
     if (basePath.empty()) {
         char* base = SDL_GetBasePath();
         basePath = base != nullptr ? base : "./";

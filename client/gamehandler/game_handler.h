@@ -5,7 +5,10 @@
 //   aiming_state.h   aim, prediction, mouse drags, the shot      camera_state.h  camera, view, projection
 //   replay_state.h   the replay player                          panels_state.h  layout, panels, settings
 //   timing_state.h   clocks and frame pacing
-// The operations are GameHandler's, declared below by concern and defined in one file per concern:
+// An operation that needs one struct's data only (and free functions) is that struct's method,
+// declared in its header; through the inheritance it is still `gh.method()`. The operations that
+// reach into more than one struct are GameHandler's, declared below by concern. Each operation is
+// defined in the file of its concern:
 //   game_handler.cpp   construction, folders, init          seats.cpp       seats, roles, turns
 //   notices.cpp        notices, concede button, links        session.cpp     preferences, start of play
 //   message_queue.cpp  the per-frame drain, deferred chat    state_change.*  changeState
@@ -13,7 +16,8 @@
 //   page_statements.*  how statements are written and run into the pages
 //   players.cpp        the player registry                  chat_display.cpp  chat lines, local notices
 //   client/panels/     the dialog panels, settings panels, settings apply
-// and, in the dispatch library (dispatch/), processMessage.
+// and, in the dispatch library (dispatch/), processMessage. Wholly in a state struct: notices.cpp,
+// players.cpp (SessionState's), page_requests.cpp (TableState's and PanelsState's).
 // Everything here runs on the main thread and takes no lock.
 #pragma once
 
@@ -76,29 +80,17 @@ public:
     GameHandler(const GameHandler&) = delete;
     GameHandler& operator=(const GameHandler&) = delete;
 
-    // ===== SessionState: start-up, preferences, the start of play and the message dispatch =====
+    // ===== SessionState: start-up, preferences, the start of play and the message dispatch (the folders,
+    // the preference files, the player registry, the notices and the Arezors are SessionState's) =====
     // ---- start-up (game_handler.cpp)
-    // Sets basePath (once), and on the first call with no prefPath the preference folder and the
-    // log; points the resource archive at basePath. Again: only the two log lines.
-    void initPaths();
     // The GL-side start-up, once after the GL context exists: folders, the start view's camera,
     // the renderer's steps (InitStepHook), the look-at up vector and the ball ids (Ghost -1).
     void init();
 
     // ---- preferences and the start of play (session.cpp)
-    void loadCredentials(std::string& userName, std::string& password);
-    // Runs the saved credentials into the Login page's form.
-    void showSavedCredentials();
-    void saveCredentials(const std::string& userName, const std::string& password);
-    void forgetCredentials(const std::string& userName);
     // Loads the stored settings; a file that cannot be opened at all (first run) arms the lobby's
     // mouse-or-touchpad question.
     void loadGameSettingsPrefs(GameSettings& settings);
-    void saveGameSettingsPrefs(const GameSettings& settings);
-    std::string loadParamPrefs(const std::string& name);
-    void saveParamPrefs(const std::string& name, const std::string& value);
-    // One more failed login for the name in "failedUserList", as one read-change-write of the file.
-    void countFailedLogin(const std::string& userName);
     // The start of play after a successful login: resets the per-login state and the pages that
     // keep per-login content, and sends the first requests of every login.
     void startSession(const std::string& serverName, const std::string& userName);
@@ -108,60 +100,28 @@ public:
     // MAX_MESSAGES_PER_FRAME per call, applying the login steps queued among them in their place;
     // then shows held chat whose shot is over (flushDeferredChatIfDue). Once per frame.
     void processMessageQueue();
-    // True while any ball moves or still falls into a pocket.
-    bool isAnyBallMoving() const;
     // Shows the held chat when the balls are at rest and no status is parked, or when the oldest
     // held line has waited MAX_CHAT_DEFERRAL_SECONDS.
     void flushDeferredChatIfDue();
     // Shows every held chat line in arrival order and empties the list (the shot's end calls it).
     void showDeferredChat();
-    // Drops the held chat and the parked status: the table they belong to has been left.
-    void dropShotLeftovers();
 
     // ---- dispatch library (dispatch/)
     // Acts on one server message (or one rebuilt by the replay player). Never fails.
     void processMessage(const Message& message);
-    // ---- the player registry (players.cpp) and the chat display (chat_display.cpp)
-    // The Player of a nick (one leading "-" dropped), created on first lookup; never null.
-    Player* findPlayer(const std::string& nick);
+    // ---- the chat display (chat_display.cpp)
     // Shows one chat line in the Lobby and/or BottomBox page; tableOnly: the table chat only.
     void displayChatMessage(const Message& chat, bool tableOnly);
     // A line of the client's own (class LOCAL_NOTICE) shown at once; never sent.
     void showLocalNotice(const std::string& text, int tableId);
 
-    // ---- notices, concede button, links (notices.cpp)
-    void popUpInfo(const std::string& text, int durationMs);
-    // popUpInfo unless the text is empty.
-    void showNotice(const std::string& text, int durationMs);
-    void setConcedeState(int seat);
-    // Opens an http(s) address in the desktop browser (core/opener.h).
-    void openExternal(const std::string& url);
-    // A notice for each link whose opener failed since the last call (called every frame).
-    void tellFailedOpens();
-
-    // ===== TableState: seats, roles, turns, the game status and the end of a shot =====
+    // ===== TableState: seats, roles, turns, the game status and the end of a shot (the seat and turn
+    // queries, the moving-balls test, the start view's balls and the status hook are TableState's) =====
     // ---- seats, roles and turns (seats.cpp)
-    // The logged-in user's nick (the connection's user name; empty without a connection).
-    const std::string& ownNick() const;
-    // The seat holds the logged-in user (exact, case-sensitive).
-    bool seatHoldsMe(int seat) const;
-    bool isInPlay() const;
-    bool isMyTurn() const;
-    bool isOpponentsTurn() const;
     bool isMyTurnLive() const;
     bool isOpponentsTurnLive() const;
     bool amISeated() const;
-    int getMySeatInPlay() const;
-    int getMySeat() const;
-    static bool hasPlayerFlag64(const Player* player);
-    int maxBreak() const;
-    // The last received message's iid modulo n (0 for n 0): every client at the table picks alike.
-    unsigned pickVariant(unsigned n) const;
-    int firstArezor() const;
-    bool isArezorOn(int n) const;
     void checkBetaLobby();
-    void closeReplays();
-    void setChatTextEmpty(bool empty);
 
     // ---- table entry, game status and the end of a shot (dispatch/table_entry.cpp, game_status.cpp,
     // end_of_shot.cpp)
@@ -174,18 +134,14 @@ public:
     // The referee's and the crowd's calls and the summary notice of a shot just applied.
     void runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints,
                            const std::array<std::string, 2>& statusPlayers);
-    // The game-status application (applyGameStatus); endShot hands the parked status to it. Without
-    // one the status is only logged.
-    using GameStatusApplier = void (*)(GameHandler& gameHandler, const GameStatus& status, int sequence,
-                                       bool atEndOfShot, const std::vector<int>* replayStatusInts, double replayT);
-    static GameStatusApplier setGameStatusApplier(GameStatusApplier applier);
 
     // ---- the start-match buttons (start_match.cpp)
     // Chooses the StartMatch page's buttons from the seats; value: the table number of the table's
     // name, -1 for none.
     void updateStartMatchButtons(int value);
 
-    // ===== AimingState: aim prediction, the HUD, shot controls, the shot and the mouse =====
+    // ===== AimingState: aim prediction, the HUD, shot controls, the shot and the mouse (the cue stroke's
+    // step, the break and ball-on displays and the drag vectors' turn are AimingState's) =====
     // ---- aim prediction (aim_prediction.cpp)
     // Recomputes the prediction for the aiming ball; an index outside 0..24 is refused.
     void updateAim(int aimBall);
@@ -197,8 +153,6 @@ public:
     // Share (0..1) of the 81 tip heights at 7 degrees whose cue touches a ball or a rail.
     double cueObstruction() const;
     double aimFromDrag();
-    // The bed point shown at a viewport pixel (y upward).
-    void screenToTable(double px, double py, double& x, double& z) const;
     int pickBall(int x, int y, double* tableX = nullptr, double* tableZ = nullptr, double* grabAngle = nullptr) const;
     // The shot power, unless a Vidiv Arezor forces one; returns the power now. The cue's pulse runs on
     // without a jump.
@@ -235,14 +189,11 @@ public:
     // The cue's stroke movement for a SHOT of this power; clockSeconds is the game clock for live
     // strokes and the replay clock for replays.
     void startCueStroke(double power, double clockSeconds);
-    void updateCueStroke(double clockSeconds);
     void stepBallMotion();
     void updateShot();
     void endShot();
     // endShot's live status: the parked one, its durations counted on to now.
     void applyParkedStatus();
-    void setShowBreak(bool show);
-    void setShowBallOn(bool show);
 
     // ---- mouse input of the game view (mouse_input.cpp)
     void handleMouseEvent(const SDL_Event& event);
@@ -252,51 +203,21 @@ public:
     void keyUp(int key);
     // Relative mouse mode off, the pointer back at the drag's press point, shown (mouse_input.cpp).
     void releasePointer();
-    // A window point as the drawable pixel the game view uses (mouse_input.cpp).
-    void windowToDrawable(int windowX, int windowY, int& x, int& y) const;
     // Ends every mouse action of the game view (camera.cpp); the own live aim ends with it.
     void resetAimingState(bool keepPointAiming);
 
     // ===== CameraState: camera, projection, start view and cue pulse, camera sets, first-person view
-    // and camera keys =====
+    // and camera keys (the look-at, the projections, the camera slots, the 3D view and the pixel
+    // conversions are CameraState's) =====
     // ---- view services (view_services.cpp)
-    // Eye, target, up: the float camera the view matrix is built from.
-    static void setLookAt(Camera& camera, const double eye[3], const double target[3], const double up[3]);
-    // The look-at kept in lookAtEye/Target/Up is copied into `camera`.
-    void applyLookAt();
-    void setOverheadCamera();
     void setCameraPreset(unsigned preset);
     void updateFieldOfView(int width, int height);
     void setViewport(int windowW, int windowH, int drawableW, int drawableH, int topHeight, int bottomHeight);
-    void updateViewParameters();
-    void rotateDragVectors(float oldYaw, float newYaw);
-    void buildPerspectiveProjection();
-    void buildOrthographicProjection();
-    // The right-handed look-at matrix of `camera`, column-major.
-    void viewMatrix(float out[16]) const;
-    // The ball layout before any table is joined.
-    void initBallPositions();
-    void resetLiveStatusForStartView();
     // The cue's breathing while aiming, 0..1, at game-clock time t.
     double pulsePhase(double t) const;
-    // How far the cue is pulled back (mm) at clockSeconds during a stroke that strikes at
-    // strikeSeconds; unit is the stroke's duration unit and amplitude its draw-back.
-    static double cueStrokeOffset(double unit, double amplitude, double strikeSeconds, double clockSeconds);
-    // Hook through which the frame's camera-mode choice runs (the camera code installs it).
-    using CameraModeSelector = void (*)(GameHandler& gameHandler);
-    static CameraModeSelector setCameraModeSelector(CameraModeSelector selector);
-    static CameraModeSelector cameraModeSelector();
 
     // ---- camera sets, first-person view and camera keys (camera.cpp, camera_pov.cpp, camera_keys.cpp;
     // the first-person step of update in update.cpp)
-    // Writes eye, target and up, derives the Camera and the view parameters; refuses an eye on its
-    // target or a value that is not finite (false, camera unchanged).
-    bool installCamera(const double eye[3], const double target[3], const double up[3]);
-    // The current camera (eye, target, up, yaw) into a slot, and a slot's camera back.
-    void saveCameraSlot(FreeCameraSlot& slot) const;
-    void installCameraSlot(const FreeCameraSlot& slot);
-    void enter3DView();
-    void leave3DView();
     void enterOverviewCamera();
     void leaveOverviewCamera();
     // Turns the first-person view on or off; switchPOVMode is the only caller.
@@ -309,27 +230,22 @@ public:
     // The first-person camera behind the aiming ball (the opponent's outside the own turn) with the
     // listener at its eye; false, nothing moved, without a valid ball or a finite placement.
     bool placePOVCamera();
-    // Perspective unless the eye stands within `flat` mm (x and z) above the target: then the view
-    // straight down.
-    void buildPOVProjection(double flat);
     // The first-person camera follows the opponent's blended aim (the renderer's live-aim blend).
     void followBlendedAim();
     // The first-person step of update: w and s move the camera in and out, offset and distance ease.
     void stepPOVCamera();
     // The camera keys of the game view; true when the key was one of them (keyDown then ends).
     bool cameraKeyDown(int key);
-    // The right-handed look-at matrix of a camera, column-major.
-    static void lookAt(const Camera& view, float out[16]);
 
     // ===== ReplayState: the replay player and the per-frame update (replay_text.cpp, status_text.cpp,
-    // replay_playback.cpp, replay_events.cpp, replay_buttons.cpp, update.cpp) =====
+    // replay_playback.cpp, replay_events.cpp, replay_buttons.cpp, update.cpp; pauseReplay is
+    // ReplayState's) =====
     // One REPLAY_INFO part: the first starts the text afresh, the last starts the replay.
     void receiveReplayPart(const Message& message);
     void startReplay();
     // The table as it stood before shot replayShotIndex (only for 1 <= index < number of shots).
     void loadReplayShot(bool resetBreakScore);
     void playReplay(bool resetBreakScore);
-    void pauseReplay();
     void resumeReplay();
     void playReplayEvent(const ReplayEvent& event);
     bool skipReplayEvents();
@@ -345,44 +261,30 @@ public:
 
     // ===== PanelsState: page requests, page buttons, dialog panels, chat input and the game view's
     // keys (page_requests.cpp, buttons.cpp, ui/page_buttons.cpp, client/panels/, chat_input.cpp,
-    // popup_events.cpp, keyboard.cpp) =====
-    // ---- Page requests: what the pages' requests ask of the game controller. Each is declared here
-    // ---- for the query dispatcher; until its own work is built it only logs (page_requests.cpp).
+    // popup_events.cpp, keyboard.cpp; closing a panel, the chat-empty flag, whispering, pasting and the
+    // hooks the shell and the HTML layer install are PanelsState's) =====
+    // ---- Page requests: what the pages' requests ask of the game controller. Each is declared here,
+    // ---- or in the one state struct it needs, for the query dispatcher; until its own work is built
+    // ---- it only logs (page_requests.cpp).
     // The page-button dispatcher: the game controller owns the meaning of every button name.
     void buttonPress(const std::string& name, int idata1, const std::string& sdata1);
     // Slash-commands, or the text as a chat line to the lobby (fromLobby) or to the table.
     void sendChatText(const std::string& text, bool fromLobby, bool replayConfirmed);
     void sendStartSingleReq();
-    int getTableId() const;
     void setViewMode(const std::string& role, const std::string& viewMode);
     // A popup of the bottom bar opened or closed, or one of its foul choices was pressed.
     void onHtmlWindowEvent(const std::string& event, const std::string& what);
-    // The shell's bottom-bar size change that the popups ask for; without one it is only logged.
-    using BottomBoxSizer = void (*)(bool fromToggle, bool fullSize);
-    static BottomBoxSizer setBottomBoxSizer(BottomBoxSizer sizer);
     void changePrivacy(int privacy);
     void openGameSettings();
-    void closeGameSettings();
     void resetGameSettings();
     void saveGameSettings(const GameSettings& settings);
     void openMatchSettings();
-    void closeMatchSettings();
     void resetMatchSettings();
     void saveMatchSettings(const MatchSettings& settings);
     void openMyAccount();
-    void closeMyAccount();
     void saveMyAccount(const AccountRecord& account);
     void openPeople(const std::string& userToBlock);
-    void closePeople();
-    void whisperPlayer(const std::string& userName);
-    void closeBio();
     // ---- End of the page requests.
-
-    // Opens the bio panel on another user's bio (element 0 the nick); the panels install it.
-    // Without one the bio is only logged.
-    using BioPanelOpener = void (*)(GameHandler& gameHandler, const std::vector<std::string>& bio);
-    static BioPanelOpener setBioPanelOpener(BioPanelOpener opener);
-    static BioPanelOpener bioPanelOpener();
 
     // The other dialog panels (client/panels/panels.cpp): each opener shows its panel after the open delay
     // and sends the page its content.
@@ -393,20 +295,11 @@ public:
     void openVideos();
     void openInvites();
     void openTasks();
-    void closeTasks();
     void openLineUp();
     // idx 0: the bottom bar's button (shown there while minimised); 1: the server's request.
     void openMatchStats(int idx);
-    void closeMatchStats();
     void openCueStore();
     void openReplays();
-    // Sends Ctrl+V to the window's page.
-    void pasteIntoBrowser(HtmlWindow window);
-
-    // The names the HTML layer serves (panels, pasting, the Kred Box); asked after the others.
-    using PanelButtons = bool (*)(GameHandler& gameHandler, const std::string& name, int idata1,
-                                  const std::string& sdata1);
-    static PanelButtons setPanelButtons(PanelButtons handler);
     // A key no page took: true when it nominated a ball or sent a chat command.
     bool keyDown(int key, int x, int y);
 };

@@ -32,7 +32,7 @@ void GameHandler::processMessageQueue() {
     flushDeferredChatIfDue();
 }
 
-bool GameHandler::isAnyBallMoving() const {
+bool TableState::isAnyBallMoving() const {
     for (const Ball& ball : table.balls) {
         if (ball.isMoving() || ball.fallingInPocket) return true;
     }
@@ -53,7 +53,7 @@ void GameHandler::showDeferredChat() {
     for (const Message& chat : held) displayChatMessage(chat, false);
 }
 
-void GameHandler::dropShotLeftovers() {
+void TableState::dropShotLeftovers() {
     deferredChatMessages.clear();
     statusPending = false;
 }

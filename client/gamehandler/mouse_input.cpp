@@ -455,7 +455,7 @@ void GameHandler::releasePointer() {
     mouseCaptured = false;
 }
 
-void GameHandler::windowToDrawable(int wx, int wy, int& x, int& y) const {
+void CameraState::windowToDrawable(int wx, int wy, int& x, int& y) const {
     const int ww = std::max(2, windowWidth), wh = std::max(2, windowHeight);
     const int dw = drawableWidth > 0 ? drawableWidth : ww, dh = drawableHeight > 0 ? drawableHeight : wh;
     x = static_cast<int>((dw - 1) * static_cast<double>(wx) / (ww - 1) + 0.5);

@@ -6,16 +6,16 @@
 
 #include <string>
 
-void GameHandler::popUpInfo(const std::string& text, int durationMs) {
+void SessionState::popUpInfo(const std::string& text, int durationMs) {
     BZ_LOG(LOG_INFO, "popUpInfo", "Notice text: " << text);
     runJavaScript(HtmlWindow::TopBox, JsObject().text("text", text).number("duration", durationMs).call("inbzNotice"));
 }
 
-void GameHandler::showNotice(const std::string& text, int durationMs) {
+void SessionState::showNotice(const std::string& text, int durationMs) {
     if (!text.empty()) popUpInfo(text, durationMs);
 }
 
-void GameHandler::setConcedeState(int seat) {
+void SessionState::setConcedeState(int seat) {
     // The page keeps the first seat that conceded.
     runJavaScript(HtmlWindow::BottomBox,
                   "document.getElementsByClassName(\"concede\")[0].disabled = true;"
@@ -23,9 +23,9 @@ void GameHandler::setConcedeState(int seat) {
                       std::to_string(seat) + "; refreshPlayerControls(); }");
 }
 
-void GameHandler::openExternal(const std::string& url) { ::openExternal(url); }
+void SessionState::openExternal(const std::string& url) { ::openExternal(url); }
 
-void GameHandler::tellFailedOpens() {
+void SessionState::tellFailedOpens() {
     for (const std::string& url : takeFailedOpens())
         showNotice("The link could not be opened in your web browser: " + url, 8000);
 }

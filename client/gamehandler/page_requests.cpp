@@ -4,6 +4,6 @@
 #include "client/gamehandler/requests.h"
 #include "core/log.h"
 
-int GameHandler::getTableId() const { return table.getId(); }
+int TableState::getTableId() const { return table.getId(); }
 
-void GameHandler::whisperPlayer(const std::string& userName) { BZ_LOG(LOG_INFO, "whisperPlayer", userName); }
+void PanelsState::whisperPlayer(const std::string& userName) { BZ_LOG(LOG_INFO, "whisperPlayer", userName); }

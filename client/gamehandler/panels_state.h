@@ -2,12 +2,19 @@
 // the bottom box's layout and the user's game and match settings (part of GameHandler, which
 // inherits it). Written by the panel openers (client/panels/), the page
 // buttons (buttons.cpp, ui/page_buttons.cpp), popup_events.cpp and the shell (app/window_layout.cpp).
+// The operations below that need only this data are defined in client/panels/settings_panels.cpp,
+// client/panels/panels.cpp, seats.cpp, page_requests.cpp, popup_events.cpp, buttons.cpp and
+// dispatch/info_account.cpp; the openers, which also read the clock, are GameHandler's.
 #pragma once
 
 #include "client/gamehandler/game_settings.h"
 #include "client/gamehandler/requests.h"
+#include "core/page_script.h"
 
 #include <string>
+#include <vector>
+
+class GameHandler;
 
 // One HTML panel: shown or not, and the game-clock time at which it was last opened.
 struct PanelSlot {
@@ -63,4 +70,35 @@ struct PanelsState {
     int alertShown = 0;
     // Set when the preferences file could not be opened; the lobby then asks mouse or touchpad once.
     bool mouseOrTouchpadPopUpPending = false;
+
+    // ===== The operations that need only the panels' own data. =====
+    // ---- closing panels (client/panels/settings_panels.cpp, client/panels/panels.cpp, seats.cpp)
+    void closeGameSettings();
+    void closeMatchSettings();
+    void closeMyAccount();
+    void closePeople();
+    void closeBio();
+    void closeTasks();
+    void closeMatchStats();
+    void closeReplays();
+    // ---- page requests (seats.cpp, page_requests.cpp, client/panels/panels.cpp)
+    void setChatTextEmpty(bool empty);
+    void whisperPlayer(const std::string& userName);
+    // Sends Ctrl+V to the window's page.
+    void pasteIntoBrowser(HtmlWindow window);
+
+    // ---- the hooks the shell and the HTML layer install (popup_events.cpp, buttons.cpp,
+    // dispatch/info_account.cpp)
+    // The shell's bottom-bar size change that the popups ask for; without one it is only logged.
+    using BottomBoxSizer = void (*)(bool fromToggle, bool fullSize);
+    static BottomBoxSizer setBottomBoxSizer(BottomBoxSizer sizer);
+    // Opens the bio panel on another user's bio (element 0 the nick); the panels install it.
+    // Without one the bio is only logged.
+    using BioPanelOpener = void (*)(GameHandler& gameHandler, const std::vector<std::string>& bio);
+    static BioPanelOpener setBioPanelOpener(BioPanelOpener opener);
+    static BioPanelOpener bioPanelOpener();
+    // The names the HTML layer serves (panels, pasting, the Kred Box); asked after the others.
+    using PanelButtons = bool (*)(GameHandler& gameHandler, const std::string& name, int idata1,
+                                  const std::string& sdata1);
+    static PanelButtons setPanelButtons(PanelButtons handler);
 };

@@ -1,7 +1,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/log.h"
 
-Player* GameHandler::findPlayer(const std::string& nick) {
+Player* SessionState::findPlayer(const std::string& nick) {
     // Seat names may carry a leading "-"; the registry keys on the nick without it.
     const std::string key = !nick.empty() && nick[0] == '-' ? nick.substr(1) : nick;
     for (const std::unique_ptr<Player>& player : players) {

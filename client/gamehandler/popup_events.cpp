@@ -22,7 +22,7 @@ void resizeBottomBox(bool fromToggle, bool fullSize) {
 
 }  // namespace
 
-GameHandler::BottomBoxSizer GameHandler::setBottomBoxSizer(BottomBoxSizer sizer) {
+PanelsState::BottomBoxSizer PanelsState::setBottomBoxSizer(BottomBoxSizer sizer) {
     return std::exchange(installedSizer, sizer);
 }
 

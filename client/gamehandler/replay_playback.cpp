@@ -238,7 +238,7 @@ void GameHandler::playReplay(bool resetBreakScore) {
     if (replayPlaying) runInPages({HtmlWindow::BottomBox}, playingStatement(true, replayT));
 }
 
-void GameHandler::pauseReplay() {
+void ReplayState::pauseReplay() {
     replayPaused = true;
     runInPages({HtmlWindow::BottomBox}, playingStatement(false, replayT));
 }

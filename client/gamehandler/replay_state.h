@@ -1,7 +1,8 @@
 // The game controller's replay: what the server's replay information and the replay text gave, the
 // player's clock and controls, and the save dialog (part of GameHandler, which inherits it). Written
 // by replay_playback.cpp, replay_events.cpp, replay_buttons.cpp, update.cpp and the replay INFO
-// codes (dispatch/info_replays.cpp).
+// codes (dispatch/info_replays.cpp). Its one operation that needs only this data, pauseReplay,
+// is defined in replay_playback.cpp; the rest of the player is GameHandler's.
 #pragma once
 
 #include "client/gamehandler/replay_text.h"
@@ -56,4 +57,7 @@ struct ReplayState {
     // Why the replay was paused (the practice freeze, the save dialog).
     int replayPausedByPractice = 0;
     bool replayPausedBySave = false;
+
+    // ===== The operation that needs only the replay's own data (replay_playback.cpp). =====
+    void pauseReplay();
 };

@@ -10,23 +10,23 @@ const char* const kBetaLobby = "Beta Development Lobby";
 
 }  // namespace
 
-const std::string& GameHandler::ownNick() const {
+const std::string& TableState::ownNick() const {
     return connectionHandler != nullptr ? connectionHandler->userName : kNoNick;
 }
 
-bool GameHandler::seatHoldsMe(int seat) const {
+bool TableState::seatHoldsMe(int seat) const {
     const Player* player = table.getPlayer(seat);
     return player != nullptr && connectionHandler != nullptr && player->nick == ownNick();
 }
 
-bool GameHandler::isInPlay() const { return liveStatus->gameState == 1; }
+bool TableState::isInPlay() const { return liveStatus->gameState == 1; }
 
-bool GameHandler::isMyTurn() const {
+bool TableState::isMyTurn() const {
     const int on = liveStatus->playerOn;
     return isInPlay() && (on == 0 || on == 1) && seatHoldsMe(on);
 }
 
-bool GameHandler::isOpponentsTurn() const {
+bool TableState::isOpponentsTurn() const {
     const int on = liveStatus->playerOn;
     return isInPlay() && (on == 0 || on == 1) && seatHoldsMe(1 - on);
 }
@@ -39,17 +39,17 @@ bool GameHandler::amISeated() const {
     return !replayMode && isTableState(appState.load()) && (seatHoldsMe(0) || seatHoldsMe(1));
 }
 
-int GameHandler::getMySeatInPlay() const { return isInPlay() ? getMySeat() : -1; }
+int TableState::getMySeatInPlay() const { return isInPlay() ? getMySeat() : -1; }
 
-int GameHandler::getMySeat() const {
+int TableState::getMySeat() const {
     if (seatHoldsMe(0)) return 0;
     if (seatHoldsMe(1)) return 1;
     return -1;
 }
 
-bool GameHandler::hasPlayerFlag64(const Player* player) { return player != nullptr && (player->userType & 0x40) != 0; }
+bool TableState::hasPlayerFlag64(const Player* player) { return player != nullptr && (player->userType & 0x40) != 0; }
 
-int GameHandler::maxBreak() const {
+int TableState::maxBreak() const {
     switch (liveStatus->gameType) {
         case 2: return 107;
         case 3: return 75;
@@ -60,20 +60,20 @@ int GameHandler::maxBreak() const {
     }
 }
 
-unsigned GameHandler::pickVariant(unsigned n) const {
+unsigned TableState::pickVariant(unsigned n) const {
     if (n == 0) return 0;
     const unsigned iid = connectionHandler != nullptr ? connectionHandler->lastIncomingIid.load() : 0;
     return iid % n;
 }
 
-int GameHandler::firstArezor() const {
+int SessionState::firstArezor() const {
     for (int i = 0; i < 10 && i < static_cast<int>(arezors.size()); ++i) {
         if (arezors[i] == '1') return i;
     }
     return -1;
 }
 
-bool GameHandler::isArezorOn(int n) const {
+bool SessionState::isArezorOn(int n) const {
     if (hasOwnFlag64()) return false;
     return n >= 0 && n < static_cast<int>(arezors.size()) && arezors[n] == '1';
 }
@@ -88,6 +88,6 @@ void GameHandler::checkBetaLobby() {
     }
 }
 
-void GameHandler::closeReplays() { replaysPanel.visible = false; }
+void PanelsState::closeReplays() { replaysPanel.visible = false; }
 
-void GameHandler::setChatTextEmpty(bool empty) { chatTextEmpty = empty; }
+void PanelsState::setChatTextEmpty(bool empty) { chatTextEmpty = empty; }

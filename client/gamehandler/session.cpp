@@ -13,22 +13,22 @@
 
 #include <vector>
 
-void GameHandler::loadCredentials(std::string& userName, std::string& password) {
+void SessionState::loadCredentials(std::string& userName, std::string& password) {
     ::loadCredentials(prefPath, userName, password);
 }
 
-void GameHandler::showSavedCredentials() {
+void SessionState::showSavedCredentials() {
     std::string userName;
     std::string password;
     loadCredentials(userName, password);
     runJavaScript(HtmlWindow::Login, setCredentialsStatement(userName, password));
 }
 
-void GameHandler::saveCredentials(const std::string& userName, const std::string& password) {
+void SessionState::saveCredentials(const std::string& userName, const std::string& password) {
     ::saveCredentials(prefPath, userName, password);
 }
 
-void GameHandler::forgetCredentials(const std::string& userName) { ::forgetCredentials(prefPath, userName); }
+void SessionState::forgetCredentials(const std::string& userName) { ::forgetCredentials(prefPath, userName); }
 
 void GameHandler::loadGameSettingsPrefs(GameSettings& settings) {
     bool fileMissing = false;
@@ -36,15 +36,15 @@ void GameHandler::loadGameSettingsPrefs(GameSettings& settings) {
     if (fileMissing) mouseOrTouchpadPopUpPending = true;
 }
 
-void GameHandler::saveGameSettingsPrefs(const GameSettings& settings) { ::saveGameSettings(prefPath, settings); }
+void SessionState::saveGameSettingsPrefs(const GameSettings& settings) { ::saveGameSettings(prefPath, settings); }
 
-std::string GameHandler::loadParamPrefs(const std::string& name) { return ::loadParamPrefs(prefPath, name); }
+std::string SessionState::loadParamPrefs(const std::string& name) { return ::loadParamPrefs(prefPath, name); }
 
-void GameHandler::saveParamPrefs(const std::string& name, const std::string& value) {
+void SessionState::saveParamPrefs(const std::string& name, const std::string& value) {
     ::saveParamPrefs(prefPath, name, value);
 }
 
-void GameHandler::countFailedLogin(const std::string& userName) {
+void SessionState::countFailedLogin(const std::string& userName) {
     // Read, counted and written under the store's one lock, so no other save can come between.
     updatePrefsFile(prefPath, {"saveParamPrefs", false}, [&](KeyValueMap& map) {
         std::string failedUserList = getKeyValue(map, kFailedUserListKey);

@@ -1,9 +1,12 @@
 // The game controller's session: folders, the login and the own user, the lobby, the account and
 // the server's per-user information (part of GameHandler, which inherits it). Written by
 // game_handler.cpp (folders), session.cpp (startSession) and the INFO dispatch (dispatch/info_*.cpp,
-// dispatch/table_list.cpp); the player registry is players.cpp's.
+// dispatch/table_list.cpp); the player registry is players.cpp's. The operations below need only
+// this data; they are defined in game_handler.cpp, session.cpp, players.cpp, notices.cpp and
+// seats.cpp.
 #pragma once
 
+#include "client/gamehandler/game_settings.h"
 #include "client/gamehandler/requests.h"
 #include "physics/player.h"
 
@@ -71,4 +74,40 @@ struct SessionState {
     AccountRecord account;
 
     bool hasOwnFlag64() const { return (ownUserType & 0x40) != 0; }
+
+    // ===== The operations that need only the session's own data. =====
+    // ---- start-up (game_handler.cpp)
+    // Sets basePath (once), and on the first call with no prefPath the preference folder and the
+    // log; points the resource archive at basePath. Again: only the two log lines.
+    void initPaths();
+
+    // ---- preferences (session.cpp)
+    void loadCredentials(std::string& userName, std::string& password);
+    // Runs the saved credentials into the Login page's form.
+    void showSavedCredentials();
+    void saveCredentials(const std::string& userName, const std::string& password);
+    void forgetCredentials(const std::string& userName);
+    void saveGameSettingsPrefs(const GameSettings& settings);
+    std::string loadParamPrefs(const std::string& name);
+    void saveParamPrefs(const std::string& name, const std::string& value);
+    // One more failed login for the name in "failedUserList", as one read-change-write of the file.
+    void countFailedLogin(const std::string& userName);
+
+    // ---- the player registry (players.cpp)
+    // The Player of a nick (one leading "-" dropped), created on first lookup; never null.
+    Player* findPlayer(const std::string& nick);
+
+    // ---- notices, concede button, links (notices.cpp)
+    void popUpInfo(const std::string& text, int durationMs);
+    // popUpInfo unless the text is empty.
+    void showNotice(const std::string& text, int durationMs);
+    void setConcedeState(int seat);
+    // Opens an http(s) address in the desktop browser (core/opener.h).
+    void openExternal(const std::string& url);
+    // A notice for each link whose opener failed since the last call (called every frame).
+    void tellFailedOpens();
+
+    // ---- the Arezors (seats.cpp)
+    int firstArezor() const;
+    bool isArezorOn(int n) const;
 };

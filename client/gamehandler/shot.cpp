@@ -22,7 +22,7 @@ constexpr double kMaxFrameSeconds = 1.0;
 
 }  // namespace
 
-GameHandler::GameStatusApplier GameHandler::setGameStatusApplier(GameStatusApplier applier) {
+TableState::GameStatusApplier TableState::setGameStatusApplier(GameStatusApplier applier) {
     GameStatusApplier previous = statusApplier;
     statusApplier = applier;
     return previous;
@@ -109,7 +109,7 @@ void GameHandler::startCueStroke(double power, double clockSeconds) {
     cueStrokeBallZ = cueBall->z;
 }
 
-void GameHandler::updateCueStroke(double clockSeconds) {
+void AimingState::updateCueStroke(double clockSeconds) {
     if (!cueStrokeOn) return;
     const int64_t h = static_cast<int64_t>(1000 * cueStrokeDuration * 0.5);
     const int64_t t = static_cast<int64_t>(1000 * clockSeconds);
@@ -191,12 +191,12 @@ void GameHandler::applyParkedStatus() {
         BZ_LOG(LOG_INFO, "endShot", "No status application installed; status " << pendingStatusSequence << " kept");
 }
 
-void GameHandler::setShowBreak(bool show) {
+void AimingState::setShowBreak(bool show) {
     runInPages({HtmlWindow::TopBox}, std::string("if (typeof inbzShowBreak !== 'undefined') { inbzShowBreak({") +
                                          "showBreak: " + jsFlag(show) + "}); }");
 }
 
-void GameHandler::setShowBallOn(bool show) {
+void AimingState::setShowBallOn(bool show) {
     runInPages({HtmlWindow::TopBox}, std::string("if (typeof inbzShowBallOn !== 'undefined') { inbzShowBallOn({") +
                                          "showBallOn: " + jsFlag(show) + "}); }");
 }

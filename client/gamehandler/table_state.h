@@ -2,7 +2,9 @@
 // status parked while the balls roll, the chat held back for a shot and the tutorial on the table
 // (part of GameHandler, which inherits it). The table entry and the game status
 // (dispatch/table_entry.cpp, dispatch/table_events*.cpp, game_status.cpp, end_of_shot.cpp) write
-// most of it; the shot (shot.cpp) steps the table.
+// most of it; the shot (shot.cpp) steps the table. The operations below need only this data;
+// they are defined in seats.cpp, page_requests.cpp, message_queue.cpp, view_services.cpp and
+// shot.cpp.
 #pragma once
 
 #include "net/game_status.h"
@@ -11,7 +13,10 @@
 #include "physics/table.h"
 
 #include <array>
+#include <string>
 #include <vector>
+
+class GameHandler;
 
 // A target area drawn on the table bed during a tutorial topic: corners in table-bed millimetres
 // (centre 0) and which of the two mark textures it shows (0 or 1).
@@ -71,4 +76,40 @@ struct TableState {
     int tutorialTopic = 0;
     // The target areas on the table bed.
     std::vector<TutorialMark> tutorialMarks;
+
+    // ===== The operations that need only the table's own data. =====
+    // ---- seats and turns (seats.cpp)
+    // The logged-in user's nick (the connection's user name; empty without a connection).
+    const std::string& ownNick() const;
+    // The seat holds the logged-in user (exact, case-sensitive).
+    bool seatHoldsMe(int seat) const;
+    bool isInPlay() const;
+    bool isMyTurn() const;
+    bool isOpponentsTurn() const;
+    int getMySeatInPlay() const;
+    int getMySeat() const;
+    static bool hasPlayerFlag64(const Player* player);
+    int maxBreak() const;
+    // The last received message's iid modulo n (0 for n 0): every client at the table picks alike.
+    unsigned pickVariant(unsigned n) const;
+    // The page request for the table's number (page_requests.cpp).
+    int getTableId() const;
+
+    // ---- the balls and held leftovers of a shot (message_queue.cpp)
+    // True while any ball moves or still falls into a pocket.
+    bool isAnyBallMoving() const;
+    // Drops the held chat and the parked status: the table they belong to has been left.
+    void dropShotLeftovers();
+
+    // ---- the start view's balls (view_services.cpp)
+    // The ball layout before any table is joined.
+    void initBallPositions();
+    void resetLiveStatusForStartView();
+
+    // ---- the game-status hook (shot.cpp)
+    // The game-status application (applyGameStatus); endShot hands the parked status to it. Without
+    // one the status is only logged.
+    using GameStatusApplier = void (*)(GameHandler& gameHandler, const GameStatus& status, int sequence,
+                                       bool atEndOfShot, const std::vector<int>* replayStatusInts, double replayT);
+    static GameStatusApplier setGameStatusApplier(GameStatusApplier applier);
 };

@@ -44,13 +44,13 @@ void set3(double v[3], double x, double y, double z) {
 
 }  // namespace
 
-GameHandler::CameraModeSelector GameHandler::setCameraModeSelector(CameraModeSelector selector) {
+CameraState::CameraModeSelector CameraState::setCameraModeSelector(CameraModeSelector selector) {
     return modeSelector.exchange(selector);
 }
 
-GameHandler::CameraModeSelector GameHandler::cameraModeSelector() { return modeSelector.load(); }
+CameraState::CameraModeSelector CameraState::cameraModeSelector() { return modeSelector.load(); }
 
-void GameHandler::setLookAt(Camera& camera, const double eye[3], const double target[3], const double up[3]) {
+void CameraState::setLookAt(Camera& camera, const double eye[3], const double target[3], const double up[3]) {
     for (int i = 0; i < 3; ++i) {
         camera.position[i] = static_cast<float>(eye[i]);
         camera.front[i] = static_cast<float>(target[i] - eye[i]);
@@ -67,9 +67,9 @@ void GameHandler::setLookAt(Camera& camera, const double eye[3], const double ta
     camera.pitch = static_cast<float>(std::atan2(f[1], std::sqrt(f[0] * f[0] + f[2] * f[2])) * kDegrees);
 }
 
-void GameHandler::applyLookAt() { setLookAt(camera, lookAtEye, lookAtTarget, lookAtUp); }
+void CameraState::applyLookAt() { setLookAt(camera, lookAtEye, lookAtTarget, lookAtUp); }
 
-void GameHandler::setOverheadCamera() {
+void CameraState::setOverheadCamera() {
     const double w = viewport[2], h = viewport[3];
     // No fit without room beside the HUD column.
     if (w <= kHudColumn || h <= 0) return;
@@ -191,7 +191,7 @@ void GameHandler::setViewport(int windowW, int windowH, int drawableW, int drawa
     switchPOVMode();
 }
 
-void GameHandler::updateViewParameters() {
+void CameraState::updateViewParameters() {
     const double d[3] = {lookAtEye[0] - lookAtTarget[0], lookAtEye[1] - lookAtTarget[1],
                          lookAtEye[2] - lookAtTarget[2]};
     const double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
@@ -200,7 +200,7 @@ void GameHandler::updateViewParameters() {
     viewElevation = static_cast<float>(std::asin(q) * kDegrees);
 }
 
-void GameHandler::rotateDragVectors(float oldYaw, float newYaw) {
+void AimingState::rotateDragVectors(float oldYaw, float newYaw) {
     const double a = (oldYaw - newYaw) / kDegrees;
     const double c = static_cast<float>(std::cos(a)), s = static_cast<float>(std::sin(a));
     auto turn = [&](double& x, double& z) {
@@ -212,7 +212,7 @@ void GameHandler::rotateDragVectors(float oldYaw, float newYaw) {
     turn(dragX, dragZ);
 }
 
-void GameHandler::buildPerspectiveProjection() {
+void CameraState::buildPerspectiveProjection() {
     const double aspect = viewport[3] > 0 && viewport[2] > 0 ? static_cast<double>(viewport[2]) / viewport[3] : 1.0;
     const double t = std::tan(fieldOfViewY / 2.0);
     // A zero or broken field of view keeps the last matrix: nothing infinite reaches GL.
@@ -229,7 +229,7 @@ void GameHandler::buildPerspectiveProjection() {
     perspectiveProjection = true;
 }
 
-void GameHandler::buildOrthographicProjection() {
+void CameraState::buildOrthographicProjection() {
     const double d = lookAtEye[1] - kRailTop;
     const double right = d * std::tan(fieldOfViewX / 2.0), left = -right;
     const double top = d * std::tan(fieldOfViewY / 2.0), bottom = -top;
@@ -249,9 +249,9 @@ void GameHandler::buildOrthographicProjection() {
     perspectiveProjection = false;
 }
 
-void GameHandler::viewMatrix(float out[16]) const { lookAt(camera, out); }
+void CameraState::viewMatrix(float out[16]) const { lookAt(camera, out); }
 
-void GameHandler::lookAt(const Camera& view, float out[16]) {
+void CameraState::lookAt(const Camera& view, float out[16]) {
     const float* f = view.front;
     float s[3], u[3];
     cross3(f, view.up, s);
@@ -264,7 +264,7 @@ void GameHandler::lookAt(const Camera& view, float out[16]) {
     std::copy(std::begin(column), std::end(column), out);
 }
 
-void GameHandler::initBallPositions() {
+void TableState::initBallPositions() {
     BZ_LOG(LOG_DEBUG, "init", "initBallPositions");
     struct Spot {
         int id;
@@ -282,7 +282,7 @@ void GameHandler::initBallPositions() {
     for (Ball& ball : table.balls) ball.pocket = -1;
 }
 
-void GameHandler::resetLiveStatusForStartView() {
+void TableState::resetLiveStatusForStartView() {
     LiveStatus& status = *liveStatus;
     status.gameState = 1;
     status.gameType = 1;
@@ -307,7 +307,7 @@ double GameHandler::pulsePhase(double t) const {
     return phase - std::floor(phase);
 }
 
-double GameHandler::cueStrokeOffset(double a, double b, double c, double e) {
+double CameraState::cueStrokeOffset(double a, double b, double c, double e) {
     constexpr double twoPi = 2 * kPi;
     if (!(a > 0)) return 3;
     if (e < c - 4 * a / 3) return 3 + b - b * std::cos(twoPi * (e - (c - 10 * a / 3)) / a);

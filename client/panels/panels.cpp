@@ -57,7 +57,7 @@ void GameHandler::openTasks() {
     BZ_LOG(LOG_INFO, "openTasks", "Opening Tasks html window");
 }
 
-void GameHandler::closeTasks() {
+void PanelsState::closeTasks() {
     tasksPanel.visible = false;
     runJavaScript(HtmlWindow::Lobby, kHideLobbyMask);
 }
@@ -81,7 +81,7 @@ void GameHandler::openMatchStats(int idx) {
     BZ_LOG(LOG_INFO, "openMatchStats", "Opening Match Stats html window");
 }
 
-void GameHandler::closeMatchStats() {
+void PanelsState::closeMatchStats() {
     lineUpPanel.visible = false;
     runJavaScript(HtmlWindow::MatchStats, "inbzCloseMatchStats();");
 }
@@ -104,4 +104,4 @@ void GameHandler::openReplays() {
     BZ_LOG(LOG_INFO, "openReplays", "Opening Replays html window");
 }
 
-void GameHandler::pasteIntoBrowser(HtmlWindow window) { sendPageInput(window, PageInput::Paste); }
+void PanelsState::pasteIntoBrowser(HtmlWindow window) { sendPageInput(window, PageInput::Paste); }

@@ -54,7 +54,7 @@ void GameHandler::openGameSettings() {
     resetBottomBoxMouse();
 }
 
-void GameHandler::closeGameSettings() {
+void PanelsState::closeGameSettings() {
     BZ_LOG(LOG_INFO, "closeGameSettings", "");
     runJavaScript(HtmlWindow::Lobby, kHideLobbyMask);
     gameSettingsPanel.visible = false;
@@ -76,7 +76,7 @@ void GameHandler::openMatchSettings() {
     resetBottomBoxMouse();
 }
 
-void GameHandler::closeMatchSettings() { matchSettingsPanel.visible = false; }
+void PanelsState::closeMatchSettings() { matchSettingsPanel.visible = false; }
 
 void GameHandler::saveMatchSettings(const MatchSettings& settings) {
     BZ_LOG(LOG_INFO, "saveMatchSettings", "");
@@ -106,7 +106,7 @@ void GameHandler::openMyAccount() {
     runJavaScript(HtmlWindow::Lobby, kShowLobbyMask);
 }
 
-void GameHandler::closeMyAccount() {
+void PanelsState::closeMyAccount() {
     runJavaScript(HtmlWindow::Lobby, kHideLobbyMask);
     myAccountPanel.visible = false;
 }
@@ -128,9 +128,9 @@ void GameHandler::openPeople(const std::string& userToBlock) {
     resetBottomBoxMouse();
 }
 
-void GameHandler::closePeople() { peoplePanel.visible = false; }
+void PanelsState::closePeople() { peoplePanel.visible = false; }
 
-void GameHandler::closeBio() {
+void PanelsState::closeBio() {
     runJavaScript(HtmlWindow::Lobby, kHideLobbyMask);
     bioTutPanel.visible = false;
 }
