@@ -49,6 +49,8 @@ void enterLobby(GameHandler& gh) {
     gh.inTutorial = false;
     gh.tutorialTopic = 0;
     gh.tutorialMarks.clear();
+    // The tutorial's result dialog belongs to the tutorial left: it must not greet the next table.
+    gh.tutResultPanel.visible = false;
     gh.peoplePanel.visible = false;
     gh.matchSettingsPanel.visible = false;
     refresh(HtmlWindow::Lobby);

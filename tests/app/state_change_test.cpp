@@ -118,13 +118,14 @@ TEST_F(StateChange, LobbyAsksMouseOrTouchpadOnceAndClosesTwoPanels) {
     GameHandler& gh = getGameHandler();
     gh.mouseOrTouchpadPopUpPending = true;
     gh.peoplePanel.visible = gh.matchSettingsPanel.visible = true;
-    gh.inTutorial = true;
+    gh.inTutorial = gh.tutResultPanel.visible = true;
     gh.tasksPanel.visible = gh.bioTutPanel.visible = gh.replaysPanel.visible = true;
     const std::vector<std::string> first = change(STATE_TABLE, STATE_LOBBY);
     EXPECT_EQ(first[1], "Lobby: inbzSetLobbyWidth({lobbyWidth:2});inbzShowMouseOrTouchpadPopUp();");
     EXPECT_FALSE(gh.peoplePanel.visible);
     EXPECT_FALSE(gh.matchSettingsPanel.visible);
     EXPECT_FALSE(gh.inTutorial);
+    EXPECT_FALSE(gh.tutResultPanel.visible);
     EXPECT_EQ(std::vector<std::string>(first.begin() + 4, first.end()),
               (std::vector<std::string>{"refresh TopBox", "refresh BioTut", "refresh Tasks", "refresh Replays", kHideBreak,
                                         kHideBallOn}));
