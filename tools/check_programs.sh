@@ -8,9 +8,14 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 
-# The packages the two lists name (the first word of each line, or the second in programs.list).
-listed=$( { grep -v '^\s*#' "$here/packages.list" | awk 'NF { print $1 }'
-            grep -v '^\s*#' "$here/programs.list" | awk 'NF >= 2 { print $2 }'; } | sort -u)
+# The packages setup.sh installs; each package programs.list names must be one of them.
+listed=$(bash "$here/setup.sh" packages | sort -u)
+failed=0 passed=0
+while read -r package; do
+  grep -qxF "$package" <<<"$listed" && continue
+  echo "FAIL: tools/programs.list names package $package, which tools/setup.sh does not install"
+  failed=$((failed + 1))
+done < <(grep -v '^\s*#' "$here/programs.list" | awk 'NF >= 2 { print $2 }' | sort -u)
 
 # Every installed package with what it depends on, then the packages the listed ones bring in:
 # alternatives and virtual packages count through whichever installed package satisfies them.
@@ -41,7 +46,6 @@ closure=$(dpkg-query -W -f='${Package}\t${db:Status-Abbrev}\t${Depends}, ${Pre-D
       }
     }' | sort -u)
 
-failed=0 passed=0
 while read -r program package; do
   if [[ $program == /* ]]; then found=$program; else found=$(command -v "$program" 2>/dev/null); fi
   if [ -z "$found" ] || [ ! -x "$found" ]; then
@@ -56,7 +60,7 @@ while read -r program package; do
     echo "FAIL: $program is $real, which no Debian package installed: install $package"
     failed=$((failed + 1))
   elif ! grep -qxF "$owner" <<<"$closure"; then
-    echo "FAIL: $program is $real from package $owner, which neither tools/packages.list nor tools/programs.list brings in (listed here: $package)"
+    echo "FAIL: $program is $real from package $owner, which no package tools/setup.sh installs brings in (listed here: $package)"
     failed=$((failed + 1))
   else
     echo "ok: $program is $real from $owner"

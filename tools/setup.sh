@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
 # Installs what the project needs on Debian 12, builds it, and then either runs the client
-# ("client") or the whole test suite ("test").
+# ("client") or the whole test suite ("test"); "packages" only prints the packages it installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode=${1:-test}
 jobs=$(nproc)
 
-# What the build needs, and the package of every program the build, the tests, the tools and the
-# client start (the packaged-programs test checks the second list against what is installed).
-mapfile -t packages < <({ grep -v '^\s*#' tools/packages.list | awk 'NF { print $1 }'
-                          grep -v '^\s*#' tools/programs.list | awk 'NF >= 2 { print $2 }'; } | sort -u)
+# Every Debian package the build, the tests, the tools and the client need. tools/programs.list
+# names, for each program they start, the package below that brings it; the packaged-programs test
+# (tools/check_programs.sh) reads this list with "setup.sh packages" and fails when the two disagree.
+packages=(
+  # The build, its tests and benchmarks, the fuzz targets (clang and its runtime).
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl2-dev libsdl2-mixer-dev libglew-dev libassimp-dev libstb-dev nlohmann-json3-dev libspng-dev libdeflate-dev
+  # The pages' scripts and fonts, packed into the resource archive; the referee's voice for the sounds.
+  libjs-jquery node-dompurify fonts-font-awesome fonts-open-sans fonts-dejavu-core espeak-ng
+  # The client's browser and the desktop's opener for web links.
+  chromium chromium-headless-shell xdg-utils
+  # Windows in the tests: virtual display and software GL, X input, screenshots and comparisons.
+  xvfb xauth libgl1-mesa-dri xdotool x11-apps imagemagick
+  # What the scripts and the layer check run (essential on Debian, listed so the check covers them).
+  bash coreutils dpkg mawk procps util-linux binutils
+)
+if [ "$mode" = packages ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -70,7 +88,7 @@ case "$mode" in
     ctest --test-dir build-asan -j "$jobs" --output-on-failure -E '^e2e_client$'
     ;;
   *)
-    echo "usage: $0 client|test" >&2
+    echo "usage: $0 client|test|packages" >&2
     exit 2
     ;;
 esac
