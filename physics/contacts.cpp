@@ -208,11 +208,27 @@ PocketMouthsNear pocketMouthsNear(const Ball& b, const TableParams& p, double ea
     return near;
 }
 
+// Calls visit(pocket) for each pocket whose mouth is near the ball, in pocket order: the -z side's
+// three from -x to +x, then the +z side's from +x to -x.
+template <typename Visit>
+void forPocketsNear(const PocketMouthsNear& near, Visit visit) {
+    if (near.minusZ) {
+        if (near.minusX) visit(0);
+        if (near.middle) visit(1);
+        if (near.plusX) visit(2);
+    }
+    if (near.plusZ) {
+        if (near.plusX) visit(3);
+        if (near.middle) visit(4);
+        if (near.minusX) visit(5);
+    }
+}
+
 // The jaw arcs of the pocket mouths near the ball, four to a pocket, in pocket order.
 void findJawArcs(Ball& b, const PocketMouthsNear& near, double& earliest, int* ballId, int* contactCode,
                  CushionHit& hit) {
-    auto arcs = [&](int first) {
-        for (int i = first; i < first + 4; ++i) {
+    forPocketsNear(near, [&](int pocket) {
+        for (int i = 4 * pocket; i < 4 * pocket + 4; ++i) {
             double angle;
             if (b.timeToPocketArcContact(i, earliest, ballId, contactCode, angle)) {
                 hit.found = true;
@@ -220,34 +236,12 @@ void findJawArcs(Ball& b, const PocketMouthsNear& near, double& earliest, int* b
                 hit.normalAngle = angle;
             }
         }
-    };
-    if (near.minusZ) {
-        if (near.minusX) arcs(0);
-        if (near.middle) arcs(4);
-        if (near.plusX) arcs(8);
-    }
-    if (near.plusZ) {
-        if (near.plusX) arcs(12);
-        if (near.middle) arcs(16);
-        if (near.minusX) arcs(20);
-    }
+    });
 }
 
 void findPocketEntries(Ball& b, const PocketMouthsNear& near, double& earliest, int* ballId, int* contactCode,
                        int& pocketFlag) {
-    auto pocketEntry = [&](int pocketNumber) {
-        b.timeToPocketEntry(pocketNumber, earliest, ballId, contactCode, pocketFlag);
-    };
-    if (near.minusZ) {
-        if (near.minusX) pocketEntry(0);
-        if (near.middle) pocketEntry(1);
-        if (near.plusX) pocketEntry(2);
-    }
-    if (near.plusZ) {
-        if (near.plusX) pocketEntry(3);
-        if (near.middle) pocketEntry(4);
-        if (near.minusX) pocketEntry(5);
-    }
+    forPocketsNear(near, [&](int pocket) { b.timeToPocketEntry(pocket, earliest, ballId, contactCode, pocketFlag); });
 }
 
 }  // namespace
