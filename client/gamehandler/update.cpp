@@ -34,14 +34,16 @@ bool inShot(const GameHandler& gh) {
     return gh.replayShotIndex >= 1 && gh.replayShotIndex < static_cast<int>(gh.replayShots.size());
 }
 
+// The event index lies inside the current shot's events.
 bool eventsLeft(const GameHandler& gh) {
-    return gh.replayEventIndex < static_cast<int>(gh.replayShots[gh.replayShotIndex].events.size());
+    return gh.replayEventIndex >= 0 &&
+           gh.replayEventIndex < static_cast<int>(gh.replayShots[gh.replayShotIndex].events.size());
 }
 
 // Plays the current shot's events that are due.
 void playDueEvents(GameHandler& gh) {
     // Events can change the shot, the index and the list: all are read again after each one.
-    while (inShot(gh) && gh.replayEventIndex >= 0 && eventsLeft(gh) &&
+    while (inShot(gh) && eventsLeft(gh) &&
            gh.replayShots[gh.replayShotIndex].events[gh.replayEventIndex].time <= gh.replayT) {
         const ReplayEvent e = gh.replayShots[gh.replayShotIndex].events[gh.replayEventIndex];
         gh.playReplayEvent(e);
@@ -51,7 +53,7 @@ void playDueEvents(GameHandler& gh) {
 
 // A long wait for the next event is cut short to kIdleSkipMs.
 void skipIdleTime(GameHandler& gh) {
-    if (gh.shotSentWaiting || !inShot(gh) || gh.replayEventIndex < 0 || !eventsLeft(gh)) return;
+    if (gh.shotSentWaiting || !inShot(gh) || !eventsLeft(gh)) return;
     const int next = gh.replayShots[gh.replayShotIndex].events[gh.replayEventIndex].time;
     if (gh.replayT + kIdleSkipMs >= next) return;
     gh.replayT = gh.replayTAtStart = next - kIdleSkipMs;
