@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <charconv>
 #include <locale>
 #include <sstream>
 
@@ -10,8 +11,8 @@ bool isNameByte(unsigned char c) { return isLetter(c) || (c >= '0' && c <= '9');
 
 // The classic locale keeps "." as the decimal point whatever locale the process was given.
 template <typename T>
-T readNumber(const std::string& text) {
-    std::istringstream in(text);
+T readNumber(std::string_view text) {
+    std::istringstream in{std::string(text)};
     in.imbue(std::locale::classic());
     T value{};
     in >> value;  // on failure the stream stores 0, on overflow the nearest limit
@@ -121,7 +122,7 @@ std::string unescapeValue(const std::string& text) {
     return out;
 }
 
-std::string escapeJsString(const std::string& text) {
+std::string escapeJsString(std::string_view text) {
     static const char hex[] = "0123456789abcdef";
     std::string out;
     out.reserve(text.size() + text.size() / 8);
@@ -152,9 +153,31 @@ std::string escapeJsString(const std::string& text) {
     return out;
 }
 
-int toInt(const std::string& text) { return readNumber<int>(text); }
+// The numbers of server records are mostly plain, and a stream per number made long user lists
+// slow: the plain shapes are read directly, anything else as the stream reads it.
+int toInt(std::string_view text) {
+    const size_t start = !text.empty() && text[0] == '-' ? 1 : 0;
+    size_t end = start;
+    int value = 0;
+    while (end < text.size() && end - start < 9 && text[end] >= '0' && text[end] <= '9') {
+        value = value * 10 + (text[end++] - '0');
+    }
+    // Up to nine digits cannot overflow; what follows them must not be another digit.
+    const bool plain = end > start && (end == text.size() || text[end] < '0' || text[end] > '9');
+    if (!plain) return readNumber<int>(text);
+    return start == 1 ? -value : value;
+}
 
-float toFloat(const std::string& text) { return readNumber<float>(text); }
+float toFloat(std::string_view text) {
+    const size_t start = !text.empty() && text[0] == '-' ? 1 : 0;
+    // Only a text that is wholly one decimal number: the stream and from_chars differ on the rest.
+    if (start < text.size() && ((text[start] >= '0' && text[start] <= '9') || text[start] == '.')) {
+        float value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error == std::errc() && end == text.data() + text.size()) return value;
+    }
+    return readNumber<float>(text);
+}
 
 std::string intToString(int value) { return std::to_string(value); }
 

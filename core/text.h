@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 // Name to value, both byte strings, kept in byte-wise (unsigned) order of the names, which is the
 // order std::string compares in.
@@ -24,13 +25,13 @@ std::string unescapeValue(const std::string& text);
 
 // Makes any text safe inside a double- or single-quoted JavaScript string literal; the page reads
 // back exactly the bytes given. Every text the client puts into a quoted literal goes through here.
-std::string escapeJsString(const std::string& text);
+std::string escapeJsString(std::string_view text);
 // Makes a user's text show as plain text where a page inserts it as HTML: & < > " ' as entities.
 std::string escapeHtml(const std::string& text);
 
 // Read a leading decimal number as an input stream does (blanks, sign, digits); 0 when none.
-int toInt(const std::string& text);
-float toFloat(const std::string& text);
+int toInt(std::string_view text);
+float toFloat(std::string_view text);
 
 std::string intToString(int value);
 // Six significant digits, as an output stream's default format writes them ("60", "59.94").

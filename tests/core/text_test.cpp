@@ -205,6 +205,15 @@ TEST(Numbers, ReadingLikeAStream) {
     EXPECT_EQ(toFloat(""), 0.0f);
     EXPECT_EQ(toFloat("inf"), 0.0f);
     EXPECT_EQ(toFloat("nan"), 0.0f);
+    // Around the shapes read without a stream: the stream's results all the same.
+    EXPECT_EQ(toInt("-123456789|"), -123456789);
+    EXPECT_EQ(toInt("2147483648"), INT32_MAX);
+    EXPECT_EQ(toInt("-0012"), -12);
+    EXPECT_EQ(toFloat("-.25"), -0.25f);
+    EXPECT_EQ(toFloat("1e"), 0.0f);  // a dangling exponent fails the stream
+    EXPECT_EQ(toFloat("1e99"), FLT_MAX);
+    EXPECT_EQ(toFloat("0x10"), 0.0f);
+    EXPECT_EQ(toFloat("1.5|"), 1.5f);
 }
 
 TEST(Numbers, Writing) {
