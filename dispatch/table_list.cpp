@@ -210,4 +210,7 @@ void onUserListInfo(GameHandler& gh, const Message& message) {
     runInPages({HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People, HtmlWindow::BioTut,
                 HtmlWindow::MatchStats, HtmlWindow::Tasks},
                statement);
+    // A whole list names everyone in the lobbies: the users who left are forgotten unless the own
+    // table still holds them. An empty list changes nothing.
+    if (!message.users.empty()) gh.players.sweep(gh.table.heldPlayers());
 }

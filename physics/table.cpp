@@ -136,6 +136,12 @@ void Table::removePerson(Player* player) {
     if (it != people.end()) people.erase(it);
 }
 
+std::vector<const Player*> Table::heldPlayers() const {
+    std::vector<const Player*> held(people.begin(), people.end());
+    held.insert(held.end(), {seats[0], seats[1], status.players[0], status.players[1]});
+    return held;
+}
+
 void Table::createBalls() {
     for (int i = 0; i < kBallCount; ++i) {
         const BallRow& row = kBallRows[std::min(i, static_cast<int>(BALL_FIRST_RED))];

@@ -144,6 +144,8 @@ public:
     bool addPerson(Player* player);
     void insertPerson(Player* player);
     void removePerson(Player* player);
+    // Every Player pointer the table holds: seats, people and the live status's players.
+    std::vector<const Player*> heldPlayers() const;
 
     void createBalls();
     void resetGameState();

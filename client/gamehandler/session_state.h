@@ -7,12 +7,14 @@
 #pragma once
 
 #include "client/gamehandler/game_settings.h"
+#include "client/gamehandler/player_registry.h"
 #include "client/gamehandler/requests.h"
 #include "physics/player.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct SessionState {
@@ -40,9 +42,9 @@ struct SessionState {
     // secondsSinceStart seconds when the last login completed.
     double loginTime = 0.0;
 
-    // --- player registry (players.cpp) ---
-    // Every user the server named, in creation order; never pruned, so pointers stay valid.
-    std::vector<std::unique_ptr<Player>> players;
+    // --- player registry (player_registry.h) ---
+    // The users the server names; a whole user list sweeps out those nothing names any more.
+    PlayerRegistry players;
 
     // --- strings ---
     // One character per Arezor, '1' active; the server replaces the whole string.
@@ -94,8 +96,9 @@ struct SessionState {
     void countFailedLogin(const std::string& userName);
 
     // ---- the player registry (players.cpp)
-    // The Player of a nick (one leading "-" dropped), created on first lookup; never null.
-    Player* findPlayer(const std::string& nick);
+    // The Player of a nick (one leading "-" dropped), created on first lookup; never null. A pointer
+    // held past the next user list must be one of the table's (Table::heldPlayers), or it dangles.
+    Player* findPlayer(std::string_view nick);
 
     // ---- notices, concede button, links (notices.cpp)
     void popUpInfo(const std::string& text, int durationMs);

@@ -189,6 +189,34 @@ TEST_F(TableListTest, TheOwnRecordRenamesOncePerLoginAndSetsTitleAndType) {
     EXPECT_EQ(gh.ownUserType, 0);
 }
 
+TEST_F(TableListTest, UsersWhoLeftAreForgottenUnlessTheOwnTableHoldsThem) {
+    gh.lobbyName = "Main";
+    tables({entry(9, "Club", {"Alice", "Carol"}, "Bob", "")});
+    Player* bob = gh.table.getPlayer(0);
+    Player* carol = gh.table.getPerson(1);
+    Player* eve = gh.findPlayer("Eve");
+    gh.liveStatus->players[1] = eve;  // a frame's player who is in no seat now
+    users({{"Alice", 0, 1, 1, 0}, {"Bob", 0, 1500, 3, 0}, {"Carol", 0, 1, 1, 0}, {"Dave|1|0|0|0|0|0|Beta", 0, 1, 1, 0}});
+    users({{"Alice", 0, 1, 1, 0}, {"Frank", 0, 1, 1, 0}});
+
+    EXPECT_EQ(gh.players.lookup("Dave"), nullptr);  // left another lobby
+    EXPECT_EQ(gh.players.lookup("Bob"), bob);
+    EXPECT_EQ(gh.players.lookup("Carol"), carol);
+    EXPECT_EQ(gh.players.lookup("Eve"), eve);
+    EXPECT_EQ(bob->rating, 1500u);
+    EXPECT_EQ(gh.players.size(), 5u);
+
+    // An empty list forgets nobody; once the table lets them go, the next list does.
+    users({});
+    EXPECT_NE(gh.players.lookup("Frank"), nullptr);
+    gh.liveStatus->players[1] = nullptr;
+    tables({entry(9, "Club", {"Alice"})});
+    users({{"Alice", 0, 1, 1, 0}});
+    EXPECT_EQ(gh.players.size(), 1u);
+    EXPECT_EQ(gh.table.heldPlayers(), (std::vector<const Player*>{gh.findPlayer("Alice"), nullptr, nullptr,
+                                                                   nullptr, nullptr}));
+}
+
 TEST_F(TableListTest, AnOwnNickWithAnApostropheIsEscapedInTheRename) {
     handler.userName = "o'brien";
     users({{"O'Brien", 0, 1, 1, 0}});
