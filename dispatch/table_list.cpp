@@ -9,9 +9,11 @@
 #include "dispatch/handlers.h"
 #include "net/connection_handler.h"
 
+#include <array>
+#include <charconv>
 #include <cstdint>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -29,16 +31,59 @@ bool readDigits(const std::string& text, size_t& pos, int& value) {
 
 std::string unsignedText(int32_t value) { return std::to_string(static_cast<uint32_t>(value)); }
 
-std::vector<std::string> splitFields(const std::string& record) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    while (true) {
-        const size_t bar = record.find('|', start);
-        fields.push_back(record.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        if (bar == std::string::npos) break;
-        start = bar + 1;
+// The "|"-separated fields of a user record: nick, form, num_max_p, num_max_c, hb_p, hb_c,
+// inReplayMode, lobby; fields after the eighth are not read.
+struct UserRecord {
+    std::array<std::string_view, 8> fields;
+    size_t count = 0;
+    std::string_view field(size_t i) const { return i < count ? fields[i] : std::string_view(); }
+};
+
+UserRecord splitUserRecord(std::string_view record) {
+    UserRecord r;
+    while (r.count < r.fields.size()) {
+        const size_t bar = record.find('|');
+        r.fields[r.count++] = record.substr(0, bar);
+        if (bar == std::string_view::npos) break;
+        record.remove_prefix(bar + 1);
     }
-    return fields;
+    return r;
+}
+
+template <typename Number>
+void appendNumber(std::string& out, Number value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// About the size of one user's object, so that a long list's text grows without copies.
+constexpr size_t kUserObjectSizeHint = 160;
+
+// One user's object of the user list, appended without temporaries: long lists are thousands.
+void appendUserObject(std::string& out, const UserListEntry& entry, const UserRecord& record) {
+    out += "{userName:'";
+    out += escapeJsString(record.field(0));
+    out += "',userType:";
+    appendNumber(out, entry.userType);
+    out += ",rating:";
+    appendNumber(out, static_cast<uint32_t>(entry.rating));
+    out += ",rank:";
+    appendNumber(out, static_cast<uint32_t>(entry.rank));
+    out += ",flags:";
+    appendNumber(out, static_cast<uint32_t>(entry.flags));
+    // As a stream writes a double by default (%g, six significant digits), whatever the locale.
+    out += ",form:";
+    char form[32];
+    out.append(form, std::to_chars(form, form + sizeof form, static_cast<double>(toFloat(record.field(1))),
+                                   std::chars_format::general, 6)
+                         .ptr);
+    static constexpr const char* kNumberKeys[] = {",num_max_p:", ",num_max_c:", ",hb_p:", ",hb_c:",
+                                                  ",inReplayMode:"};
+    for (size_t i = 0; i < 5; ++i) {
+        out += kNumberKeys[i];
+        appendNumber(out, toInt(record.field(2 + i)));
+    }
+    out += ",},";
 }
 
 std::string tableObject(const TableListEntry& t) {
@@ -178,24 +223,13 @@ void onTableListInfo(GameHandler& gh, const Message& message) {
 
 void onUserListInfo(GameHandler& gh, const Message& message) {
     std::string statement = "inbzUserInfo([";
+    statement.reserve(statement.size() + message.users.size() * kUserObjectSizeHint);
     for (const UserListEntry& entry : message.users) {
         BZ_LOG(LOG_INFO, "processMessage", "USER_LIST_INFO: " << entry.userName);
-        const std::vector<std::string> f = splitFields(entry.userName);
-        auto field = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
-        const std::string& nick = f[0];
-        const std::string lobby = f.size() >= 8 ? f[7] : gh.lobbyName;
-
-        if (lobby == gh.lobbyName) {
-            std::ostringstream form;
-            form << static_cast<double>(toFloat(field(1)));
-            statement += "{userName:" + jsQuoted(nick) + ",userType:" + std::to_string(entry.userType) +
-                         ",rating:" + unsignedText(entry.rating) + ",rank:" + unsignedText(entry.rank) +
-                         ",flags:" + unsignedText(entry.flags) + ",form:" + form.str() +
-                         ",num_max_p:" + std::to_string(toInt(field(2))) +
-                         ",num_max_c:" + std::to_string(toInt(field(3))) + ",hb_p:" + std::to_string(toInt(field(4))) +
-                         ",hb_c:" + std::to_string(toInt(field(5))) +
-                         ",inReplayMode:" + std::to_string(toInt(field(6))) + ",},";
-        }
+        const UserRecord record = splitUserRecord(entry.userName);
+        const std::string_view nick = record.field(0);
+        const std::string_view lobby = record.count >= 8 ? record.field(7) : std::string_view(gh.lobbyName);
+        if (lobby == gh.lobbyName) appendUserObject(statement, entry, record);
 
         Player* player = gh.findPlayer(nick);
         player->userType = entry.userType;
