@@ -32,6 +32,12 @@ uint16_t eventModifiers() {
 
 uint16_t SdlPlatform::modifierState() { return eventModifiers(); }
 
+void SdlPlatform::releaseMouseCapture() {
+    if (mainWindow != nullptr && (SDL_GetWindowFlags(mainWindow) & SDL_WINDOW_MOUSE_CAPTURE) != 0) {
+        SDL_CaptureMouse(SDL_FALSE);
+    }
+}
+
 void SdlPlatform::setRelativeMouseMode(bool on) { SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE); }
 
 void SdlPlatform::showCursor(bool shown) { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }

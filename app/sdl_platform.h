@@ -8,6 +8,7 @@
 class SdlPlatform : public Platform {
 public:
     uint16_t modifierState() override;
+    void releaseMouseCapture() override;
     void setRelativeMouseMode(bool on) override;
     void showCursor(bool shown) override;
     void warpMouse(int x, int y) override;

@@ -24,6 +24,8 @@ public:
 
     // The keyboard modifier bits held now (SDL_GetModState).
     virtual uint16_t modifierState() { return 0; }
+    // Lets go of the window system's mouse capture when the window holds it (relative mode wants it free).
+    virtual void releaseMouseCapture() {}
     // Relative mouse mode hides the pointer and reports motion only.
     virtual void setRelativeMouseMode(bool on) {}
     virtual void showCursor(bool shown) {}

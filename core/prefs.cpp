@@ -147,6 +147,7 @@ PrefsRead readEntries(const std::string& prefFolder, KeyValueMap& map, const Pre
         if (damaged) *damaged = true;
         // A file cut short still holds its first entries whole: the reader takes every entry
         // whose closing quote is there and drops the one the cut runs through.
+        // Fault mended: read as empty, a cut file lost every setting still whole in it.
         text = cutSealedText(bytes);
         parseKeyValues(map, text);
         // A password whose user name was cut off belongs to no one and could never be forgotten.
@@ -198,7 +199,7 @@ bool unpackSealedString(const std::vector<uint8_t>& block, std::string& text) {
     for (size_t i = 0; i < kLengthFieldSize; ++i) length |= uint64_t(block[i]) << (8 * i);
     if (length + kLengthFieldSize + 1 > size) return false;
     if (block[kLengthFieldSize + length] != 0) return false;
-    // The whole stated text: a value holding a zero byte must not cut off the entries behind it.
+    // Fault mended: stopping at the first zero byte cut off every entry behind a value holding one.
     const auto begin = block.begin() + kLengthFieldSize;
     text.assign(begin, begin + std::ptrdiff_t(length));
     return true;

@@ -118,6 +118,7 @@ void onInfoBioData(GameHandler& gh, const Message& message) {
     }
     // Only the own bio answers the request made at login; another user's bio that comes first opens
     // the panel as usual and the request stays armed.
+    // Fault mended: taking the next bio whoever it names wrote another user's texts into the account.
     if (gh.ownBioDataPending && sameNickIgnoringAsciiCase(bio[0], gh.ownNick())) {
         if (bio.size() < 5) {
             BZ_LOG(LOG_ERROR, "processMessage", "BIO_DATA of the own user with " << bio.size() << " texts ignored");

@@ -44,10 +44,10 @@ void maskLoginSecrets(GameHandler& gh, std::string& piece) {
     if (connectionHandler == nullptr) return;
     maskSecret(piece, connectionHandler->password);
     if (const std::shared_ptr<Connection> connection = connectionHandler->currentConnection()) {
-        const std::string answer = connection->loginChallengeResponse();
-        if (!answer.empty()) {
-            maskSecret(piece, answer);
-            maskSecret(piece, passwordDigest(connection->sessionSalt(), connectionHandler->userName, answer));
+        const Connection::LoginSecrets secrets = connection->loginSecrets();
+        if (!secrets.challengeResponse.empty()) {
+            maskSecret(piece, secrets.challengeResponse);
+            maskSecret(piece, passwordDigest(secrets.salt, connectionHandler->userName, secrets.challengeResponse));
         }
     }
 }

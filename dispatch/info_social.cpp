@@ -65,12 +65,7 @@ void onInfoInviteInfo(GameHandler& gh, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "Invitation sent to invites.html: " << js.str());
     // A seated player in a frame in play is not interrupted by the panel.
     const bool playing = appState == STATE_GAME && (gh.isMyTurnLive() || gh.isOpponentsTurnLive()) && !gh.betaLobbyPlayer;
-    if (!playing) {
-        // As the panel's own opener does: aiming stops while a panel is in front of the table.
-        openPanelSlot(gh, gh.invitesPanel);
-        gh.resetAimingState(true);
-        BZ_LOG(LOG_INFO, "openInvites", "Opening Invites html window");
-    }
+    if (!playing) gh.openInvites();
     const std::string from = "inbzNewPmOrInviteFrom({nick: '" + escapeJsString(m.textA) + "'});";
     runJavaScript(HtmlWindow::BottomBox, from);
     runJavaScript(HtmlWindow::Lobby, from);

@@ -29,11 +29,7 @@ void onInfoMatchStatsData(GameHandler& gh, const Message& m) {
     logSendingToJs(js);
     runJavaScript(HtmlWindow::MatchStats, js);
     // The statistics the user asked for open their panel.
-    // As the panel's own opener does: aiming stops while a panel is in front of the table.
-    openPanelSlot(gh, gh.lineUpPanel);
-    gh.resetAimingState(true);
-    runJavaScript(HtmlWindow::MatchStats, "inbzOpenMatchStats({idx:1});");
-    BZ_LOG(LOG_INFO, "openMatchStats", "Opening Match Stats html window");
+    gh.openMatchStats(1);
 }
 
 void onInfoMatchStatsInfo(GameHandler& gh, const Message& m) {

@@ -37,12 +37,6 @@ void addTopicMark(GameHandler& gh, int topic) {
     }
 }
 
-void openTut(GameHandler& gh, int topic) {
-    openPanelSlot(gh, gh.bioTutPanel);
-    runJavaScript(HtmlWindow::BioTut, "inbzOpenTut({topic:" + std::to_string(topic) + "});");
-    BZ_LOG(LOG_INFO, "openTut", "Sending tutorial topic to html window: " << topic);
-}
-
 void showTutorialResult(GameHandler& gh, bool passed) {
     runJavaScript(HtmlWindow::CoinToss, passed ? "inbzTutResult({passed:true});" : "inbzTutResult({passed:false});");
     openPanelSlot(gh, gh.tutResultPanel);
@@ -71,7 +65,7 @@ void onInfoTutchTopicInfo(GameHandler& gh, const Message& m) {
     gh.tutorialTopic = m.valueA;
     addTopicMark(gh, gh.tutorialTopic);
     runJavaScript(HtmlWindow::BottomBox, "inbzStartTutorialTopic({topic: " + std::to_string(gh.tutorialTopic) + ",});");
-    openTut(gh, gh.tutorialTopic);
+    gh.openTut(gh.tutorialTopic);
     gh.tutorialActionDone = false;
 }
 

@@ -176,9 +176,17 @@ void parkOrApplyGameStatus(GameHandler& gh, const TableEvent& e, uint32_t sequen
     }
     BZ_LOG(LOG_INFO, kLog, "Received GAME_STATUS table event, gameState=" << status.gameState);
     const bool decidesFrame = gh.liveStatus->frameWonBy < 0 && status.frameWonBy >= 0;
-    // A status that arrives while another is parked belongs to the same rest: parking it (the newest
-    // kept, the parked one's end of shot with it) keeps the shot's calls from being lost.
-    if (gh.shotAnimating || status.timeout || decidesFrame || gh.statusPending || gh.isAnyBallMoving()) {
+    const bool parks = gh.shotAnimating || status.timeout || decidesFrame;
+    // Fault mended: applied at once (or parked in its place), a status that comes while the shot's
+    // status still waits for the rest makes that one stale or lost, and the shot's referee calls with
+    // it; it waits behind it instead and gets end-of-shot calls only when it would have been parked.
+    if (gh.statusPending && !gh.shotAnimating) {
+        BZ_LOG(LOG_INFO, kLog, "This GAME_STATUS table event follows a parked one, applying it after it.");
+        gh.laterStatus = TableState::LaterStatus{status, e.balls(), e.savedBalls(), static_cast<int>(sequence),
+                                                 gh.now, parks};
+        return;
+    }
+    if (parks) {
         BZ_LOG(LOG_INFO, kLog, "This GAME_STATUS table event was expected, it contains shot results.");
         gh.pendingStatus = status;
         gh.pendingBalls = e.balls();
@@ -187,6 +195,7 @@ void parkOrApplyGameStatus(GameHandler& gh, const TableEvent& e, uint32_t sequen
         gh.statusPending = true;
         gh.pendingStatusSequence = static_cast<int>(sequence);
         gh.statusReceivedAt = gh.now;
+        gh.laterStatus.reset();
         return;
     }
     BZ_LOG(LOG_INFO, kLog, "This GAME_STATUS table event is unsolicited, applying it immediately.");

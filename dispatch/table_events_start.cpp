@@ -1,7 +1,6 @@
 // Start of play, foul answers, concessions, reracks and aborts.
 #include "dispatch/handlers.h"
 
-#include "client/gamehandler/optional_calls.h"
 #include "client/gamehandler/page_statements.h"
 #include "client/gamehandler/state_change.h"
 #include "core/clock.h"
@@ -136,12 +135,15 @@ void startOfPlay(GameHandler& gh, int striker) {
         if (gh.replayMode) return;
     }
     const int ownIndex = gh.getMySeat();
-    if (ownIndex != -1) runLogged(HtmlWindow::StartMatch, "asPlayerTwoPlayersNoStart();", "'");
+    if (ownIndex != -1) {
+        BZ_LOG(LOG_INFO, "processMessage", "'asPlayerTwoPlayersNoStart();'");
+        runJavaScript(HtmlWindow::StartMatch, "asPlayerTwoPlayersNoStart();");
+    }
     runLogged(HtmlWindow::BottomBox, "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});",
               "Started shot timer in BottomBox: ");
     const bool alone = ownIndex != -1 && first != nullptr && first == gh.table.getPlayer(1) && !gh.inTutorial;
     if (alone && !gh.replayTableSettingsPending) {
-        if (gh.lineUpNumber != 11 && gh.lineUpNumber != 12) optional_calls::openLineUp(gh);
+        if (gh.lineUpNumber != 11 && gh.lineUpNumber != 12) gh.openLineUp();
         return;
     }
     if (gh.replayTableSettingsPending) practiceFromReplay(gh);
@@ -175,7 +177,7 @@ void onStartInfoEvent(GameHandler& gh, const TableEvent& event) {
     switch (static_cast<int>(event.startInfo)) {
         case 0:
         case 1:
-        case 2: optional_calls::updateStartMatchButtons(gh, -1); break;
+        case 2: gh.updateStartMatchButtons(-1); break;
         case 3: coinToss(gh, event.value); break;
         case 4: startOfPlay(gh, event.value); break;
         default:

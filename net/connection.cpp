@@ -405,9 +405,17 @@ void Connection::replyUnderLock(const std::string* newKeyText, const Message* re
     reportCloses(closes);
 }
 
+Connection::LoginSecrets Connection::loginSecrets() const {
+    std::lock_guard<std::mutex> lock(secretsMutex);
+    return {salt, challengeResponse};
+}
+
 void Connection::actOnHello(const Message& hello) {
     sid = hello.sid;
-    salt = hello.salt;
+    {
+        std::lock_guard<std::mutex> lock(secretsMutex);
+        salt = hello.salt;
+    }
     Message reply(MessageId::HELLO_REPLY, hello.iid);
     reply.nick = "*" + userName;
     const std::string keyText = helloKeyText(salt);
@@ -420,7 +428,10 @@ void Connection::actOnChallenge(const Message& challenge) {
         replyUnderLock(nullptr, &reply);
         return;
     }
-    challengeResponse = challengeResponseFor(challenge.salt, password);
+    {
+        std::lock_guard<std::mutex> lock(secretsMutex);
+        challengeResponse = challengeResponseFor(challenge.salt, password);
+    }
     Message reply(MessageId::LOGIN_REQ, challenge.iid);
     reply.nick = "*" + userName;
     reply.pwd = passwordDigest(salt, userName, challengeResponse);

@@ -89,8 +89,15 @@ public:
 
     // Read-only views for tests and diagnostics.
     std::string sessionId() const { return sid; }
-    std::string sessionSalt() const { return salt; }
-    std::string loginChallengeResponse() const { return challengeResponse; }
+    // The salt and the challenge answer of the latest login, copied together under their lock: the
+    // receive step rewrites them on every HELLO and LOGIN_CHALLENGE while other threads read them.
+    struct LoginSecrets {
+        std::string salt;
+        std::string challengeResponse;
+    };
+    LoginSecrets loginSecrets() const;
+    std::string sessionSalt() const { return loginSecrets().salt; }
+    std::string loginChallengeResponse() const { return loginSecrets().challengeResponse; }
     int32_t pendingSendBytes() const;
     size_t queuedMessageCount() const;
     // How many times received bytes were handed to the message parser.
@@ -120,10 +127,12 @@ private:
     std::atomic<int> socketFd{-1};
     std::atomic<bool> closed{true};
 
-    // Owned by the thread of the receive step.
+    // Owned by the thread of the receive step; salt and challengeResponse are written under
+    // secretsMutex, which readers on other threads take.
     std::string sid;
     std::string salt;
     std::string challengeResponse;
+    mutable std::mutex secretsMutex;
     uint8_t receiveBuffer[CONNECTION_BUFFER_SIZE];
     int32_t received = 0;
     int32_t deciphered = 0;

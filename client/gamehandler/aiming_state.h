@@ -48,6 +48,9 @@ struct AimingState {
     // --- HUD and shot end ---
     double hudColumnX = 992.0;
     double pocketTidyTime = -1.0;  // none
+    // The ball-in-hand marker under the cue ball shows from this game-clock time on; a stroke moves it
+    // a thousand days ahead, the end of the shot back to then.
+    double ballMarkerFrom = 0.0;
     int spinWidgetSize = 192;
     int spinWidgetOffsetX = 80;
     int spinWidgetOffsetY = 80;

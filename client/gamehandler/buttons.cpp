@@ -145,7 +145,7 @@ void undoShot(GameHandler& gh, int, const std::string&) {
 }
 
 void setBallMoving(GameHandler& gh, bool enabled) {
-    info(enabled ? "Setting ballMovingEnabled=true" : "Setting ballMovingEnabled=false");
+    info(enabled ? "Settinng ballMovingEnabled=true" : "Setting ballMovingEnabled=false");
     gh.ballMovingEnabled = enabled;
 }
 

@@ -105,6 +105,7 @@ void GameHandler::runEndOfShotCalls(int oldBreakScore, const std::array<int32_t,
     }
     // A seat may be empty by the time the status arrives (a practice frame over, a player gone):
     // the name the status gives for that seat then says who it was.
+    // Fault mended: a winner who left before the status came was announced as "Player N".
     auto seatName = [this, &statusPlayers](int seat, const std::string& unnamed) {
         const Player* p = validSeat(seat) ? table.getPlayer(seat) : nullptr;
         if (p) return p->nick;

@@ -235,6 +235,8 @@ void GameHandler::applyGameStatus(const GameStatus& status, const std::array<Bal
     int breakMillis = static_cast<int>(status.breakDuration);
     if (replayStatus) {
         takeReplayValues(local, *replayStatus);
+        BZ_LOG(LOG_DEBUG, kLog, "rgs=" << static_cast<const void*>(replayStatus) << ", rgs->frameScore=["
+                                       << local.frameScore[0] << "," << local.frameScore[1] << "]");
         const int breakStartAt = replayStatus->size() > 48 ? (*replayStatus)[48] : 0;
         GameStatus page = local;
         page.matchDuration = 0;

@@ -86,6 +86,7 @@ void GameHandler::getQBallWidgetPlacement(int& x, int& y, int& size) const {
     // meant for the ball would play the shot. The widget then gives way to the other half of its
     // side, else to the other side, there against the edge so that it covers as little of the table
     // as it can.
+    // Fault mended: a widget over the cue ball turned a press meant for the ball into a shot.
     const Ball& ball = *cueBall;
     if (!ball.onTable) return;
     float view[16];

@@ -56,4 +56,5 @@ void GameHandler::showDeferredChat() {
 void TableState::dropShotLeftovers() {
     deferredChatMessages.clear();
     statusPending = false;
+    laterStatus.reset();
 }

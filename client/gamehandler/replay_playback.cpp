@@ -2,7 +2,6 @@
 // operations that load a shot and start, pause and resume the replay clock.
 #include "client/gamehandler/game_handler.h"
 
-#include "client/gamehandler/optional_calls.h"
 #include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
 #include "core/log.h"
@@ -24,6 +23,12 @@ std::string playingStatement(bool playing, int replayT) {
 }
 
 bool isLineUp(int number) { return number == 10 || number == 11 || number == 12; }
+
+// A replayed shot's status values: an empty status, sequence 0, the balls left as they are.
+void applyReplayStatus(GameHandler& gh, const ReplayStatus& values, bool atEndOfShot, double replayT) {
+    const std::vector<int> ints(values.begin(), values.end());
+    gh.applyGameStatus(GameStatus{}, nullptr, nullptr, 0, atEndOfShot, &ints, replayT);
+}
 
 // Takes the read replay's header, shots, breaks and line-up marks.
 void adoptReplay(GameHandler& gh, ReplayParse& parsed) {
@@ -125,7 +130,7 @@ void GameHandler::receiveReplayPart(const Message& message) {
                                                 (replayLinesEnabled[0] ? "true" : "false") + "," +
                                                 (replayLinesEnabled[1] ? "true" : "false") + "]);");
     } else if (!replayTextOpen) {
-        // A part without its first part would be glued to an old replay's text.
+        // Fault mended: a part without its first part would be glued to an old replay's text.
         BZ_LOG(LOG_ERROR, "receiveReplayPart", "Replay part without a first part dropped");
         return;
     } else {
@@ -160,8 +165,8 @@ void GameHandler::startReplay() {
 
     dressReplayTable(*this);
     seatReplayPlayers(*this, shots);
-    optional_calls::clearOwnUserFirstViewer(*this);
-    optional_calls::updateStartMatchButtons(*this, -1);
+    ownUserFirstViewer = false;
+    updateStartMatchButtons(-1);
 
     replayMode = true;
     replayShotIndex = std::clamp(replayStartShot, 1, std::max(1, shots - 1));
@@ -189,7 +194,7 @@ void GameHandler::loadReplayShot(bool resetBreakScore) {
         const ReplayShot& before = replayShots[n - 1];
         replayEventIndex = 0;
         replayT = replayShots[n].startTime;
-        optional_calls::applyReplayStatus(*this, before.status, false, replayT);
+        applyReplayStatus(*this, before.status, false, replayT);
         for (Ball* set : {table.balls, table.savedBalls}) {
             for (int i = 0; i < kBallCount; ++i) {
                 const ReplayBall& r = before.balls[i];
@@ -265,6 +270,6 @@ bool GameHandler::applyReplayShotStatus() {
     const int shots = static_cast<int>(replayShots.size());
     if (k < 1 || k >= shots) return false;
     const int t = replayShots[k + 1 < shots ? k + 1 : k].startTime;
-    optional_calls::applyReplayStatus(*this, replayShots[k].status, true, t);
+    applyReplayStatus(*this, replayShots[k].status, true, t);
     return true;
 }

@@ -81,6 +81,7 @@ void sendReplayTableSettingsReq(GameHandler& gh) {
 
 void sendLogout(GameHandler& gh) {
     BZ_LOG(LOG_INFO, "sendLogout", "Sending LOGOUT_REQ message to server");
+    if (connectionHandler == nullptr) return;  // no connection: nothing to log out of
     queueRequest(newRequest(MessageId::LOGOUT_REQ));
     runJavaScript(HtmlWindow::Login, "logout();");
     // The deadline first, so that no reader sees the flag with an old deadline. The two seconds

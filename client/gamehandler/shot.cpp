@@ -20,6 +20,20 @@ GameHandler::GameStatusApplier statusApplier = nullptr;
 // simulation fall behind the clock instead of running away with the main thread.
 constexpr double kMaxFrameSeconds = 1.0;
 
+// The parked status, its durations grown by the time it waited.
+void applyPendingStatus(GameHandler& gh, bool atEndOfShot) {
+    const double elapsed = std::max(0.0, gh.now - gh.statusReceivedAt);
+    const uint32_t e = static_cast<uint32_t>(std::min(elapsed * 1000, 4.0e9));
+    BZ_LOG(LOG_INFO, "endShot", "elapsedSinceReception=" << e);
+    gh.pendingStatus.matchDuration += e;
+    gh.pendingStatus.frameDuration += e;
+    gh.pendingStatus.breakDuration += e;
+    if (statusApplier)
+        statusApplier(gh, gh.pendingStatus, gh.pendingStatusSequence, atEndOfShot, nullptr, 0);
+    else
+        BZ_LOG(LOG_INFO, "endShot", "No status application installed; status " << gh.pendingStatusSequence << " kept");
+}
+
 }  // namespace
 
 TableState::GameStatusApplier TableState::setGameStatusApplier(GameStatusApplier applier) {
@@ -78,9 +92,10 @@ void GameHandler::shoot(bool received) {
                                  static_cast<float>(cue.z));
             aim = savedAimParameters;
             runInPages({HtmlWindow::BottomBox},
-                       JsObject().number("player", liveStatus->playerOn).call("inbzStopShotTimer"));
+                       "inbzStopShotTimer({player: " + std::to_string(liveStatus->playerOn) + ",});");
         }
     }
+    ballMarkerFrom += 86400000;
     liveStatus->nominatedBall = 0;
 }
 
@@ -174,21 +189,22 @@ void GameHandler::endShot() {
     aim.sideSpin = 0;
     updateAim(0);
     shotSentWaiting = false;
+    ballMarkerFrom = now;
     pocketTidyTime = now + 5.0;
     shotStepper.stop();
 }
 
 void GameHandler::applyParkedStatus() {
-    const double elapsed = std::max(0.0, now - statusReceivedAt);
-    const uint32_t e = static_cast<uint32_t>(std::min(elapsed * 1000, 4.0e9));
-    BZ_LOG(LOG_INFO, "endShot", "elapsedSinceReception=" << e);
-    pendingStatus.matchDuration += e;
-    pendingStatus.frameDuration += e;
-    pendingStatus.breakDuration += e;
-    if (statusApplier)
-        statusApplier(*this, pendingStatus, pendingStatusSequence, true, nullptr, 0);
-    else
-        BZ_LOG(LOG_INFO, "endShot", "No status application installed; status " << pendingStatusSequence << " kept");
+    applyPendingStatus(*this, true);
+    if (!laterStatus) return;
+    const LaterStatus later = std::move(*laterStatus);
+    laterStatus.reset();
+    pendingStatus = later.status;
+    pendingBalls = later.balls;
+    pendingSavedBalls = later.savedBalls;
+    pendingStatusSequence = later.sequence;
+    statusReceivedAt = later.receivedAt;
+    applyPendingStatus(*this, later.atEndOfShot);
 }
 
 void AimingState::setShowBreak(bool show) {

@@ -136,6 +136,7 @@ void GameHandler::captureMouse(int x, int y) {
     const bool left = std::abs(x - mouseDownX) >= mouseDeadZone || std::abs(y - mouseDownY) >= mouseDeadZone;
     if (panArmed) {
         if (!left) return;
+        platform().releaseMouseCapture();
         platform().showCursor(false);
         platform().setRelativeMouseMode(true);
         panArmed = false;

@@ -99,7 +99,7 @@ bool ReplayReader::readChar(char& c) {
 
 bool readGameStatus(ReplayReader& in, ReplayStatus& status, int replayT) {
     auto invalid = [](const char* what) {
-        BZ_LOG(LOG_ERROR, "readGameStatus", "ERROR: " << what);
+        BZ_LOG(LOG_ERROR, "readGameStatus", what);  // the log adds its own error prefix
         return false;
     };
     int first[12] = {}, second[10] = {}, third[6] = {}, fourth[13] = {};

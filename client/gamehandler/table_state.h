@@ -13,6 +13,7 @@
 #include "physics/table.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,16 @@ struct TableState {
     std::array<BallState, kBallCount> pendingBalls{};
     std::array<BallState, kBallCount> pendingSavedBalls{};
     int pendingStatusSequence = 0;
+    // A status that came while the parked one still waited for the rest, applied right after it.
+    struct LaterStatus {
+        GameStatus status;
+        std::array<BallState, kBallCount> balls{};
+        std::array<BallState, kBallCount> savedBalls{};
+        int sequence = 0;
+        double receivedAt = 0.0;
+        bool atEndOfShot = false;  // it would have been parked on its own (time-out, frame decided)
+    };
+    std::optional<LaterStatus> laterStatus;
 
     // --- deferred chat ---
     // Deferrable chat that arrived while balls moved, shown in arrival order when they stop.

@@ -180,14 +180,13 @@ void GameHandler::setViewport(int windowW, int windowH, int drawableW, int drawa
     // Never negative: a bottom area taller than the window leaves an empty scene, not a bad viewport.
     viewport[3] = std::max(0, drawableH - topHeight - bottom);
     if (viewport[2] > 0 && viewport[3] > 0) updateFieldOfView(viewport[2], viewport[3]);
-    if (!wasPOV || povMode) return;
-    if (isMyTurnLive()) {
-        // The own aim goes on by the mouse, as a drag aim in relative mode.
-        platform().showCursor(false);
-        platform().setRelativeMouseMode(true);
-        mouseCaptured = true;
-        aimDragMode = 1;
-    }
+    // Only the user's own aim is taken up again, as a drag aim by the mouse in relative mode.
+    if (!wasPOV || povMode || !isMyTurnLive()) return;
+    platform().releaseMouseCapture();
+    platform().showCursor(false);
+    platform().setRelativeMouseMode(true);
+    mouseCaptured = true;
+    aimDragMode = 1;
     switchPOVMode();
 }
 

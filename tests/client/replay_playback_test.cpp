@@ -207,6 +207,20 @@ TEST_F(ReplayPlaybackTest, PositionButtonsShowTheChosenShotWithinOneToLast) {
     }
 }
 
+// A shot's recorded status goes straight to the status application, not through the hook by which
+// the end of a live shot hands over its parked status.
+TEST_F(ReplayPlaybackTest, AShotsRecordedStatusIsAppliedWithoutTheParkedStatusHook) {
+    const GameHandler::GameStatusApplier hook = GameHandler::setGameStatusApplier(nullptr);
+    load(frameText(2), 1);
+    gh.replayShotIndex = 2;
+    pages.clear();
+    gh.loadReplayShot(true);
+    EXPECT_FALSE(pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus({atEndOfShot: 0,").empty());
+    EXPECT_GE(log.count("DEBUG: rgs=0x"), 1);
+    EXPECT_GE(log.count(", rgs->frameScore=[0,0]"), 1);
+    GameHandler::setGameStatusApplier(hook);
+}
+
 TEST_F(ReplayPlaybackTest, PlayingOnFromAChosenShotReachesTheEnd) {
     load(frameText(4));
     gh.buttonPress("set-replay-position", 3, "");

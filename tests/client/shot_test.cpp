@@ -109,7 +109,8 @@ TEST_F(ShotTest, ReceivedStrokeMovesTheBallsSoundsAndKeepsTheOwnAim) {
     ASSERT_EQ(sounds.played.size(), 1u);
     EXPECT_EQ(sounds.played[0], (bztest::RecordingSoundBank::Played{SoundKind::Ball, 0, 0.5f}));
     EXPECT_EQ(pages.statementsFor(HtmlWindow::BottomBox),
-              (std::vector<std::string>{"inbzStopShotTimer({player:1,});"}));
+              (std::vector<std::string>{"inbzStopShotTimer({player: 1,});"}));
+    EXPECT_EQ(gh.ballMarkerFrom, 86400000);  // the ball-in-hand marker hides until the shot ends
 
     // A second stroke while the balls still roll is dropped: the own aim stays, nothing restarts.
     const double x = gh.table.balls[0].x;
@@ -215,6 +216,7 @@ TEST_F(ShotTest, EndShotAppliesTheStatusThenTheHeldChatThenResetsTheStroke) {
     EXPECT_EQ(gh.aimBallIndex, 0);
     EXPECT_FALSE(gh.shotSentWaiting);
     EXPECT_EQ(gh.pocketTidyTime, 105.25);
+    EXPECT_EQ(gh.ballMarkerFrom, 100.25);
     EXPECT_EQ(log.count("elapsedSinceReception=250"), 1);
     order = nullptr;
 }

@@ -1,5 +1,5 @@
 // The chat input: each slash command in the chain, in order, and what it does instead of (or as
-// well as) sending the text; refused physics values; the replay warning; respotting.
+// well as) sending the text; physics values kept; the replay warning; respotting.
 #include "core/text.h"
 #include "dispatch_support.h"
 #include "physics/params.h"
@@ -44,7 +44,7 @@ TEST_F(ChatInputTest, EachCommandInOrder) {
         const char* status;  // Lobby presence statement, "" for none
     } cases[] = {
         {"/fps 30", 0, -1, 0, "", ""},
-        {"good game /fps 30", 1, -1, 0, "", ""},  // not at the start: chat
+        {"good game /fps 30", 0, -1, 0, "", ""},  // anywhere in the text
         {"/away", 1, -1, 0, "", "inbzSetStatus({flags:1});"},
         {"/away now", 1, -1, 0, "", ""},
         {"  /dnd  ", 1, -1, 0, "", "inbzSetStatus({flags:2});"},
@@ -52,16 +52,18 @@ TEST_F(ChatInputTest, EachCommandInOrder) {
         {"/here", 1, -1, 0, "", "inbzSetStatus({flags:0});"},
         {"/murolling 0.02", 1, 8, 0.02, "", ""},
         {"/maxbackspin 0.4", 1, 2, 0.4, "", ""},
-        {"/maxsidespin 0.05", 1, 3, KEEP, "/maxsidespin: 0.05 refused", ""},
+        {"/maxsidespin 0.05", 1, 3, KEEP, "", ""},
         {"/maxsidespin 0.6", 1, 3, 0.6, "", ""},
-        {"/abtime -3", 1, 105, KEEP, "/abtime: -3 refused", ""},
+        {"/abtime -3", 1, 105, KEEP, "", ""},
         {"/abtime x", 1, 105, 0, "", ""},  // no number reads as 0
-        {"/abtime 1e999", 1, 105, KEEP, "/abtime: 1e999 refused", ""},
+        {"/abtime 1e999", 1, 105, KEEP, "", ""},
+        {"/abtime 250", 1, 105, 250, "", ""},
+        {"/abellimit 0", 1, 106, KEEP, "", ""},
         {"/abellimit 12", 1, 106, 12, "", ""},
         {"/abminpower 40", 1, 107, 40, "", ""},
         {"/psrfactor 0.8", 1, 110, 0.8, "", ""},
         {"/psrtime 0.2", 1, 108, 0.2, "", ""},
-        {"/psrdistance 5000", 1, 109, KEEP, "/psrdistance: 5000 refused", ""},
+        {"/psrdistance 5000", 1, 109, 5000, "", ""},
         {"/psrdistance 60", 1, 109, 60, "", ""},
         {"/cbsidethrow 1.2", 1, 16, 1.2, "", ""},
         {"/cbloss 0.2", 1, 23, 0.2, "", ""},
@@ -71,13 +73,13 @@ TEST_F(ChatInputTest, EachCommandInOrder) {
         {"/cbtopspinreduction 0.9", 1, 20, 0.9, "", ""},
         {"/cbbackspinreduction 0.6", 1, 21, 0.6, "", ""},
         {"/errorawkward 0.3", 1, 29, 0.3, "", ""},
-        {"/errorthinwidth 0", 1, 112, KEEP, "/errorthinwidth: 0 refused", ""},
+        {"/errorthinwidth 0", 1, 112, KEEP, "", ""},
         {"/errorthinwidth 40", 1, 112, 40, "", ""},
         {"/errorthinamount 0.5", 1, 113, 0.5, "", ""},
         {"/del", 0, -1, 0, "\"Click balls to remove\" mode is OFF", ""},
-        {"/delete", 1, -1, 0, "", ""},  // anchored: chat
-        {"/3", 0, -1, 0, "", ""},       // not a beta-lobby player: nothing
-        {"/15", 1, -1, 0, "", ""},
+        {"/delete", 0, -1, 0, "\"Click balls to remove\" mode is OFF", ""},
+        {"/3", 0, -1, 0, "", ""},   // not a beta-lobby player: nothing
+        {"/15", 0, -1, 0, "", ""},  // the ball digit starts the text
         {"/single", 1, -1, 0, "", ""},  // the server's own commands pass through
         {"hello", 1, -1, 0, "", ""},
     };
@@ -112,7 +114,7 @@ TEST_F(ChatInputTest, EachCommandInOrder) {
 
 TEST_F(ChatInputTest, FrameRateLimit) {
     const std::pair<const char*, double> cases[] = {
-        {"/fps 30", 30}, {"/maxfps 0.5", 60}, {"/fps 144.5 please", 144.5}, {"/fps fast", 60}, {"/maxfps 1e400", 60}};
+        {"/fps 30", 30}, {"/maxfps 0.5", 60}, {"/fps 144.5 please", 144.5}, {"/fps fast", 60}, {"/maxfps 1e400", HUGE_VAL}};
     for (auto [text, fps] : cases) {
         gh.maxFps = 10;
         gh.fpsChanged = false;
@@ -178,6 +180,9 @@ TEST_F(ChatInputTest, BetaLobbyPlayersPutBallsBack) {
     EXPECT_TRUE(balls[14].onTable);
     EXPECT_FALSE(balls[17].onTable);
     EXPECT_EQ(handler.outgoingCount(), 2u);
+    gh.sendChatText("/15", false, false);  // ball 1 again, not chat
+    EXPECT_TRUE(balls[17].onTable);
+    EXPECT_EQ(handler.outgoingCount(), 3u);
 
     gh.sendChatText("/del", false, false);
     EXPECT_TRUE(gh.clickToRemoveMode);

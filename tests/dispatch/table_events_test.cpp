@@ -171,17 +171,22 @@ TEST_F(TableEventsTest, PlacementsAndRemovalsKeepTheTouchingListAndRefuseForeign
     EXPECT_FALSE(gh.remoteAimActive);
 }
 
-TEST_F(TableEventsTest, StatusesDuringAShotAreParkedTheNewestKeptAndAppliedAtRest) {
+TEST_F(TableEventsTest, AStatusBehindTheParkedOneWaitsAndTheShotKeepsItsEndOfShot) {
     gh.shotAnimating = true;
     send({status(1, 12)}, 60);
     ASSERT_TRUE(gh.statusPending);
-    send({status(0, 0)}, 61);  // a second one while the first is parked: parked too
-    EXPECT_TRUE(gh.statusPending);
-    EXPECT_EQ(gh.pendingStatusSequence, 61);
+    // Applied at once it would make the parked one stale; it waits behind it, as no end of shot.
+    send({status(0, 0)}, 61);
+    EXPECT_EQ(gh.pendingStatusSequence, 60);
     EXPECT_TRUE(pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus(").empty());
     gh.endShot();
     EXPECT_EQ(gh.lastStatusSequence, 61);
-    EXPECT_EQ(pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus({atEndOfShot: 1,").size(), 1u);
+    const std::vector<std::string> applied = pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus(");
+    ASSERT_EQ(applied.size(), 2u);
+    EXPECT_EQ(applied[0].rfind("inbzUpdateGameStatus({atEndOfShot: 1,", 0), 0u);
+    EXPECT_NE(applied[0].find("breakScore: 12,"), std::string::npos);
+    EXPECT_EQ(applied[1].rfind("inbzUpdateGameStatus({atEndOfShot: 0,", 0), 0u);
+    EXPECT_FALSE(gh.laterStatus.has_value());
 
     // At rest a status applies at once; one that decides the frame waits for the rest.
     send({status(1)}, 62);

@@ -156,6 +156,23 @@ TEST_F(ConnectionTest, LoginRunsThroughAllThreeKeys) {
     EXPECT_EQ(listener.disconnects, 0);
 }
 
+// The log upload reads the login secrets on the main thread while the receive step writes them.
+TEST_F(ConnectionTest, LoginSecretsAreReadWhileTheReceiveStepWritesThem) {
+    startServer();
+    auto connection = open("Alice", "secret");
+    std::atomic<bool> done{false};
+    std::thread receiver([&] {
+        pump(*connection, [&] { return listener.successes == 1; });
+        done = true;
+    });
+    Connection::LoginSecrets seen;
+    while (!done) seen = connection->loginSecrets();
+    receiver.join();
+    seen = connection->loginSecrets();
+    EXPECT_EQ(seen.salt, "s4lt");
+    EXPECT_EQ(seen.challengeResponse, challengeResponseFor(config.challenge, "secret"));
+}
+
 TEST_F(ConnectionTest, WrongPasswordReportsFailureAndStaysOpen) {
     startServer();
     auto connection = open("Alice", "wrong");
@@ -508,4 +525,5 @@ TEST_F(ConnectionTest, AnUnendingMessageIsCutOffAndHoldsNoOtherLogin) {
     EXPECT_TRUE(closed) << "waited 20 s for the lobby to close the connection of the unending message; "
                         << sent << " bytes were sent";
     EXPECT_LT(sent.load(), flood.size()) << "the lobby read the whole 20 MiB message";
+    server.stop();  // its thread answers through the lobby, which goes out of scope here
 }

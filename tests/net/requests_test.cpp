@@ -449,10 +449,11 @@ TEST_F(RequestsTest, TutorialViewLessonsTellTheActionByThePowersParity) {
     }
 }
 
-TEST_F(RequestsTest, AnInfoRequestWithoutAConnectionIsDropped) {
+TEST_F(RequestsTest, AnInfoRequestOrALogoutWithoutAConnectionIsDropped) {
     ConnectionHandler* const handler = connectionHandler;
     connectionHandler = nullptr;
     sendBioDataReq("alice");
+    sendLogout(*gh);
     connectionHandler = handler;
     expectNothingSentBefore(FIRST_IID);
 }

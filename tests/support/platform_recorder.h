@@ -20,6 +20,7 @@ public:
     std::vector<std::string> calls;
 
     uint16_t modifierState() override { return modifiers; }
+    void releaseMouseCapture() override { calls.push_back("release-capture"); }
     void setRelativeMouseMode(bool on) override { calls.push_back(std::string("relative:") + (on ? "1" : "0")); }
     void showCursor(bool shown) override { calls.push_back(std::string("cursor:") + (shown ? "1" : "0")); }
     void warpMouse(int x, int y) override { calls.push_back("warp:" + std::to_string(x) + "," + std::to_string(y)); }

@@ -7,6 +7,7 @@
 #include "render/inline_programs.h"
 #include "render/scene.h"
 #include "render/scene_pass.h"
+#include "support/table_view.h"
 
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
@@ -154,6 +155,27 @@ TEST_F(TableSceneTest, StartViewShowsGreenClothAndEachBallInItsColourAtItsSpot) 
     EXPECT_LT(brown.r, 200);
     EXPECT_GT(red.r, red.g + 60);
     EXPECT_GT(red.r, red.b + 60);
+}
+
+// The ball-in-hand marker pulses under the cue ball on the own turn, and hides from a stroke until
+// the shot has ended.
+TEST_F(TableSceneTest, TheBallInHandMarkerHidesWhileAStrokeIsUnderWay) {
+    bztest::OwnUserSeam seam;
+    bztest::seatMeOnTurn(gh);
+    gh.liveStatus->ballInHand = true;
+    gh.now = 100.2;  // the pulse well away from its zero
+    const Ball& cue = gh.table.balls[BALL_WHITE];
+    auto cueShadowHalf = [&](const char* screenshot) {
+        draw(screenshot);
+        const std::vector<float>& v = inlinePrograms().ballShadow.clientArray;
+        return v.empty() ? 0.0f : static_cast<float>(cue.x) - v[0];  // the first quad is the cue ball's
+    };
+    gh.ballMarkerFrom = 0;
+    EXPECT_GT(cueShadowHalf("ball_in_hand.png"), 36.75f + 3);
+    gh.ballMarkerFrom = gh.now + 86400000;
+    EXPECT_FLOAT_EQ(cueShadowHalf("ball_in_hand_stroke.png"), 36.75f);
+    gh.ballMarkerFrom = 0;
+    gh.liveStatus->ballInHand = false;
 }
 
 TEST_F(TableSceneTest, AShotInFlightMovesTheCueBallOffItsSpot) {
