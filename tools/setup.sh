@@ -82,6 +82,8 @@ case "$mode" in
       echo "fuzz $name: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$corpus.log")"
       rm -rf "$corpus" "$corpus.log"
     done
+    # The tests whose threads share state, under ThreadSanitizer.
+    bash tools/run_tsan.sh "$jobs"
     # Last, so that the closing lines are the test summary. The end-to-end run drives real browsers
     # against a client slowed several times by the sanitizers; it runs in the plain pass above.
     build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF
