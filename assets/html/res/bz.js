@@ -483,8 +483,8 @@
       var count = Math.max(0, Math.min(items.length - first * cols, (seen + 2 * over) * cols));
       if (!force && first === shown.first && count === shown.count && items === shown.items) return;
       shown = { first: first, count: count, items: items };
-      body.style.paddingTop = first * step + 'px';
-      body.style.height = Math.max(0, lines * step - gap) + 'px';
+      bz.put(body.style, 'paddingTop', first * step + 'px');
+      bz.put(body.style, 'height', Math.max(0, lines * step - gap) + 'px');
       while (rows.length < count) rows.push(o.make());
       while (body.children.length > count) body.removeChild(body.lastChild);
       for (var i = 0; i < count; i++) {
