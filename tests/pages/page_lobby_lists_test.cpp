@@ -1,6 +1,10 @@
 // The lobby's long lists: only the rows in view exist, any row appears when scrolled to and answers
 // clicks for its own item, rows change in place, a table update leaves the user list alone, and the
 // chat follows new lines only while its end is in view.
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include <stb/stb_image_write.h>
+
 #include "pages/page_harness.h"
 #include "pages/page_statements.h"
 
@@ -31,6 +35,16 @@ std::string Tables(int n) {
 
 class PageLobbyListsTest : public PageTest {
 protected:
+    // The page's last paint, for people to look at.
+    static void Write(const TestRenderHandler& page, const std::string& name) {
+        std::vector<uint8_t> rgb(size_t(page.paintWidth) * page.paintHeight * 3);
+        for (size_t i = 0; i < rgb.size() / 3; ++i) {
+            for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = page.pixels[i * 4 + 2 - c];
+        }
+        std::filesystem::create_directories(BZ_ARTEFACTS);
+        stbi_write_png((std::string(BZ_ARTEFACTS) + "/" + name + ".png").c_str(), page.paintWidth, page.paintHeight, 3, rgb.data(),
+                       page.paintWidth * 3);
+    }
     // Scrolls the element to the fraction of its height and lets the page draw.
     void ScrollTo(View& v, const std::string& id, double at) {
         Eval(v, "(function () { var b = document.getElementById('" + id + "'); b.scrollTop = " + std::to_string(at) +
@@ -69,6 +83,8 @@ TEST_F(PageLobbyListsTest, RowsOutOfViewAreNotBuiltAndAppearWhenScrolledTo) {
     const int middle = std::stoi(seen[0].get<std::string>().substr(1));
     EXPECT_NEAR(middle, 1500, 20);
     for (size_t i = 1; i < seen.size(); ++i) EXPECT_EQ(seen[i], "u" + std::to_string(middle + int(i))) << "rows in order, none missing";
+    ScrollTo(lobby, "tables", 0.5);
+    Write(*lobby.render, "lobby_long_lists_scrolled");
 
     ScrollTo(lobby, "tables", 1);
     EXPECT_EQ(Seen(lobby, "tables", ".top span:last-child").back(), "#400");
