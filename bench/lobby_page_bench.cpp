@@ -253,18 +253,26 @@ void BM_UserList(benchmark::State& state) {
 }
 BENCHMARK(BM_UserList)->ArgName("users")->Arg(1000)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// For scale: a statement as long as the user list's that only changes one text (the list call is
-// parsed but not run), i.e. what carrying and parsing the statement and making a frame cost alone.
+// For scale: a statement as long as a list of range(0) users or range(1) tables that only changes
+// one text (the list call is parsed but not run), i.e. what carrying and parsing the statement and
+// making a frame cost alone.
 void BM_StatementAlone(benchmark::State& state) {
     Session s;
     if (Skip(state, s)) return;
-    const int n = static_cast<int>(state.range(0));
-    if (!s.Prepare("inbzInfoUserName({ userName: 'u3'});" + Users(n, 99))) return state.SkipWithError("no start");
+    const int users = static_cast<int>(state.range(0)), tables = static_cast<int>(state.range(1));
+    if (!s.Prepare("inbzInfoUserName({ userName: 'u3'});")) return state.SkipWithError("no start");
     Report(state, s, 5, [&](int k) {
-        return "if (window.bzNever) { " + Users(n, k) + " } document.getElementById('version').textContent = 'v" + std::to_string(k) + "';";
+        return "if (window.bzNever) { " + (users ? Users(users, k) : Tables(tables, k)) +
+               " } document.getElementById('version').textContent = 'v" + std::to_string(k) + "';";
     });
 }
-BENCHMARK(BM_StatementAlone)->ArgName("users")->Arg(1000)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StatementAlone)
+    ->ArgNames({"users", "tables"})
+    ->Args({1000, 0})
+    ->Args({5000, 0})
+    ->Args({0, 1000})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // A whole table list of 1,000 tables with range(0) users listed.
 void BM_TableList(benchmark::State& state) {
