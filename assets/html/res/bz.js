@@ -512,7 +512,6 @@
     var list = {};
     list.set = function (next) { items = next; draw(true); };
     list.refresh = function () { draw(true); };
-    list.items = function () { return items; };
     return list;
   };
   // Sets a property only when it differs from what this script last set there: an unchanged row
