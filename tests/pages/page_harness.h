@@ -230,11 +230,13 @@ protected:
     }
 
     // Clicks the middle of the first element the selector finds (scrolled into its list first), with the
-    // real mouse. False when the element is missing or has no size (hidden).
+    // real mouse, where the next frame shows it (a list may scroll at its next frame). False when the
+    // element is missing or has no size (hidden).
     bool Click(View& v, const std::string& selector) {
-        Json r = Eval(v, "(function () { var e = document.querySelector(" + Json(selector).dump() +
-                             "); if (!e) return null; e.scrollIntoView({block: 'nearest'}); var b = e.getBoundingClientRect(); "
-                             "return b.width > 0 && b.height > 0 ? [b.left + b.width / 2, b.top + b.height / 2] : null; })()");
+        Json r = Eval(v, "new Promise(function (done) { requestAnimationFrame(function () { var e = document.querySelector(" +
+                             Json(selector).dump() + "); if (!e) return done(null); e.scrollIntoView({block: 'nearest'}); "
+                             "var b = e.getBoundingClientRect(); "
+                             "done(b.width > 0 && b.height > 0 ? [b.left + b.width / 2, b.top + b.height / 2] : null); }); })");
         if (!r.is_array()) return false;
         int x = static_cast<int>(r[0].get<double>()), y = static_cast<int>(r[1].get<double>());
         RefPtr<WebBrowserHost> host = v.browser->GetHost();

@@ -378,6 +378,21 @@
   bz.chat = function (list, onName) {
     var c = { list: list, max: 400 };
     function nearBottom() { return list.scrollHeight - list.scrollTop - list.clientHeight < 40; }
+    // The list follows new lines while its end is in view. That is learnt when it scrolls (its own
+    // scroll to endTop leaves it following, whatever lines came in since), and the scroll to the end
+    // waits for the next frame, once for all lines before it: adding a line asks for no layout.
+    var follow = true, scrolling = false, endTop = 0;
+    list.addEventListener('scroll', function () { follow = list.scrollTop >= endTop || nearBottom(); });
+    function toEnd() {
+      if (scrolling) return;
+      scrolling = true;
+      w.requestAnimationFrame(function () {
+        scrolling = false;
+        if (!follow) return;
+        list.scrollTop = list.scrollHeight;
+        endTop = list.scrollTop;
+      });
+    }
     var html = bz.markup;
     list.addEventListener('click', function (e) { try { bz.markupClick(e); } catch (x) { bz.report('chat link', x); } });
     function name(n, cls) {
@@ -387,7 +402,6 @@
     }
     c.add = function (o) {
       o = bz.obj(o);
-      var stick = nearBottom();
       var cls = bz.int(o.chatClass);
       var line = bz.el('div', 'line c' + cls);
       line.setAttribute('data-id', bz.str(o.entryId));
@@ -404,7 +418,7 @@
       line.appendChild(html(o.text3));
       list.appendChild(line);
       while (list.children.length > c.max) list.removeChild(list.firstChild);
-      if (stick) list.scrollTop = list.scrollHeight;
+      if (follow) toEnd();
       return line;
     };
     c.notice = function (text) { return c.add({ chatClass: 7, text1: bz.escape(text) }); };
@@ -432,6 +446,82 @@
       rows.push({ label: bz.statLabels[i], a: bz.fmtInt(d[2 * i]), b: bz.fmtInt(d[2 * i + 1]) });
     }
     return rows;
+  };
+  // ---- Long lists -----------------------------------------------------------------------------
+  // A list of thousands that builds and lays out only the rows in view. Rows have one fixed height
+  // and sit in a grid of as many columns of at least o.minWidth px as the box holds (one without
+  // it); a body as tall as the whole list scrolls in box, and the few row elements are refilled in
+  // place as it scrolls or the items change. o.make() builds a row, o.fill(row, item) shows an item
+  // in it (writing only what differs: see bz.put); o.height(columnWidth) is the row height, o.gap
+  // the space between rows and columns, o.pad the box's own top padding. The box's size comes from
+  // a resize observer, so no update asks for a layout of its own.
+  bz.rows = function (box, o) {
+    var body = bz.el('div', 'rows');
+    box.appendChild(body);
+    var gap = o.gap || 0, pad = o.pad || 0, over = 2;
+    var items = [], rows = [], width = -1, height = -1, top = 0, cols = 1, rowH = 1;
+    var shown = { first: -1, count: -1, items: null };
+    // The browser must not move the scroll position to follow a row that is refilled with another item.
+    box.style.overflowAnchor = 'none';
+    body.style.display = 'grid';
+    body.style.gap = gap + 'px';
+    function layout() {
+      cols = o.minWidth ? Math.max(1, Math.floor((width + gap) / (o.minWidth + gap))) : 1;
+      rowH = o.height((width - (cols - 1) * gap) / cols);
+      body.style.gridTemplateColumns = 'repeat(' + cols + ', minmax(0, 1fr))';
+      body.style.gridAutoRows = rowH + 'px';
+    }
+    function draw(force) {
+      if (width < 0) {  // before the first observation: the one read of the box's size
+        width = box.clientWidth - 2 * pad;
+        height = box.clientHeight;
+        layout();
+      }
+      var step = rowH + gap, lines = Math.ceil(items.length / cols);
+      var seen = Math.ceil(height / step) + 1;
+      var first = Math.max(0, Math.min(Math.floor((top - pad) / step) - over, lines - seen - 2 * over));
+      var count = Math.max(0, Math.min(items.length - first * cols, (seen + 2 * over) * cols));
+      if (!force && first === shown.first && count === shown.count && items === shown.items) return;
+      shown = { first: first, count: count, items: items };
+      bz.put(body.style, 'paddingTop', first * step + 'px');
+      bz.put(body.style, 'height', Math.max(0, lines * step - gap) + 'px');
+      while (rows.length < count) rows.push(o.make());
+      while (body.children.length > count) body.removeChild(body.lastChild);
+      for (var i = 0; i < count; i++) {
+        var row = rows[i];
+        row.item = items[first * cols + i];
+        o.fill(row, row.item);
+        if (row.parentNode !== body) body.appendChild(row);
+      }
+    }
+    if (w.ResizeObserver) {
+      new w.ResizeObserver(function (entries) {
+        try {
+          var r = entries[entries.length - 1].contentRect;
+          var changed = r.width !== width;
+          width = r.width;
+          height = r.height + 2 * pad;
+          if (changed) layout();
+          draw(changed);
+        } catch (e) { bz.report('rows', e); }
+      }).observe(box);
+    }
+    box.addEventListener('scroll', function () {
+      try { top = box.scrollTop; draw(false); } catch (e) { bz.report('rows', e); }
+    });
+    var list = {};
+    list.set = function (next) { items = next; draw(true); };
+    list.refresh = function () { draw(true); };
+    return list;
+  };
+  // Sets a property only when it differs from what this script last set there: an unchanged row
+  // costs no style work.
+  bz.put = function (e, prop, value) {
+    var k = '_bz_' + prop;
+    if (e[k] === value) return;
+    e[k] = value;
+    if (prop === 'hidden') e.classList.toggle('hidden', value);
+    else e[prop] = value;
   };
   // A table list update names only the tables that changed: each replaces the one of its id, the
   // others stay; the result is ordered by id.
