@@ -356,10 +356,13 @@
     s = bz.str(s);
     if (!purifier) purifier = makePurifier();
     if (!purifier) { span.textContent = s; return span; }
-    span.appendChild(purifier.sanitize(s, {
+    var clean = purifier.sanitize(s, {
       ALLOWED_TAGS: markupTags, ALLOWED_ATTR: markupAttrs, ALLOW_DATA_ATTR: false, ALLOW_ARIA_ATTR: false,
       ALLOW_UNKNOWN_PROTOCOLS: false, RETURN_DOM_FRAGMENT: true
-    }));
+    });
+    // A text that parses to a document without a body (a leading <frameset>) sanitises to nothing:
+    // the line is then shown as text rather than lost.
+    if (clean) span.appendChild(clean); else span.textContent = s;
     return span;
   };
   // Clicks on links and buttons inside markup: web addresses go to the client's link request.
