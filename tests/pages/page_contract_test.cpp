@@ -11,7 +11,7 @@ namespace {
 
 // The page functions a page's statements call: every inbz name plus the other names the client uses.
 std::set<std::string> FunctionsCalled(const std::vector<std::string>& statements) {
-    static const std::set<std::string> others = {"focusUserName", "logout", "loginErrorNotice", "setCredentials",
+    static const std::set<std::string> others = {"focusUserName", "logout", "loginErrorNotice", "connectionNotice", "setCredentials",
                                                  "updateLobbies", "loadingDone", "asPlayerTwoPlayersStarted",
                                                  "asPlayerTwoPlayersNoStart", "asViewerTwoPlayers", "asPlayerOnePlayer",
                                                  "asViewerZeroOrOnePlayer", "refreshPlayerControls", "sendButtonPress",
