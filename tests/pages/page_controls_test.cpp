@@ -198,6 +198,8 @@ std::vector<Case> Cases() {
         {"Replays", "inbzReplayAddToFav({objid: 's/99.2.14'});", {".rp button.flat"}, Press("replay-delete-from-fav", 0, "s/99.2.14")},
         {"Replays", "", {"#s_proc .sw"}, Press("replay-setting-aiming-process-show")},
         {"Replays", "", {"#s_lines .sw"}, Press("replay-setting-aim-lines-hide")},
+        {"Replays", "", {"#b_search"}, Press("replay-start-search", 0, "")},  // an empty search lists every replay
+        {"Replays", "", {"[data-tab=top]"}, Press("replay-select-top20", 1)},  // the open tab asks for its list
         {"Replays", "", {"[data-tab=top]", "#top_slot .dd-btn", "#top_slot .dd-item:nth-child(3)"}, Press("replay-select-top20", 3)},
         {"Replays", "", {"[data-tab=fav]"}, Press("replay-get-fav", 3)},
         {"Replays", "", {"#x"}, Press("replays-close")},
