@@ -216,6 +216,30 @@ protected:
     }
 };
 
+// A control that shows only an icon says what it does in a title, and the page draws that title
+// itself on hover (the browser paints no tooltips), inside the window.
+TEST_F(PageControlsTest, IconOnlyControlsCarryATitleThePageDrawsOnHover) {
+    for (const PageInfo& p : Pages()) {
+        View& v = Page(p.htmlId);
+        for (const std::string& s : ContractStatements().at(p.htmlId)) Run(v, s);
+        EXPECT_EQ(Eval(v, "Array.from(document.querySelectorAll('button, a, [data-press]')).filter(function (e) {"
+                           " return e.getClientRects().length && !e.textContent.trim() && !e.matches('.sw') && !(e.closest('[title]') || {}).title; })"
+                          ".map(function (e) { return e.outerHTML.slice(0, 80); })"),
+                  Json::array())
+            << p.htmlId;
+    }
+    View& bottom = Page("BottomBox");
+    Json at = Eval(bottom, "(function () { var b = document.getElementById('b_size').getBoundingClientRect(); return [b.left + b.width / 2, b.top + b.height / 2]; })()");
+    ASSERT_TRUE(at.is_array());
+    bottom.browser->GetHost()->SendMouseMoveEvent(MouseEvent{int(at[0].get<double>()), int(at[1].get<double>()), 0}, false);
+    PumpFor(900);
+    EXPECT_EQ(Eval(bottom, "(function () { var t = document.querySelector('.bz-tip'); if (!t || getComputedStyle(t).display === 'none') return null;"
+                           " var b = t.getBoundingClientRect(); return [t.textContent, b.left >= 0 && b.right <= innerWidth && b.top >= 0 && b.bottom <= innerHeight]; })()"),
+              Json::parse(R"(["Bigger or smaller", true])"));
+    ASSERT_TRUE(Click(bottom, "#b_fold"));
+    EXPECT_EQ(Eval(bottom, "getComputedStyle(document.querySelector('.bz-tip')).display"), "none") << "a click ends the tooltip";
+}
+
 TEST_F(PageControlsTest, EachControlSendsItsRequestWithItsKeysAndTypes) {
     for (const Case& c : Cases()) {
         View& v = Page(c.page);

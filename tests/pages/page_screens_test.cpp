@@ -317,6 +317,23 @@ TEST_F(PageScreensTest, TableInPlayStartMatchCoinTossAndReplay) {
 }
 
 // Each dialog open, over the lobby (with its mask) or over the table.
+// The table bar with the pointer resting on an icon button: the page's own tooltip.
+TEST_F(PageScreensTest, TableBarTooltip) {
+    const int W = 1020, H = 647;
+    View& bottom = Get("BottomBox", W, H);
+    Do(bottom, TableInPlay());
+    Json at = Eval(bottom, "(function () { var b = document.querySelector('#b_fold').getBoundingClientRect(); return [b.left + b.width / 2, b.top + b.height / 2]; })()");
+    ASSERT_TRUE(at.is_array());
+    bottom.browser->GetHost()->SendMouseMoveEvent(MouseEvent{int(at[0].get<double>()), int(at[1].get<double>()), 0}, false);
+    PumpFor(900);
+    Settle(bottom);
+    Canvas c(W, H);
+    c.Table();
+    Put(c, bottom, W, H);
+    EXPECT_TRUE(c.Write("table_bar_tooltip"));
+    EXPECT_EQ(Eval(bottom, "document.querySelector('.bz-tip').textContent"), "Fold or unfold");
+}
+
 // Every dialog at the smallest window and at a common one; none may scroll sideways.
 TEST_F(PageScreensTest, Dialogs) {
   for (const auto& size : {std::pair{1020, 647}, std::pair{1600, 900}}) {
