@@ -214,6 +214,8 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
         if (options.afterFrame) options.afterFrame(loop);
     }
     BZ_LOG(LOG_INFO, "main", "Frame loop ended after " << loop.framesRun() << " frames");
+    // The player sees the end at once; the bounded waits below happen out of sight.
+    if (mainWindow != nullptr) SDL_HideWindow(mainWindow);
 
     stopEverything(neighbours, poll, options.threadStopLimit);
     setPlatform(nullptr);

@@ -4,6 +4,7 @@
 void ClientNeighbours::updateGame() { getGameHandler().update(); }
 GameInputFlags ClientNeighbours::gameInputFlags() {
     GameInputFlags flags;
+    flags.coinTossPrompt = getGameHandler().coinTossPromptOpen();
     flags.gameViewCaptured = getGameHandler().mouseCaptured;
     return flags;
 }

@@ -48,6 +48,7 @@ void coinToss(GameHandler& gh, int striker) {
     const LiveStatus& s = *gh.liveStatus;
     if (s.frameScore[0] > 0 && s.frameScore[0] == s.frameScore[1]) referee(s.gameType == 6 ? 133 : 132);
     changeState(STATE_COIN_TOSS);
+    gh.coinTossChoiceOpen = won;
 }
 
 // The position of the loaded replay laid out on the practice table through ordinary requests.

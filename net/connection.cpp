@@ -6,12 +6,15 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -25,6 +28,7 @@ void NetTimings::restoreDefaults() {
     queryLimitMs = defaults.queryLimitMs.load();
     queryStepMs = defaults.queryStepMs.load();
     pollPeriodMs = defaults.pollPeriodMs.load();
+    handshakeMs = defaults.handshakeMs.load();
 }
 
 NetTimings& netTimings() {
@@ -34,9 +38,9 @@ NetTimings& netTimings() {
 
 namespace {
 
-// getaddrinfo is safe to call from several threads at once (the lobby poll and the login connect
-// may resolve together), unlike the old lookup with its shared static result.
-bool resolveIPv4(const std::string& host, sockaddr_in& address) {
+using SteadyClock = std::chrono::steady_clock;
+
+bool systemHostLookup(const std::string& host, sockaddr_in& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -47,14 +51,50 @@ bool resolveIPv4(const std::string& host, sockaddr_in& address) {
     return true;
 }
 
+std::atomic<HostLookup> hostLookup{systemHostLookup};
+
+// getaddrinfo is safe to call from several threads at once (the lobby poll and the login connect
+// may resolve together), unlike the old lookup with its shared static result. It has no time limit
+// of its own: it runs on a thread of its own, and the caller waits for it only until the deadline.
+// A late answer is dropped with the thread.
+bool resolveIPv4(const std::string& host, sockaddr_in& address, SteadyClock::time_point deadline) {
+    // An address literal needs no lookup.
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1) {
+        address.sin_family = AF_INET;
+        return true;
+    }
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool found = false;
+        sockaddr_in address{};
+    };
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host, find = hostLookup.load()] {
+        sockaddr_in found{};
+        const bool ok = find(host, found);
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->address = found;
+        lookup->found = ok;
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
+        BZ_LOG(LOG_ERROR, "connect", "Error: No answer from the host name lookup in time: " << host);
+        return false;
+    }
+    address = lookup->address;
+    return lookup->found;
+}
+
 bool setNonBlocking(int fd, bool nonBlocking) {
     int flags = fcntl(fd, F_GETFL, 0);
     if (flags < 0) return false;
     flags = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
     return fcntl(fd, F_SETFL, flags) == 0;
 }
-
-using SteadyClock = std::chrono::steady_clock;
 
 int millisecondsLeft(SteadyClock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
@@ -63,8 +103,7 @@ int millisecondsLeft(SteadyClock::time_point deadline) {
 
 // A connect in progress on a non-blocking socket, waited for with a deadline so that an address
 // that never answers cannot hold its caller for the system's minutes-long TCP time-out.
-bool finishConnect(int fd, int timeoutMs) {
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+bool finishConnect(int fd, SteadyClock::time_point deadline) {
     for (;;) {
         pollfd waiting{fd, POLLOUT, 0};
         int ready = ::poll(&waiting, 1, millisecondsLeft(deadline));
@@ -77,6 +116,8 @@ bool finishConnect(int fd, int timeoutMs) {
 }
 
 }  // namespace
+
+HostLookup setHostLookup(HostLookup lookup) { return hostLookup.exchange(lookup ? lookup : systemHostLookup); }
 
 Connection::Connection(std::string host, int32_t port, std::string userName, std::string password,
                        ConnectionListener* listener)
@@ -94,8 +135,9 @@ Connection::~Connection() {
 }
 
 void Connection::connect(bool nonBlocking, int timeoutMs) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
     sockaddr_in address{};
-    if (!resolveIPv4(host, address)) {
+    if (!resolveIPv4(host, address, deadline)) {
         BZ_LOG(LOG_ERROR, "connect", "Error: Unknown host: " << host);
         close();
         return;
@@ -111,7 +153,7 @@ void Connection::connect(bool nonBlocking, int timeoutMs) {
     bool connectedNow = setNonBlocking(fd, true);
     if (connectedNow) {
         int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-        connectedNow = result == 0 || (errno == EINPROGRESS && finishConnect(fd, timeoutMs));
+        connectedNow = result == 0 || (errno == EINPROGRESS && finishConnect(fd, deadline));
     }
     if (connectedNow && !nonBlocking) {
         timeval timeout{};
@@ -124,6 +166,10 @@ void Connection::connect(bool nonBlocking, int timeoutMs) {
     if (!connectedNow) {
         close();
         return;
+    }
+    if (!nonBlocking) {
+        awaitingLogin = true;
+        loginDeadline = SteadyClock::now() + std::chrono::milliseconds(netTimings().handshakeMs.load());
     }
     closed = false;
 }
@@ -267,6 +313,14 @@ bool Connection::waitReadable(int timeoutMs) const {
 }
 
 void Connection::processReceivedMessages() {
+    // A server that accepts the connection but never finishes the login would hold it for good.
+    if (!closed && awaitingLogin && SteadyClock::now() >= loginDeadline) {
+        BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: The server did not answer the login in time");
+        awaitingLogin = false;
+        timedOut = true;
+        close();
+        return;
+    }
     if (!closed) {
         switch (receiveOnce()) {
             case ReceiveOutcome::NothingYet:
@@ -374,9 +428,11 @@ void Connection::actOnParsed() {
                 actOnChallenge(message);
                 break;
             case MessageId::LOGIN_OK:
+                awaitingLogin = false;
                 actOnLoginOk();
                 break;
             case MessageId::LOGIN_FAILED:
+                awaitingLogin = false;
                 listener->loginFailed();
                 break;
             case MessageId::SERVER_STATUS:

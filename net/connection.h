@@ -6,6 +6,7 @@
 #include "net/message.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -23,11 +24,18 @@ struct NetTimings {
     std::atomic<int> queryLimitMs{3000};       // a whole status query
     std::atomic<int> queryStepMs{100};         // the status query's wait for data between receive steps
     std::atomic<int> pollPeriodMs{5000};       // the pause between two lobby-poll passes
+    std::atomic<int> handshakeMs{15000};       // the login connection's HELLO to login answer
 
     void restoreDefaults();
 };
 
 NetTimings& netTimings();
+
+struct sockaddr_in;
+// The host-name lookup (getaddrinfo, IPv4, first address); tests put a slow one in its place.
+// Returns the one it replaces; null restores the system's.
+using HostLookup = bool (*)(const std::string& host, sockaddr_in& address);
+HostLookup setHostLookup(HostLookup lookup);
 
 // What a connection reports to its owner. The first four run on the thread of the receive step;
 // disconnected runs on whichever thread closes the connection, once per close, and must not call
@@ -60,15 +68,18 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Resolves the host (IPv4, first address) and connects within timeoutMs. nonBlocking keeps the
-    // socket non-blocking (status query); otherwise it becomes blocking with the receive time-out
-    // of netTimings (login connection). Any failure closes the connection.
+    // Resolves the host (IPv4, first address) and connects, the two within timeoutMs. nonBlocking
+    // keeps the socket non-blocking (status query); otherwise it becomes blocking with the receive
+    // time-out of netTimings (login connection), and the server must answer the login within
+    // netTimings' handshake time. Any failure closes the connection.
     void connect(bool nonBlocking, int timeoutMs);
     // Marks the connection closed for ever, shuts the socket down so that a blocked receive or send
     // returns, and reports disconnected. The descriptor itself is released at destruction, when no
     // thread can be using it any more.
     void close();
     bool isClosed() const { return closed.load(); }
+    // The login connection was closed because the server did not finish the login in time.
+    bool handshakeTimedOut() const { return timedOut.load(); }
 
     // Replaces the stream key for every block enciphered or deciphered from now on.
     void setKey(const std::string& keyText);
@@ -126,6 +137,10 @@ private:
     ConnectionListener* listener;
     std::atomic<int> socketFd{-1};
     std::atomic<bool> closed{true};
+    std::atomic<bool> timedOut{false};
+    // Set by connect for a login connection, then owned by the thread of the receive step.
+    bool awaitingLogin = false;
+    std::chrono::steady_clock::time_point loginDeadline;
 
     // Owned by the thread of the receive step; salt and challengeResponse are written under
     // secretsMutex, which readers on other threads take.

@@ -223,6 +223,9 @@ void ConnectionHandler::applyStep(const IncomingItem& item, LoginStepHandler* st
             // change's flag when its re-login has already started.
             steps->connectionEnded(*this);
             break;
+        case LoginStep::TimedOut:
+            if (current) steps->loginTimedOut(*this);
+            break;
         case LoginStep::None:
             break;
     }
@@ -320,4 +323,8 @@ void ConnectionHandler::disconnected() {
     connected = false;
     logoutPending = false;
     queueStep(LoginStep::Disconnected);
+    // After the end, so that the login form's notice is the last thing the player sees.
+    if (readingConnection != nullptr && readingConnection->handshakeTimedOut()) {
+        queueStep(LoginStep::TimedOut, readingSerial);
+    }
 }

@@ -25,6 +25,7 @@ enum class LoginStep : uint8_t {
     Succeeded,     // the server accepted the login
     Failed,        // the server refused it
     Disconnected,  // the connection was closed, for whatever reason
+    TimedOut,      // the server did not answer the login in time (the connection's end follows)
 };
 
 class ConnectionHandler;
@@ -43,6 +44,8 @@ public:
     virtual void loginRefused(ConnectionHandler& handler, const std::string& failedUser, bool current) = 0;
     // A connection ended, for whatever reason (the end of a replaced one included).
     virtual void connectionEnded(ConnectionHandler& handler) = 0;
+    // The current login's server did not answer in time; its connection has been closed.
+    virtual void loginTimedOut(ConnectionHandler& handler) {}
 };
 
 class ConnectionHandler : public ConnectionListener {

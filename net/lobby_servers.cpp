@@ -133,7 +133,12 @@ std::string updateLobbiesScript(const std::vector<LobbyServer>& servers) {
                 "\",maxUsers:" + std::to_string(server.maxUsers) +
                 ",currentUsers:" + std::to_string(server.currentUsers) + "}";
     }
-    text += "]);";
+    if (!first || servers.empty()) return text + "]);";
+    text += "],{tried:[";
+    for (size_t i = 0; i < servers.size(); ++i) {
+        text += (i ? ",\"" : "\"") + escapeJsString(servers[i].address) + ":" + std::to_string(servers[i].port) + "\"";
+    }
+    text += "]});";
     return text;
 }
 
@@ -144,7 +149,7 @@ bool lobbyPollWanted(int& passCounter) {
     return ++passCounter % 6 == 0;
 }
 
-bool lobbyPollPass(HtmlWindow loginWindow) {
+bool lobbyPollPass(HtmlWindow loginWindow, bool firstPass) {
     struct Target {
         std::string address;
         uint32_t port;
@@ -166,8 +171,11 @@ bool lobbyPollPass(HtmlWindow loginWindow) {
     {
         // Entries are only ever appended, so the first targets.size() entries are the ones queried.
         std::lock_guard<std::mutex> lock(lobbyServersMutex);
+        // A server that stops answering must leave the list shown, the last one too.
+        bool changed = firstPass;
         for (size_t i = 0; i < answered.size() && i < lobbyServers.size(); ++i) {
             LobbyServer& server = lobbyServers[i];
+            changed |= server.online != answered[i];
             server.online = answered[i];
             if (answered[i]) {
                 // Refilled from the server's own reply record by the merge.
@@ -177,7 +185,7 @@ bool lobbyPollPass(HtmlWindow loginWindow) {
                 server.currentUsers = 0;
             }
         }
-        if (mergeLobbyReplies(lobbyServers, replies)) script = updateLobbiesScript(lobbyServers);
+        if (mergeLobbyReplies(lobbyServers, replies) || changed) script = updateLobbiesScript(lobbyServers);
     }
     if (script.empty()) return false;
     runJavaScript(loginWindow, script);
@@ -187,8 +195,12 @@ bool lobbyPollPass(HtmlWindow loginWindow) {
 
 void lobbyPollThread(HtmlWindow loginWindow) {
     int passCounter = 0;
+    bool firstPass = true;
     while (appRunning) {
-        if (lobbyPollWanted(passCounter)) lobbyPollPass(loginWindow);
+        if (lobbyPollWanted(passCounter)) {
+            lobbyPollPass(loginWindow, firstPass);
+            firstPass = false;
+        }
         // Paused in short slices so that the thread ends soon after the application stops.
         const auto until = SteadyClock::now() + std::chrono::milliseconds(netTimings().pollPeriodMs.load());
         while (appRunning && SteadyClock::now() < until) {

@@ -73,6 +73,8 @@ bool queryLobbyServer(LobbyStatusListener& listener, const std::string& address,
 bool mergeLobbyReplies(std::vector<LobbyServer>& servers, const std::vector<LobbyServer>& replies);
 
 // updateLobbies([{name:"…",version:"…",maxUsers:n,currentUsers:n},…]); over the online entries.
+// With none online, a second argument names every address tried, so that the login form can say
+// where no lobby answers: updateLobbies([],{tried:["host:port",…]});
 std::string updateLobbiesScript(const std::vector<LobbyServer>& servers);
 
 // Whether this pass polls: always at the login form, in the lobby while the list is requested,
@@ -81,9 +83,10 @@ bool lobbyPollWanted(int& passCounter);
 
 // One polling pass over every listed server. The list's mutex is held only to copy the addresses
 // and to merge the answers, never during the network queries, so a login lookup never waits for
-// the network. Runs the page text in loginWindow and then in the Lobby page when anything changed.
+// the network. Runs the page text in loginWindow and then in the Lobby page when anything changed
+// (a server's answer, or which servers answer) and after the first pass (firstPass), answered or not.
 // True when the page text was run.
-bool lobbyPollPass(HtmlWindow loginWindow);
+bool lobbyPollPass(HtmlWindow loginWindow, bool firstPass = false);
 
 // The body of the poll thread: a pass every pollPeriodMs while the application runs.
 void lobbyPollThread(HtmlWindow loginWindow);

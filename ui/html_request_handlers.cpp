@@ -148,6 +148,7 @@ void HtmlRequests::startMatchLeaveTable() {
 
 void HtmlRequests::coinTossIWillStart(bool iWillStart) {
     logRequest("coinTossIWillStart", iWillStart ? "iWillStart=1" : "iWillStart=0");
+    getGameHandler().coinTossChoiceOpen = false;
     sendStartedAfterCoinToss(getGameHandler(), iWillStart);
 }
 

@@ -1,27 +1,11 @@
 #include "ui/html_requests.h"
 
+#include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/requests.h"
+#include "core/app_status.h"
 #include "core/log.h"
 #include "core/web_links.h"
-
-#include <cstdio>
-#include <unistd.h>
-
-namespace {
-
-void quitAtOnce() {
-    std::fflush(nullptr);
-    _exit(0);
-}
-
-ProcessQuit gProcessQuit = quitAtOnce;
-
-}  // namespace
-
-ProcessQuit setProcessQuit(ProcessQuit quit) {
-    ProcessQuit previous = gProcessQuit;
-    gProcessQuit = quit ? quit : quitAtOnce;
-    return previous;
-}
+#include "net/connection_handler.h"
 
 HtmlRequests::HtmlRequests()
     : changePasswordUrl(std::string(WebLinks::urlHome) + "change-password"),
@@ -81,4 +65,10 @@ void HtmlRequests::genericHtmlStarted(const std::string& htmlId) {
                                             << "Remaining pending HTMLS: " << pendingHtmls.size());
 }
 
-void HtmlRequests::titleBarClose() { gProcessQuit(); }
+// Ending the process here would skip the logout and leave the audio open and the connection's
+// threads running: the close takes the quit path, whose end is bounded.
+void HtmlRequests::titleBarClose() {
+    GameHandler& gh = getGameHandler();
+    if (connectionHandler != nullptr) sendLogout(gh);
+    appRunning = false;
+}

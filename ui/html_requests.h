@@ -129,8 +129,3 @@ private:
 // The one object, built on first use.
 HtmlRequests& getHtmlRequests();
 
-// What titleBarClose does to end the process; the shell may install its own orderly quit. The
-// default ends the process at once with status 0, without running static destructors under the
-// connection's threads.
-using ProcessQuit = void (*)();
-ProcessQuit setProcessQuit(ProcessQuit quit);

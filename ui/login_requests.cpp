@@ -1,6 +1,9 @@
 #include "ui/login_requests.h"
 
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/page_statements.h"
+#include "core/app_status.h"
+#include "core/page_script.h"
 #include "core/log.h"
 #include "net/connection_handler.h"
 
@@ -31,7 +34,12 @@ void loginEnterLobby(const std::string& serverName, const std::string& userName,
         // The live connection, its threads and its queues stay as they are; the player is told
         // why nothing happens.
         BZ_LOG(LOG_INFO, "loginEnterLobby", kAlreadyConnectedNotice);
-        gameHandler.showLocalNotice(kAlreadyConnectedNotice, gameHandler.table.getId());
+        // Where the login form takes input the chat is not shown: the form says it.
+        if (appState.load() <= STATE_CONNECTING) {
+            runJavaScript(HtmlWindow::Login, std::string("connectionNotice({text:") + jsQuoted(kAlreadyConnectedNotice) + "});");
+        } else {
+            gameHandler.showLocalNotice(kAlreadyConnectedNotice, gameHandler.table.getId());
+        }
         return;
     }
     connectionHandler->clearOutgoing();

@@ -1,6 +1,7 @@
 #include "client/gamehandler/login_steps.h"
 
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/page_statements.h"
 #include "client/gamehandler/requests.h"
 #include "client/gamehandler/state_change.h"
 #include "core/log.h"
@@ -60,4 +61,10 @@ void GameLoginSteps::connectionEnded(ConnectionHandler& handler) {
         return;
     }
     changeState(STATE_LOGIN);
+}
+
+void GameLoginSteps::loginTimedOut(ConnectionHandler& handler) {
+    runJavaScript(HtmlWindow::Login, "connectionNotice({text:" + jsQuoted("No answer from " + handler.serverName +
+                                                                           ": the connection was closed. Please try again.") +
+                                         "});");
 }

@@ -11,6 +11,7 @@ public:
     void loginCompleted(ConnectionHandler& handler) override;
     void loginRefused(ConnectionHandler& handler, const std::string& failedUser, bool current) override;
     void connectionEnded(ConnectionHandler& handler) override;
+    void loginTimedOut(ConnectionHandler& handler) override;
 };
 
 // The one instance the drain uses.

@@ -6,4 +6,3 @@
 
 int TableState::getTableId() const { return table.getId(); }
 
-void PanelsState::whisperPlayer(const std::string& userName) { BZ_LOG(LOG_INFO, "whisperPlayer", userName); }

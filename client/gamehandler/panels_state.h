@@ -34,6 +34,8 @@ struct PanelsState {
     bool bottomBoxUserFullSize = true;
     // The coin-toss window is drawn from this game-clock time on.
     double coinTossOpenTime = 0.0;
+    // The toss's winner is asked who breaks off; set until the choice is made or the toss is left.
+    bool coinTossChoiceOpen = false;
     // The key for a new bottom-box layout: 1 lay it out again, 2 also flip its full size. The shell
     // takes it with the page requests.
     int bottomBoxLayoutRequest = 0;
@@ -72,6 +74,9 @@ struct PanelsState {
     bool mouseOrTouchpadPopUpPending = false;
 
     // ===== The operations that need only the panels' own data. =====
+    // A dialog of the CoinToss window waits for an answer (the toss's choice, the tutorial's
+    // result): every page event goes to that window.
+    bool coinTossPromptOpen() const { return coinTossChoiceOpen || tutResultPanel.visible; }
     // ---- closing panels (client/panels/settings_panels.cpp, client/panels/panels.cpp, seats.cpp)
     void closeGameSettings();
     void closeMatchSettings();

@@ -125,6 +125,7 @@ void changeState(AppState kind) {
     BZ_LOG(LOG_INFO, "changeState", static_cast<unsigned>(old) << "->" << static_cast<unsigned>(kind));
     GameHandler& gh = getGameHandler();
     gh.resetAimingState(false);
+    if (kind != STATE_COIN_TOSS) gh.coinTossChoiceOpen = false;
     // Chat held back for a shot and a status parked during it belong to the table being left.
     if (isTableState(old) && !isTableState(kind)) gh.dropShotLeftovers();
     switch (kind) {

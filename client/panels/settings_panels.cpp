@@ -130,6 +130,12 @@ void GameHandler::openPeople(const std::string& userToBlock) {
 
 void PanelsState::closePeople() { peoplePanel.visible = false; }
 
+// The people list hands the name to the bottom bar's chat, which starts a private message.
+void PanelsState::whisperPlayer(const std::string& userName) {
+    peoplePanel.visible = false;
+    runJavaScript(HtmlWindow::BottomBox, "inbzWhisperPlayer({ username: " + jsQuoted(userName) + "});");
+}
+
 void PanelsState::closeBio() {
     runJavaScript(HtmlWindow::Lobby, kHideLobbyMask);
     bioTutPanel.visible = false;

@@ -1,5 +1,6 @@
 // The frame loop's steps driven by real SDL events without a window: the quit path, the resize,
 // key and text routing, the page start-up gate, the loading step, the away flag and the rate report.
+#include "app/client_neighbours.h"
 #include "app/frame_loop.h"
 #include "app/sdl_platform.h"
 #include "app/process_signals.h"
@@ -38,6 +39,9 @@ public:
     bool takePageStartedReport() override { return std::exchange(pageStarted, false); }
     std::string loadFirstPendingPage() override { return pending.empty() ? "" : pending.front(); }
     bool loadResourcesStep() override { return ++loadingSteps == 3; }
+    // The product's own flags: where the game controller's dialogs send the input.
+    GameInputFlags gameInputFlags() override { return wired.gameInputFlags(); }
+    ClientNeighbours wired;
 
     struct PageEvent {
         HtmlWindow window;
@@ -114,6 +118,25 @@ TEST_F(FrameLoopTest, QuitWhileSeatedWarnsOtherwiseLogsOutAndEnds) {
     EXPECT_EQ(pages.statementsFor(HtmlWindow::Login), std::vector<std::string>{"logout();"});
     EXPECT_EQ(connectionHandler->outgoingCount(), 1u);  // the logout request
     EXPECT_TRUE(connectionHandler->logoutPending);
+}
+
+// The CoinToss window's dialogs are drawn at the table; while one is open it takes every page event.
+TEST_F(FrameLoopTest, AnOpenDialogOfTheCoinTossWindowTakesThePageEvents) {
+    GameHandler& gh = getGameHandler();
+    gh.inTutorial = true;
+    appState = STATE_TABLE;
+    SDL_Event click = ofType(SDL_MOUSEBUTTONDOWN);
+    click.button.x = 500;
+    click.button.y = 100;
+    for (bool open : {true, false}) {
+        gh.tutResultPanel.visible = open;
+        neighbours.pageEvents.clear();
+        push(click);
+        loop.runFrame();
+        ASSERT_EQ(neighbours.pageEvents.size(), 1u);
+        EXPECT_EQ(neighbours.pageEvents[0].window, open ? HtmlWindow::CoinToss : HtmlWindow::BottomBox);
+    }
+    gh.inTutorial = false;
 }
 
 TEST_F(FrameLoopTest, AStopSignalWhileSeatedLogsOutAndEndsWithoutAsking) {

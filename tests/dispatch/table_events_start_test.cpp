@@ -37,12 +37,13 @@ TEST_F(StartEventsTest, CoinTossNamesTheOtherSeat) {
         const char* userSeat0;  // who sits in seat 0; Alice is the user
         bool emptySeat1;
         std::string expected;
+        bool prompt;  // the winner's choice holds the input
     };
     const Case cases[] = {
-        {"user wins", 0, "Alice", false, "inbzCoinTossResult({iAmTheWinner: true,opponentName: 'Bob',});"},
-        {"user loses", 1, "Alice", false, "inbzCoinTossResult({iAmTheWinner: false,opponentName: 'Bob',});"},
-        {"spectator", 0, "Carl", false, "inbzCoinTossResult({iAmTheWinner: false,opponentName: 'Carl',});"},
-        {"empty other seat", 0, "Alice", true, "inbzCoinTossResult({iAmTheWinner: true,opponentName: '',});"},
+        {"user wins", 0, "Alice", false, "inbzCoinTossResult({iAmTheWinner: true,opponentName: 'Bob',});", true},
+        {"user loses", 1, "Alice", false, "inbzCoinTossResult({iAmTheWinner: false,opponentName: 'Bob',});", false},
+        {"spectator", 0, "Carl", false, "inbzCoinTossResult({iAmTheWinner: false,opponentName: 'Carl',});", false},
+        {"empty other seat", 0, "Alice", true, "inbzCoinTossResult({iAmTheWinner: true,opponentName: '',});", true},
     };
     for (const Case& c : cases) {
         pages.clear();
@@ -52,6 +53,7 @@ TEST_F(StartEventsTest, CoinTossNamesTheOtherSeat) {
         ASSERT_EQ(pages.statementsFor(HtmlWindow::CoinToss).size(), 1u) << c.name;
         EXPECT_EQ(pages.statementsFor(HtmlWindow::CoinToss)[0], c.expected) << c.name;
         EXPECT_EQ(appState.load(), STATE_COIN_TOSS);
+        EXPECT_EQ(gh.coinTossPromptOpen(), c.prompt) << c.name;
     }
 }
 

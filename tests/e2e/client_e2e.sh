@@ -523,3 +523,46 @@ kill -TERM "$lobby"
 e2e_wait_exit "$lobby" 10 || e2e_fail "the lobby did not end by itself"
 e2e_group_gone "$lobby" 5 || e2e_fail "the lobby left processes behind"
 echo "ok: all ended"
+
+# A client started while no lobby answers: its login form names the addresses it tried and how to
+# start the local lobby; once that lobby runs on them, the list comes back and a login goes through.
+no_lobby_then_login() {
+  local name=carol home="$work/carol" P late
+  P=$(pages "$name")
+  mkdir -p "$P" "$home/Baizeron/Baizeron"
+  echo "1 255 600 4000 33554432 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"
+  port=$((46000 + RANDOM % 2000))
+  BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port XDG_DATA_HOME=$home BZ_PAGE_TEXT_DIR=$P \
+    e2e_start "$out/$name.out" "$build/app/baizeron"
+  pid[$name]=$e2e_started
+  groups+=("${pid[$name]}")
+  e2e_wait 30 "window of $name" e2e_has_window "${pid[$name]}"
+  win[$name]=$(e2e_window_of "${pid[$name]}")
+  e2e_wait 60 "the no-lobby notice of $name" e2e_page_has "$P" main-login '^No lobby answers$'
+  e2e_page_has "$P" main-login "127\.0\.0\.1:$port" || e2e_fail "the notice does not name 127.0.0.1:$port: $(tr '\n' ' ' <"$P/main-login.txt")"
+  e2e_page_has "$P" main-login 'baizeron-lobby' || e2e_fail "the notice does not say how to start the local lobby"
+  sleep 0.5
+  e2e_shot "${win[$name]}" "$out/login-no-lobby.png"
+  echo "ok: with no lobby the login form names 127.0.0.1:$port and the lobby's command"
+  e2e_start "$out/lobby-late.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
+  late=$e2e_started
+  groups+=("$late")
+  e2e_wait 10 "the late lobby" grep -q "New Lobby on" "$out/lobby-late.log"
+  e2e_wait 30 "the lobby list of $name" e2e_page_has "$P" main-login '^Players Lounge$'
+  e2e_page_lacks "$P" main-login '^No lobby answers$' || e2e_fail "the notice stays beside the list"
+  e2e_shot "${win[$name]}" "$out/login-lobby-back.png"
+  e2e_wait 60 "login page of $name" e2e_page_has "$P" main-login '^Log in$'
+  click "$name" main-login username
+  xdotool type --delay 20 "$name"
+  click "$name" main-login password
+  xdotool type --delay 20 snooker
+  click "$name" main-login login
+  e2e_wait 30 "table list of $name" e2e_page_has "$P" lobby '^Table 1$'
+  e2e_wait 10 "aiming question of $name" e2e_page_has "$P" lobby 'Mouse or touchpad'
+  click "$name" lobby Mouse
+  echo "ok: the list came back once the lobby answered, and $name logged in"
+  log_out_and_close "$name"
+  kill -TERM "$late"
+  e2e_wait_exit "$late" 10 || e2e_fail "the late lobby did not end by itself"
+}
+no_lobby_then_login

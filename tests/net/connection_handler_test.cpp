@@ -12,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -41,6 +45,15 @@ public:
         ConnectionHandler::disconnected();
         ++disconnects;
     }
+};
+
+class NullListener : public ConnectionListener {
+public:
+    void loginSuccess() override {}
+    void loginFailed() override {}
+    void serverInfo(std::string, std::string, std::string, uint32_t, uint32_t, const std::vector<ServerAddress>&) override {}
+    void messageReceived(const Message&) override {}
+    void disconnected() override {}
 };
 
 std::mutex drainedMutex;
@@ -367,6 +380,48 @@ TEST_F(ConnectionHandlerTest, RetryAfterARefusedLoginStaysConnecting) {
     EXPECT_EQ(storedParam("failedUserList"), "Alice:1,O'Neil:1,");
     EXPECT_EQ(scripts(HtmlWindow::Login, "logout(); loginErrorNotice();").size(), 1u);
     EXPECT_EQ(logCount("loginFailed: ERROR: Login failed for: O'Neil"), 1u);
+}
+
+// A server that accepts the connection and then says nothing: the login ends after the handshake's
+// time, the form says so and takes the next login.
+TEST_F(ConnectionHandlerTest, ALoginWithoutAnAnswerEndsAndTheFormTakesTheNext) {
+    netTimings().handshakeMs = 300;
+    config.sendHello = false;
+    startLounge();
+    loginEnterLobby("Players Lounge", "Alice", "secret", false);
+    drain();
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    ASSERT_TRUE(waitUntil([&] { return handler.disconnects >= 1; }));
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOGIN);
+    EXPECT_FALSE(handler.isConnected());
+    EXPECT_EQ(scripts(HtmlWindow::Login, "connectionNotice("),
+              std::vector<std::string>{"connectionNotice({text:'No answer from Players Lounge: the connection was closed. Please try again.'});"});
+    loginEnterLobby("Players Lounge", "Alice", "secret", false);
+    drain();
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    EXPECT_TRUE(handler.isConnected());
+
+    // While it runs, a second login is refused on the form, where the player is.
+    loginEnterLobby("Players Lounge", "Alice", "secret", false);
+    EXPECT_EQ(scripts(HtmlWindow::Login, "connectionNotice({text:'Connection request").size(), 1u);
+}
+
+// A lookup that does not answer holds the login no longer than a connect that does not.
+TEST(ConnectionLookup, ASlowLookupIsBoundedLikeTheConnect) {
+    const HostLookup previous = setHostLookup([](const std::string&, sockaddr_in&) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return false;
+    });
+    netTimings().loginConnectMs = 200;
+    NullListener listener;
+    Connection connection("lobby.invalid", 1, "Alice", "pw", &listener);
+    const auto start = std::chrono::steady_clock::now();
+    connection.connect(false, netTimings().loginConnectMs);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(connection.isClosed());
+    netTimings().restoreDefaults();
+    setHostLookup(previous);
 }
 
 TEST_F(ConnectionHandlerTest, SuccessOfAReplacedLoginIsIgnored) {

@@ -119,11 +119,22 @@ TEST_F(LobbyPollTest, EveryAnsweringPassShowsTheListAgainAndSilentPassesDoNot) {
     EXPECT_FALSE(lobbySnapshot()[1].online);
     EXPECT_EQ(lobbySnapshot()[1].currentUsers, 7u);
 
+    // The last one to stop leaves no lobby: the form says which addresses it tried.
     lounge.stop();
+    pages.clear();
+    EXPECT_TRUE(lobbyPollPass(HtmlWindow::Login));
+    const auto servers = lobbySnapshot();
+    for (const LobbyServer& server : servers) EXPECT_FALSE(server.online);
+    std::string tried;
+    for (const LobbyServer& server : servers) tried += (tried.empty() ? "\"127.0.0.1:" : ",\"127.0.0.1:") + std::to_string(server.port) + "\"";
+    EXPECT_EQ(lobbyTexts(HtmlWindow::Login), std::vector<std::string>{"updateLobbies([],{tried:[" + tried + "]});"});
+
+    // Nothing changed: silent; a first pass speaks even then.
     pages.clear();
     EXPECT_FALSE(lobbyPollPass(HtmlWindow::Login));
     EXPECT_TRUE(pages.entries().empty());
-    for (const LobbyServer& server : lobbySnapshot()) EXPECT_FALSE(server.online);
+    EXPECT_TRUE(lobbyPollPass(HtmlWindow::Login, true));
+    EXPECT_EQ(lobbyTexts(HtmlWindow::Login).size(), 1u);
 }
 
 TEST_F(LobbyPollTest, FurtherServersNamedInRepliesAreAddedAndPolled) {

@@ -96,6 +96,28 @@ TEST_F(ChatMarkupTest, HostileChatOfEveryClassRunsNoScriptAndShowsItsText) {
     }
 }
 
+// A server notice that parses to a document without a body sanitises to nothing; the line still shows.
+TEST_F(ChatMarkupTest, ANoticeThatOpensWithAFramesetIsShownAsText) {
+    View& bottom = Open("BottomBox");
+    for (int k = 2; k <= 10; ++k) {
+        const std::string mark = "Framed" + std::to_string(k);
+        const Message chat = Message::initChat(uint32_t(200 + k), 1, static_cast<ChatClass>(k), 0, "", 0,
+                                               "<frameset>" + mark + "</frameset>", "", "", "", "");
+        bool sent = false;
+        for (const auto& e : statementsFor(chat)) {
+            if (e.window != HtmlWindow::BottomBox) continue;
+            sent = true;
+            EXPECT_EQ(Run(bottom, e.statement), "") << "class " << k;
+        }
+        if (!sent) continue;
+        EXPECT_NE(Eval(bottom, "document.querySelector('.line[data-id=\"" + std::to_string(200 + k) + "\"]').textContent")
+                      .get<std::string>()
+                      .find(mark),
+                  std::string::npos)
+            << "class " << k;
+    }
+}
+
 TEST_F(ChatMarkupTest, ServerFormattingLinksAndTheClientsOwnButtonsStay) {
     View& bottom = Open("BottomBox");
     const Message notice = Message::initChat(7, 1, ChatClass::LOBBY, 0, "", 0,

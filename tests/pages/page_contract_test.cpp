@@ -3,15 +3,17 @@
 #include "page_harness.h"
 #include "page_statements.h"
 
+#include <fstream>
 #include <regex>
 #include <set>
+#include <sstream>
 
 namespace pagetest {
 namespace {
 
 // The page functions a page's statements call: every inbz name plus the other names the client uses.
 std::set<std::string> FunctionsCalled(const std::vector<std::string>& statements) {
-    static const std::set<std::string> others = {"focusUserName", "logout", "loginErrorNotice", "setCredentials",
+    static const std::set<std::string> others = {"focusUserName", "logout", "loginErrorNotice", "connectionNotice", "setCredentials",
                                                  "updateLobbies", "loadingDone", "asPlayerTwoPlayersStarted",
                                                  "asPlayerTwoPlayersNoStart", "asViewerTwoPlayers", "asPlayerOnePlayer",
                                                  "asViewerZeroOrOnePlayer", "refreshPlayerControls", "sendButtonPress",
@@ -28,6 +30,43 @@ std::set<std::string> FunctionsCalled(const std::vector<std::string>& statements
 }
 
 class PageContractTest : public PageTest {};
+
+// The README's "How to play": its first line, then each bullet as [title, text] split at its first
+// ": ", lines joined and the bold marks dropped.
+Json HowToPlay() {
+    std::ifstream in(std::string(BZ_SOURCE_DIR) + "/README.md");
+    std::stringstream whole;
+    whole << in.rdbuf();
+    const std::string text = whole.str();
+    const size_t from = text.find("## How to play\n");
+    if (from == std::string::npos) return Json();
+    std::istringstream section(text.substr(from, text.find("\n## ", from + 1) - from));
+    std::string line, intro;
+    std::vector<std::string> bullets;
+    std::getline(section, line);
+    while (std::getline(section, line)) {
+        if (line.rfind("- ", 0) == 0) bullets.push_back(line.substr(2));
+        else if (!line.empty() && !bullets.empty()) bullets.back() += " " + line.substr(line.find_first_not_of(' '));
+        else if (!line.empty() && intro.empty()) intro = line;
+    }
+    Json rows = Json::array();
+    for (std::string b : bullets) {
+        b = std::regex_replace(b, std::regex(R"(\*\*)"), "");
+        const size_t colon = b.find(": ");
+        rows.push_back(Json::array({b.substr(0, colon), b.substr(colon + 2)}));
+    }
+    return Json::array({intro, rows});
+}
+
+TEST_F(PageContractTest, TheControlsPanelListsWhatTheReadmeSaysHowToPlay) {
+    View& bio = Open("BioTut");
+    ASSERT_EQ(Run(bio, "inbzOpenCtr();"), "");
+    const Json readme = HowToPlay();
+    ASSERT_TRUE(readme.is_array() && readme[1].size() >= 5) << readme.dump();
+    EXPECT_EQ(Eval(bio, "[document.getElementById('ctr_intro').textContent, Array.from(document.querySelectorAll('#ctr_rows tr'))"
+                        ".map(function (r) { return Array.from(r.cells).map(function (c) { return c.textContent; }); })]"),
+              readme);
+}
 
 TEST_F(PageContractTest, EveryPageStartsOnceDefinesItsFunctionsAndTakesTheClientsStatements) {
     // All fifteen at once, in the client's order, as the start-up loads them.

@@ -198,6 +198,8 @@ std::vector<Case> Cases() {
         {"Replays", "inbzReplayAddToFav({objid: 's/99.2.14'});", {".rp button.flat"}, Press("replay-delete-from-fav", 0, "s/99.2.14")},
         {"Replays", "", {"#s_proc .sw"}, Press("replay-setting-aiming-process-show")},
         {"Replays", "", {"#s_lines .sw"}, Press("replay-setting-aim-lines-hide")},
+        {"Replays", "", {"#b_search"}, Press("replay-start-search", 0, "")},  // an empty search lists every replay
+        {"Replays", "", {"[data-tab=top]"}, Press("replay-select-top20", 1)},  // the open tab asks for its list
         {"Replays", "", {"[data-tab=top]", "#top_slot .dd-btn", "#top_slot .dd-item:nth-child(3)"}, Press("replay-select-top20", 3)},
         {"Replays", "", {"[data-tab=fav]"}, Press("replay-get-fav", 3)},
         {"Replays", "", {"#x"}, Press("replays-close")},
@@ -213,6 +215,30 @@ protected:
         return Open(id);
     }
 };
+
+// A control that shows only an icon says what it does in a title, and the page draws that title
+// itself on hover (the browser paints no tooltips), inside the window.
+TEST_F(PageControlsTest, IconOnlyControlsCarryATitleThePageDrawsOnHover) {
+    for (const PageInfo& p : Pages()) {
+        View& v = Page(p.htmlId);
+        for (const std::string& s : ContractStatements().at(p.htmlId)) Run(v, s);
+        EXPECT_EQ(Eval(v, "Array.from(document.querySelectorAll('button, a, [data-press]')).filter(function (e) {"
+                           " return e.getClientRects().length && !e.textContent.trim() && !e.matches('.sw') && !(e.closest('[title]') || {}).title; })"
+                          ".map(function (e) { return e.outerHTML.slice(0, 80); })"),
+                  Json::array())
+            << p.htmlId;
+    }
+    View& bottom = Page("BottomBox");
+    Json at = Eval(bottom, "(function () { var b = document.getElementById('b_size').getBoundingClientRect(); return [b.left + b.width / 2, b.top + b.height / 2]; })()");
+    ASSERT_TRUE(at.is_array());
+    bottom.browser->GetHost()->SendMouseMoveEvent(MouseEvent{int(at[0].get<double>()), int(at[1].get<double>()), 0}, false);
+    PumpFor(900);
+    EXPECT_EQ(Eval(bottom, "(function () { var t = document.querySelector('.bz-tip'); if (!t || getComputedStyle(t).display === 'none') return null;"
+                           " var b = t.getBoundingClientRect(); return [t.textContent, b.left >= 0 && b.right <= innerWidth && b.top >= 0 && b.bottom <= innerHeight]; })()"),
+              Json::parse(R"(["Bigger or smaller", true])"));
+    ASSERT_TRUE(Click(bottom, "#b_fold"));
+    EXPECT_EQ(Eval(bottom, "getComputedStyle(document.querySelector('.bz-tip')).display"), "none") << "a click ends the tooltip";
+}
 
 TEST_F(PageControlsTest, EachControlSendsItsRequestWithItsKeysAndTypes) {
     for (const Case& c : Cases()) {

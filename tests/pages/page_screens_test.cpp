@@ -224,6 +224,28 @@ TEST_F(PageScreensTest, LoginAndLobby) {
     Canvas e(1024, 647);
     Put(e, login, 1024, 647);
     EXPECT_TRUE(e.Write("login_error"));
+
+    // No lobby answers; then a login the server never answered.
+    View& small = Get("Login", 1020, 647);
+    Do(small, "updateLobbies([],{tried:[\"127.0.0.1:42147\",\"127.0.0.1:42148\",\"127.0.0.1:42149\"]});"
+              "connectionNotice({text:'No answer from Players Lounge: the connection was closed. Please try again.'});");
+    Canvas n(1020, 647);
+    Put(n, small, 1020, 647);
+    EXPECT_TRUE(n.Write("login_no_lobby"));
+    EXPECT_NE(Eval(small, "document.getElementById('lobby_list').textContent").get<std::string>().find("127.0.0.1:42149"), std::string::npos);
+
+    // A link notice in the top bar stays inside the window.
+    View& lobby = Get("Lobby", 1020, 647);
+    View& top = Get("TopBox", 1020, 647);
+    Do(top, "inbzNotice({text:'The link could not be opened in your web browser: https://www.baizeron.example/"
+            "help-and-answers-to-the-questions-players-ask-most-often?section=getting-started',duration:60000,});");
+    Canvas l(1020, 647);
+    Put(l, lobby, 1020, 647);
+    Put(l, top, 1020, 647);
+    EXPECT_TRUE(l.Write("lobby_link_notice"));
+    EXPECT_EQ(Eval(top, "(function () { var b = document.getElementById('notice_text').getBoundingClientRect();"
+                        " return b.left >= 0 && b.right <= innerWidth && b.top >= 0 && b.bottom <= innerHeight; })()"),
+              true);
 }
 
 TEST_F(PageScreensTest, TableInPlayStartMatchCoinTossAndReplay) {
@@ -295,8 +317,28 @@ TEST_F(PageScreensTest, TableInPlayStartMatchCoinTossAndReplay) {
 }
 
 // Each dialog open, over the lobby (with its mask) or over the table.
+// The table bar with the pointer resting on an icon button: the page's own tooltip.
+TEST_F(PageScreensTest, TableBarTooltip) {
+    const int W = 1020, H = 647;
+    View& bottom = Get("BottomBox", W, H);
+    Do(bottom, TableInPlay());
+    Json at = Eval(bottom, "(function () { var b = document.querySelector('#b_fold').getBoundingClientRect(); return [b.left + b.width / 2, b.top + b.height / 2]; })()");
+    ASSERT_TRUE(at.is_array());
+    bottom.browser->GetHost()->SendMouseMoveEvent(MouseEvent{int(at[0].get<double>()), int(at[1].get<double>()), 0}, false);
+    PumpFor(900);
+    Settle(bottom);
+    Canvas c(W, H);
+    c.Table();
+    Put(c, bottom, W, H);
+    EXPECT_TRUE(c.Write("table_bar_tooltip"));
+    EXPECT_EQ(Eval(bottom, "document.querySelector('.bz-tip').textContent"), "Fold or unfold");
+}
+
+// Every dialog at the smallest window and at a common one; none may scroll sideways.
 TEST_F(PageScreensTest, Dialogs) {
-    const int W = 1024, H = 647;
+  for (const auto& size : {std::pair{1020, 647}, std::pair{1600, 900}}) {
+    const int W = size.first, H = size.second;
+    const std::string suffix = W == 1020 ? "" : "_" + std::to_string(W);
     View& lobby = Get("Lobby", W, H);
     Do(lobby, BusyLobby() + "$('.lmask').show();");
     View& bottom = Get("BottomBox", W, H);
@@ -349,9 +391,16 @@ TEST_F(PageScreensTest, Dialogs) {
             Put(c, bottom, W, H);
         }
         Put(c, v, W, H);
-        EXPECT_TRUE(c.Write(s.name));
+        EXPECT_TRUE(c.Write(s.name + suffix));
         EXPECT_GT(Opaque(v), v.render->paintWidth * v.render->paintHeight / 4) << "the dialog drew too little";
+        EXPECT_EQ(Eval(v, "Array.from(document.querySelectorAll('body, .dlg, .dlg-body, .dlg-body *')).filter(function (e) {"
+                          " return e.getClientRects().length && getComputedStyle(e).overflowX !== 'hidden' && e.scrollWidth > e.clientWidth + 1"
+                          " && (e === document.body || getComputedStyle(e).overflowX !== 'visible'); })"
+                          ".map(function (e) { return e.tagName + '#' + e.id + '.' + e.className; })"),
+                  Json::array())
+            << s.name << " at " << W << " x " << H << " scrolls sideways";
     }
+  }
 }
 
 }  // namespace

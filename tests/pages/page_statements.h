@@ -71,7 +71,8 @@ inline const std::map<std::string, std::vector<std::string>>& ContractStatements
             "setCredentials({username:\"ada\",password:\"s3cr\\\"et\",});", "setCredentials({username:\"\",password:\"\",});",
             "updateLobbies([{name:\"Players Lounge\",version:\"2.1\",maxUsers:500,currentUsers:42}]);",
             "updateLobbies([{name:\"\",version:\"\",maxUsers:0,currentUsers:0},{name:\"Club\",version:\"2.1\",maxUsers:100,currentUsers:100}]);",
-            "updateLobbies([]);",
+            "updateLobbies([]);", "updateLobbies([],{tried:[\"127.0.0.1:42147\",\"127.0.0.1:42148\",\"127.0.0.1:42149\"]});",
+            "connectionNotice({text:'Connection request when the connection is already alive'});",
             "function loadingDoneCaller() {    if (typeof loadingDone !== 'undefined') {        loadingDone();    }    else {"
             "        setTimeout(loadingDoneCaller, 1000);    }};loadingDoneCaller();"}},
         {"Lobby", {

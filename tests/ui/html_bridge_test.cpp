@@ -1,6 +1,7 @@
 // The bridge on the recording fake browser: the fifteen windows and their start-up from the
 // resource archive, the road of a query from a page to its handler and back, statements from any
 // thread, hiding the windows that are not drawn, and what the requests do.
+#include "core/app_status.h"
 #include "core/archive.h"
 #include "core/page_script.h"
 #include "net/connection_handler.h"
@@ -300,14 +301,23 @@ TEST_F(HtmlBridgeTest, LinkRequestsOpenTheSiteAddressesWithoutAShell) {
     EXPECT_EQ(log_.count("lobbyBrowseExternal: urlCode=Help => ''"), 1);
 }
 
-TEST(HtmlBridgeExit, TitleBarCloseEndsTheProcessWithStatusZeroAndNoAnswer) {
-    EXPECT_EXIT(
-        {
-            std::string answer = dispatchHtmlQuery(R"({"requestName":"titleBarClose"})", getHtmlRequests());
-            std::fprintf(stderr, "answered %s", answer.c_str());
-            std::exit(3);
-        },
-        ::testing::ExitedWithCode(0), "^$");
+// The close button ends the run the way a quit does: the logout goes out and the loop ends, so the
+// shell closes the audio and stops the threads; a seated player is not asked.
+TEST(HtmlBridgeClose, TitleBarCloseLogsOutAndEndsTheRun) {
+    RecordingPageScriptSink pages;
+    PageScriptSink* previous = setPageScriptSink(&pages);
+    ConnectionHandler* handler = connectionHandler;
+    connectionHandler = new ConnectionHandler();
+    appRunning = true;
+    dispatchHtmlQuery(R"({"requestName":"titleBarClose"})", getHtmlRequests());
+    EXPECT_FALSE(appRunning);
+    EXPECT_TRUE(connectionHandler->logoutPending);
+    EXPECT_EQ(connectionHandler->outgoingCount(), 1u);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Login), std::vector<std::string>{"logout();"});
+    delete connectionHandler;
+    connectionHandler = handler;
+    setPageScriptSink(previous);
+    appRunning = true;
 }
 
 }  // namespace

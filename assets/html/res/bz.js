@@ -62,6 +62,38 @@
     report(bz.htmlId);
   });
 
+  // ---- Tooltips -------------------------------------------------------------------------------
+  // The off-screen browser paints no native tooltips: a control's title is drawn by the page
+  // itself, after a short hover, beside the control and inside the window.
+  (function () {
+    var tip = null, timer = null, target = null;
+    function hide() {
+      clearTimeout(timer);
+      target = null;
+      if (tip) tip.style.display = 'none';
+    }
+    function show() {
+      var text = target && target.isConnected ? target.getAttribute('title') : '';
+      if (!text) return;
+      if (!tip) { tip = doc.createElement('div'); tip.className = 'bz-tip'; doc.body.appendChild(tip); }
+      tip.textContent = text;
+      tip.style.display = 'block';
+      var r = target.getBoundingClientRect(), tw = tip.offsetWidth, th = tip.offsetHeight;
+      var y = r.bottom + 6 + th <= w.innerHeight - 2 ? r.bottom + 6 : r.top - th - 6;
+      tip.style.left = Math.max(2, Math.min(r.left + r.width / 2 - tw / 2, w.innerWidth - tw - 2)) + 'px';
+      tip.style.top = Math.max(2, y) + 'px';
+    }
+    doc.addEventListener('mouseover', function (e) {
+      var t = e.target && e.target.closest ? e.target.closest('[title]') : null;
+      if (t === target) return;
+      hide();
+      if (t) { target = t; timer = setTimeout(show, 450); }
+    }, true);
+    doc.addEventListener('mouseout', function (e) { if (!e.relatedTarget) hide(); }, true);
+    doc.addEventListener('mousedown', hide, true);
+    doc.addEventListener('keydown', hide, true);
+  })();
+
   // ---- Reading the client's values defensively ----------------------------------------------
   bz.obj = function (v) { return v && typeof v === 'object' && !Array.isArray(v) ? v : {}; };
   bz.arr = function (v) { return Array.isArray(v) ? v : []; };
@@ -356,10 +388,13 @@
     s = bz.str(s);
     if (!purifier) purifier = makePurifier();
     if (!purifier) { span.textContent = s; return span; }
-    span.appendChild(purifier.sanitize(s, {
+    var clean = purifier.sanitize(s, {
       ALLOWED_TAGS: markupTags, ALLOWED_ATTR: markupAttrs, ALLOW_DATA_ATTR: false, ALLOW_ARIA_ATTR: false,
       ALLOW_UNKNOWN_PROTOCOLS: false, RETURN_DOM_FRAGMENT: true
-    }));
+    });
+    // A text that parses to a document without a body (a leading <frameset>) sanitises to nothing:
+    // the line is then shown as text rather than lost.
+    if (clean) span.appendChild(clean); else span.textContent = s;
     return span;
   };
   // Clicks on links and buttons inside markup: web addresses go to the client's link request.

@@ -108,6 +108,10 @@ TEST_F(SettingsPanelsTest, NamesAndTextsAreEscaped) {
     EXPECT_EQ(sent[0].rfind("inbzOpenMyAccount({country: 'NL',aboutMe: 'it\\'s me", 0), 0u);
     EXPECT_EQ(sent[0].find('\n'), std::string::npos);  // a line break would end the statement
     EXPECT_NE(sent[0].find("prefMaxShotTime: '60',});"), std::string::npos);
+
+    gh.whisperPlayer("o'neil\\x");
+    EXPECT_FALSE(gh.peoplePanel.visible);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::BottomBox).back(), "inbzWhisperPlayer({ username: 'o\\'neil\\\\x'});");
 }
 
 TEST_F(SettingsPanelsTest, PrivacyAndResetKeepTheRightRecords) {
