@@ -66,10 +66,8 @@ void onExitTableInfo(GameHandler& gh, const Message& message) {
     if (message.userName == own) {
         changeState(STATE_LOBBY);
         gh.table.setId(0);
-        // What belonged to that table must not surface at the next one.
-        gh.dropShotLeftovers();
-        gh.shotAnimating = false;
-        gh.remoteAimActive = gh.remoteAimAnimating = gh.remoteAimShown = false;
+        // Nothing of that table, its stroke included, may surface at the next one.
+        gh.leaveTable();
     }
 }
 
