@@ -353,6 +353,27 @@ TEST_F(TableEventsTest, EnteringAndLeavingTheOwnTable) {
     EXPECT_TRUE(gh.deferredChatMessages.empty());
 }
 
+TEST_F(TableEventsTest, AnOwnEntryFromTheTableStateRefreshesTheStartButtons) {
+    appState = STATE_TABLE;
+    gh.liveStatus->gameState = 0;
+    Message enter(MessageId::ENTER_TABLE_INFO, 300);
+    enter.userName = "Alice";
+    onEnterTableInfo(gh, enter);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::StartMatch).size(), 1u);
+}
+
+// A viewer whose entry found no frame in play sees the frame that the table's status brings, not
+// the start card; a tutorial keeps its table state.
+TEST_F(TableEventsTest, AFrameInPlayTakesAViewerFromTheStartCard) {
+    for (bool tutorial : {false, true}) {
+        appState = STATE_TABLE;
+        gh.inTutorial = tutorial;
+        gh.liveStatus->gameState = 0;
+        send({status(0)}, tutorial ? 41 : 40);
+        EXPECT_EQ(appState.load(), tutorial ? STATE_TABLE : STATE_GAME) << tutorial;
+    }
+}
+
 TEST_F(TableEventsTest, PlayersOfAFrameInPlayStay) {
     Message play(MessageId::PLAY_TABLE_INFO, 5);
     play.player1 = "Alice";
