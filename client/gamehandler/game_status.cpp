@@ -360,12 +360,6 @@ void GameHandler::applyGameStatus(const GameStatus& status, const std::array<Bal
         runInPages({HtmlWindow::BottomBox}, statement);
         BZ_LOG(LOG_INFO, kLog, "Started timeout prolong deciding in BB: " << statement);
     }
-    if (live.gameState != 1) {
-        changeState(STATE_TABLE);
-    } else if (!replayStatus && !stale && !inTutorial && appState.load() == STATE_TABLE) {
-        // Mends a viewer left behind the start card for a whole frame: the entry went by the status
-        // the client had before this table's came.
-        changeState(STATE_GAME);
-    }
+    if (live.gameState != 1) changeState(STATE_TABLE);
     BZ_LOG(LOG_INFO, kLog, "<<< exit");
 }

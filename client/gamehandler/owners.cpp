@@ -25,9 +25,12 @@ void TableState::resetTableData() {
     // its first stroke.
     for (Ball& ball : table.balls) {
         ball.resetForStroke();
+        ball.fallingInPocket = false;
         ball.accelX = ball.accelZ = 0;
     }
-    table.placeBallsOnSpots();
+    // The start view the program began with: a frame counts as in play until the next table's
+    // status says otherwise, so that status, not the last table's, decides the entry's view.
+    initBallPositions();
     for (int i = 0; i < kBallCount; ++i) table.savedBalls[i] = table.balls[i];
     table.airborneBall = -1;
     table.airborneUntil = 0;

@@ -116,9 +116,9 @@ struct TableState : TableOwned {
     // ---- the owners' resets (owners.cpp)
     // Every FrameOwned field at its initial value: a frame starts.
     void resetFrameData();
-    // The table as a fresh controller has it: no id, name, seats or people, the balls at rest on
-    // their spots, a live status with no frame in play, the stroke stopped, and every TableOwned
-    // field at its initial value.
+    // The table as the program has it after start-up: no id, name, seats or people, the start
+    // view's balls at rest and its live status, the stroke stopped, and every TableOwned field at
+    // its initial value.
     void resetTableData();
 
     // ---- the start view's balls (view_services.cpp)

@@ -65,9 +65,10 @@ protected:
         DispatchTest::TearDown();
     }
 
-    // The names of the probed fields that differ from a fresh controller's.
+    // The names of the probed fields that differ from those of a controller just started.
     std::vector<std::string> leftBehind(const std::vector<Probe>& probes) const {
-        const GameHandler fresh;
+        GameHandler fresh;
+        fresh.initBallPositions();
         std::vector<std::string> names;
         for (const auto& [name, read] : probes)
             if (read(gh) != read(fresh)) names.push_back(std::string(name) + "=" + read(gh));

@@ -394,16 +394,19 @@ TEST_F(TableEventsTest, AnOwnEntryFromTheTableStateRefreshesTheStartButtons) {
     EXPECT_EQ(pages.statementsFor(HtmlWindow::StartMatch).size(), 1u);
 }
 
-// A viewer whose entry found no frame in play sees the frame that the table's status brings, not
-// the start card; a tutorial keeps its table state.
-TEST_F(TableEventsTest, AFrameInPlayTakesAViewerFromTheStartCard) {
-    for (bool tutorial : {false, true}) {
-        appState = STATE_TABLE;
-        gh.inTutorial = tutorial;
-        gh.liveStatus->gameState = 0;
-        send({status(0)}, tutorial ? 41 : 40);
-        EXPECT_EQ(appState.load(), tutorial ? STATE_TABLE : STATE_GAME) << tutorial;
-    }
+// A viewer who comes from a table whose frame was over enters a practice in play: the entry does
+// not go by the last table's status, and the table's own status keeps him at the frame, not at the
+// start card.
+TEST_F(TableEventsTest, AViewerFromAFinishedFrameSeesTheNextTablesFrame) {
+    gh.liveStatus->gameState = 0;
+    Message move(MessageId::EXIT_TABLE_INFO, 300);
+    move.userName = "Alice";
+    onExitTableInfo(gh, move);
+    move.id = MessageId::ENTER_TABLE_INFO;
+    move.iid = 301;
+    onEnterTableInfo(gh, move);
+    send({status(0)}, 302);
+    EXPECT_EQ(appState.load(), STATE_GAME);
 }
 
 TEST_F(TableEventsTest, PlayersOfAFrameInPlayStay) {
