@@ -29,12 +29,16 @@ void onInfoExitReplayInfo(GameHandler& gh, const Message& m) {
         return;
     }
     gh.replayMode = false;
+    // The replay's table is left either way: its id must not mark the lobby's notices.
+    gh.leaveTable();
     if (m.valueA == 0) {
         changeState(STATE_LOBBY);
+        gh.resetReplayData();
         gh.replayTableSettingsPending = false;
         return;
     }
-    // The server's table entry that follows moves the user to the practice table.
+    // The server's table entry that follows moves the user to the practice table; the loaded
+    // replay stays until its position is laid out there.
     gh.replayTableSettingsPending = true;
     runJavaScript(HtmlWindow::BottomBox, "inbzLobbyViewStarted();");
 }

@@ -55,9 +55,10 @@ void onInfoEnterTutchInfo(GameHandler& gh, const Message& m) {
     changeState(STATE_TABLE);
 }
 
-void onInfoExitTutchInfo(GameHandler&, const Message&) {
+void onInfoExitTutchInfo(GameHandler& gh, const Message&) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: EXIT_TUTCH_INFO");
-    changeState(STATE_LOBBY);  // leaves the tutorial: flag, topic and marks
+    changeState(STATE_LOBBY);
+    gh.leaveTable();  // the tutorial's flag, topic and marks with the rest of its table
 }
 
 void onInfoTutchTopicInfo(GameHandler& gh, const Message& m) {

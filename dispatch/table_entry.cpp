@@ -24,7 +24,13 @@ void onEnterTableInfo(GameHandler& gh, const Message& message) {
     gh.lastStatusSequence = static_cast<int>(message.iid);
     runInPages({HtmlWindow::BottomBox}, "inbzEnterTable();");
     runInPages({HtmlWindow::Lobby, HtmlWindow::People}, "inbzSwitchToOnlineTab();");
-    changeState(gh.liveStatus->gameState == 1 ? STATE_GAME : STATE_TABLE);
+    if (gh.liveStatus->gameState == 1) {
+        changeState(STATE_GAME);
+    } else {
+        changeState(STATE_TABLE);
+        // Also when the state was STATE_TABLE already: the buttons are the last table's until then.
+        gh.updateStartMatchButtons(-1);
+    }
     gh.resetAimingState(false);
     gh.shotSentWaiting = false;
     gh.aimDragMode = 0;
@@ -66,10 +72,8 @@ void onExitTableInfo(GameHandler& gh, const Message& message) {
     if (message.userName == own) {
         changeState(STATE_LOBBY);
         gh.table.setId(0);
-        // What belonged to that table must not surface at the next one.
-        gh.dropShotLeftovers();
-        gh.shotAnimating = false;
-        gh.remoteAimActive = gh.remoteAimAnimating = gh.remoteAimShown = false;
+        // Nothing of that table, its stroke included, may surface at the next one.
+        gh.leaveTable();
     }
 }
 

@@ -104,9 +104,13 @@ void practiceFromReplay(GameHandler& gh) {
     }
     gh.shotSentWaiting = false;
     gh.replayTableSettingsPending = false;
+    // The replay has given its position; nothing of it is left to show.
+    gh.resetReplayData();
 }
 
 void startOfPlay(GameHandler& gh, int striker) {
+    // The break and the frame last announced belong to the frame before.
+    gh.resetFrameData();
     LiveStatus& s = *gh.liveStatus;
     s.playerOn = striker;
     changeState(STATE_GAME);

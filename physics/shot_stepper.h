@@ -39,6 +39,12 @@ public:
     // Call after the stroke has been applied: the shot clock starts at 0.
     void start();
     void stop() { running_ = false; }
+    // The clock pair the speed factor scales starts again here: after a change of speed the shot
+    // goes on from where it is at the new rate instead of catching up the time already run.
+    void rebase() {
+        wallAtStroke_ = wallClock_;
+        simulationAtStroke_ = simulationTime_;
+    }
     bool running() const { return running_; }
 
     // Adds the frame's elapsed time to the shot's wall clock and runs sub-steps (at least one)

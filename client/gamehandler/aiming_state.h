@@ -13,8 +13,9 @@
 
 using RgbColour = std::array<uint8_t, 3>;
 
-struct AimingState {
-    // --- remote aiming: the opponent's live aim ---
+// The opponent's live aim and the stroke in flight: both belong to the table they were seen at, and
+// leaving it sets them back to these values with the rest of the table (GameHandler::leaveTable).
+struct RemoteAimState {
     AimParameters remoteAim;
     AimParameters remoteAimFrom;
     AimParameters remoteAimTo;
@@ -24,6 +25,27 @@ struct AimingState {
     bool remoteAimAnimating = false;
     double remoteAimAnimStart = 0.0;
     double remoteAimAnimEnd = 0.0;
+    int remoteAimBall = 0;
+};
+
+struct ShotInFlight {
+    // The own stroke was sent and its echo or its end is awaited.
+    bool shotSentWaiting = false;
+    // The game clock (GameHandler::now) when the last own stroke was sent: the echo's round trip.
+    double shotSentAt = 0.0;
+    AimParameters savedAimParameters{};
+    bool cueStrokeOn = false;
+    int64_t cueStrokeEndTime = 0;  // milliseconds of the game or replay clock: no overflow after days
+    double cueStrokeDuration = 0, cueStrokeLength = 0, cueStrokeBallX = 0, cueStrokeBallZ = 0;
+    double cueStrokeFade = 1.0;
+    // When the pockets of the last stroke are tidied (-1: none due).
+    double pocketTidyTime = -1.0;
+    // The ball-in-hand marker under the cue ball shows from this game-clock time on; a stroke moves it
+    // a thousand days ahead, the end of the shot back to then.
+    double ballMarkerFrom = 0.0;
+};
+
+struct AimingState : RemoteAimState, ShotInFlight {
 
     // --- aim-line colours ---
     std::array<RgbColour, 10> aimLineColours = {{{255, 255, 255}, {255, 0, 0}, {255, 255, 0}, {128, 208, 128},
@@ -45,12 +67,8 @@ struct AimingState {
     // topic starts); the shot's power tells the server.
     bool tutorialActionDone = false;
 
-    // --- HUD and shot end ---
+    // --- HUD ---
     double hudColumnX = 992.0;
-    double pocketTidyTime = -1.0;  // none
-    // The ball-in-hand marker under the cue ball shows from this game-clock time on; a stroke moves it
-    // a thousand days ahead, the end of the shot back to then.
-    double ballMarkerFrom = 0.0;
     int spinWidgetSize = 192;
     int spinWidgetOffsetX = 80;
     int spinWidgetOffsetY = 80;
@@ -69,7 +87,6 @@ struct AimingState {
     double cueTravelDistance = 0;    // mm, aiming ball to ghost centre
     double aimBaseError = 0, cutError = 0, aimError = 0, objectBallError = 0;
     bool showLiveAiming = true;
-    int remoteAimBall = 0;
     // --- drag vector and its filter ---
     double dragX = 0, dragZ = 0, prevDragX = 0, prevDragZ = 0;
     // The drag vector kept when drag aiming ended; the next drag continues from it.
@@ -100,14 +117,6 @@ struct AimingState {
     bool ballMovingEnabled = false;
     double lastButtonTime = 0, prevButtonTime = 0;
     double lastReleaseTime = 0, prevReleaseTime = 0, aimEndTime = 0;
-
-    // --- the shot in flight ---
-    bool shotSentWaiting = false;
-    AimParameters savedAimParameters{};
-    bool cueStrokeOn = false;
-    int64_t cueStrokeEndTime = 0;  // milliseconds of the game or replay clock: no overflow after days
-    double cueStrokeDuration = 0, cueStrokeLength = 0, cueStrokeBallX = 0, cueStrokeBallZ = 0;
-    double cueStrokeFade = 1.0;
 
     // ===== The operations that need only the aiming's own data. =====
     // The cue's fade and the end of its stroke at clockSeconds (shot.cpp).

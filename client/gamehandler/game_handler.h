@@ -15,6 +15,7 @@
 //   requests.*, table_requests.cpp  the request senders      login_steps.*   the login outcomes
 //   page_statements.*  how statements are written and run into the pages
 //   players.cpp        the player registry                  chat_display.cpp  chat lines, local notices
+//   owners.cpp         what a frame, a table and a replay set back when they end
 //   client/panels/     the dialog panels, settings panels, settings apply
 // and, in the dispatch library (dispatch/), processMessage. Wholly in a state struct: notices.cpp,
 // players.cpp (SessionState's), page_requests.cpp (TableState's and PanelsState's).
@@ -134,6 +135,11 @@ public:
     // The referee's and the crowd's calls and the summary notice of a shot just applied.
     void runEndOfShotCalls(int oldBreakScore, const std::array<int32_t, 2>& oldNegativePoints,
                            const std::array<std::string, 2>& statusPlayers);
+
+    // ---- leaving a table (owners.cpp)
+    // Sets back everything the table owned (resetTableData), the opponent's live aim and the stroke
+    // in flight: the own EXIT_TABLE_INFO, a replay's or a tutorial's end, and every login call it.
+    void leaveTable();
 
     // ---- the start-match buttons (start_match.cpp)
     // Chooses the StartMatch page's buttons from the seats; value: the table number of the table's

@@ -178,6 +178,19 @@ void takeReplayValues(GameStatus& r, const std::vector<int>& v) {
     r.matchConcededBy = at(47);
 }
 
+// The bar once a frame is over: both shot clocks stop and clear, and the names are those of the
+// seats now, so that a player who left the table is no longer shown with a clock of his own.
+void showFrameOver(GameHandler& gh) {
+    runInPages({HtmlWindow::BottomBox}, "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});");
+    LiveStatus& live = *gh.liveStatus;
+    Player* seats[2] = {gh.table.getPlayer(0), gh.table.getPlayer(1)};
+    if (live.players[0] == seats[0] && live.players[1] == seats[1]) return;
+    live.players[0] = seats[0];
+    live.players[1] = seats[1];
+    runInPages({HtmlWindow::BottomBox}, "inbzUpdatePlayerNames({player1: '" + escapeJsString(nickOf(seats[0])) +
+                                            "',player2: '" + escapeJsString(nickOf(seats[1])) + "',});");
+}
+
 }  // namespace
 
 std::string gameStatusStatement(const GameStatus& r, bool atEndOfShot) {
@@ -296,6 +309,8 @@ void GameHandler::applyGameStatus(const GameStatus& status, const std::array<Bal
             BZ_LOG(LOG_INFO, kLog, "Started shot timer in BottomBox: " << statement);
         }
     }
+
+    if (oldGameState == 1 && live.gameState != 1 && !replayStatus) showFrameOver(*this);
 
     // Break display in the TopBox.
     const GameStatus& d = *shown;

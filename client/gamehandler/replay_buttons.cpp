@@ -39,7 +39,9 @@ void selectSpeed(GameHandler& gh, int idata1, const std::string&) {
     info("Selected Replay Speed: " + std::to_string(idata1));
     const int speed = std::clamp(idata1, 1, 7);
     gh.replayTimeFactor = gh.replaySpeedFactors[speed - 1];
-    // A shot in flight continues from where it is at the new rate.
+    // A shot in flight continues from where it is at the new rate: its simulation clock and the
+    // replay clock alike.
+    gh.shotStepper.rebase();
     gh.replayClockStart = gh.now;
     gh.replayTAtStart = gh.replayT;
     std::ostringstream statement;

@@ -11,13 +11,12 @@
 #include <string>
 #include <vector>
 
-struct ReplayState {
+// What one loaded replay owns: the server's replay information, what its text gave, the playback and
+// the save dialog. Set back to these values, all at once, when the replay is left for the lobby or
+// the practice laid out from it, and when a login starts (ReplayState::resetReplayData).
+struct ReplayOwned {
     std::string replayText;
-    static constexpr std::array<double, 7> replaySpeedFactors = {0.0599988000239995, 0.2, 0.5, 1.0, 1.5, 2.0, 5.0};
-    double replayTimeFactor = 1.0;
     int replayShotIndex = 0;
-    bool replayAimLinesShow = false;
-    bool replayAimingProcessShow = false;
     bool replayMode = false;
     int replayLoopCountdown = 10;
 
@@ -44,20 +43,31 @@ struct ReplayState {
     bool replayPlaying = false;
     double replayClockStart = 0;  // game clock seconds
     int replayTAtStart = 0;
-    bool replayLoopCurrentShot = false;
-    // The server found a practice table for the loaded replay; its start lays out the position.
-    bool replayTableSettingsPending = false;
 
     // The replay's save dialog (the replay itself is kept with the replay player's fields).
     bool replaySaveDialogOpen = false;
     int replaySavePlayer = 0;
-    bool replaySkipAimingProcess = true;
-    // A replay command waiting for the user to confirm the replay warning.
-    std::string pendingReplayCommand;
     // Why the replay was paused (the practice freeze, the save dialog).
     int replayPausedByPractice = 0;
     bool replayPausedBySave = false;
+};
+
+// Besides the loaded replay: the user's replay settings and controls, which outlive a replay.
+struct ReplayState : ReplayOwned {
+    static constexpr std::array<double, 7> replaySpeedFactors = {0.0599988000239995, 0.2, 0.5, 1.0, 1.5, 2.0, 5.0};
+    double replayTimeFactor = 1.0;
+    bool replayAimLinesShow = false;
+    bool replayAimingProcessShow = false;
+    bool replayLoopCurrentShot = false;
+    bool replaySkipAimingProcess = true;
+    // The server found a practice table for the loaded replay; its start lays out the position
+    // (it crosses from the replay to the practice table, so the replay's reset leaves it).
+    bool replayTableSettingsPending = false;
+    // A replay command waiting for the user to confirm the replay warning.
+    std::string pendingReplayCommand;
 
     // ===== The operation that needs only the replay's own data (replay_playback.cpp). =====
     void pauseReplay();
+    // Every ReplayOwned field at its initial value (owners.cpp).
+    void resetReplayData();
 };

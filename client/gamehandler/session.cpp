@@ -75,6 +75,12 @@ void GameHandler::startSession(const std::string& serverName, const std::string&
     // A lobby change ends with this login.
     if (connectionHandler != nullptr) connectionHandler->lobbyChangePending = false;
     ownUserNameConfirmed = false;
+    // A login starts outside any table and replay, whatever the last connection left; the stroke
+    // sent just before it dropped waits for nothing (leaveTable clears the waiting-for-shot flag).
+    leaveTable();
+    resetReplayData();
+    replayTableSettingsPending = false;
+    pendingReplayCommand.clear();
     lastStatusSequence = 0;
     showLastLobbyList = true;
     ownUserType = 0;

@@ -138,6 +138,7 @@ void sendShot(GameHandler& gh, int nominatedBall, double aimAngle, double power,
     event.aim = AimParameters{aimAngle, shotPower(gh, power), topSpin, sideSpin, elevation};
     event.number = nominatedBall;
     sendEvent(event);
+    gh.shotSentAt = gh.now;
 }
 
 void sendFoulPlayOn() { sendEvent(TableEvent(TableEventType::FOUL_PLAY_ON)); }
@@ -164,8 +165,11 @@ void sendStartedAfterCoinToss(GameHandler& gh, bool iWillStart) {
                   !iWillStart);
 }
 
+// A concession or an abort request ends the line-up's shot along with the frame.
 void sendFrameConceded(GameHandler& gh) {
-    sendSeatEvent(gh, {"sendFrameConceded", "Invalid frame concession, not sending it", TableEventType::FRAME_CONCEDED});
+    if (sendSeatEvent(gh, {"sendFrameConceded", "Invalid frame concession, not sending it",
+                           TableEventType::FRAME_CONCEDED}))
+        gh.lineUpShotFlag = false;
 }
 
 void sendRerackReq(GameHandler& gh) {
@@ -181,7 +185,8 @@ void sendRerackDecl(GameHandler& gh) {
 }
 
 void sendAbortReq(GameHandler& gh) {
-    sendSeatEvent(gh, {"sendAbortReq", "Invalid abort request, not sending it", TableEventType::ABORT_REQUESTED});
+    if (sendSeatEvent(gh, {"sendAbortReq", "Invalid abort request, not sending it", TableEventType::ABORT_REQUESTED}))
+        gh.lineUpShotFlag = false;
 }
 
 void sendAbortAcc(GameHandler& gh) {

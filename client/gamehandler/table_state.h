@@ -27,27 +27,22 @@ struct TutorialMark {
     bool operator==(const TutorialMark&) const = default;
 };
 
-struct TableState {
-    TableState() = default;
-    // liveStatus, cueBall and shotStepper point into this object's own table.
-    TableState(const TableState&) = delete;
-    TableState& operator=(const TableState&) = delete;
-
-    // --- the table ---
-    // The table the user sits at or watches; its privacy travels with the match settings.
-    Table table;
-    LiveStatus* liveStatus = &table.status;
-    int tablePrivacy = 0;
-    // This client hosts its table (shown in the match settings; written where the table is entered).
-    bool isHost = false;
-    Ball* cueBall = &table.balls[0];
-    // The sub-step loop of the stroke being shown.
-    ShotStepper shotStepper{table};
-
-    // --- shot start state ---
+// What one frame owns: the break the referee is calling and the frame last announced. Set back
+// when a frame starts and with everything else of the table (TableOwned).
+struct FrameOwned {
     int breakPlayer = -1;
     int lastFrameWonBy = -1;
     int lastBreakScore = 0;
+};
+
+// What the table sat at or watched owns besides its Table: set back to these values, all at once,
+// when the table is left, a replay ends or a login starts (GameHandler::leaveTable). A field added
+// here is reset with the rest.
+struct TableOwned : FrameOwned {
+    // Its privacy travels with the match settings.
+    int tablePrivacy = 0;
+    // This client hosts its table (shown in the match settings; written where the table is entered).
+    bool isHost = false;
 
     // --- pending status: a game status that arrived while the balls rolled ---
     bool shotAnimating = false;
@@ -74,9 +69,7 @@ struct TableState {
     // The game clock when the oldest held line arrived.
     double deferredChatSince = 0.0;
 
-    // --- status book-keeping ---
-    // Only game statuses with a newer sequence are applied; 0 lets the first one of a login in.
-    int lastStatusSequence = 0;
+    // --- the table name's options and the line-up ---
     bool tableNameFlagT = false;
     bool tableNameFlagF = false;
     int lineUpNumber = 0;
@@ -87,6 +80,25 @@ struct TableState {
     int tutorialTopic = 0;
     // The target areas on the table bed.
     std::vector<TutorialMark> tutorialMarks;
+};
+
+struct TableState : TableOwned {
+    TableState() = default;
+    // liveStatus, cueBall and shotStepper point into this object's own table.
+    TableState(const TableState&) = delete;
+    TableState& operator=(const TableState&) = delete;
+
+    // --- the table ---
+    // The table the user sits at or watches.
+    Table table;
+    LiveStatus* liveStatus = &table.status;
+    Ball* cueBall = &table.balls[0];
+    // The sub-step loop of the stroke being shown.
+    ShotStepper shotStepper{table};
+
+    // --- status book-keeping (the login's: only startSession and the own table entry write it) ---
+    // Only game statuses with a newer sequence are applied; 0 lets the first one of a login in.
+    int lastStatusSequence = 0;
 
     // ===== The operations that need only the table's own data. =====
     // ---- seats and turns (seats.cpp)
@@ -111,6 +123,14 @@ struct TableState {
     bool isAnyBallMoving() const;
     // Drops the held chat and the parked status: the table they belong to has been left.
     void dropShotLeftovers();
+
+    // ---- the owners' resets (owners.cpp)
+    // Every FrameOwned field at its initial value: a frame starts.
+    void resetFrameData();
+    // The table as the program has it after start-up: no id, name, seats or people, the start
+    // view's balls at rest and its live status, the stroke stopped, and every TableOwned field at
+    // its initial value.
+    void resetTableData();
 
     // ---- the start view's balls (view_services.cpp)
     // The ball layout before any table is joined.

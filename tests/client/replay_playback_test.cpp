@@ -65,6 +65,19 @@ protected:
     GameHandler gh;
 };
 
+// A change of speed during a shot goes on from where the shot is: one frame later the shot has
+// run one frame at the new rate, not caught up the time already run.
+TEST_F(ReplayPlaybackTest, ASpeedChangeDuringAShotGoesOnFromWhereItIs) {
+    load(frameText(1));
+    for (int frame = 0; frame < 1000 && !(gh.shotStepper.running() && gh.shotStepper.simulationTime() > 0.5); ++frame)
+        run(0.02);
+    ASSERT_TRUE(gh.isAnyBallMoving());
+    const double before = gh.shotStepper.simulationTime();
+    gh.buttonPress("select-replay-speed", 7, "");
+    run(0.02);
+    EXPECT_LT(gh.shotStepper.simulationTime() - before, 0.2);
+}
+
 TEST_F(ReplayPlaybackTest, StartReplayDressesTheTable) {
     load(frameText(3));
     EXPECT_TRUE(gh.replayMode);

@@ -301,6 +301,38 @@ TEST_F(EndOfShotTest, FrameWonByAnEmptySeatNamesThePlayerTheStatusGives) {
     EXPECT_EQ(notices[0].rfind("inbzNotice({text:'alice: 5, Frame won by alice, score:", 0), 0u) << notices[0];
 }
 
+// The opponent leaves the frame after the one before was won without a stroke between: the
+// remaining player hears the result, both clocks stop and clear, and the bar names the seats.
+TEST_F(EndOfShotTest, AnOpponentWhoLeavesIsOffTheBarAndTheResultIsTold) {
+    gh.table.seats[0] = gh.liveStatus->players[0] = gh.findPlayer("Alice");
+    gh.table.seats[1] = gh.liveStatus->players[1] = gh.findPlayer("Bob");
+    gh.liveStatus->gameState = 1;
+    TableEvent won = status(1, 0);
+    won.status().gameState = 0;
+    won.status().frameWonBy = 0;
+    endOf(won, 30);
+    TableEvent begin(TableEventType::START_INFO);
+    begin.startInfo = StartInfo::STARTED_AFTER_COIN_TOSS;
+    begin.value = 1;
+    send({status(1, 0), begin}, 31);
+    pages.clear();
+    send({won}, 32);
+    ASSERT_TRUE(gh.statusPending);
+    Message seats(MessageId::STOP_PLAY_TABLE_INFO, 33);
+    seats.player1 = "Alice";
+    onPlayTableInfo(gh, seats);
+    gh.endShot();
+    const auto notices = pages.statementsStartingWith(HtmlWindow::TopBox, "inbzNotice({text:'Frame won by Alice");
+    EXPECT_EQ(notices.size(), 1u);
+    EXPECT_EQ(pages.statementsStartingWith(HtmlWindow::BottomBox,
+                                           "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});")
+                  .size(),
+              1u);
+    const auto names = pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdatePlayerNames(");
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.back(), "inbzUpdatePlayerNames({player1: 'Alice',player2: '',});");
+}
+
 TEST_F(EndOfShotTest, SeatsAndNumbersOutOfRangeCallNothing) {
     TableEvent odd = status(7, 0);
     odd.status().penalty = 4000;
@@ -356,6 +388,30 @@ TEST_F(TableEventsTest, EnteringAndLeavingTheOwnTable) {
     EXPECT_EQ(gh.table.getId(), 0);
     EXPECT_FALSE(gh.statusPending);
     EXPECT_TRUE(gh.deferredChatMessages.empty());
+}
+
+TEST_F(TableEventsTest, AnOwnEntryFromTheTableStateRefreshesTheStartButtons) {
+    appState = STATE_TABLE;
+    gh.liveStatus->gameState = 0;
+    Message enter(MessageId::ENTER_TABLE_INFO, 300);
+    enter.userName = "Alice";
+    onEnterTableInfo(gh, enter);
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::StartMatch).size(), 1u);
+}
+
+// A viewer who comes from a table whose frame was over enters a practice in play: the entry does
+// not go by the last table's status, and the table's own status keeps him at the frame, not at the
+// start card.
+TEST_F(TableEventsTest, AViewerFromAFinishedFrameSeesTheNextTablesFrame) {
+    gh.liveStatus->gameState = 0;
+    Message move(MessageId::EXIT_TABLE_INFO, 300);
+    move.userName = "Alice";
+    onExitTableInfo(gh, move);
+    move.id = MessageId::ENTER_TABLE_INFO;
+    move.iid = 301;
+    onEnterTableInfo(gh, move);
+    send({status(0)}, 302);
+    EXPECT_EQ(appState.load(), STATE_GAME);
 }
 
 TEST_F(TableEventsTest, PlayersOfAFrameInPlayStay) {

@@ -8,7 +8,8 @@
 # scenes, the foul reaches both bottom bars and the aim is gone at rest;
 # she concedes and the frame ends in both clients, the notice naming her; the next frame starts at
 # 0-0 with a line-up chosen in its window, two strokes are played in it by the mouse and Abort ends
-# it; both leave and the table list is whole;
+# it; both leave and the table list is whole; alice leaves another practice while her stroke rolls,
+# and at the next table her first stroke is played and rests at the same place in both clients;
 # alice finds the conceded frame among the replays and watches it; both sit at a table for a match
 # and start it after the coin toss, on a rack of three reds; the breaker's foul reaches both, the
 # other concedes and the match goes to the breaker in both clients; the next match starts at 0-0;
@@ -409,6 +410,68 @@ sleep 1
 # Every table stays in the list after the updates of single tables.
 for t in 1 2 3 4; do e2e_page_has "$B" lobby "^Table $t\$" || e2e_fail "table $t missing from bob's list"; done
 echo "ok: the table list is whole"
+
+# A table left mid-stroke leaves nothing behind: alice practises at table 3 and leaves while her
+# stroke rolls; at table 2, bob watching, her first stroke is played (not dropped behind the old
+# balls) and comes to rest at the same place in both clients. (Table 1 is kept for the match.)
+click_nth() {  # NAME PAGE TEXT N: a click on the Nth control of that text (the tables' cards in order)
+  local xy
+  xy=$(awk -v k="$3" -v n="$4" '{ t = $0; sub(/^[^ ]+ [^ ]+ [^ ]+ ?/, "", t) } NR > 1 && ($3 == k || t == k) && ++i == n { print $1, $2; exit }' \
+    "$(pages "$1")/$2.controls" 2>/dev/null)
+  [ -n "$xy" ] || e2e_fail "no control $3 number $4 on $2 of $1"
+  e2e_click "${win[$1]}" "${xy% *}" "${xy#* }"
+}
+practise() {  # TAG: alice starts practice at her table and closes the line-up window, in the 2D view
+  local panel
+  e2e_wait 10 "start of practice offered$1" e2e_page_has "$A" start-match 'Practise alone'
+  sleep 0.5
+  panel=$(e2e_page_size "$A" start-match)
+  click alice start-match b_single $(((${size% *} - ${panel% *}) / 2)) $(((scene_h - ${panel#* }) / 2))
+  e2e_wait 20 "practice status$1" practising "$A"
+  e2e_wait 10 "line-up choice$1" e2e_page_has "$A" match-stats 'Line-up practice'
+  click_panel alice match-stats Close
+  click_bottom alice 2D
+  e2e_wait 15 "the end of the notice$1" notice_gone "$A"
+  sleep 1.5
+}
+# Every table free in alice's list, so the Nth Play is table N's.
+four_free() { [ "$(awk 'NR > 1 && ($3 == "Play" || $4 == "Play") { n++ } END { print n + 0 }' "$A/lobby.controls" 2>/dev/null)" -ge 4 ]; }
+e2e_wait 20 "every table free in alice's list" four_free
+click_nth alice lobby Play 3
+e2e_wait 20 "table 3 of alice" e2e_page_has "$A" bottom-box-all-in-one '^TABLE 3'
+practise " at table 3"
+e2e_shot "${win[alice]}" "$out/left-table.png"
+shoot_at_blue "$out/left-table.png" "-left"
+sleep 0.3
+click_bottom alice b_leave
+e2e_wait 20 "lobby of alice after leaving mid-stroke" in_state alice 3
+echo "ok: alice left table 3 while her stroke rolled"
+e2e_wait 20 "every table free again in alice's list" four_free
+click_nth alice lobby Play 2
+e2e_wait 20 "table 2 of alice" e2e_page_has "$A" bottom-box-all-in-one '^TABLE 2'
+click_nth bob lobby Watch 2
+e2e_wait 20 "table 2 of bob" e2e_page_has "$B" bottom-box-all-in-one '^TABLE 2'
+practise " at table 2"
+e2e_wait 20 "practice status at bob's" practising "$B"
+e2e_shot "${win[alice]}" "$out/next-table.png"
+shoot_at_blue "$out/next-table.png" "-next"
+for name in alice bob; do
+  e2e_wait 30 "the status of the first stroke at table 2 at $name" e2e_page_has "$(pages "$name")" bottom-box-all-in-one '^5 points$'
+done
+logged alice 'Stroke dropped' && e2e_fail "alice's first stroke at table 2 was dropped"
+e2e_wait 15 "the end of the notice at alice's" notice_gone "$A"
+sleep 1
+for name in alice bob; do e2e_shot "${win[$name]}" "$out/next-table-rest-$name.png"; done
+ra=$(e2e_find_ball "$out/next-table-rest-alice.png" "$scene_h" white 8)
+rb=$(e2e_find_ball "$out/next-table-rest-bob.png" "$scene_h" white 8)
+[ -n "$ra" ] && [ -n "$rb" ] || e2e_fail "no cue ball at rest at alice's ($ra) or bob's ($rb)"
+awk -v a="$ra" -v b="$rb" 'BEGIN { split(a, p, " "); split(b, q, " "); exit !((p[1] - q[1]) ^ 2 + (p[2] - q[2]) ^ 2 <= 16) }' ||
+  e2e_fail "the cue ball rests at $ra at alice's but at $rb at bob's"
+for name in bob alice; do
+  click_bottom "$name" b_leave
+  e2e_wait 20 "lobby of $name after table 2" in_state "$name" 3
+done
+echo "ok: at the next table alice's first stroke is played and rests at the same place in both clients"
 
 # The conceded frame is found among the replays by alice's name and played.
 click alice lobby Replays

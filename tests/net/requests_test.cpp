@@ -305,6 +305,23 @@ TEST_F(RequestsTest, SeatZeroIsFoundFirstForConcedeAndAbort) {
                                     startInfo(FIRST_IID + 2, 1, StartInfo::STARTED_AFTER_COIN_TOSS)}));
 }
 
+// The shot's send time is the echo's round trip; a concession or an abort ends the line-up's shot.
+TEST_F(RequestsTest, TheSendersKeepTheShotTimeAndEndTheLineUpShot) {
+    gh->table.setPlayer(0, &me);
+    gh->now = 12.5;
+    sendShot(*gh, 0, 1, 100, 0, 0, 0);
+    EXPECT_EQ(gh->shotSentAt, 12.5);
+    for (void (*sender)(GameHandler&) : {sendFrameConceded, sendAbortReq}) {
+        gh->lineUpShotFlag = true;
+        sender(*gh);
+        EXPECT_FALSE(gh->lineUpShotFlag);
+    }
+    gh->table.setPlayer(0, nullptr);
+    gh->lineUpShotFlag = true;
+    sendAbortReq(*gh);  // refused: nothing sent, nothing ended
+    EXPECT_TRUE(gh->lineUpShotFlag);
+}
+
 TEST_F(RequestsTest, AViewerIsRefusedWithOneErrorLineAndTheSequenceNumberIsSpent) {
     // A nick that only shares a prefix with the own one is someone else.
     Player longer{"meme"};
