@@ -50,8 +50,10 @@ public:
 
     // --- each frame
     // The frame: off-screen targets, the shot in progress, the scene in the table states, the
-    // overlays of the state, glFlush. The default only clears the window.
-    virtual void drawFrame();
+    // overlays of the state, glFlush. Unless mustDraw, a frame whose picture would be the one the
+    // window shows is not drawn. True when a picture was drawn (to be swapped in). The default only
+    // clears the window.
+    virtual bool drawFrame(bool mustDraw);
     // GameHandler::update: held keys, sound listener, replay driver.
     virtual void updateGame() {}
     virtual GameInputFlags gameInputFlags() { return {}; }
