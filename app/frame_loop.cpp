@@ -67,6 +67,7 @@ bool FrameLoop::runFrame() {
 
     // Input handled in the last pass may show at once in the game view; a window event may have
     // uncovered the window; a loading step may have brought a model: those frames are drawn whole.
+    neighbours_.takePagePixels();
     const bool drew = neighbours_.drawFrame(drawWanted_ || inputThisFrame_);
     drawWanted_ = false;
     neighbours_.updateGame();

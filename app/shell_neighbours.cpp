@@ -31,4 +31,8 @@ void ShellNeighbours::pumpEngine() {
     if (bzweb::IsInitialized()) bzweb::DoMessageLoopWork();
 }
 
+void ShellNeighbours::takePagePixels() {
+    if (bzweb::IsInitialized()) bzweb::TakePagePaints();
+}
+
 bzweb::RefPtr<bzweb::WebApp> ShellNeighbours::makeWebApp() { return bzweb::RefPtr<bzweb::WebApp>(new bzweb::WebApp()); }

@@ -87,6 +87,9 @@ public:
     virtual bool loadResourcesStep() { return true; }
     // Runs the browser engine's work for this frame.
     virtual void pumpEngine();
+    // Hands the page pixels decoded since the pump to the pages' overlays, just before the frame is
+    // drawn: pixels that came during the last frame's wait are drawn in this one.
+    virtual void takePagePixels();
     // The end of the run: the audio device is closed before the threads are stopped.
     virtual void closeAudio() {}
 };
