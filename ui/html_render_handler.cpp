@@ -215,6 +215,9 @@ void HtmlRenderHandler::render() {
             glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
             painted_ = false;
             ++uploads_;
+            // The texture holds the page now and nothing reads these pages again: give them back (they
+            // read as zeros, and the next paint maps fresh ones).
+            madvise(displayBuffer_.get(), displayBuffer_.get_deleter().bytes, MADV_DONTNEED);
         }
     }
     draw();

@@ -53,7 +53,8 @@ public:
     bool isMouseOver(int px, int py) const;
 
     OverlayRect rect() const;
-    // A copy of the pixels as last painted (BGRA, top row first).
+    // A copy of the pixels as last painted (BGRA, top row first); transparent black once render()
+    // has uploaded them.
     std::vector<uint8_t> pixels() const;
     // How many uploads render() has done, for the tests and the benchmark.
     int uploadCount() const { return uploads_; }
