@@ -13,6 +13,8 @@
 #include "core/page_script.h"
 #include "net/connection_handler.h"
 
+#include <malloc.h>
+
 const char* const LOADING_DONE_SCRIPT =
     "function loadingDoneCaller() {    if (typeof loadingDone !== 'undefined') {        loadingDone();    }"
     "    else {        setTimeout(loadingDoneCaller, 1000);    }};loadingDoneCaller();";
@@ -154,6 +156,9 @@ void FrameLoop::loadingStep(uint32_t frameStart) {
     drawWanted_ = true;
     if (!neighbours_.loadResourcesStep()) return;
     resourcesLoaded = true;
+    // What the loading decoded and uploaded (model files, images, vertices) is freed but would stay
+    // in the allocator's heap: give it back to the system.
+    malloc_trim(0);
     neighbours_.applyGameSettings();
     BZ_LOG(LOG_INFO, "main", "Calling loadingDone() to switch to login page at " << SDL_GetTicks());
     runJavaScript(HtmlWindow::Login, LOADING_DONE_SCRIPT);
