@@ -25,7 +25,7 @@ public:
     // wire_scene.cpp
     void initScene() override;
     void setViewport(bool refitCamera) override;
-    void drawFrame() override;
+    bool drawFrame(bool mustDraw) override;
     void windowResized() override;
     bool loadResourcesStep() override;
 

@@ -4,6 +4,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
 #include "core/log.h"
+#include "core/picture_key.h"
 #include "render/gl_check.h"
 #include "render/scene.h"
 #include "render/shader.h"
@@ -260,12 +261,14 @@ void OffscreenSet::present(int x, int y, int w, int h, int windowW, int windowH,
     BZ_GL_CHECK();
 }
 
-void FrameComposer::compose(GameHandler& gh, const OverlayInputs& in) {
+bool FrameComposer::keepTargets(GameHandler& gh) {
     const int mode = gh.gameSettings.scalingMode;
+    bool changed = false;
     if (!offscreen_.present() && mode != 0 && !buildFailed_) {
         const RenderSize size = renderSizeFor(windowWidth, windowHeight, mode, gh.gameSettings.resolutionLimit);
         renderWidth = size.width;
         renderHeight = size.height;
+        changed = true;
         if (!offscreen_.build(renderWidth, renderHeight, gh.gameSettings.antiAliasing)) {
             buildFailed_ = true;
             renderWidth = windowWidth;
@@ -278,11 +281,46 @@ void FrameComposer::compose(GameHandler& gh, const OverlayInputs& in) {
         renderWidth = windowWidth;
         renderHeight = windowHeight;
         offscreen_.destroy();
+        changed = true;
     }
-    const bool set = offscreen_.present();
+    return changed;
+}
+
+std::optional<uint64_t> FrameComposer::pictureKey(const GameHandler& gh, const OverlayInputs& in,
+                                                  const OverlayPlan& plan) {
+    if (!sceneState_ || !overlayState_) return std::nullopt;
+    PictureKey key;
+    const bool table = in.appState >= static_cast<int>(STATE_TABLE);
+    if (table) {
+        const PictureState scene = sceneState_();
+        if (scene.changing) return std::nullopt;
+        key.add(scene.key);
+    }
+    const PictureState overlays = overlayState_(plan);
+    if (overlays.changing) return std::nullopt;
+    key.add(overlays.key).add(in.appState).add(gh.gameSettings.scalingMode).add(offscreen_.present());
+    key.add(windowWidth).add(windowHeight).add(renderWidth).add(renderHeight);
+    for (HtmlWindow window : plan.order) key.add(window);
+    key.add(HTML_WINDOW_COUNT);
+    for (HtmlWindow window : plan.upcoming) key.add(window);
+    return key.value();
+}
+
+bool FrameComposer::compose(GameHandler& gh, const OverlayInputs& in, bool mustDraw) {
+    const bool targetsChanged = keepTargets(gh);
     glBindFramebuffer(GL_FRAMEBUFFER, offscreen_.sceneFramebuffer);
     gh.updateShot();
+    const OverlayPlan plan = planOverlays(gh, in);
+    if (!mustDraw && !targetsChanged && composedKey_ && pictureKey(gh, in, plan) == composedKey_) return false;
+    draw(gh, in, plan);
+    // Taken after drawing: the passes settle what they derive (the HUD's column, the aim's blend).
+    composedKey_ = pictureKey(gh, in, plan);
+    return true;
+}
 
+void FrameComposer::draw(GameHandler& gh, const OverlayInputs& in, const OverlayPlan& plan) {
+    const int mode = gh.gameSettings.scalingMode;
+    const bool set = offscreen_.present();
     const bool table = in.appState >= static_cast<int>(STATE_TABLE);
     const bool offscreenScene = set && (mode == 2 || (mode == 1 && table));
     glBindFramebuffer(GL_FRAMEBUFFER, offscreenScene ? offscreen_.sceneFramebuffer : 0);
@@ -303,7 +341,6 @@ void FrameComposer::compose(GameHandler& gh, const OverlayInputs& in) {
         }
     }
 
-    const OverlayPlan plan = planOverlays(gh, in);
     overlays_(plan);
     for (HtmlWindow window : plan.order) {
         if (refresh_.countDraw(in.appState, window)) repaint_(window);
@@ -316,6 +353,7 @@ void FrameComposer::compose(GameHandler& gh, const OverlayInputs& in) {
 
 void FrameComposer::windowResized(GameHandler& gh) {
     buildFailed_ = false;
+    composedKey_.reset();
     if (!offscreen_.present()) return;
     const RenderSize size = renderSizeFor(windowWidth, windowHeight, gh.gameSettings.scalingMode,
                                           gh.gameSettings.resolutionLimit);

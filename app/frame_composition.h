@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class Shader;
@@ -68,26 +69,53 @@ private:
     Shader* screenShader_ = nullptr;
 };
 
+// What a part of the picture is drawn from: changing when it differs from one frame to the next by
+// itself (an animation, new page pixels), else a digest of its inputs.
+struct PictureState {
+    bool changing = true;
+    uint64_t key = 0;
+};
+
 // The frame's steps, with the scene and the overlays as seams for tests.
 class FrameComposer {
 public:
     using SceneDraw = std::function<void()>;
     using OverlayDraw = std::function<void(const OverlayPlan& plan)>;
     using Repaint = std::function<void(HtmlWindow window)>;
+    using SceneState = std::function<PictureState()>;
+    using OverlayState = std::function<PictureState(const OverlayPlan& plan)>;
 
     FrameComposer(SceneDraw scene, OverlayDraw overlays, Repaint repaint)
         : scene_(std::move(scene)), overlays_(std::move(overlays)), repaint_(std::move(repaint)) {}
 
-    // One frame into the window (GL context current).
-    void compose(GameHandler& gh, const OverlayInputs& in);
+    // With these the composer can tell a frame that would come out as the last one; without them
+    // every frame is composed.
+    void watchPicture(SceneState scene, OverlayState overlays) {
+        sceneState_ = std::move(scene);
+        overlayState_ = std::move(overlays);
+    }
+
+    // One frame into the window (GL context current), unless mustDraw is false and the picture would
+    // be the one composed last: the window still shows it, and nothing is drawn. True when a picture
+    // was composed (the swap shows it).
+    bool compose(GameHandler& gh, const OverlayInputs& in, bool mustDraw = true);
     // The window changed size: the render size follows, the set gets new storage.
     void windowResized(GameHandler& gh);
     OffscreenSet& offscreen() { return offscreen_; }
 
 private:
+    // Builds or deletes the off-screen set as the scaling mode asks; true when it did either.
+    bool keepTargets(GameHandler& gh);
+    // The digest of the frame's picture; nothing when a part of it changes by itself.
+    std::optional<uint64_t> pictureKey(const GameHandler& gh, const OverlayInputs& in, const OverlayPlan& plan);
+    void draw(GameHandler& gh, const OverlayInputs& in, const OverlayPlan& plan);
+
     SceneDraw scene_;
     OverlayDraw overlays_;
     Repaint repaint_;
+    SceneState sceneState_;
+    OverlayState overlayState_;
+    std::optional<uint64_t> composedKey_;  // of the picture the window shows
     OffscreenSet offscreen_;
     OverlayRefreshCounter refresh_;
     // The driver could not complete the set: not tried again until scaling is switched off or the

@@ -13,6 +13,8 @@
 #include "core/page_script.h"
 #include "net/connection_handler.h"
 
+#include <malloc.h>
+
 const char* const LOADING_DONE_SCRIPT =
     "function loadingDoneCaller() {    if (typeof loadingDone !== 'undefined') {        loadingDone();    }"
     "    else {        setTimeout(loadingDoneCaller, 1000);    }};loadingDoneCaller();";
@@ -65,7 +67,11 @@ bool FrameLoop::runFrame() {
     const bool replayMode = gh.replayMode;
     if (!replayMode) gh.gameClockMs = static_cast<int>(gh.now * 1000.0);
 
-    neighbours_.drawFrame();
+    // Input handled in the last pass may show at once in the game view; a window event may have
+    // uncovered the window; a loading step may have brought a model: those frames are drawn whole.
+    neighbours_.takePagePixels();
+    const bool drew = neighbours_.drawFrame(drawWanted_ || inputThisFrame_);
+    drawWanted_ = false;
     neighbours_.updateGame();
 
     inputThisFrame_ = false;
@@ -100,7 +106,7 @@ bool FrameLoop::runFrame() {
 
     if (pacing) {
         const bool vsync = gh.gameSettings.vsync != 0 && swapIntervalTookEffect();
-        const int64_t micros = pacer_.limitFrameRate(true, gh.maxFps, gh.fpsChanged, vsync);
+        const int64_t micros = pacer_.limitFrameRate(true, gh.maxFps, gh.fpsChanged, vsync, drew);
         if (micros >= 0) gh.averageFrameMicros = micros;
         // Vsync asked, but the interval could not be set or the frames came too fast for it.
         const bool unpaced = gh.gameSettings.vsync != 0 && !(vsync && pacer_.swapPaces());
@@ -109,7 +115,9 @@ bool FrameLoop::runFrame() {
         }
         swapUnpacedLogged_ = unpaced;
     }
-    if (swap && mainWindow != nullptr) SDL_GL_SwapWindow(mainWindow);
+    // A frame not drawn leaves the window showing the last one, which is its picture.
+    if (drew && swap && mainWindow != nullptr) SDL_GL_SwapWindow(mainWindow);
+    if (drew) ++framesDrawn_;
 
     previousReplayMode_ = replayMode;
     ++frames_;
@@ -145,8 +153,12 @@ void FrameLoop::loadingStep(uint32_t frameStart) {
     if (resourcesLoaded || appState == STATE_STARTUP || !reached(frameStart, loginStateTicks + LOADING_DELAY_MS)) {
         return;
     }
+    drawWanted_ = true;
     if (!neighbours_.loadResourcesStep()) return;
     resourcesLoaded = true;
+    // What the loading decoded and uploaded (model files, images, vertices) is freed but would stay
+    // in the allocator's heap: give it back to the system.
+    malloc_trim(0);
     neighbours_.applyGameSettings();
     BZ_LOG(LOG_INFO, "main", "Calling loadingDone() to switch to login page at " << SDL_GetTicks());
     runJavaScript(HtmlWindow::Login, LOADING_DONE_SCRIPT);
@@ -172,6 +184,7 @@ void FrameLoop::handleEventBody(const SDL_Event& event) {
             quit();
             return;
         case SDL_WINDOWEVENT:
+            drawWanted_ = true;
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && event.window.data1 >= MIN_WINDOW_WIDTH &&
                 event.window.data2 >= MIN_WINDOW_HEIGHT) {
                 resize(event.window.data1, event.window.data2);

@@ -1,6 +1,7 @@
-// The frame loop: once per frame on the main thread, draw, update, hand out the events, pump the
-// browser engine, drain the server messages, act on the pages' flags, report the rate, drive the
-// page start-up and the loading, detect an idle user, pace and swap. It ends when appRunning clears.
+// The frame loop: once per frame on the main thread, draw (or keep the picture the window shows when
+// nothing in it would change), update, hand out the events, pump the browser engine, drain the
+// server messages, act on the pages' flags, report the rate, drive the page start-up and the
+// loading, detect an idle user, pace and swap. It ends when appRunning clears.
 #pragma once
 
 #include "app/frame_pacing.h"
@@ -33,6 +34,8 @@ public:
     bool pacing = true;
     bool swap = true;
     uint64_t framesRun() const { return frames_; }
+    // The passes that drew a picture; the others showed the last one again.
+    uint64_t framesDrawn() const { return framesDrawn_; }
 
 private:
     void handleEvent(const SDL_Event& event);
@@ -56,4 +59,6 @@ private:
     bool previousToStartMatch_ = false;
     bool swapUnpacedLogged_ = false;
     uint64_t frames_ = 0;
+    uint64_t framesDrawn_ = 0;
+    bool drawWanted_ = true;  // the next frame is drawn whatever it shows
 };

@@ -29,7 +29,7 @@ double effectiveTargetFps(double targetFps) {
 
 void FramePacer::setDisplayRefreshHz(int hz) { displayPeriodNanos_ = 1'000'000'000 / (hz > 0 ? hz : 60); }
 
-int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync) {
+int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync, bool swaps) {
     if (!wait) return -1;
     const double target = effectiveTargetFps(targetFps);
     if (!started_) {
@@ -53,11 +53,16 @@ int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged
     history_[index_] = frameUs;
     index_ = (index_ + 1) % kHistory;
 
-    if (!vsync) {
+    // A frame after one that was not swapped was not paced by a swap: it tells nothing of vsync.
+    const bool probe = swaps && lastSwapped_;
+    lastSwapped_ = swaps;
+    if (!swaps) {
+        vsync = false;
+    } else if (!vsync) {
         swapUnpaced_ = false;
         probeFrames_ = 0;
         probeNanos_ = 0;
-    } else if (!swapUnpaced_) {
+    } else if (!swapUnpaced_ && probe) {
         probeFrames_ += 1;
         probeNanos_ += elapsed;
         if (probeFrames_ == SWAP_PROBE_FRAMES) {

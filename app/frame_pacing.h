@@ -38,7 +38,8 @@ public:
     // in microseconds to store: the 100-frame average with vsync, the paced period after a wait,
     // otherwise the frame's whole elapsed time. fpsChanged is cleared once the period follows the
     // new target. Called with false (just after the swap) it changes nothing and returns -1.
-    int64_t limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync);
+    // A frame that will not be swapped (swaps false) cannot be paced by vsync: it waits as without.
+    int64_t limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync, bool swaps = true);
 
     // The display's refresh rate (0 or below: unknown, taken as 60 Hz).
     void setDisplayRefreshHz(int hz);
@@ -65,6 +66,7 @@ private:
     int probeFrames_ = 0;
     int64_t probeNanos_ = 0;
     bool swapUnpaced_ = false;
+    bool lastSwapped_ = true;
 };
 
 // Frames per verdict of the probe, and the share of the display's period below which the swap is

@@ -19,15 +19,20 @@ void ShellNeighbours::applyGameSettings() {
     }
 }
 
-void ShellNeighbours::drawFrame() {
+bool ShellNeighbours::drawFrame(bool) {
     glViewport(0, 0, windowWidth, windowHeight);
     glClearColor(0.05f, 0.12f, 0.08f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glFlush();
+    return true;
 }
 
 void ShellNeighbours::pumpEngine() {
     if (bzweb::IsInitialized()) bzweb::DoMessageLoopWork();
+}
+
+void ShellNeighbours::takePagePixels() {
+    if (bzweb::IsInitialized()) bzweb::TakePagePaints();
 }
 
 bzweb::RefPtr<bzweb::WebApp> ShellNeighbours::makeWebApp() { return bzweb::RefPtr<bzweb::WebApp>(new bzweb::WebApp()); }

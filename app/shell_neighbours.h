@@ -50,8 +50,10 @@ public:
 
     // --- each frame
     // The frame: off-screen targets, the shot in progress, the scene in the table states, the
-    // overlays of the state, glFlush. The default only clears the window.
-    virtual void drawFrame();
+    // overlays of the state, glFlush. Unless mustDraw, a frame whose picture would be the one the
+    // window shows is not drawn. True when a picture was drawn (to be swapped in). The default only
+    // clears the window.
+    virtual bool drawFrame(bool mustDraw);
     // GameHandler::update: held keys, sound listener, replay driver.
     virtual void updateGame() {}
     virtual GameInputFlags gameInputFlags() { return {}; }
@@ -85,6 +87,9 @@ public:
     virtual bool loadResourcesStep() { return true; }
     // Runs the browser engine's work for this frame.
     virtual void pumpEngine();
+    // Hands the page pixels decoded since the pump to the pages' overlays, just before the frame is
+    // drawn: pixels that came during the last frame's wait are drawn in this one.
+    virtual void takePagePixels();
     // The end of the run: the audio device is closed before the threads are stopped.
     virtual void closeAudio() {}
 };

@@ -10,6 +10,7 @@
 #include "render/hud.h"
 #include "render/scene.h"
 #include "render/scene_pass.h"
+#include "render/scene_picture.h"
 #include "ui/html_windows.h"
 
 #include <GL/glew.h>
@@ -43,14 +44,28 @@ const bool aimingPassesInstalled = (setAimLinePass(aimLinePass), setHudPass(hudP
 const bool cameraSelectorInstalled =
     (GameHandler::setCameraModeSelector([](GameHandler& gh) { gh.selectCameraSet(); }), true);
 
+FrameComposer makeComposer() {
+    FrameComposer composer([] { renderScene(getGameHandler()); },
+                           [](const OverlayPlan& plan) {
+                               drawHtmlOverlays(plan.order, plan.upcoming);
+                               // The overlays bind their own program.
+                               modelShared().lastProgram = nullptr;
+                           },
+                           [](HtmlWindow window) { refreshHtmlWindow(window); });
+    composer.watchPicture(
+        [] {
+            const ScenePicture scene = scenePicture(getGameHandler());
+            return PictureState{scene.animating, scene.key};
+        },
+        [](const OverlayPlan& plan) {
+            const OverlayPicture overlays = htmlOverlayPicture(plan.order);
+            return PictureState{overlays.newPixels, overlays.key};
+        });
+    return composer;
+}
+
 FrameComposer& composer() {
-    static FrameComposer instance([] { renderScene(getGameHandler()); },
-                                  [](const OverlayPlan& plan) {
-                                      drawHtmlOverlays(plan.order, plan.upcoming);
-                                      // The overlays bind their own program.
-                                      modelShared().lastProgram = nullptr;
-                                  },
-                                  [](HtmlWindow window) { refreshHtmlWindow(window); });
+    static FrameComposer instance = makeComposer();
     return instance;
 }
 
@@ -69,7 +84,7 @@ void ClientNeighbours::setViewport(bool refitCamera) {
     if (refitCamera) gh.setOverheadCamera();
 }
 
-void ClientNeighbours::drawFrame() {
+bool ClientNeighbours::drawFrame(bool mustDraw) {
     GameHandler& gh = getGameHandler();
     OverlayInputs in;
     in.appState = appState;
@@ -77,7 +92,7 @@ void ClientNeighbours::drawFrame() {
     in.inTutorial = gh.inTutorial;
     in.replayMode = gh.replayMode;
     in.startMatchHidden = gameInputFlags().startMatchHidden;
-    composer().compose(gh, in);
+    return composer().compose(gh, in, mustDraw);
 }
 
 void ClientNeighbours::windowResized() { composer().windowResized(getGameHandler()); }

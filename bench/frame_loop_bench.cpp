@@ -18,9 +18,7 @@ namespace {
 class EmptyScene : public ShellNeighbours {
 public:
     explicit EmptyScene(bool clear) : clear_(clear) {}
-    void drawFrame() override {
-        if (clear_) ShellNeighbours::drawFrame();
-    }
+    bool drawFrame(bool mustDraw) override { return clear_ && ShellNeighbours::drawFrame(mustDraw); }
 
 private:
     bool clear_;

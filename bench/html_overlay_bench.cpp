@@ -1,7 +1,13 @@
 // The HTML overlays as the player sees them: a page statement until its pixels are on the window
-// (runJavaScript, paint, decode, upload, draw, read back), the per-frame cost of drawing fifteen
-// overlays, and the browser's memory with every window shown against only the drawn ones shown.
+// (runJavaScript, paint, decode, upload, draw, read back), pumped as fast as possible and through
+// the client's own frame loop at 30 frames a second, the per-frame cost of drawing fifteen overlays,
+// and the browser's memory with every window shown against only the drawn ones shown.
 // Needs a display (run under tools/with_display.sh) and the headless browser; skips without them.
+#include "app/frame_composition.h"
+#include "app/frame_loop.h"
+#include "app/shell_globals.h"
+#include "client/gamehandler/game_handler.h"
+#include "core/app_status.h"
 #include "core/archive.h"
 #include "core/page_script.h"
 #include "ui/engine/backend.h"
@@ -56,6 +62,7 @@ public:
         SDL_Quit();
     }
     bool ok() const { return ok_; }
+    SDL_Window* window() const { return window_; }
 
 private:
     SDL_Window* window_ = nullptr;
@@ -77,8 +84,15 @@ std::string InterfacePage(int n) {
     return s.str();
 }
 
+// One window and context for the whole run: the overlays' shared GL program lives in the first
+// context that draws them.
+GlWindow& sharedGl() {
+    static GlWindow* window = new GlWindow;
+    return *window;
+}
+
 struct BrowserSession {
-    GlWindow gl;
+    GlWindow& gl = sharedGl();
     std::filesystem::path folder;
     bool ok = false;
 
@@ -184,10 +198,109 @@ void BM_StatementToPixels(benchmark::State& state) {
 }
 BENCHMARK(BM_StatementToPixels)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The same change through the client's frame loop at 30 frames a second: the statement is run where a
+// server message's handler runs it (after the pump), the loop draws, pumps, paces and swaps as the
+// client does, and each drawn frame is read back. Counted until the first picture that shows the
+// change, and until the swap that puts it on the window.
+class LatencyLoop : public ShellNeighbours {
+public:
+    bool drawFrame(bool mustDraw) override {
+        OverlayInputs in;
+        in.appState = appState;
+        in.now = getGameHandler().now;
+        const bool drew = composer_.compose(getGameHandler(), in, mustDraw);
+        if (drew && issued && !seen) {
+            uint8_t p[4];
+            glReadPixels(80, kH - 1 - 10, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+            if (blue ? p[2] == 255 && p[0] == 0 : p[0] == 255 && p[2] == 0) {
+                seen = true;
+                drawnMs = std::chrono::duration<double, std::milli>(Clock::now() - issuedAt).count();
+            }
+        }
+        return drew;
+    }
+    // Where the loop handles server messages: the statement goes out from there, a few frames after
+    // the last change was seen, so the phases of the two vary.
+    void actOnPageFlags(bool) override {
+        if (issued || ++passesSinceSeen_ < 3 + changes % 4) return;
+        blue = changes % 2 == 0;
+        ++changes;
+        issued = true;
+        seen = false;
+        issuedAt = Clock::now();
+        runJavaScript(HtmlWindow::Login, std::string("document.getElementById('box').style.background='") +
+                                             (blue ? "rgb(0,0,255)" : "rgb(255,0,0)") + "';");
+    }
+    // After the swap of a frame that showed the change.
+    void swapped(std::vector<double>& toPicture, std::vector<double>& toSwap) {
+        if (!issued || !seen) return;
+        toPicture.push_back(drawnMs);
+        toSwap.push_back(std::chrono::duration<double, std::milli>(Clock::now() - issuedAt).count());
+        issued = false;
+        passesSinceSeen_ = 0;
+    }
+    int changes = 0;
+
+private:
+    FrameComposer composer_ = [] {
+        FrameComposer c([] {}, [](const OverlayPlan& plan) { drawHtmlOverlays(plan.order, plan.upcoming); },
+                        [](HtmlWindow window) { refreshHtmlWindow(window); });
+        c.watchPicture([] { return PictureState{}; }, [](const OverlayPlan& plan) {
+            const OverlayPicture o = htmlOverlayPicture(plan.order);
+            return PictureState{o.newPixels, o.key};
+        });
+        return c;
+    }();
+    bool issued = false, seen = false, blue = false;
+    Clock::time_point issuedAt;
+    double drawnMs = 0;
+    int passesSinceSeen_ = 0;
+};
+
+void BM_StatementToPixelsThroughLoop(benchmark::State& state) {
+    BrowserSession session(1);
+    if (!session.ok) {
+        for (auto _ : state) {
+        }
+        state.SkipWithError("no display, GL 3.3 or headless browser");
+        return;
+    }
+    GameHandler& gh = getGameHandler();
+    gh.gameSettings.vsync = 0;
+    gh.maxFps = 30;
+    gh.fpsChanged = true;
+    appState = STATE_LOGIN;
+    appRunning = true;
+    resourcesLoaded = true;
+    windowWidth = renderWidth = kW;
+    windowHeight = renderHeight = kH;
+    mainWindow = session.gl.window();
+    LatencyLoop neighbours;
+    MonotonicPacingClock clock;
+    FrameLoop loop(neighbours, clock);
+    loop.prepare(SDL_GetTicks());
+    std::vector<double> toPicture, toSwap;
+    for (auto _ : state) {
+        const auto end = Clock::now() + std::chrono::seconds(120);
+        while (toSwap.size() < 40 && Clock::now() < end && loop.runFrame()) neighbours.swapped(toPicture, toSwap);
+    }
+    mainWindow = nullptr;
+    if (toSwap.size() < 40) {
+        state.SkipWithError("the changes did not reach the window");
+        return;
+    }
+    state.counters["median_ms"] = Median(toPicture);
+    std::sort(toPicture.begin(), toPicture.end());
+    state.counters["p95_ms"] = toPicture[toPicture.size() * 95 / 100];
+    state.counters["to_swap_median_ms"] = Median(toSwap);
+    state.counters["frames_drawn_pct"] = 100.0 * double(loop.framesDrawn()) / double(std::max<uint64_t>(loop.framesRun(), 1));
+}
+BENCHMARK(BM_StatementToPixelsThroughLoop)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // Fifteen overlays drawn in one frame (GL only, no browser): arg 1 when every page painted since
 // the last frame (fifteen uploads), 0 when none did (draws only).
 void BM_DrawFifteenOverlays(benchmark::State& state) {
-    GlWindow gl;
+    GlWindow& gl = sharedGl();
     if (!gl.ok()) {
         for (auto _ : state) {
         }

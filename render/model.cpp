@@ -201,6 +201,10 @@ void uploadMesh(Mesh& mesh) {
                               reinterpret_cast<const void*>(kAttributes[a].offset));
     }
     glBindVertexArray(0);
+    mesh.vertexCount = unsigned(mesh.vertices.size());
+    mesh.indexCount = unsigned(mesh.indices.size());
+    std::vector<Vertex>().swap(mesh.vertices);
+    std::vector<unsigned>().swap(mesh.indices);
 }
 
 }  // namespace
@@ -376,7 +380,7 @@ void Model::drawMeshes(Shader* with, const Mat4& projection, const Mat4& view, c
         }
         glUniform1f(glGetUniformLocation(id, "normalBlend"), normalBlend);
         glBindVertexArray(mesh.vao);
-        glDrawElements(GL_TRIANGLES, GLsizei(mesh.indices.size()), GL_UNSIGNED_INT, nullptr);
+        glDrawElements(GL_TRIANGLES, GLsizei(mesh.indexCount), GL_UNSIGNED_INT, nullptr);
         glBindVertexArray(0);
         glActiveTexture(GL_TEXTURE0);
     }

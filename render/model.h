@@ -37,8 +37,10 @@ struct Texture {
 };
 
 struct Mesh {
+    // Empty once uploaded: the GL buffers hold them, and nothing reads them again.
     std::vector<Vertex> vertices;
     std::vector<unsigned> indices;
+    unsigned vertexCount = 0, indexCount = 0;
     std::vector<Texture> textures;
     std::string name;      // the scene node's name (hiddenMeshNames compares it)
     std::string meshName;  // the mesh's own name

@@ -103,14 +103,18 @@ void initInlinePrograms() {
 ScenePassHook setAimLinePass(ScenePassHook hook) { return std::exchange(aimLinePass, hook); }
 ScenePassHook setHudPass(ScenePassHook hook) { return std::exchange(hudPass, hook); }
 
-void renderScene(GameHandler& gh) {
-    BZ_LOG(LOG_INFO, "render", ">>> GameHandler::render()");
+void chooseSceneCamera(GameHandler& gh) {
     if (GameHandler::CameraModeSelector select = GameHandler::cameraModeSelector()) select(gh);
     if (gh.in3DView || gh.inOverview || gh.povMode) {
         gh.buildPerspectiveProjection();
     } else {
         gh.buildOrthographicProjection();
     }
+}
+
+void renderScene(GameHandler& gh) {
+    BZ_LOG(LOG_INFO, "render", ">>> GameHandler::render()");
+    chooseSceneCamera(gh);
     float view[16];
     gh.viewMatrix(view);
     glViewport(gh.viewport[0], gh.viewport[1], gh.viewport[2], gh.viewport[3]);

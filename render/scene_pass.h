@@ -21,6 +21,8 @@ void initInlinePrograms();
 
 // The whole scene of the frame into the bound target: camera mode, projection, view, viewport, passes.
 void renderScene(GameHandler& gh);
+// Its first step: the frame's camera set and projection.
+void chooseSceneCamera(GameHandler& gh);
 void drawScene(GameHandler& gh, const Mat4& projection, const Mat4& view);
 
 // Pass hooks of the aiming overlays drawn inside the scene (aim lines; HUD and spin widget). The

@@ -1,6 +1,7 @@
 #include "ui/html_render_handler.h"
 
 #include "core/log.h"
+#include "core/picture_key.h"
 #include "render/shader.h"
 
 #include <GL/glew.h>
@@ -214,6 +215,9 @@ void HtmlRenderHandler::render() {
             glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
             painted_ = false;
             ++uploads_;
+            // The texture holds the page now and nothing reads these pages again: give them back (they
+            // read as zeros, and the next paint maps fresh ones).
+            madvise(displayBuffer_.get(), displayBuffer_.get_deleter().bytes, MADV_DONTNEED);
         }
     }
     draw();
@@ -241,6 +245,25 @@ bool HtmlRenderHandler::isMouseOver(int px, int py) const {
     std::lock_guard<std::mutex> size(sizeMutex_);
     const int top = gLastHeight - rect_.y - rect_.height;
     return px >= rect_.x && px < rect_.x + rect_.width && py >= top && py < gLastHeight - rect_.y;
+}
+
+bool HtmlRenderHandler::hasNewPixels() const {
+    std::lock_guard<std::mutex> size(sizeMutex_);
+    std::lock_guard<std::mutex> buffer(bufferMutex_);
+    // Without a buffer there is nothing to upload, whatever the flags say.
+    return displayBuffer_ && (painted_ || uploadedWidth_ != rect_.width || uploadedHeight_ != rect_.height);
+}
+
+OverlayPicture overlayPicture(const std::vector<const HtmlRenderHandler*>& order) {
+    OverlayPicture picture;
+    PictureKey key;
+    for (const HtmlRenderHandler* handler : order) {
+        if (handler == nullptr) continue;
+        picture.newPixels = picture.newPixels || handler->hasNewPixels();
+        key.add(handler->rect()).add(handler->transparency);
+    }
+    picture.key = key.value();
+    return picture;
 }
 
 OverlayRect HtmlRenderHandler::rect() const {

@@ -53,10 +53,13 @@ public:
     bool isMouseOver(int px, int py) const;
 
     OverlayRect rect() const;
-    // A copy of the pixels as last painted (BGRA, top row first).
+    // A copy of the pixels as last painted (BGRA, top row first); transparent black once render()
+    // has uploaded them.
     std::vector<uint8_t> pixels() const;
     // How many uploads render() has done, for the tests and the benchmark.
     int uploadCount() const { return uploads_; }
+    // The page painted (or the size changed) since the last upload: the next render shows more.
+    bool hasNewPixels() const;
 
     // Multiplies the page's alpha when drawn.
     float transparency = 1.0f;
@@ -85,3 +88,11 @@ private:
     int uploadedHeight_ = 0;
     int uploads_ = 0;
 };
+
+// What a row of overlays drawn in this order would show: whether any has new pixels, and a digest
+// of their places and transparency (the rest of the picture is their pixels).
+struct OverlayPicture {
+    bool newPixels = false;
+    uint64_t key = 0;
+};
+OverlayPicture overlayPicture(const std::vector<const HtmlRenderHandler*>& order);

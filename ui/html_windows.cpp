@@ -201,6 +201,15 @@ void drawHtmlOverlays(const std::vector<HtmlWindow>& order, const std::vector<Ht
     }
 }
 
+OverlayPicture htmlOverlayPicture(const std::vector<HtmlWindow>& order) {
+    std::vector<const HtmlRenderHandler*> handlers;
+    for (HtmlWindow window : order) {
+        const int i = indexOf(window);
+        if (i >= 0) handlers.push_back(windows().slots[i].render.get());
+    }
+    return overlayPicture(handlers);
+}
+
 void refreshHtmlWindow(HtmlWindow window) {
     const int i = indexOf(window);
     if (i < 0 || !windows().slots[i].browser) return;

@@ -52,6 +52,8 @@ bzweb::RefPtr<HtmlRenderHandler> htmlRenderHandler(HtmlWindow window);
 // hidden is shown and repainted first; its new pixels arrive a few frames later, so windows about
 // to be drawn (a dialog waiting for its opening time) are best kept shown through `upcoming`.
 void drawHtmlOverlays(const std::vector<HtmlWindow>& order, const std::vector<HtmlWindow>& upcoming = {});
+// What drawHtmlOverlays(order) would show (see overlayPicture).
+OverlayPicture htmlOverlayPicture(const std::vector<HtmlWindow>& order);
 // Only the visibility part: shows the listed windows and hides the others.
 void showOnlyHtmlWindows(const std::vector<HtmlWindow>& shown);
 // Shows a window and has its page repainted whole (the refresh of a state change).

@@ -23,7 +23,10 @@ namespace {
 
 class RecordingNeighbours : public ShellNeighbours {
 public:
-    void drawFrame() override {}
+    bool drawFrame(bool mustDraw) override {
+        draws.push_back(mustDraw);
+        return mustDraw;  // a scene where nothing changes by itself
+    }
     void applyGameSettings() override { ++settingsApplied; }
     void pumpEngine() override {}
     bool keyDown(SDL_Keycode key, int, int) override { return key == SDLK_F2; }
@@ -48,6 +51,7 @@ public:
         uint32_t type;
     };
     std::vector<PageEvent> pageEvents;
+    std::vector<bool> draws;
     std::vector<bool> viewports;
     std::vector<std::string> resizeSteps;
     bool pageStarted = true;
@@ -152,6 +156,23 @@ TEST_F(FrameLoopTest, AStopSignalWhileSeatedLogsOutAndEndsWithoutAsking) {
     EXPECT_TRUE(connectionHandler->logoutPending);
     clearStopSignal();
     std::signal(SIGTERM, SIG_DFL);
+}
+
+TEST_F(FrameLoopTest, InputOrAWindowEventHasTheNextFrameDrawnWholeAndEveryPassCounts) {
+    EXPECT_TRUE(loop.runFrame());  // the first frame is always drawn
+    EXPECT_TRUE(loop.runFrame());
+    push(ofType(SDL_KEYDOWN));
+    EXPECT_TRUE(loop.runFrame());  // drawn before the events: the key shows in the next one
+    EXPECT_TRUE(loop.runFrame());
+    SDL_Event exposed = ofType(SDL_WINDOWEVENT);
+    exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+    push(exposed);
+    EXPECT_TRUE(loop.runFrame());
+    EXPECT_TRUE(loop.runFrame());
+    EXPECT_TRUE(loop.runFrame());
+    EXPECT_EQ(neighbours.draws, (std::vector<bool>{true, false, false, true, false, true, false}));
+    EXPECT_EQ(loop.framesRun(), 7u);
+    EXPECT_EQ(loop.framesDrawn(), 3u);
 }
 
 TEST_F(FrameLoopTest, ResizeFollowsTheLimitAndSmallSizesGoToThePage) {

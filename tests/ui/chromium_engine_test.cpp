@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +139,19 @@ TEST_F(ChromiumEngineTest, PaintsAnswersQueriesRunsStatementsAndResizes) {
     EXPECT_EQ(a.render->Pixel(30, 40), (std::array<int, 4>{255, 0, 0, 255}));
     EXPECT_TRUE(a.client->handler->HasRequest("changed"));
     EXPECT_FALSE(b.client->handler->HasRequest("changed"));
+
+    // From the main thread a statement reaches the browser at once, and its new pixels reach the
+    // handler from the decoders without a pump.
+    paintsBefore = a.render->paints;
+    frame->ExecuteJavaScript("document.getElementById('box').style.background = 'rgb(0, 0, 254)';", "", 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (a.render->Pixel(30, 40)[0] != 254 && std::chrono::steady_clock::now() < deadline) {
+        TakePagePaints();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(a.render->Pixel(30, 40), (std::array<int, 4>{254, 0, 0, 255}));
+    frame->ExecuteJavaScript("document.getElementById('box').style.background = 'rgb(0, 0, 255)';", "", 0);
+    ASSERT_TRUE(PumpUntil([&] { return a.render->Pixel(30, 40)[0] == 255; }));
 
     // A statement that throws is only logged; the page goes on.
     frame->ExecuteJavaScript("throw new Error('on purpose');", "", 0);

@@ -65,6 +65,8 @@ public:
 
     // Delivers what has arrived since the last call; never blocks.
     virtual void Poll(BackendEvents& events) = 0;
+    // Delivers only the page pixels that have arrived (OnViewPainted); never blocks.
+    virtual void PollPaints(BackendEvents& events) {}
     // The browser's process id, 0 when there is none.
     virtual int ProcessId() const { return 0; }
 };

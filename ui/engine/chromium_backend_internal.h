@@ -82,6 +82,7 @@ public:
     void Key(int viewId, const KeyEvent& event) override;
     void InsertText(int viewId, const std::string& utf8) override;
     void Poll(BackendEvents& events) override;
+    void PollPaints(BackendEvents& events) override;
 
 private:
     using ReplyFn = std::function<void(const JsonValue&)>;

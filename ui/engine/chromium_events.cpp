@@ -37,19 +37,7 @@ void ChromiumBackend::Poll(BackendEvents& events) {
     }
     failedViews_.clear();
 
-    if (decoder_) {
-        frames_.clear();
-        decoder_->TakeReady(frames_);
-        for (auto& f : frames_) {
-            auto s = sessions_.find(f.session);
-            View* v = s == sessions_.end() ? nullptr : Find(s->second);
-            if (v && !v->hidden) {
-                ++v->framesSinceNavigation;
-                events.OnViewPainted(v->id, f.pixels.data(), f.width, f.height);
-            }
-            decoder_->Recycle(std::move(f.pixels));
-        }
-    }
+    PollPaints(events);
 
     auto now = std::chrono::steady_clock::now();
     if (!pageTextDir_.empty() && now >= nextPageTexts_) {
@@ -70,6 +58,21 @@ void ChromiumBackend::Poll(BackendEvents& events) {
     if (deathKnown_ && !deathReported_) {
         deathReported_ = true;
         events.OnBackendDied(deathStatus_);
+    }
+}
+
+void ChromiumBackend::PollPaints(BackendEvents& events) {
+    if (!decoder_) return;
+    frames_.clear();
+    decoder_->TakeReady(frames_);
+    for (auto& f : frames_) {
+        auto s = sessions_.find(f.session);
+        View* v = s == sessions_.end() ? nullptr : Find(s->second);
+        if (v && !v->hidden) {
+            ++v->framesSinceNavigation;
+            events.OnViewPainted(v->id, f.pixels.data(), f.width, f.height);
+        }
+        decoder_->Recycle(std::move(f.pixels));
     }
 }
 

@@ -78,9 +78,28 @@ public:
     void EnqueueLocked(EngineOp op) { ops_.push_back(std::move(op)); }
 
     void Pump() {
+        ++busy_;
         RunQueued();
         backend_->Poll(*this);
         RunQueued();
+        --busy_;
+    }
+
+    // Runs what is queued now, unless the engine is already at work further up the stack (the pump,
+    // a queued operation, a paint): it takes the new operations in turn.
+    void RunQueuedOutsidePump() {
+        if (busy_ > 0) return;
+        ++busy_;
+        RunQueued();
+        --busy_;
+    }
+
+    // Page pixels decoded since the last pump, handed to their render handlers now.
+    void TakePaints() {
+        if (busy_ > 0) return;
+        ++busy_;
+        backend_->PollPaints(*this);
+        --busy_;
     }
 
     RefPtr<WebBrowser> CreateBrowser(RefPtr<WebClient> client, const std::string& url, const BrowserSettings& settings) {
@@ -287,6 +306,7 @@ private:
     int nextBrowserId_ = 1;
     bool backendAlive_ = true;
     bool reportedDeadUse_ = false;
+    int busy_ = 0;  // the pump, queued operations or paints are running
 };
 
 // Queues op for the engine; false when none runs.
@@ -351,6 +371,10 @@ bool InitializeWithBackend(const WebSettings& settings, RefPtr<WebApp> app, std:
 
 void DoMessageLoopWork() {
     if (gEngine && gEngine->OnMainThread()) gEngine->Pump();
+}
+
+void TakePagePaints() {
+    if (gEngine && gEngine->OnMainThread()) gEngine->TakePaints();
 }
 
 void Shutdown() {
@@ -431,6 +455,9 @@ void WebFrame::LoadURL(const std::string& url) {
 
 void WebFrame::ExecuteJavaScript(const std::string& code, const std::string&, int) {
     PostForBrowser(browserId_, [code](Engine& e, WebBrowser& b) { e.backend().Evaluate(b.GetIdentifier(), code); });
+    // On the main thread the statement goes to the browser now, after what was queued before it: a
+    // page change waits for no pump. Other threads' statements wait for the main thread's next turn.
+    if (Engine* engine = gEngine; engine != nullptr && engine->OnMainThread()) engine->RunQueuedOutsidePump();
 }
 
 RefPtr<WebBrowser> WebBrowserHost::CreateBrowserSync(const WindowInfo& windowInfo, RefPtr<WebClient> client,

@@ -22,6 +22,10 @@ bool Initialize(const MainArgs& args, const WebSettings& settings, RefPtr<WebApp
 // it, on the main thread. Call it once per frame.
 void DoMessageLoopWork();
 
+// Hands the page pixels decoded since the last round to their render handlers (the paint callback),
+// so that a frame about to be drawn shows them. Main thread, outside DoMessageLoopWork.
+void TakePagePaints();
+
 // Closes every browser (OnBeforeClose), ends the browser's processes and removes its profile folder.
 // A process that exits without it still leaves no browser behind: the browser ends when its pipe closes.
 void Shutdown();

@@ -55,8 +55,10 @@ TEST_F(ModelGlTest, ACubeImportsThroughTheArchiveWithItsMeshAndTextures) {
     Model cube("res/test/cube.obj", nullptr);
     ASSERT_EQ(cube.meshes.size(), 1u) << logText();
     const Mesh& mesh = cube.meshes[0];
-    EXPECT_EQ(mesh.vertices.size(), 24u);
-    EXPECT_EQ(mesh.indices.size(), 36u);
+    EXPECT_EQ(mesh.vertexCount, 24u);
+    EXPECT_EQ(mesh.indexCount, 36u);
+    // The GL buffers hold them: the client's copies are let go.
+    EXPECT_TRUE(mesh.vertices.empty() && mesh.indices.empty());
     EXPECT_EQ(cube.directory, "res/test");
     EXPECT_NE(mesh.vao, 0u);
     // The "_ext1" image gives a second, linear diffuse sampler; the bump factor comes from the .mtl.
@@ -102,7 +104,11 @@ TEST_F(ModelGlTest, TheCueMaterialNamesTheDesignTexturesAndAMissingImageNamesNoT
 TEST_F(ModelGlTest, AMeshWithoutNormalsGetsZeroNormalsAndAModelDrawsCleanly) {
     Model flat("res/test/flat.obj", nullptr);
     ASSERT_EQ(flat.meshes.size(), 1u) << logText();
-    for (const Vertex& v : flat.meshes[0].vertices) {
+    std::vector<Vertex> uploaded(flat.meshes[0].vertexCount);
+    glBindBuffer(GL_ARRAY_BUFFER, flat.meshes[0].vbo);
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(uploaded.size() * sizeof(Vertex)), uploaded.data());
+    ASSERT_FALSE(uploaded.empty());
+    for (const Vertex& v : uploaded) {
         EXPECT_EQ(v.normal[0], 0.0f);
         EXPECT_EQ(v.normal[1], 0.0f);
         EXPECT_EQ(v.normal[2], 0.0f);
