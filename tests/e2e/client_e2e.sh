@@ -12,8 +12,11 @@
 # and at the next table her first stroke is played and rests at the same place in both clients;
 # alice finds the conceded frame among the replays and watches it; both sit at a table for a match
 # and start it after the coin toss, on a rack of three reds; the breaker's foul reaches both, the
-# other concedes and the match goes to the breaker in both clients; the next match starts at 0-0;
-# SIGTERM ends bob's client in the frame, which goes to alice;
+# other answers it with "They play again" and the breaker plays again; the other concedes and the
+# match goes to the breaker in both clients; the next match starts at 0-0;
+# SIGTERM ends bob's client in the frame, which goes to alice; alone, alice practises a line-up that
+# a rerack keeps, pots the cue ball in-off and places it in the D by the mouse; in the lobby she buys
+# a cue and plays with it (with BZ_E2E_AFTER_MERGE=1 also a tutorial topic and "Practise this");
 # alice logs out and closes the window; each client ends with status 0 and no process of theirs or
 # of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
@@ -22,6 +25,7 @@ set -u
 build=$(cd "${1:?build folder}" && pwd)
 here=$(dirname "$0")
 . "$here/e2e_lib.sh"
+. "$here/e2e_lobby_steps.sh"
 e2e_need xdotool import convert compare setsid ps pgrep awk
 
 out="$build/artefacts/e2e"
@@ -44,7 +48,7 @@ declare -A win pid
 trap cleanup EXIT
 trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
 # The whole run stops by itself, whatever hangs.
-(sleep "${BZ_E2E_LIMIT:-720}" && kill -TERM $$ 2>/dev/null) &
+(sleep "${BZ_E2E_LIMIT:-860}" && kill -TERM $$ 2>/dev/null) &
 watchdog=$!
 
 e2e_start_lobby "$out/lobby.log" 43000 --reds 3
@@ -542,6 +546,7 @@ W=$(pages "$winner")
 e2e_wait 10 "the foul's notice at $winner's" e2e_page_has "$W" top-box "Foul, $other: 5"
 for name in alice bob; do e2e_shot "${win[$name]}" "$out/match-foul-$name.png"; done
 echo "ok: $winner's foul in the match is in both clients, 5 to $other"
+lobby_step_retake
 # The other concedes from there: the frame and the match go to the breaker. (A stroke of the other
 # would start from wherever the foul left the cue ball, often touching a ball that blocks the cue.)
 seat=0
@@ -577,9 +582,11 @@ e2e_wait 20 "the free seat at alice's" e2e_page_has "$A" start-match 'Waiting fo
 sleep 0.5
 e2e_shot "${win[alice]}" "$out/match-left.png"
 echo "ok: SIGTERM ended bob's client in the frame (status 0, nothing left); the frame went to alice"
+lobby_steps_alone
 click_bottom alice b_leave
 e2e_wait 20 "lobby of alice after the match" in_state alice 3
 sleep 1
+lobby_steps_lobby
 log_out_and_close alice
 
 kill -TERM "$lobby"

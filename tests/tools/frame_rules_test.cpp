@@ -41,7 +41,7 @@ TEST(FrameRulesTest, OneStrokePerRow) {
         {"yellow in the colour sequence stays down", at({20, 0}, 1, 2), {2, {2}, 0, 0}, {20, 2}, 1, 3, false, 0, {}, -1, 2},
         {"miss: nothing potted", at({9, 2}, 0, 1, 9), {10, {}, 0, 8}, {9, 2}, 1, 1, false, 0, {}, -1, 0},
         {"no ball hit", at({0, 0}, 0, 1), {-1, {}, 0, 15}, {0, 4}, 1, 1, true, 4, {}, -1, 0},
-        {"in-off after a red", at({0, 0}, 1, 1), {10, {0}, 0, 15}, {4, 0}, 0, 1, true, 4, {0}, -1, 0},
+        {"in-off after a red", at({0, 0}, 1, 1), {10, {0}, 0, 15}, {4, 0}, 0, 1, true, 4, {}, -1, 0},
         {"black hit first when a red is on", at({0, 0}, 0, 1), {7, {}, 0, 15}, {0, 7}, 1, 1, true, 7, {}, -1, 0},
         {"red potted with the colour on", at({1, 0}, 0, 0), {5, {5, 13}, 5, 13}, {1, 5}, 1, 1, true, 5, {5}, -1, 0},
         {"other colour than the nominated one", at({1, 0}, 0, 0), {3, {3}, 6, 4}, {1, 6}, 1, 1, true, 6, {3}, -1, 0},

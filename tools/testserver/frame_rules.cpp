@@ -59,7 +59,8 @@ StrokeVerdict judgeStroke(FrameScore& frame, const StrokeFacts& facts) {
         if (facts.firstHit >= 0) worst = std::max(worst, ballValue(facts.firstHit));
         for (int ball : facts.potted) {
             worst = std::max(worst, ballValue(ball));
-            if (isColour(ball) || ball == BALL_WHITE) verdict.respot.push_back(ball);
+            if (isColour(ball)) verdict.respot.push_back(ball);
+            if (ball == BALL_WHITE) verdict.ballInHand = true;
         }
         verdict.penalty = worst;
         frame.score[1 - striker] += worst;
@@ -67,6 +68,7 @@ StrokeVerdict judgeStroke(FrameScore& frame, const StrokeFacts& facts) {
         passTurn(frame);
         if (onBlack) {
             verdict.respot.clear();  // the frame is over: nothing comes back
+            verdict.ballInHand = false;
             frame.frameWonBy = frame.score[striker] > frame.score[1 - striker] ? striker : 1 - striker;
         }
         return verdict;
@@ -93,5 +95,17 @@ StrokeVerdict judgeStroke(FrameScore& frame, const StrokeFacts& facts) {
     } else {
         ++frame.ballOn;
     }
+    return verdict;
+}
+
+StrokeVerdict judgeTimeout(FrameScore& frame, int redsLeft) {
+    StrokeVerdict verdict;
+    verdict.foul = true;
+    verdict.penalty = 4;
+    frame.score[1 - frame.playerOn] += verdict.penalty;
+    StrokeFacts facts;
+    facts.redsLeft = redsLeft;
+    frame.ballOn = ballOnForNextVisit(frame, facts);
+    passTurn(frame);
     return verdict;
 }

@@ -1,7 +1,7 @@
 // The scoring of the local lobby: simple snooker rules that judge one stroke from what the physics
 // saw (the first ball the cue ball touched, the balls that fell) and keep the frame's score, the
 // player on turn and the ball on. No free ball, no miss rule, no re-racks: a place to play, not a
-// referee.
+// referee. A foul that pots the cue ball gives the next player the cue ball in hand in the D.
 #pragma once
 
 #include <array>
@@ -28,6 +28,7 @@ struct StrokeVerdict {
     int penalty = 0;          // given to the opponent on a foul
     int points = 0;           // scored by the striker
     std::vector<int> respot;  // balls that go back on their spots
+    bool ballInHand = false;  // the cue ball was potted: the next player places it in the D
 };
 
 // Points of a ball: 1 a red, 2..7 the colours, 0 anything else (the cue ball).
@@ -35,3 +36,6 @@ int ballValue(int ball);
 
 // Judges the stroke and moves the frame on: score, turn, ball on, break, and the end of the frame.
 StrokeVerdict judgeStroke(FrameScore& frame, const StrokeFacts& facts);
+
+// The player on turn let the shot clock run out: a foul of 4, and the turn passes.
+StrokeVerdict judgeTimeout(FrameScore& frame, int redsLeft);

@@ -73,6 +73,7 @@ void LocalFrame::start(const std::array<std::string, 2>& players, int breaker, i
     bestBreak_ = {};
     figures_ = {};
     concededBy_ = -1;
+    ballInHand_ = timeout_ = false;
     inPlay_ = true;
     frameStart_ = breakStart_ = Clock::now();
 }
@@ -87,7 +88,8 @@ TableEvent LocalFrame::status() const {
     s.breakDuration = since(breakStart_);
     s.players = players_;
     s.striker = breaker_;
-    s.startInfo = static_cast<int32_t>(StartInfo::STARTED_AFTER_COIN_TOSS);
+    // A frame that has ended leaves no start behind: the seated are asked to start the next one.
+    s.startInfo = inPlay_ ? static_cast<int32_t>(StartInfo::STARTED_AFTER_COIN_TOSS) : 0;
     s.playerOn = frame_.playerOn;
     s.playerOnFirst = breaker_;
     s.bestOf = 1;
@@ -107,6 +109,8 @@ TableEvent LocalFrame::status() const {
     s.ballOn = frame_.ballOn;
     s.nominatedBall = 0;
     s.ballOnFull = true;
+    s.ballInHand = ballInHand_;
+    s.timeout = timeout_;
     s.foul = last_.foul;
     s.concededBy = s.matchConcededBy = concededBy_;
     for (int i = 0; i < kBallCount; ++i) {
@@ -133,6 +137,9 @@ TableEvent LocalFrame::playStroke(const TableEvent& shot) {
         last_ = judgeStroke(frame_, facts);
         for (int ball : last_.respot) table_->balls[ball].respot(table_->balls, kBallCount);
     }
+    ballInHand_ = last_.ballInHand;
+    timeout_ = false;
+    if (ballInHand_) putCueBallInD();
     bestBreak_[striker] = std::max(bestBreak_[striker], frame_.breakScore);
     SeatFigures& f = figures_[striker];
     if (last_.foul) {
@@ -156,6 +163,64 @@ void LocalFrame::placeBall(int ball, double x, double z) {
     b.pocket = -1;
     b.x = x;
     b.z = z;
+}
+
+void LocalFrame::putCueBallInD() {
+    // In the D between the brown and the yellow, clear of both on the way up the table.
+    static constexpr double kPlaces[][2] = {{1200, -150}, {1200, 150}, {1120, 0}, {1200, -250}, {1200, 250}};
+    for (const auto& place : kPlaces) {
+        if (table_->balls[BALL_WHITE].isValidPosition(true, place[0], place[1], 0)) {
+            placeBall(BALL_WHITE, place[0], place[1]);
+            return;
+        }
+    }
+    placeBall(BALL_WHITE, kPlaces[0][0], kPlaces[0][1]);
+}
+
+bool LocalFrame::placeCueBallInHand(double x, double z) {
+    if (!inPlay_ || !ballInHand_ || !std::isfinite(x) || !std::isfinite(z) || !isInD(*table_, x, z)) return false;
+    if (!table_->balls[BALL_WHITE].isValidPosition(true, x, z, 0)) return false;
+    placeBall(BALL_WHITE, x, z);
+    return true;
+}
+
+bool LocalFrame::playOn() {
+    if (!inPlay_ || !last_.foul) return false;
+    last_.foul = false;
+    return true;
+}
+
+bool LocalFrame::retake() {
+    if (!playOn()) return false;
+    // The penalty stands; the offender's new visit starts from nothing, on a fresh shot clock.
+    frame_.playerOn = 1 - frame_.playerOn;
+    frame_.breakScore = 0;
+    frame_.ballsPotted = {};
+    last_ = StrokeVerdict{};
+    timeout_ = false;
+    breakStart_ = Clock::now();
+    return true;
+}
+
+void LocalFrame::setState(const FrameScore& state, bool ballInHand) {
+    if (!inPlay_) return;
+    frame_ = state;
+    frame_.playerOn = state.playerOn == 1 ? 1 : 0;
+    frame_.frameWonBy = -1;
+    ballInHand_ = ballInHand;
+    last_ = StrokeVerdict{};
+    timeout_ = false;
+    bestBreak_[frame_.playerOn] = std::max(bestBreak_[frame_.playerOn], frame_.breakScore);
+}
+
+void LocalFrame::timeOut() {
+    if (!inPlay_) return;
+    const int striker = frame_.playerOn;
+    last_ = judgeTimeout(frame_, redsOnTable(*table_));
+    timeout_ = true;
+    ++figures_[striker].fouls;
+    figures_[1 - striker].points += last_.penalty;
+    breakStart_ = Clock::now();
 }
 
 void LocalFrame::removeBall(int ball) {

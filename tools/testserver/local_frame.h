@@ -53,6 +53,20 @@ public:
     // A ball put on the table or taken off by a player (practice set-ups).
     void placeBall(int ball, double x, double z);
     void removeBall(int ball);
+    // The cue ball on the first free place of a few in the D (the break, a cue ball in hand).
+    void putCueBallInD();
+    // The player on turn moves the cue ball in hand: only into the D, clear of the other balls.
+    bool placeCueBallInHand(double x, double z);
+    bool ballInHand() const { return ballInHand_; }
+
+    // The answers to a foul, from the fouled player on turn: play on from here, or the offender
+    // plays again from where the balls lie. False when no foul waits for an answer.
+    bool playOn();
+    bool retake();
+    // The player on turn let the shot clock run out.
+    void timeOut();
+    // The score, the turn and the ball on of a position set up from elsewhere (a replay).
+    void setState(const FrameScore& state, bool ballInHand);
 
     // For tests: put a ball where it is wanted before a stroke.
     Table& table() { return *table_; }
@@ -68,6 +82,8 @@ private:
     int breaker_ = 0;
     int maxShotTime_ = 60;
     bool inPlay_ = false;
+    bool ballInHand_ = false;
+    bool timeout_ = false;
     int concededBy_ = -1;
     std::array<SeatFigures, 2> figures_{};
     std::array<int, 2> bestBreak_{};

@@ -5,13 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace {
-
-// In the D, between the brown and the yellow: clear of both on the way up the table.
-constexpr double kBreakX = 1200, kBreakZ = -150;
-
-}  // namespace
-
 LocalLobby::LocalLobby(std::string lobbyName, int tableCount) : lobbyName_(std::move(lobbyName)) {
     for (int i = 1; i <= tableCount; ++i) {
         TableListEntry table;
@@ -114,6 +107,14 @@ TableEvent LocalLobby::tableStatus(const TableListEntry& table) {
         s.foul = false;
         s.playerOn = s.striker = s.playerOnFirst = 0;
         s.ballOn = 1;
+        s.ballInHand = s.timeout = false;
+        // A start asked for and not yet answered: the other seated player is offered to start too.
+        const Game& game = games_[table.tableId];
+        for (int seat : {0, 1}) {
+            if (!game.startRequested[seat]) continue;
+            s.startInfo = static_cast<int32_t>(StartInfo::START_REQUESTED);
+            s.striker = seat;
+        }
     }
     return status;
 }
@@ -138,6 +139,8 @@ void LocalLobby::endGame(TableListEntry& table) {
     game.startRequested = {};
     game.coinTossWinner = -1;
     game.frame->stop();
+    game.tutorial = false;
+    game.tutorialTopic = 0;
     table.gameState = 0;
 }
 
@@ -196,6 +199,7 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
         out.push_back({connection, tableList()});
         toAll(out, userList());
         toAll(out, onlineList());
+        greetStore(out, connection, member->second.user);
     }
     switch (message.id) {
         case MessageId::LOGOUT_REQ:
@@ -212,6 +216,7 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             break;
         case MessageId::EXIT_TABLE_REQ:
             leaveTable(out, connection);
+            sendOwnStats(out, connection);
             break;
         case MessageId::PLAY_TABLE_REQ:
         case MessageId::STOP_PLAY_TABLE_REQ:
@@ -243,8 +248,11 @@ void LocalLobby::onChat(std::vector<OutgoingMessage>& out, int connection, const
         return;
     }
     if (onReplayCommand(out, connection, message.text1)) return;
-    // The position a practice from a replay asks for is laid out by its ball placements.
-    if (message.text1.rfind("/set-game-status", 0) == 0) return;
+    if (onStoreCommand(out, connection, user, message.text1)) return;
+    if (message.text1.rfind("/set-game-status", 0) == 0) {
+        onPracticePosition(out, connection, message.text1);
+        return;
+    }
     // The sender is the logged-in name, and the line is a user's chat, whatever the message
     // claims: other classes carry the server's own markup, which the client shows as it is.
     Message chat(message);
@@ -273,6 +281,9 @@ void LocalLobby::onSeatRequest(std::vector<OutgoingMessage>& out, int connection
         unseat(*table, user, true);
     }
     sendSeats(out, *table, sitting ? MessageId::PLAY_TABLE_INFO : MessageId::STOP_PLAY_TABLE_INFO);
+    // Whoever sits at a table without a frame learns its start state, or the client would keep that
+    // of the last frame played there.
+    if (sitting && !games_[table->tableId].frame->inPlay()) toTable(out, table->tableId, tableEvents({tableStatus(*table)}));
 }
 
 void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
@@ -297,16 +308,21 @@ void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection,
             case TableEventType::ABORT_DECLINED:
                 if (seat >= 0) onFrameRequest(out, *table, seat, e);
                 continue;
-            case TableEventType::SHOT:
-                if (game.frame->inPlay()) {
-                    // Only the player on turn strokes; anything else would part the clients' tables.
-                    const int on = game.frame->score().playerOn;
-                    if ((on == 0 ? table->player1 : table->player2) != user) continue;
-                    strokes.push_back(&e);
-                }
+            case TableEventType::SHOT: {
+                // Only the player on turn strokes, in a frame; anything else would part the clients'
+                // tables.
+                const int on = game.frame->score().playerOn;
+                if (!game.frame->inPlay() || (on == 0 ? table->player1 : table->player2) != user) continue;
+                strokes.push_back(&e);
                 break;
-            case TableEventType::BALL_PLACED: game.frame->placeBall(e.ball, e.ballValues[0], e.ballValues[1]); break;
-            case TableEventType::BALL_REMOVED: game.frame->removeBall(e.ball); break;
+            }
+            case TableEventType::BALL_PLACED:
+            case TableEventType::BALL_REMOVED:
+            case TableEventType::LIVE_AIM_START:
+            case TableEventType::FOUL_PLAY_ON:
+            case TableEventType::FOUL_RETAKE:
+                if (!onTurnEvent(out, *table, user, e)) continue;
+                break;
             default: break;
         }
         relayed.push_back(e);
@@ -314,11 +330,16 @@ void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection,
     // Echoed to the sender too: a client plays its own stroke when the server sends it back.
     if (!relayed.empty()) toTable(out, table->tableId, tableEvents(std::move(relayed)));
     for (const TableEvent* stroke : strokes) {
+        if (!game.frame->inPlay()) break;  // an earlier stroke of the message ended it
         TableEvent after = game.frame->playStroke(*stroke);
         // Some seconds a stroke in the replay: the time it takes the balls to come to rest.
         game.strokeMs += 6000;
         replays_.stroke(table->tableId, stroke->aim, game.strokeMs, after);
         toTable(out, table->tableId, tableEvents({after}));
+        if (game.tutorial) {
+            judgeExercise(out, *table, after);
+            continue;
+        }
         sendMatchStats(out, *table);
         if (!game.frame->inPlay()) {
             replays_.end(table->tableId, after);
@@ -368,6 +389,10 @@ void LocalLobby::startSingle(std::vector<OutgoingMessage>& out, int connection, 
     std::erase(table->viewers, user);
     sendSeats(out, *table, MessageId::PLAY_TABLE_INFO);
     startFrame(out, *table, 0);
+    toTable(out, table->tableId,
+            notice("Practice: the line-up chosen in the Line-up window stays for every rerack until another is "
+                   "chosen. To choose another later, type /lineup 10, 11, 12 or 13 in the chat and press Rerack.",
+                   table->tableId));
 }
 
 void LocalLobby::startFrame(std::vector<OutgoingMessage>& out, TableListEntry& table, int breaker) {
@@ -380,8 +405,8 @@ void LocalLobby::startFrame(std::vector<OutgoingMessage>& out, TableListEntry& t
     game.lineUp = 0;
     game.strokeMs = 0;
     // The breaker plays from the D: on its own spot against the baulk cushion the cue ball leaves
-    // no room for the cue, and the rules here know no ball in hand.
-    game.frame->placeBall(BALL_WHITE, kBreakX, kBreakZ);
+    // no room for the cue.
+    game.frame->putCueBallInD();
     table.gameState = 1;
     // The rack before the start of play: the client opens a frame only while its score stands at 0-0.
     TableEvent begin(TableEventType::START_INFO);

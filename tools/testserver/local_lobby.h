@@ -4,11 +4,15 @@
 // at the table. Two seated players start a frame by a coin toss, one player alone by "/single"; after
 // each stroke the lobby rolls it on its own table and sends the game status. A concede, or a seated
 // player leaving, gives the frame to the other seat; an abort or a rerack needs the other player's yes
-// (alone at the table, it is granted at once); "/lineup N" then a rerack lays out a practice line-up.
-// The frames played since the start are kept for the Replays window. It is the session hook of a
-// TestServer, so it runs on that server's thread only.
+// (alone at the table, it is granted at once); "/lineup N" then a rerack lays out a practice line-up,
+// kept for every rerack of that practice. A foul is answered by the fouled player, a potted cue ball
+// is placed in the D, and an expired shot clock is a foul. The frames played since the start are kept
+// for the Replays window; a practice may go on from a replay's position. Each user has Kred, cues
+// and a Kred Box, and may play the tutorial's exercises at a table of their own. It is the session
+// hook of a TestServer, so it runs on that server's thread only.
 #pragma once
 
+#include "tools/testserver/cue_store.h"
 #include "tools/testserver/local_frame.h"
 #include "tools/testserver/replay_store.h"
 #include "tools/testserver/test_server.h"
@@ -31,6 +35,8 @@ public:
 
     std::vector<OutgoingMessage> onMessage(int connection, const std::string& user, const Message& message);
 
+    // How long each new Kred Box stays closed.
+    void setKredBoxSeconds(int seconds) { store_.setBoxSeconds(seconds); }
     // Every new rack holds only this many reds (1..15): short frames to try things out.
     void setRedsInRack(int reds) { redsInRack_ = reds; }
     const ReplayStore& replays() const { return replays_; }
@@ -51,8 +57,10 @@ private:
         std::unique_ptr<LocalFrame> frame = std::make_unique<LocalFrame>();
         std::array<bool, 2> rerackAsked{};
         std::array<bool, 2> abortAsked{};
-        int lineUp = 0;  // the line-up the next rerack lays out (practice), 0 none
+        int lineUp = 0;  // the line-up every rerack of this practice lays out, 0 none
         int strokeMs = 0;  // the frame's time in the replay text
+        bool tutorial = false;  // the table of a user's tutorial
+        int tutorialTopic = 0;  // the topic chosen there, 0 none
     };
 
     TableListEntry* findTable(int32_t tableId);
@@ -68,6 +76,10 @@ private:
     void onSeatRequest(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
                        const Message& message);
     void onTableEvent(std::vector<OutgoingMessage>& out, int connection, const std::string& user, const Message& message);
+    // A placement, a foul's answer or the shot clock's end from a player: false when it is refused
+    // and not passed on (local_lobby_turns.cpp).
+    bool onTurnEvent(std::vector<OutgoingMessage>& out, TableListEntry& table, const std::string& user,
+                     const TableEvent& event);
     void onStartInfo(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, const TableEvent& event);
     void startSingle(std::vector<OutgoingMessage>& out, int connection, const std::string& user);
     void startFrame(std::vector<OutgoingMessage>& out, TableListEntry& table, int breaker);
@@ -94,14 +106,32 @@ private:
     void endFrameEarly(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, bool aborted,
                        std::vector<TableEvent> before = {});
     void rerack(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat);
+    // A practice goes on from a replay's position: its score, turn and ball on ("/set-game-status").
+    void onPracticePosition(std::vector<OutgoingMessage>& out, int connection, const std::string& text);
     // The frame has ended: the table is free to start another.
     void frameOver(std::vector<OutgoingMessage>& out, TableListEntry& table);
     // The frame's figures for the match statistics of everyone at the table.
     void sendMatchStats(std::vector<OutgoingMessage>& out, const TableListEntry& table);
+    void sendOwnStats(std::vector<OutgoingMessage>& out, int connection);
     // INFO requests the lobby answers: replays, the tutorial.
     void onInfo(std::vector<OutgoingMessage>& out, int connection, const Message& message);
     bool onReplayCommand(std::vector<OutgoingMessage>& out, int connection, const std::string& text);
     Message notice(const std::string& text, int tableId) const;
+    // The tutorial (local_lobby_tutorial.cpp).
+    void onTutorialRequest(std::vector<OutgoingMessage>& out, int connection, const Message& message);
+    void enterTutorial(std::vector<OutgoingMessage>& out, int connection, const std::string& user);
+    Message tutorialStatus(const std::string& user);
+    void startExercise(std::vector<OutgoingMessage>& out, TableListEntry& table);
+    void stopExercise(TableListEntry& table);
+    // The exercise's stroke has been played: the topic is passed or failed.
+    void judgeExercise(std::vector<OutgoingMessage>& out, TableListEntry& table, const TableEvent& after);
+    // The cue store and the Kred Box (local_lobby_store.cpp).
+    Message cueKredInfo(const std::string& user);
+    Message kredBoxInfo(const std::string& user);
+    void greetStore(std::vector<OutgoingMessage>& out, int connection, const std::string& user);
+    bool onStoreCommand(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
+                        const std::string& text);
+    void collectKredBox(std::vector<OutgoingMessage>& out, int connection);
     void toAll(std::vector<OutgoingMessage>& out, const Message& message) const;
     void toTable(std::vector<OutgoingMessage>& out, int32_t tableId, const Message& message, int except = -1) const;
     void leaveTable(std::vector<OutgoingMessage>& out, int connection);
@@ -114,6 +144,9 @@ private:
     std::map<std::string, int> ranks_;
     std::minstd_rand coin_{std::random_device{}()};
     ReplayStore replays_;
+    CueStore store_;
+    std::map<std::string, std::string> tutorialsPassed_;
+    std::map<std::string, Message> ownStats_;  // by user: the statistics of the last frame played  // by user: one digit per topic, 1 passed
     int redsInRack_ = 15;
     // Every message the lobby makes takes the next number, so a status is always newer than the
     // table entry it follows: the client drops a status that is not.

@@ -1,6 +1,6 @@
 // The local lobby's answers beyond seats and strokes: concede, abort and rerack (with the practice
-// line-ups), the match statistics, the Online tab, the replays of the frames played here and the
-// tutorial, which this lobby does not give.
+// line-ups), the match statistics, the Online tab, the replays of the frames played here, and the
+// routing of the INFO requests.
 #include "tools/testserver/local_lobby.h"
 
 #include "physics/ball.h"
@@ -18,7 +18,41 @@ bool readReplayCommand(const std::string& text, std::string& kind, int& id) {
     return true;
 }
 
+// The position of a replay that a practice goes on from, as the client sends it: "/set-game-status"
+// then frames won (2), scores (2), negative points (2), ball in hand, player on, break, ball on,
+// nominated ball, the break's balls by value (10), and the balls touching the cue ball.
+bool readGameStatusCommand(const std::string& text, FrameScore& state, bool& ballInHand) {
+    std::istringstream in(text);
+    std::string word;
+    int framesWon[2], negative[2], hand = 0, nominated = 0;
+    if (!(in >> word) || word != "/set-game-status") return false;
+    if (!(in >> framesWon[0] >> framesWon[1] >> state.score[0] >> state.score[1] >> negative[0] >> negative[1] >> hand >>
+          state.playerOn >> state.breakScore >> state.ballOn >> nominated))
+        return false;
+    for (int& potted : state.ballsPotted)
+        if (!(in >> potted)) return false;
+    ballInHand = hand != 0;
+    return state.ballOn >= 0 && state.ballOn <= BALL_BLACK;
+}
+
 }  // namespace
+
+void LocalLobby::onPracticePosition(std::vector<OutgoingMessage>& out, int connection, const std::string& text) {
+    TableListEntry* table = findTable(members_[connection].tableId);
+    FrameScore state;
+    bool ballInHand = false;
+    if (table == nullptr || !practice(*table) || seatOf(*table, members_[connection].user) < 0) return;
+    Game& game = games_[table->tableId];
+    if (!game.frame->inPlay() || !readGameStatusCommand(text, state, ballInHand)) return;
+    // The balls are already where the replay had them (the placements came first); the score, the
+    // turn and the ball on follow, and both tables agree from the first stroke on.
+    game.frame->setState(state, ballInHand);
+    const TableEvent status = game.frame->status();
+    toTable(out, table->tableId, tableEvents({status}));
+    replays_.begin(table->tableId, {table->player1, table->player2}, status);
+    game.strokeMs = 0;
+    sendMatchStats(out, *table);
+}
 
 bool LocalLobby::practice(const TableListEntry& table) const {
     return !table.player1.empty() && table.player1 == table.player2;
@@ -61,6 +95,17 @@ void LocalLobby::sendMatchStats(std::vector<OutgoingMessage>& out, const TableLi
     stats.intList = figures;
     stats.textList = {frame.players()[0], frame.players()[1]};
     toTable(out, table.tableId, stats);
+    for (const std::string& player : frame.players())
+        if (!player.empty()) ownStats_[player] = stats;
+}
+
+void LocalLobby::sendOwnStats(std::vector<OutgoingMessage>& out, int connection) {
+    // Back in the lobby the Statistics button shows the user's own last frame, not the one looked on
+    // at the table; none yet, and it says so.
+    auto own = ownStats_.find(members_[connection].user);
+    Message stats = own != ownStats_.end() ? own->second : Message::initInfo(0, InfoCode::MATCH_STATS_INFO, 0, 0, "", "");
+    stats.iid = nextIid_++;
+    out.push_back({connection, stats});
 }
 
 bool LocalLobby::onFrameRequest(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, const TableEvent& event) {
@@ -121,9 +166,8 @@ void LocalLobby::rerack(std::vector<OutgoingMessage>& out, TableListEntry& table
     } else {
         game.frame->keepReds(redsInRack_);
     }
-    game.frame->placeBall(BALL_WHITE, 1200, -150);
+    game.frame->putCueBallInD();
     game.rerackAsked = game.abortAsked = {};
-    game.lineUp = 0;
     game.strokeMs = 0;
     TableEvent accepted(TableEventType::RERACK_ACCEPTED);
     accepted.value = seat;
@@ -213,9 +257,15 @@ void LocalLobby::onInfo(std::vector<OutgoingMessage>& out, int connection, const
             enterTable(out, connection, members_[connection].user, free->tableId);
             break;
         }
+        case InfoCode::INFO_CODE_KRED_BOX_COLLECT:
+            collectKredBox(out, connection);
+            break;
         case InfoCode::INFO_CODE_ENTER_TUTCH_REQ:
-            out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::ENTER_TUTCH_INFO, 0, 0, "", "")});
-            out.push_back({connection, notice("No tutorial is offered in this local lobby.", members_[connection].tableId)});
+        case InfoCode::INFO_CODE_EXIT_TUTCH_REQ:
+        case InfoCode::INFO_CODE_SELECT_TUTCH_TOPIC:
+        case InfoCode::INFO_CODE_START_TUTCH_TOPIC:
+        case InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC:
+            onTutorialRequest(out, connection, message);
             break;
         default:
             break;

@@ -110,7 +110,6 @@ void ReplayStore::end(int tableId, const TableEvent& last) {
     if (found == open_.end()) return;
     StoredFrame frame = std::move(found->second);
     open_.erase(found);
-    if (frame.strokes == 0) return;
     const GameStatus& s = last.status();
     if (s.concededBy >= 0) frame.text += "c " + std::to_string(s.concededBy) + " ";
     frame.text += replayStatusRecord(s) + " ";

@@ -25,7 +25,7 @@ public:
     void begin(int tableId, const std::array<std::string, 2>& players, const TableEvent& rack);
     // A stroke at the table and the status after it.
     void stroke(int tableId, const AimParameters& aim, int ms, const TableEvent& after);
-    // The frame ended with this status: it is kept, unless no stroke was played.
+    // The frame ended with this status: it is kept, with or without strokes.
     void end(int tableId, const TableEvent& last);
     // The frame was left without an end (the rack changed, the lobby closed): it is dropped.
     void drop(int tableId) { open_.erase(tableId); }
