@@ -444,7 +444,7 @@ TEST(LocalLobbyTest, OnlyTheFouledPlayerAnswersTheFoulOnce) {
             EXPECT_EQ(status->status().playerOn, 0);
             EXPECT_FALSE(status->status().foul);
             EXPECT_EQ(status->status().frameScore, (std::array<int32_t, 2>{0, 4}));
-            const auto& events = sentTo(answered, connection, MessageId::TABLE_EVENT).back().events;
+            const auto events = sentTo(answered, connection, MessageId::TABLE_EVENT).back().events;
             ASSERT_EQ(events.size(), 2u);
             EXPECT_EQ(events[1].type, answer);
         }
