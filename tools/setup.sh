@@ -39,6 +39,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+started=$SECONDS
+step() {  # step NAME: how long the step just ended took, so that a slow one shows in the log
+  echo "== $1: $((SECONDS - started)) s"
+  started=$SECONDS
+}
+
 build() {  # build DIR [cmake options...]
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@"
@@ -57,36 +63,52 @@ case "$mode" in
     ;;
   test)
     build build
+    step "build"
     ctest --test-dir build -j "$jobs" --output-on-failure
+    step "tests"
     # The benchmarks are built and smoke-run only; their figures are not judged here.
     for b in build/bench/bench_*; do
       [ -x "$b" ] && "$b" --benchmark_min_time=0.01 >/dev/null
     done
+    step "benchmarks"
     CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF
+    step "fuzz build"
     # Each target runs 20 s from its seeds (fuzz/corpus/<name>, copied: the repository stays as it
-    # is); a crash, a leak, an allocation over 512 MB or an input slower than 10 s fails the run and
-    # keeps the input.
-    mkdir -p build-fuzz/crashes
-    for f in build-fuzz/fuzz/fuzz_*; do
-      [ -x "$f" ] || continue
+    # is), as many at once as there are cores; a crash, a leak, an allocation over 512 MB or an input
+    # slower than 10 s fails the run and keeps the input.
+    mkdir -p build-fuzz/crashes build-fuzz/logs
+    fuzz_one() {  # fuzz_one TARGET: 0 when it ran clean
+      local f=$1 name corpus
       name=$(basename "$f"); name=${name#fuzz_}; name=${name%_fuzz}
       corpus=$(mktemp -d)
       [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
-      if ! "$f" -max_total_time=20 -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -artifact_prefix="build-fuzz/crashes/$name-" \
-          "$corpus" >"$corpus.log" 2>&1; then
-        tail -n 40 "$corpus.log"
+      if "$f" -max_total_time=20 -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -artifact_prefix="build-fuzz/crashes/$name-" \
+          "$corpus" >"build-fuzz/logs/$name.log" 2>&1; then
+        echo "fuzz $name: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "build-fuzz/logs/$name.log")"
+        rm -rf "$corpus"
+      else
+        tail -n 40 "build-fuzz/logs/$name.log"
         echo "fuzz target $name failed; its input is in build-fuzz/crashes" >&2
-        rm -rf "$corpus" "$corpus.log"
-        exit 1
+        rm -rf "$corpus"
+        return 1
       fi
-      echo "fuzz $name: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$corpus.log")"
-      rm -rf "$corpus" "$corpus.log"
+    }
+    fuzz_failed=0
+    for f in build-fuzz/fuzz/fuzz_*; do
+      [ -x "$f" ] || continue
+      while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || fuzz_failed=1; done
+      fuzz_one "$f" &
     done
+    while [ "$(jobs -rp | wc -l)" -gt 0 ]; do wait -n || fuzz_failed=1; done
+    [ "$fuzz_failed" = 0 ] || exit 1
+    step "fuzz"
     # The tests whose threads share state, under ThreadSanitizer.
     bash tools/run_tsan.sh "$jobs"
+    step "thread sanitizer"
     # Last, so that the closing lines are the test summary. The end-to-end run drives real browsers
     # against a client slowed several times by the sanitizers; it runs in the plain pass above.
     build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF
+    step "sanitizer build"
     ctest --test-dir build-asan -j "$jobs" --output-on-failure -E '^e2e_client$'
     ;;
   *)
