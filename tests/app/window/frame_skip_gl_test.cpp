@@ -11,6 +11,8 @@
 #include "render/scene_pass.h"
 #include "render/scene_picture.h"
 #include "ui/html_windows.h"
+#include "support/built_scene.h"
+#include "support/gl_window.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -36,32 +38,13 @@ constexpr int kW = 1024, kH = 647;
 class FrameSkipGlTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
-        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
-        window = SDL_CreateWindow("skip", 0, 0, kW, kH, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
-        ASSERT_NE(window, nullptr) << SDL_GetError();
-        context = SDL_GL_CreateContext(window);
-        ASSERT_NE(context, nullptr) << SDL_GetError();
-        glewExperimental = GL_TRUE;
-        ASSERT_EQ(glewInit(), GLEW_OK);
+        ASSERT_NO_FATAL_FAILURE(bztest::openGlWindow({"skip", kW, kH, true, 4}, window, context));
         SDL_GL_SetSwapInterval(0);
-        ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
-        getScene().initShaders();
-        while (!getScene().loadModels()) {
-        }
-        initInlinePrograms();
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_CULL_FACE);
+        bztest::loadBuiltScene();
         std::filesystem::create_directories(BZ_ARTEFACT_DIR);
     }
     static void TearDownTestSuite() {
-        SDL_GL_DeleteContext(context);
-        SDL_DestroyWindow(window);
-        SDL_Quit();
+        bztest::closeGlWindow(window, context);
     }
 
     void SetUp() override {

@@ -5,6 +5,7 @@
 #include "client/gamehandler/game_handler.h"
 #include "core/app_status.h"
 #include "core/archive.h"
+#include "support/gl_window.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -15,15 +16,7 @@ namespace {
 class OffscreenGlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        window = SDL_CreateWindow("offscreen", 0, 0, 256, 128, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window, nullptr);
-        context = SDL_GL_CreateContext(window);
-        glewExperimental = GL_TRUE;
-        ASSERT_EQ(glewInit(), GLEW_OK);
+        ASSERT_NO_FATAL_FAILURE(bztest::openGlWindow({"offscreen", 256, 128}, window, context));
         ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
         windowWidth = 256;
         windowHeight = 128;
@@ -34,9 +27,7 @@ protected:
         in.startMatchHidden = true;
     }
     void TearDown() override {
-        SDL_GL_DeleteContext(context);
-        SDL_DestroyWindow(window);
-        SDL_Quit();
+        bztest::closeGlWindow(window, context);
         resetShellGlobals();
         gh.gameSettings = GameSettings{};
     }

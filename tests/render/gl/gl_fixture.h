@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/stand_in_assets.h"
+#include "support/gl_window.h"
 #include "tools/archive_fixture.h"
 
 namespace bztest {
@@ -37,23 +38,10 @@ inline std::string cubeObj(const std::string& mtllib, const std::string& materia
 class GlFixture : public ArchiveFixture {
 protected:
     void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        window = SDL_CreateWindow("render test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window, nullptr) << SDL_GetError();
-        context = SDL_GL_CreateContext(window);
-        ASSERT_NE(context, nullptr) << SDL_GetError();
-        glewExperimental = GL_TRUE;
-        ASSERT_EQ(glewInit(), GLEW_OK);
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        ASSERT_NO_FATAL_FAILURE(openGlWindow({"render test"}, window, context));
     }
     void TearDown() override {
-        if (context) SDL_GL_DeleteContext(context);
-        if (window) SDL_DestroyWindow(window);
-        SDL_Quit();
+        closeGlWindow(window, context);
         ArchiveFixture::TearDown();
     }
 

@@ -7,6 +7,8 @@
 #include "render/inline_programs.h"
 #include "render/scene.h"
 #include "render/scene_pass.h"
+#include "support/built_scene.h"
+#include "support/gl_window.h"
 #include "support/table_view.h"
 
 #include <GL/glew.h>
@@ -33,30 +35,12 @@ struct Rgb {
 class TableSceneTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        window = SDL_CreateWindow("scene", 0, 0, kW, kH, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window, nullptr);
-        context = SDL_GL_CreateContext(window);
-        ASSERT_NE(context, nullptr);
-        glewExperimental = GL_TRUE;
-        ASSERT_EQ(glewInit(), GLEW_OK);
-        ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
-        Scene& scene = getScene();
-        scene.initShaders();
-        while (!scene.loadModels()) {
-        }
-        initInlinePrograms();
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_CULL_FACE);
+        ASSERT_NO_FATAL_FAILURE(bztest::openGlWindow({"scene", kW, kH}, window, context));
+        bztest::loadBuiltScene();
         std::filesystem::create_directories(BZ_ARTEFACTS_DIR);
     }
     static void TearDownTestSuite() {
-        SDL_GL_DeleteContext(context);
-        SDL_DestroyWindow(window);
-        SDL_Quit();
+        bztest::closeGlWindow(window, context);
     }
 
     void SetUp() override {

@@ -8,6 +8,7 @@
 #include "ui/html_requests.h"
 #include "ui/html_windows.h"
 #include "ui/web_test_support.h"
+#include "support/gl_window.h"
 
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
@@ -61,18 +62,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(FindBrowserBinary(WebSettings{}).empty())
             << "no headless browser installed (Debian packages chromium-headless-shell, chromium)";
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-        window_ = SDL_CreateWindow("overlay", 0, 0, kW, kH, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
-        ASSERT_TRUE(window_) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_TRUE(context_) << SDL_GetError();
-        glewExperimental = GL_TRUE;
-        ASSERT_EQ(glewInit(), GLEW_OK);
-        glGetError();
+        ASSERT_NO_FATAL_FAILURE(bztest::openGlWindow({"overlay", kW, kH, true, 0, 24}, window_, context_));
         // The page program reads the shader prelude from the built archive.
         ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
 
@@ -88,9 +78,7 @@ protected:
     void TearDown() override {
         destroyHtmlWindows();
         Shutdown();
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
-        SDL_Quit();
+        bztest::closeGlWindow(window_, context_);
         std::error_code ec;
         if (!folder_.empty()) fs::remove_all(folder_, ec);
     }
