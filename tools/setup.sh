@@ -45,6 +45,11 @@ step() {  # step NAME: how long the step just ended took, so that a slow one sho
   started=$SECONDS
 }
 
+# The sanitizer and fuzz builds: -O1 with line tables only compiles in half the time of -O2 -g,
+# and every report still names a file and a line.
+sanitized=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
+           "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
+
 build() {  # build DIR [cmake options...]
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@"
@@ -71,7 +76,7 @@ case "$mode" in
       [ -x "$b" ] && "$b" --benchmark_min_time=0.01 >/dev/null
     done
     step "benchmarks"
-    CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF
+    CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF "${sanitized[@]}"
     step "fuzz build"
     # Each target runs 20 s from its seeds (fuzz/corpus/<name>, copied: the repository stays as it
     # is), as many at once as there are cores; a crash, a leak, an allocation over 512 MB or an input
@@ -107,7 +112,7 @@ case "$mode" in
     step "thread sanitizer"
     # Last, so that the closing lines are the test summary. The end-to-end run drives real browsers
     # against a client slowed several times by the sanitizers; it runs in the plain pass above.
-    build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF
+    build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF "${sanitized[@]}"
     step "sanitizer build"
     ctest --test-dir build-asan -j "$jobs" --output-on-failure -E '^e2e_client$'
     ;;
