@@ -150,8 +150,12 @@ TEST_F(AimHudGlTest, TheColumnShowsItsPanelFillTrackAndOutline) {
     for (const Spot& s : spots) {
         const unsigned char* p = at(frame, s.x, s.y);
         EXPECT_NEAR(p[0], s.r, 4) << s.name;
-        if (s.g >= 0) EXPECT_NEAR(p[1], s.g, 4) << s.name;
-        if (s.b >= 0) EXPECT_NEAR(p[2], s.b, 4) << s.name;
+        if (s.g >= 0) {
+            EXPECT_NEAR(p[1], s.g, 4) << s.name;
+        }
+        if (s.b >= 0) {
+            EXPECT_NEAR(p[2], s.b, 4) << s.name;
+        }
     }
     // Above the knob the fill is cut away: no green there.
     EXPECT_LT(at(frame, l.barLeft + 3, l.powerKnobY + 8)[1], 150);
