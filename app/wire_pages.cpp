@@ -101,7 +101,8 @@ void ClientNeighbours::actOnPageFlags(bool replayModeChanged) {
     GameHandler& gh = getGameHandler();
     if (requests.povRequested) {
         requests.povRequested = false;
-        gh.switchPOVMode();
+        // The page's button only leaves the first-person view; Space enters it.
+        gh.leavePOVMode();
     }
     // Ctrl+D asks for the layout again, with Shift also for the other size.
     if (const int layout = std::exchange(gh.bottomBoxLayoutRequest, 0)) {

@@ -81,9 +81,9 @@ std::vector<Case> Cases() {
         {"CoinToss", "", {"[data-press=tut-back]"}, Press("tut-back")},
         {"CoinToss", "", {"[data-press=tut-done]"}, Press("tut-done")},
 
-        {"BottomBox", kUserName + "inbzEnterTable();" + GameStatus(0, 31, 7), {"#views button:nth-child(4)"},
-         Req(R"({"requestName":"bottomBoxViewMode","role":"p","viewMode":"3"})")},
-        {"BottomBox", "", {"#b_pov"}, Plain("bottomBoxViewModePOV")},
+        {"BottomBox", kUserName + "inbzEnterTable();" + GameStatus(0, 31, 7), {"#views button:nth-child(2)"},
+         Req(R"({"requestName":"bottomBoxViewMode","role":"p","viewMode":"2t"})")},
+        {"BottomBox", "inbzSetPOVMode({isOn: true});", {"#b_pov"}, Plain("bottomBoxViewModePOV")},
         {"BottomBox", "", {"#b_people"}, Plain("bottomBoxOpenPeople")},
         {"BottomBox", "", {"#b_settings"}, Plain("bottomBoxOpenGameSettings")},
         {"BottomBox", "", {"#b_match"}, Plain("bottomBoxOpenMatchSettings")},
@@ -154,7 +154,7 @@ std::vector<Case> Cases() {
 
         {"BioTut", kUserName + "inbzOpenBio(['Cy',]);", {"#b_friend_add"}, Press("add-friend", 0, "Cy")},
         {"BioTut", "", {"#b_block"}, Press("block-user", 1, "Cy")},
-        {"BioTut", "inbzUpdateButtons({enableFriendButton:false,enableBlockButton:false,bits:4,});", {"#b_unblock"}, Press("block-user", 0, "Cy")},
+        {"BioTut", "inbzUpdateButtons({enableFriendButton:true,enableBlockButton:true,bits:50331652,});", {"#b_unblock"}, Press("block-user", 0, "Cy")},
         {"BioTut", "", {"#b_friend_remove"}, Press("remove-friend", 0, "Cy")},
         {"BioTut", "", {"#b_results"}, Press("requestBioResults", 0, "Cy")},
         {"BioTut", "", {"#x"}, Plain("bioClose")},
@@ -357,6 +357,41 @@ TEST_F(PageControlsTest, AClickedControlKeepsNoFocusAndTheChatInputKeepsItsOwn) 
     // The sensitivity is used from -5 to 5.
     EXPECT_EQ(Eval(settings, "[document.querySelector('#p_aim input[type=range]').min, "
                              "document.querySelector('#p_aim input[type=range]').max].join()"), "-5,5");
+}
+
+// The chat's collect link turns into the amount only on "kbox-collected": the Lobby page sends it once
+// the server's next countdown shows that an open box was collected, whichever control collected it.
+TEST_F(PageControlsTest, AnOpenKredBoxFollowedByANewCountdownReportsItCollected) {
+    View& lobby = Open("Lobby");
+    size_t mark = lobby.Mark();
+    auto presses = [&](const std::string& name) {
+        int n = 0;
+        for (const Json& r : lobby.Requests(mark)) n += r.value("buttonInfo", "") == name;
+        return n;
+    };
+    ASSERT_EQ(Run(lobby, "inbzKboxInfo({kred: 50,secondsUntilOpening: 90,});"
+                         "inbzKboxInfo({kred: 50,secondsUntilOpening: 80,});"), "");
+    ASSERT_EQ(Run(lobby, "inbzKboxInfo({kred: 50,secondsUntilOpening: 0,});"), "");
+    ASSERT_TRUE(Click(lobby, "#kbox button"));
+    ASSERT_TRUE(PumpUntil([&] { return presses("kbox-collect") == 1; }, 3000));
+    EXPECT_EQ(presses("kbox-collected"), 0);
+    ASSERT_EQ(Run(lobby, "inbzKboxInfo({kred: 50,secondsUntilOpening: 90,});"), "");
+    ASSERT_TRUE(PumpUntil([&] { return presses("kbox-collected") == 1; }, 3000));
+    ASSERT_EQ(Run(lobby, "inbzKboxInfo({kred: 50,secondsUntilOpening: 85,});"), "");
+    PumpFor(200);
+    EXPECT_EQ(presses("kbox-collected"), 1);
+}
+
+// The bio's friend and block buttons follow the Lobby's lists: it answers for the bio with those bits.
+TEST_F(PageControlsTest, TheLobbyTellsTheBioWhetherAUserIsAFriendOrBlocked) {
+    View& lobby = Open("Lobby");
+    ASSERT_EQ(Run(lobby, "inbzUpdateFriends(['Cy',1,]);inbzUpdateMutedUsers(['Zed',1,]);"), "");
+    for (const auto& [user, bits] : {std::pair{"Cy", 1 << 24}, {"Zed", 1 << 25}, {"Ada", 0}}) {
+        size_t mark = lobby.Mark();
+        ASSERT_EQ(Run(lobby, std::string("inbzGetUserInfo({userName:'") + user + "'});"), "");
+        ASSERT_TRUE(PumpUntil([&] { return !Sent(lobby, mark, "buttonPress").is_null(); }, 3000));
+        EXPECT_TRUE(SameTyped(Sent(lobby, mark, "buttonPress"), Press("user-info", bits, user))) << user;
+    }
 }
 
 TEST_F(PageControlsTest, OwnShotClockWarnsAtFiveSecondsAndReportsTheEnd) {

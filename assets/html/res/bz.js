@@ -219,6 +219,11 @@
     if (bz.num(u.rating) > 0) parts.push(bz.fmtInt(u.rating));
     return parts.join(' \u00b7 ');
   };
+  // What the Lobby page adds to a user's flags when it answers for the bio (the server's own flags stay
+  // below them): the user is a friend, the user is blocked.
+  bz.USER_FRIEND = 1 << 24;
+  bz.USER_MUTED = 1 << 25;
+
   // Flat pairs ['a', 1, 'b', 0] -> [{name:'a', value:1}, ...].
   bz.pairs = function (list) {
     var out = [], a = bz.arr(list);
