@@ -99,7 +99,8 @@ void BM_HandlerRoundTrip(benchmark::State& state) {
     appState = STATE_LOGIN;
     handler.startThreads();
     handler.connectToServer("Bench Lobby", "bench", "secret", false);
-    // The login outcome takes effect when the main loop drains the incoming queue.
+    // The connect runs on a thread of its own, and the login outcome takes effect when the main
+    // loop drains the incoming queue: the loop waits for both.
     for (int wait = 0; wait < 2000 && appState.load() != STATE_LOBBY; ++wait) {
         getGameHandler().processMessageQueue();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "net/handshake.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -40,6 +41,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
+// How often a connect under way looks whether a close from another thread has ended it.
+constexpr int kEndedCheckMs = 20;
+
 bool systemHostLookup(const std::string& host, sockaddr_in& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -56,8 +60,9 @@ std::atomic<HostLookup> hostLookup{systemHostLookup};
 // getaddrinfo is safe to call from several threads at once (the lobby poll and the login connect
 // may resolve together), unlike the old lookup with its shared static result. It has no time limit
 // of its own: it runs on a thread of its own, and the caller waits for it only until the deadline.
-// A late answer is dropped with the thread.
-bool resolveIPv4(const std::string& host, sockaddr_in& address, SteadyClock::time_point deadline) {
+// A late answer is dropped with the thread, and so is one that comes after ended was set.
+bool resolveIPv4(const std::string& host, sockaddr_in& address, SteadyClock::time_point deadline,
+                 const std::atomic<bool>& ended) {
     // An address literal needs no lookup.
     if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1) {
         address.sin_family = AF_INET;
@@ -81,9 +86,14 @@ bool resolveIPv4(const std::string& host, sockaddr_in& address, SteadyClock::tim
         lookup->done.notify_all();
     }).detach();
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
-        BZ_LOG(LOG_ERROR, "connect", "Error: No answer from the host name lookup in time: " << host);
-        return false;
+    while (!lookup->finished) {
+        if (ended) return false;
+        const auto now = SteadyClock::now();
+        if (now >= deadline) {
+            BZ_LOG(LOG_ERROR, "connect", "Error: No answer from the host name lookup in time: " << host);
+            return false;
+        }
+        lookup->done.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(kEndedCheckMs)));
     }
     address = lookup->address;
     return lookup->found;
@@ -103,11 +113,14 @@ int millisecondsLeft(SteadyClock::time_point deadline) {
 
 // A connect in progress on a non-blocking socket, waited for with a deadline so that an address
 // that never answers cannot hold its caller for the system's minutes-long TCP time-out.
-bool finishConnect(int fd, SteadyClock::time_point deadline) {
+bool finishConnect(int fd, SteadyClock::time_point deadline, const std::atomic<bool>& ended) {
     for (;;) {
+        if (ended) return false;
+        const int left = millisecondsLeft(deadline);
         pollfd waiting{fd, POLLOUT, 0};
-        int ready = ::poll(&waiting, 1, millisecondsLeft(deadline));
+        int ready = ::poll(&waiting, 1, std::min(left, kEndedCheckMs));
         if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0 && left > kEndedCheckMs) continue;
         if (ready <= 0) return false;
         int error = 0;
         socklen_t length = sizeof(error);
@@ -136,16 +149,20 @@ Connection::~Connection() {
 
 void Connection::connect(bool nonBlocking, int timeoutMs) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+    // A close from another thread has ended the connect, and has reported.
+    auto fail = [this] {
+        if (!ended) close();
+    };
     sockaddr_in address{};
-    if (!resolveIPv4(host, address, deadline)) {
-        BZ_LOG(LOG_ERROR, "connect", "Error: Unknown host: " << host);
-        close();
+    if (!resolveIPv4(host, address, deadline, ended)) {
+        if (!ended) BZ_LOG(LOG_ERROR, "connect", "Error: Unknown host: " << host);
+        fail();
         return;
     }
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
         BZ_LOG(LOG_ERROR, "connect", "Error: Could not open socket");
-        close();
+        fail();
         return;
     }
     socketFd = fd;
@@ -153,7 +170,7 @@ void Connection::connect(bool nonBlocking, int timeoutMs) {
     bool connectedNow = setNonBlocking(fd, true);
     if (connectedNow) {
         int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-        connectedNow = result == 0 || (errno == EINPROGRESS && finishConnect(fd, deadline));
+        connectedNow = result == 0 || (errno == EINPROGRESS && finishConnect(fd, deadline, ended));
     }
     if (connectedNow && !nonBlocking) {
         timeval timeout{};
@@ -164,17 +181,20 @@ void Connection::connect(bool nonBlocking, int timeoutMs) {
                        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) == 0;
     }
     if (!connectedNow) {
-        close();
+        fail();
         return;
     }
     if (!nonBlocking) {
         awaitingLogin = true;
         loginDeadline = SteadyClock::now() + std::chrono::milliseconds(netTimings().handshakeMs.load());
     }
-    closed = false;
+    // Under the lock that every close takes: a close that came meanwhile is never undone.
+    std::lock_guard<std::mutex> lock(sendMutex);
+    if (!ended) closed = false;
 }
 
 void Connection::close() {
+    ended = true;
     closed = true;
     // Wakes a receive or send that is blocked on the socket in another thread, before the send
     // lock is taken: a send that waits for room holds that lock.
@@ -184,10 +204,21 @@ void Connection::close() {
         std::lock_guard<std::mutex> lock(sendMutex);
         closeLocked();
     }
-    listener->disconnected();
+    reportDisconnected();
+}
+
+void Connection::silence() {
+    std::lock_guard<std::mutex> lock(reportMutex);
+    silenced = true;
+}
+
+void Connection::reportDisconnected() {
+    std::lock_guard<std::mutex> lock(reportMutex);
+    if (!silenced) listener->disconnected();
 }
 
 void Connection::closeLocked() {
+    ended = true;
     closed = true;
     int fd = socketFd.load();
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
@@ -197,7 +228,7 @@ void Connection::closeLocked() {
 }
 
 void Connection::reportCloses(int count) {
-    for (int i = 0; i < count; ++i) listener->disconnected();
+    for (int i = 0; i < count; ++i) reportDisconnected();
 }
 
 void Connection::setKey(const std::string& keyText) {

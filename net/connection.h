@@ -71,13 +71,17 @@ public:
     // Resolves the host (IPv4, first address) and connects, the two within timeoutMs. nonBlocking
     // keeps the socket non-blocking (status query); otherwise it becomes blocking with the receive
     // time-out of netTimings (login connection), and the server must answer the login within
-    // netTimings' handshake time. Any failure closes the connection.
+    // netTimings' handshake time. Any failure closes the connection. A close from another thread
+    // ends it within a few milliseconds, and that close is the only report.
     void connect(bool nonBlocking, int timeoutMs);
     // Marks the connection closed for ever, shuts the socket down so that a blocked receive or send
     // returns, and reports disconnected. The descriptor itself is released at destruction, when no
     // thread can be using it any more.
     void close();
     bool isClosed() const { return closed.load(); }
+    // From now on its closes, its destruction's included, report nothing; a report under way on
+    // another thread has ended when it returns. For a connection its owner has given up on.
+    void silence();
     // The login connection was closed because the server did not finish the login in time.
     bool handshakeTimedOut() const { return timedOut.load(); }
 
@@ -133,10 +137,15 @@ private:
     void flushLocked();
     // Reports the closes that happened while the send lock was held, after it has been released.
     void reportCloses(int count);
+    void reportDisconnected();
 
     ConnectionListener* listener;
+    std::mutex reportMutex;
+    bool silenced = false;  // guarded by reportMutex
     std::atomic<int> socketFd{-1};
     std::atomic<bool> closed{true};
+    // Set by every close: unlike closed, it is false while the connect is under way.
+    std::atomic<bool> ended{false};
     std::atomic<bool> timedOut{false};
     // Set by connect for a login connection, then owned by the thread of the receive step.
     bool awaitingLogin = false;

@@ -58,6 +58,7 @@ void ConnectionHandler::stopThreads() {
         std::lock_guard<std::mutex> lock(connectionMutex);
         connectionCond.notify_all();
     }
+    abandonConnect(1);
     // A receive step blocked on the socket returns at once once the socket is shut down.
     if (std::shared_ptr<Connection> current = currentConnection()) {
         if (!current->isClosed()) current->close();
@@ -66,6 +67,7 @@ void ConnectionHandler::stopThreads() {
         std::lock_guard<std::mutex> lock(threadsMutex);
         if (sender.joinable()) sender.join();
         if (receiver.joinable()) receiver.join();
+        if (connector.joinable()) connector.join();
     }
     withdrawConnection().reset();
 }
@@ -84,22 +86,62 @@ void ConnectionHandler::connectToServer(const std::string& serverName, const std
     // Read before the old connection's report: a re-login of a lobby change keeps the state.
     const bool enterConnectingState = !lobbyChangePending;
 
-    // The old connection goes first, and its report is queued ahead of the connecting state, so
-    // that the end of a refused login cannot send the new one back to the login form.
+    // The old connection goes first, still connecting or not, and its report is queued ahead of
+    // the connecting state, so that the end of a refused login cannot send the new one back to the
+    // login form.
+    abandonConnect(1);
     withdrawConnection().reset();
     if (enterConnectingState) queueStep(LoginStep::Connecting);
 
     auto fresh = std::make_shared<Connection>(address, static_cast<int32_t>(port), userName, password, this);
     fresh->setKey(STREAM_PASS_PHRASE);
     connected = true;
+    {
+        std::lock_guard<std::mutex> lock(connectMutex);
+        connecting = fresh;
+    }
+    // The lookup and the connect may take seconds, which the window must not wait for. The thread
+    // of the login before, given up above, ends within moments; the new one joins it, so that one
+    // handle is all that stopThreads has to join.
+    std::lock_guard<std::mutex> lock(threadsMutex);
+    std::thread previous = std::move(connector);
+    connector = std::thread([this, fresh = std::move(fresh), serial, previous = std::move(previous)]() mutable {
+        if (previous.joinable()) previous.join();
+        connectLogin(std::move(fresh), serial);
+    });
+}
+
+void ConnectionHandler::connectLogin(std::shared_ptr<Connection> fresh, uint64_t serial) {
     fresh->connect(false, netTimings().loginConnectMs);
+    std::lock_guard<std::mutex> lock(connectMutex);
+    // Given up meanwhile: whoever gave it up has reported its end and silenced it.
+    if (connecting != fresh) return;
+    connecting.reset();
     // The status request must go out under the first key. Sent here, before the receiver thread
-    // can see the connection, no HELLO can have changed the key yet.
+    // can see the connection, no HELLO can have changed the key yet. A failed connect is published
+    // all the same, closed, so that its destruction reports like any other connection's.
     fresh->send(Message(MessageId::SERVER_STATUS_REQ, 0));
     publishConnection(std::move(fresh), serial);
 }
 
+bool ConnectionHandler::abandonConnect(int closes) {
+    std::shared_ptr<Connection> given;
+    {
+        std::lock_guard<std::mutex> lock(connectMutex);
+        given = std::move(connecting);
+        connecting.reset();
+    }
+    if (!given) return false;
+    // Each close reports, as the closes of a connection that had been made would; the connect
+    // thread, woken by the first, lets it go without a word.
+    for (int i = 0; i < closes; ++i) given->close();
+    given->silence();
+    return true;
+}
+
 void ConnectionHandler::disconnect() {
+    // A connect under way ends as a made connection does here: closed, then destroyed.
+    if (abandonConnect(2)) return;
     std::shared_ptr<Connection> current = currentConnection();
     if (!current) return;
     current->close();

@@ -92,12 +92,14 @@ public:
 
     // Starts a login: finds the server among the online lobby servers, destroys the previous
     // connection (its report queued first), queues the connecting state (unless a lobby change is
-    // under way), connects with a time-out and sends the status request under the first key before
-    // either thread can see the connection. An unknown or offline server name stops it silently.
-    // Main thread.
+    // under way) and returns. A thread of its own then looks the host up and connects, with a
+    // time-out, and sends the status request under the first key before either of the other
+    // threads can see the connection; a failure is reported as disconnected. An unknown or offline
+    // server name stops the login silently. Main thread.
     void connectToServer(const std::string& serverName, const std::string& userName, const std::string& password,
                          bool rememberMe);
-    // Closes and destroys the connection, reporting disconnected twice. Main thread.
+    // Closes and destroys the connection, reporting disconnected twice; a connect still under way
+    // ends the same way, at once. Main thread.
     void disconnect();
     // Discards every queued request.
     void clearOutgoing();
@@ -124,8 +126,8 @@ public:
     void messageReceived(const Message& message) override;
     void disconnected() override;
 
-    // Clears running, wakes and joins both threads, then destroys the connection. Tests call it
-    // (the destructor does too) so that no thread outlives them.
+    // Clears running, ends a connect under way, wakes and joins the threads, then destroys the
+    // connection. Tests call it (the destructor does too) so that no thread outlives them.
     void stopThreads();
 
     // Views for tests and diagnostics.
@@ -171,6 +173,12 @@ private:
     bool roomForIncoming();
     void queueStep(LoginStep step, uint64_t serial = 0, std::string userName = {});
     void applyStep(const IncomingItem& item, LoginStepHandler* steps);
+    // The connect thread's body: the login's connection, once connected, becomes the current one,
+    // unless the login has been given up meanwhile.
+    void connectLogin(std::shared_ptr<Connection> fresh, uint64_t serial);
+    // Ends the connect under way, if any, with closes reports, and lets its connection go without
+    // a further word. False when none was under way.
+    bool abandonConnect(int closes);
     void publishConnection(std::shared_ptr<Connection> connection, uint64_t serial);
     // Takes the connection out of the handler and waits until no thread step holds it.
     std::shared_ptr<Connection> withdrawConnection();
@@ -191,9 +199,15 @@ private:
     uint64_t connectionSerial = 0;
     int connectionUsers = 0;
 
+    // The connection of the login whose connect is under way; its connect thread publishes it only
+    // while it is still here.
+    std::mutex connectMutex;
+    std::shared_ptr<Connection> connecting;
+
     std::mutex threadsMutex;
     std::thread sender;
     std::thread receiver;
+    std::thread connector;  // the newest login's connect thread
 };
 
 // Created once by main and kept for the whole run; every request sender reaches it here.

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -79,6 +80,60 @@ std::vector<Message> ownInfos(const TestServer& server) {
 
 // What every login sends once the server has accepted it.
 constexpr size_t kSessionRequests = 5;
+
+// A host lookup that answers 127.0.0.1 only while released. At its end it releases every lookup it
+// still holds and waits for them, so that none outlives the test.
+class HeldLookup {
+public:
+    HeldLookup() : previous(setHostLookup(&HeldLookup::lookup)) {}
+    ~HeldLookup() {
+        release();
+        std::unique_lock<std::mutex> lock(gate().mutex);
+        gate().changed.wait(lock, [] { return gate().answered == gate().asked; });
+        gate().open = false;
+        gate().asked = gate().answered = 0;
+        setHostLookup(previous);
+    }
+    void hold() { set(false); }
+    void release() { set(true); }
+    int asked() const { return count(&Gate::asked); }
+    int answered() const { return count(&Gate::answered); }
+
+private:
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false;
+        int asked = 0;
+        int answered = 0;
+    };
+    static Gate& gate() {
+        static Gate instance;
+        return instance;
+    }
+    static bool lookup(const std::string&, sockaddr_in& address) {
+        std::unique_lock<std::mutex> lock(gate().mutex);
+        ++gate().asked;
+        gate().changed.notify_all();
+        gate().changed.wait(lock, [] { return gate().open; });
+        ++gate().answered;
+        gate().changed.notify_all();
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return true;
+    }
+    static void set(bool open) {
+        std::lock_guard<std::mutex> lock(gate().mutex);
+        gate().open = open;
+        gate().changed.notify_all();
+    }
+    int count(int Gate::*field) const {
+        std::lock_guard<std::mutex> lock(gate().mutex);
+        return gate().*field;
+    }
+
+    HostLookup previous;
+};
 
 class ConnectionHandlerTest : public NetTest {
 protected:
@@ -148,6 +203,12 @@ protected:
     }
 
     std::string storedParam(const std::string& name) const { return loadParamPrefs(folder.string() + "/", name); }
+
+    // The lobby entry names its server by a host name, which only a lookup turns into an address.
+    static void reachByName(size_t index) {
+        std::lock_guard<std::mutex> lock(lobbyServersMutex);
+        lobbyServers[index].address = "lounge.test";
+    }
 
     std::vector<std::string> scripts(HtmlWindow window, const std::string& prefix = "") const {
         return pages.statementsStartingWith(window, prefix);
@@ -422,6 +483,80 @@ TEST(ConnectionLookup, ASlowLookupIsBoundedLikeTheConnect) {
     EXPECT_TRUE(connection.isClosed());
     netTimings().restoreDefaults();
     setHostLookup(previous);
+}
+
+// The lookup runs off the main thread: the login request returns while the name server is silent.
+TEST_F(ConnectionHandlerTest, ASlowLookupHoldsNeitherTheWindowNorANewerLogin) {
+    using Clock = std::chrono::steady_clock;
+    netTimings().loginConnectMs = 10000;  // only the test ends a lookup
+    startLounge();
+    tournament.setConfig(config);
+    ASSERT_TRUE(tournament.start());
+    setLobby(1, tournament.port(), true, "Tournament Lobby");
+    reachByName(0);
+    HeldLookup held;
+
+    const auto start = Clock::now();
+    loginEnterLobby("Players Lounge", "Alice", "secret", false);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(handler.isConnected());
+    drain();
+    EXPECT_EQ(appState.load(), STATE_CONNECTING);
+    ASSERT_TRUE(waitUntil([&] { return held.asked() == 1; }));
+    held.release();
+    ASSERT_TRUE(waitUntil([&] { return handler.successes == 1; }));
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
+    handler.disconnect();
+    drain();
+
+    // A newer login while the first still looks its server up wins; the late answer is dropped.
+    held.hold();
+    const int disconnectsBefore = handler.disconnects;
+    login("Alice", "secret");
+    ASSERT_TRUE(waitUntil([&] { return held.asked() == 2; }));
+    login("Alice", "secret", false, "Tournament Lobby");
+    EXPECT_EQ(handler.disconnects, disconnectsBefore + 1);  // the given-up login's end, queued first
+    ASSERT_TRUE(waitUntil([&] { return handler.successes == 2; }));
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
+    const std::shared_ptr<Connection> winner = handler.currentConnection();
+    held.release();
+    ASSERT_TRUE(waitUntil([&] { return held.answered() == 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    drain();
+    EXPECT_EQ(handler.currentConnection(), winner);
+    EXPECT_TRUE(handler.isConnected());
+    EXPECT_EQ(handler.disconnects, disconnectsBefore + 1);
+    EXPECT_EQ(appState.load(), STATE_LOBBY);
+    EXPECT_EQ(lounge.acceptedCount(), 1);
+}
+
+// A logout or a quit while the lookup is silent ends the login at once, reporting as it would
+// for a connection that had been made.
+TEST_F(ConnectionHandlerTest, ALoginStillLookingUpEndsAtOnce) {
+    using Clock = std::chrono::steady_clock;
+    netTimings().loginConnectMs = 10000;
+    startLounge();
+    reachByName(0);
+    HeldLookup held;
+    login("Alice", "secret");
+    ASSERT_TRUE(waitUntil([&] { return held.asked() == 1; }));
+    auto start = Clock::now();
+    handler.disconnect();
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(handler.disconnects, 2);
+    EXPECT_FALSE(handler.isConnected());
+    drain();
+    EXPECT_EQ(appState.load(), STATE_LOGIN);
+
+    login("Alice", "secret");
+    ASSERT_TRUE(waitUntil([&] { return held.asked() == 2; }));
+    start = Clock::now();
+    handler.stopThreads();
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(handler.hasConnection());
+    EXPECT_EQ(lounge.acceptedCount(), 0);
 }
 
 TEST_F(ConnectionHandlerTest, SuccessOfAReplacedLoginIsIgnored) {
