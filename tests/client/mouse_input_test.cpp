@@ -159,7 +159,9 @@ TEST_F(MouseInputTest, ASpinClickWithABlockedCueShowsWhyAndTheMarkerAgrees) {
         EXPECT_EQ(sent() - before, r.plays ? 1u : 0u);
         const auto shown = pages.statementsFor(HtmlWindow::TopBox);
         ASSERT_EQ(shown.size() - notices, r.plays ? 0u : 1u);
-        if (!r.plays) EXPECT_NE(shown.back().find("The cue is blocked"), std::string::npos) << shown.back();
+        if (!r.plays) {
+            EXPECT_NE(shown.back().find("The cue is blocked"), std::string::npos) << shown.back();
+        }
     }
 }
 

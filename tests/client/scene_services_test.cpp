@@ -95,7 +95,9 @@ TEST(ShotPowerPulseTest, APowerChangeKeepsThePulsePhaseAndTheSamePowerKeepsTheOf
         EXPECT_NEAR(jump - std::round(jump), 0.0, 1e-9) << power;
         EXPECT_GE(gh.pulsePhaseOffset, 0.0);
         EXPECT_LT(gh.pulsePhaseOffset, 1.0);
-        if (power == old) EXPECT_EQ(gh.pulsePhaseOffset, offset) << "unchanged power, unchanged offset";
+        if (power == old) {
+            EXPECT_EQ(gh.pulsePhaseOffset, offset) << "unchanged power, unchanged offset";
+        }
         gh.now += 0.37;
     }
     // A faster pulse from here on: a quarter of a second later the phase has moved by the new rate.
