@@ -592,6 +592,15 @@ TEST(LocalLobbyTest, ATutorialTopicIsChosenPlayedPassedOrFailedAndLeft) {
         shot.aim = AimParameters{t.aim, 200, 0, 0, 0};
         const auto played = l.lobby.onMessage(0, "ann", tableEvent(shot));
         EXPECT_NE(info(played, 0, t.result), nullptr) << t.aim;
+        // The stroke's status at once, its result once the balls have rolled (beyond the margin).
+        for (const OutgoingMessage& m : played) {
+            const bool result = m.message.id == MessageId::INFO && m.message.infoCode == static_cast<int32_t>(t.result);
+            if (result) {
+                EXPECT_GT(m.delayMs, 600) << t.aim;
+            } else if (!m.message.events.empty()) {
+                EXPECT_EQ(m.delayMs, 0) << t.aim;
+            }
+        }
         EXPECT_EQ(info(played, 0, InfoCode::TUTCH_STATUS_INFO)->textA, t.passed);
         EXPECT_TRUE(l.lobby.onMessage(0, "ann", tableEvent(shot)).empty()) << "a second stroke";
     }

@@ -103,6 +103,14 @@ void LocalLobby::judgeExercise(std::vector<OutgoingMessage>& out, TableListEntry
     // The topic stays chosen: "Try again" starts the same exercise.
     const Message result = Message::initInfo(nextIid_++, passed ? InfoCode::TUTCH_TOPIC_PASSED : InfoCode::TUTCH_TOPIC_FAILED,
                                              0, 0, "", "");
-    toTable(out, table.tableId, result);
-    toTable(out, table.tableId, tutorialStatus(user));
+    // The client opens the result dialog as soon as the result arrives, so it is told once its balls
+    // have come to rest, with a little to spare.
+    const int restMs = static_cast<int>(game.frame->lastRollSeconds() * 1000) + 500;
+    std::vector<OutgoingMessage> told;
+    toTable(told, table.tableId, result);
+    toTable(told, table.tableId, tutorialStatus(user));
+    for (OutgoingMessage& m : told) {
+        m.delayMs = restMs;
+        out.push_back(std::move(m));
+    }
 }
