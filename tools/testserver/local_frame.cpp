@@ -94,6 +94,7 @@ TableEvent LocalFrame::status() const {
     s.startInfo = inPlay_ ? static_cast<int32_t>(StartInfo::STARTED_AFTER_COIN_TOSS) : 0;
     s.playerOn = frame_.playerOn;
     s.playerOnFirst = breaker_;
+    s.gameType = 1;  // snooker
     s.bestOf = 1;
     s.maxShotTime = s.maxShotTimeNow = maxShotTime_;
     s.gameState = inPlay_ ? 1 : 0;

@@ -96,6 +96,8 @@ void LocalLobby::stopExercise(TableListEntry& table) {
 void LocalLobby::judgeExercise(std::vector<OutgoingMessage>& out, TableListEntry& table, const TableEvent& after) {
     Game& game = games_[table.tableId];
     stopExercise(table);
+    // The exercise's one stroke ends it: its status says so, and the client's shot clock stops.
+    toTable(out, table.tableId, tableEvents({game.frame->status()}));
     const bool passed = exercisePassed(game.tutorialTopic, after);
     const std::string& user = table.player1;
     tutorialStatus(user);  // the user's record exists from here on
