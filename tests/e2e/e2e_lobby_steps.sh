@@ -171,7 +171,7 @@ lobby_step_tutorial() {
   e2e_wait 10 "the topic at alice's" logged alice 'INFO received: TUTCH_TOPIC_INFO'
   click_panel alice bio-tut 'Start the exercise'
   e2e_wait 20 "the exercise at alice's" in_state alice 6
-  # The lesson's panel closed, the table is in view (the tutorial's own view, from behind the D).
+  # The lesson's panel closed, the table is in view from above (the 2D view chosen earlier stays).
   click_panel alice bio-tut x
   sleep 2
   e2e_shot "${win[alice]}" "$out/tutorial.png"
