@@ -16,9 +16,9 @@
 # match goes to the breaker in both clients; the next match starts at 0-0;
 # SIGTERM ends bob's client in the frame, which goes to alice; alone, alice practises a line-up that
 # a rerack keeps, pots the cue ball in-off and places it in the D by the mouse; in the lobby she buys
-# a cue and plays with it (with BZ_E2E_AFTER_MERGE=1 also a tutorial topic and "Practise this");
-# alice logs out and closes the window; each client ends with status 0 and no process of theirs or
-# of the lobby is left.
+# a cue and plays with it, plays a tutorial topic to its result and goes on from a replay of hers
+# by "Practise this"; alice logs out and closes the window; each client ends with status 0 and no
+# process of theirs or of the lobby is left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
@@ -112,6 +112,10 @@ last_status() {
 }
 # The client's log holds a text: logged NAME TEXT
 logged() { grep -aqF -- "$2" "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
+# How many lines of the client's log hold a text, and whether more than N do: logged_count NAME TEXT,
+# more_logged NAME TEXT N
+logged_count() { grep -acF -- "$2" "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
+more_logged() { [ "$(logged_count "$1" "$2")" -gt "$3" ]; }
 # How many game statuses a client has applied.
 statuses() { grep -ac 'inbzUpdateGameStatus' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev/null; }
 more_statuses() { [ "$(statuses "$1")" -gt "$2" ]; }
@@ -121,17 +125,18 @@ in_state() { grep -a 'changeState' "$work/$1/Baizeron/Baizeron/bzlog.txt" 2>/dev
 # No notice over the table: the top bar shows the ball on (and the break) alone.
 notice_gone() { ! grep -qvE '^(BALL ON|Red|Yellow|Green|Brown|Blue|Pink|Black|Any colour|[0-9 ×:.]*)$' "$1/top-box.txt"; }
 
-# A shot by the mouse at the blue from the cue ball, both found in the screenshot BEFORE (see below).
-shoot_at_blue() {  # BEFORE TAG [NAME]: NAME (alice by default) plays it
-  local before=$1 tag=$2 name=${3:-alice} cue blue spin sx sy sw sh
+# NAME aims from the cue ball found in the screenshot BEFORE towards the point TX,TY: a click on the
+# cue ball, the pointer pulled straight away from the point (see below), a click that fixes the aim.
+# Leaves the cue ball's centre in cx cy and the spin ball's centre and size in sx sy sw sh:
+# aim_towards BEFORE TAG NAME TX TY
+aim_towards() {
+  local before=$1 tag=$2 name=$3 tx=$4 ty=$5 cue spin
   cue=$(e2e_find_ball "$before" "$scene_h" white 8)
-  blue=$(e2e_find_ball "$before" "$scene_h" 'rgb(20,40,200)' 25)
-  [ -n "$cue" ] && [ -n "$blue" ] || e2e_fail "no cue ball ($cue) or blue ($blue) in $before"
+  [ -n "$cue" ] || e2e_fail "no cue ball in $before"
   read -r cx cy <<<"$cue"
-  read -r bx by <<<"$blue"
   e2e_click "${win[$name]}" "$cx" "$cy"
   sleep 0.3
-  for _ in 1 2; do xdotool mousemove_relative -- $((cx - bx)) $((cy - by)); sleep 0.1; done
+  for _ in 1 2; do xdotool mousemove_relative -- $((cx - tx)) $((cy - ty)); sleep 0.1; done
   sleep 0.3
   xdotool click 1
   sleep 0.5
@@ -139,6 +144,22 @@ shoot_at_blue() {  # BEFORE TAG [NAME]: NAME (alice by default) plays it
   spin=$(e2e_find_patch "$out/aim$tag.png" "$scene_h" white 50)
   read -r sx sy sw sh <<<"$spin"
   [ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim$tag.png ($spin)"
+}
+
+# The same aim, played by a click on the spin ball: shoot_towards BEFORE TAG NAME TX TY
+shoot_towards() {
+  aim_towards "$@"
+  echo "ok: $3 aimed by the mouse from the cue ball at $cx,$cy towards $4,$5"
+  e2e_click "${win[$3]}" "$sx" "$sy"
+}
+
+# A shot by the mouse at the blue from the cue ball, both found in the screenshot BEFORE (see below).
+shoot_at_blue() {  # BEFORE TAG [NAME]: NAME (alice by default) plays it
+  local before=$1 tag=$2 name=${3:-alice} blue
+  blue=$(e2e_find_ball "$before" "$scene_h" 'rgb(20,40,200)' 25)
+  [ -n "$blue" ] || e2e_fail "no blue in $before"
+  read -r bx by <<<"$blue"
+  aim_towards "$before" "$tag" "$name" "$bx" "$by"
   # The cue ball stands in the D, where a press aims again and where the pointer comes back after
   # the drag: the spin ball (10 pixels around it still hit it) keeps clear of it.
   awk -v sx="$sx" -v sy="$sy" -v r=$((sw / 2 + 10)) -v cx="$cx" -v cy="$cy" \
@@ -146,6 +167,20 @@ shoot_at_blue() {  # BEFORE TAG [NAME]: NAME (alice by default) plays it
     e2e_fail "the spin ball at $sx,$sy (${sw}x$sh) lies over the cue ball at $cx,$cy"
   echo "ok: $name aimed by the mouse from the cue ball at $cx,$cy to the blue at $bx,$by"
   e2e_click "${win[$name]}" "$sx" "$sy"
+}
+
+# NAME logs in on the Login page by the mouse and the keyboard, sees the tables and answers the
+# questions of the first login.
+fill_in_login() {
+  local name=$1 P
+  P=$(pages "$name")
+  click "$name" main-login username
+  xdotool type --delay 20 "$name"
+  click "$name" main-login password
+  xdotool type --delay 20 snooker
+  click "$name" main-login login
+  e2e_wait 30 "table list of $name" e2e_page_has "$P" lobby '^Table 1$'
+  e2e_answer_first_questions "$P" "click $name lobby"
 }
 
 # A client with its own preferences, log and page texts under $work/NAME, logged in by the mouse
@@ -166,16 +201,7 @@ log_in() {
   e2e_wait 60 "login page of $name" e2e_page_has "$P" main-login '^Log in$'
   sleep 0.5
   [ "$name" = alice ] && e2e_shot "${win[$name]}" "$out/login.png"
-  click "$name" main-login username
-  xdotool type --delay 20 "$name"
-  click "$name" main-login password
-  xdotool type --delay 20 snooker
-  click "$name" main-login login
-  e2e_wait 30 "table list of $name" e2e_page_has "$P" lobby '^Table 1$'
-  # The first login asks how the player aims.
-  e2e_wait 10 "aiming question of $name" e2e_page_has "$P" lobby 'Mouse or touchpad'
-  click "$name" lobby Mouse
-  e2e_wait 10 "end of the question of $name" e2e_page_lacks "$P" lobby 'Mouse or touchpad'
+  fill_in_login "$name"
 }
 
 # Back to the Login page, then the window's close button: the client ends with status 0 and
@@ -622,14 +648,7 @@ no_lobby_then_login() {
   e2e_page_lacks "$P" main-login '^No lobby answers$' || e2e_fail "the notice stays beside the list"
   e2e_shot "${win[$name]}" "$out/login-lobby-back.png"
   e2e_wait 60 "login page of $name" e2e_page_has "$P" main-login '^Log in$'
-  click "$name" main-login username
-  xdotool type --delay 20 "$name"
-  click "$name" main-login password
-  xdotool type --delay 20 snooker
-  click "$name" main-login login
-  e2e_wait 30 "table list of $name" e2e_page_has "$P" lobby '^Table 1$'
-  e2e_wait 10 "aiming question of $name" e2e_page_has "$P" lobby 'Mouse or touchpad'
-  click "$name" lobby Mouse
+  fill_in_login "$name"
   echo "ok: the list came back once the lobby answered, and $name logged in"
   log_out_and_close "$name"
   kill -TERM "$late"

@@ -112,6 +112,28 @@ e2e_control() {
     "$dir/$page.controls" 2>/dev/null
 }
 
+# The first login's two questions in the Lobby page DIR, how the player aims and whether to take the
+# tutorial, answered "Mouse" and "Not now" by CLICK (a command, given the answer's text). The one that
+# came later lies over the other and comes later among the page's controls: it is answered first.
+#   e2e_answer_first_questions DIR CLICK
+e2e_answer_first_questions() {
+  local dir=$1 click=$2 top
+  e2e_wait 10 "the aiming question" e2e_page_has "$dir" lobby 'Mouse or touchpad'
+  e2e_wait 10 "the tutorial's suggestion" e2e_page_has "$dir" lobby 'New to Baizeron'
+  for _ in 1 2; do
+    top=$(awk '{ t = $0; sub(/^[^ ]+ [^ ]+ [^ ]+ ?/, "", t) } NR > 1 && (t == "Mouse" || t == "Not now") { top = t }
+               END { print top }' "$dir/lobby.controls" 2>/dev/null)
+    case $top in
+      Mouse)
+        $click Mouse
+        e2e_wait 10 "the end of the aiming question" e2e_page_lacks "$dir" lobby 'Mouse or touchpad' ;;
+      'Not now')
+        $click 'Not now'
+        e2e_wait 10 "the end of the tutorial's suggestion" e2e_page_lacks "$dir" lobby 'New to Baizeron' ;;
+    esac
+  done
+}
+
 # With no window manager, windows overlap where they open: the one wanted goes on top and gets the
 # keyboard, and a frame or two redraws what was hidden.
 e2e_front() {

@@ -1,29 +1,7 @@
 # The local lobby's rules played through the real clients, as steps of client_e2e.sh (sourced by it
 # after its helpers, which these use: click, click_bottom, click_bottom_last, click_panel, pages,
-# last_status, logged, statuses, more_statuses, in_state, notice_gone, and its variables win, out,
-# size, scene_h, winner, other). The steps that need the client's tutorial input and its practice
-# from a replay run only with BZ_E2E_AFTER_MERGE=1.
-
-# Aims from the cue ball found in BEFORE towards the point TX,TY and plays, as shoot_at_blue does:
-# lobby_shoot_towards BEFORE TAG NAME TX TY
-lobby_shoot_towards() {
-  local before=$1 tag=$2 name=$3 tx=$4 ty=$5 cue spin cx cy sx sy sw sh
-  cue=$(e2e_find_ball "$before" "$scene_h" white 8)
-  [ -n "$cue" ] || e2e_fail "no cue ball in $before"
-  read -r cx cy <<<"$cue"
-  e2e_click "${win[$name]}" "$cx" "$cy"
-  sleep 0.3
-  for _ in 1 2; do xdotool mousemove_relative -- $((cx - tx)) $((cy - ty)); sleep 0.1; done
-  sleep 0.3
-  xdotool click 1
-  sleep 0.5
-  e2e_shot "${win[$name]}" "$out/aim$tag.png"
-  spin=$(e2e_find_patch "$out/aim$tag.png" "$scene_h" white 50)
-  read -r sx sy sw sh <<<"$spin"
-  [ -n "$spin" ] && [ "$sw" -gt 100 ] && [ "$sh" -gt 100 ] || e2e_fail "no spin ball in aim$tag.png ($spin)"
-  echo "ok: $name aimed by the mouse from the cue ball at $cx,$cy towards $tx,$ty"
-  e2e_click "${win[$name]}" "$sx" "$sy"
-}
+# last_status, logged, logged_count, more_logged, statuses, more_statuses, in_state, notice_gone,
+# shoot_towards, and its variables win, out, size, scene_h, winner, other).
 
 # After the breaker's foul in the match: the fouled player answers "They play again", both clients
 # see the offender on turn with no foul to answer, and the offender plays again.
@@ -50,7 +28,7 @@ lobby_step_retake() {
   read -r cx cy <<<"$cue"
   if [ -n "$blue" ]; then read -r bx by <<<"$blue"; else bx=$((cx - 60)) by=$cy; fi
   seen=$(statuses "$other")
-  lobby_shoot_towards "$out/retake-$winner.png" "-retake" "$winner" $((2 * cx - bx)) $((2 * cy - by))
+  shoot_towards "$out/retake-$winner.png" "-retake" "$winner" $((2 * cx - bx)) $((2 * cy - by))
   e2e_wait 30 "the status of $winner's stroke again at $other's" more_statuses "$other" "$seen"
   sleep 1
   e2e_shot "${win[$other]}" "$out/retake-played-$other.png"
@@ -101,6 +79,16 @@ lobby_steps_practice() {
   line=$(e2e_changed "$out/lineup-kept-before.png" "$out/lineup-kept-after.png" $((${blue% *} - 80)) "${blue#* }" 70)
   [ "${line:-9999}" -lt 60 ] || e2e_fail "the rerack did not lay out the line-up again ($line pixels changed)"
   echo "ok: the line-up stays over a rerack"
+  # The bar's Line-up button, which the practice's notice names, opens the window again.
+  seen=$(logged_count alice 'Opening LineUp')
+  click_bottom alice b_lineup
+  e2e_wait 10 "the line-up window again at alice's" more_logged alice 'Opening LineUp' "$seen"
+  e2e_page_has "$A" bottom-box-all-in-one 'press Line-up in the bar' || e2e_fail "the practice's notice does not name the Line-up button"
+  # The window shows 0.6 s after it opens.
+  sleep 1.5
+  e2e_shot "${win[alice]}" "$out/lineup-again.png"
+  click_panel alice match-stats Close
+  echo "ok: the bar's Line-up button opens the line-up window again"
 
   # An in-off: the cue ball from the D into the nearest baulk corner pocket. The pocket is found
   # from the blue (the table's centre) and the yellow (on the baulk line, 1047.5 mm from the centre).
@@ -114,7 +102,7 @@ lobby_steps_practice() {
     s = (yx - bx) / 1047.5; a = s < 0 ? -s : s
     printf "%d %d\n", bx + 1800 * s, by + (cy < by ? -905 : 905) * a }')"
   seen=$(statuses alice)
-  lobby_shoot_towards "$out/lineup-kept-after.png" "-inoff" alice "$tx" "$ty"
+  shoot_towards "$out/lineup-kept-after.png" "-inoff" alice "$tx" "$ty"
   e2e_wait 30 "the in-off's status at alice's" more_statuses alice "$seen"
   e2e_wait 10 "the cue ball in hand at alice's" last_status alice 'ballInHand: 1,'
   # The cue ball in the D, found once the foul's notice (white letters too) has gone.
@@ -166,30 +154,30 @@ lobby_step_cue_store() {
   echo "ok: a cue bought and used for Kred, the store shows it"
 }
 
-# After the merge of the client's tutorial input: a topic chosen in the bottom bar, its exercise
-# played to the result dialog, "Back to topics", and the tutorial left.
+# In the lobby (alice): a tutorial topic chosen in the bottom bar, its exercise played to the result
+# dialog, "Back to topics", and the tutorial left.
 lobby_step_tutorial() {
   local A panel seen red xy wh bar
   A=$(pages alice)
   click alice lobby Tutorial
   e2e_wait 20 "the tutorial at alice's" e2e_page_has "$A" bottom-box-all-in-one 'Choose a topic'
   # The topic list: its button, then the first topic, the first item of the list that opens under it.
-  click_bottom alice 0
+  click_bottom alice Topics
   sleep 1
-  xy=$(e2e_control "$A" bottom-box-all-in-one 0)
+  xy=$(e2e_control "$A" bottom-box-all-in-one Topics)
   wh=$(e2e_window_size "${win[alice]}")
   bar=$(e2e_page_size "$A" bottom-box-all-in-one)
   e2e_click "${win[alice]}" "${xy% *}" $((${xy#* } + 32 + ${wh#* } - ${bar#* }))
   e2e_wait 10 "the topic at alice's" logged alice 'INFO received: TUTCH_TOPIC_INFO'
   click_panel alice bio-tut 'Start the exercise'
   e2e_wait 20 "the exercise at alice's" in_state alice 6
-  # The lesson's panel closed, the table is in view (the tutorial's own view, from behind the D).
+  # The lesson's panel closed, the table is in view from above (the 2D view chosen earlier stays).
   click_panel alice bio-tut x
   sleep 2
   e2e_shot "${win[alice]}" "$out/tutorial.png"
   red=$(e2e_find_ball "$out/tutorial.png" "$scene_h" 'rgb(234,82,85)' 15)
   [ -n "$red" ] || e2e_fail "no red in tutorial.png"
-  lobby_shoot_towards "$out/tutorial.png" "-tutorial" alice ${red% *} ${red#* }
+  shoot_towards "$out/tutorial.png" "-tutorial" alice ${red% *} ${red#* }
   e2e_wait 30 "the exercise's result at alice's" e2e_page_has "$A" coin-toss-all-in-one 'Back to topics'
   sleep 1
   e2e_shot "${win[alice]}" "$out/tutorial-result.png"
@@ -203,30 +191,50 @@ lobby_step_tutorial() {
   echo "ok: a tutorial topic played to its result, back to the topics, and the tutorial left"
 }
 
-# After the merge of the client's practice from a replay: the first frame's replay, "Practise this",
-# and a practice frame whose status the lobby sets from the replay's position.
+# The Replays window of alice lists at least N frames: replays_listed N
+replays_listed() { [ "$(grep -c ' Watch$' "$(pages alice)/replays.controls" 2>/dev/null)" -ge "$1" ]; }
+
+# In the lobby (alice): a replay of hers with a stroke, "Practise this", and a practice frame whose
+# status the lobby sets from the replay's position.
 lobby_step_practise_this() {
-  local A
+  local A seen a b red changed
   A=$(pages alice)
+  seen=$(logged_count alice '"buttonInfo":"replays-open"')
   click alice lobby Replays
-  e2e_wait 10 "the replays window" logged alice '"buttonInfo":"replays-open"'
+  e2e_wait 10 "the replays window" more_logged alice '"buttonInfo":"replays-open"' "$seen"
   sleep 1
+  # The box still holds the last search: typed over.
   click_panel alice replays q
+  xdotool key ctrl+a
   xdotool type --delay 20 alice
   click_panel alice replays Search
-  e2e_wait 20 "the frames among the replays" e2e_page_has "$A" replays 'alice vs'
+  # The list of the last search stands until the answer comes: three frames, the conceded practice
+  # and the two matches (the others were aborted or left, and are not kept).
+  e2e_wait 20 "the frames among the replays" replays_listed 3
+  # The newest come first: the last is alice's first practice frame, conceded after her stroke.
   click_panel alice replays Watch
   e2e_wait 10 "the replay question" e2e_control_shown "$A" alerts b_replay_warning_replay
   click_panel alice alerts b_replay_warning_replay
   e2e_wait 20 "the replay at alice's" e2e_page_has "$A" bottom-box-all-in-one 'Leave replay'
   sleep 3
   click_bottom_last alice 'Practise this' 229
+  e2e_wait 10 "the practice question" e2e_page_has "$A" bottom-box-all-in-one 'Practise from this position'
   click_bottom_last alice 'Practise' 229
   e2e_wait 30 "the practice from the replay" logged alice "'/set-game-status"
   e2e_wait 20 "the practice frame at alice's" in_state alice 6
   e2e_wait 20 "the lobby's status of the position" last_status alice 'gameState: 1,'
   sleep 1
   e2e_shot "${win[alice]}" "$out/practise-this.png"
+  # The replay's stroke started from the first practice's rack (table.png, the same view from above):
+  # the cue ball in the D and the reds lie where they lay there.
+  a=$(e2e_find_ball "$out/table.png" "$scene_h" white 8)
+  b=$(e2e_find_ball "$out/practise-this.png" "$scene_h" white 8)
+  red=$(e2e_find_ball "$out/table.png" "$scene_h" 'rgb(234,82,85)' 15)
+  [ -n "$a" ] && [ -n "$b" ] && [ -n "$red" ] || e2e_fail "no cue ball ($a, $b) or red ($red) in table.png and practise-this.png"
+  awk -v a="$a" -v b="$b" 'BEGIN { split(a, p, " "); split(b, q, " "); exit !((p[1] - q[1]) ^ 2 + (p[2] - q[2]) ^ 2 <= 16) }' ||
+    e2e_fail "the cue ball stands at $b, in the replay's position at $a"
+  changed=$(e2e_changed "$out/table.png" "$out/practise-this.png" ${red% *} ${red#* } 25)
+  [ "${changed:-9999}" -lt 60 ] || e2e_fail "the reds do not lie as in the replay ($changed pixels changed)"
   click_bottom alice b_leave
   e2e_wait 20 "the lobby after the practice" in_state alice 3
   echo "ok: \"Practise this\" goes on at a practice table from the replay's position"
@@ -238,8 +246,6 @@ lobby_steps_alone() { lobby_steps_practice; }
 # alice back in the lobby.
 lobby_steps_lobby() {
   lobby_step_cue_store
-  if [ "${BZ_E2E_AFTER_MERGE:-0}" = 1 ]; then
-    lobby_step_tutorial
-    lobby_step_practise_this
-  fi
+  lobby_step_tutorial
+  lobby_step_practise_this
 }

@@ -90,9 +90,7 @@ click main-login password
 xdotool type --delay 20 snooker
 click main-login login
 e2e_wait 30 "table list" e2e_page_has "$P" lobby '^Table 1$'
-e2e_wait 10 "aiming question" e2e_page_has "$P" lobby 'Mouse or touchpad'
-click lobby Mouse
-e2e_wait 10 "end of the aiming question" e2e_page_lacks "$P" lobby 'Mouse or touchpad'
+e2e_answer_first_questions "$P" "click lobby"
 
 resize 1600 900 lobby-1600x900
 click lobby Play

@@ -112,7 +112,8 @@ std::vector<Case> Cases() {
         {"BottomBox", "", {"[data-press=open-invites]"}, Press("open-invites")},
         {"BottomBox", "", {"#b_paste"}, Press("paste-to-bb")},
         {"BottomBox", "", {"#side [data-press=open-arezor-commands]"}, Press("open-arezor-commands")},
-        {"BottomBox", "inbzLineUpNumber({lineUpNumber: 10});", {"#b_lineup"}, Press("open-lineup-window")},
+        // Alone in both seats: the line-up window opens again from the bar.
+        {"BottomBox", "inbzUpdatePlayerNames({player1: 'Ada',player2: 'Ada',});", {"#b_lineup"}, Press("open-lineup-window")},
         {"BottomBox", "inbzOpenMatchStatsDiv();", {"#stats_div button.icon"}, Press("match-stats-maximize")},
         {"BottomBox", kChat, {"#kboxCollectId3 a"}, Press("kbox-collect")},
         {"BottomBox", "inbzEnterTutorial();inbzStopTutorialTopic();inbzSetTutorialStatus({tutStatusString: '0100',});",

@@ -1,5 +1,6 @@
 // What a player meets in the lobby and at the table's pages: the table list kept whole across
-// updates of single tables, each person once in People, the start page's words for a seated player,
+// updates of single tables, table names without their options, the line-up offered again in
+// practice, each person once in People, the start page's words for a seated player,
 // questions that leave the chat input free, panels with their fonts ready before they first show,
 // one login request per click, and dialogs that close on their save.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -27,8 +28,9 @@ void writePng(const TestRenderHandler& page, const std::string& name) {
 
 class PageLobbyRoadTest : public PageTest {};
 
-std::string table(int id, const std::string& p1, const std::string& p2, const std::string& viewers) {
-    return "{tableId:" + std::to_string(id) + ",tableName:'Table " + std::to_string(id) +
+std::string table(int id, const std::string& p1, const std::string& p2, const std::string& viewers,
+                  const std::string& name = "") {
+    return "{tableId:" + std::to_string(id) + ",tableName:'" + (name.empty() ? "Table " + std::to_string(id) : name) +
            "',tableType:1,gameType:1,gameState:0,bestOf:1,maxPointsBehind:0,maxShotTime:60,privacy:0,arena:0,"
            "framesWon1:0,framesWon2:0,player1:'" + p1 + "',player2:'" + p2 + "',viewers:[" + viewers + "]},";
 }
@@ -48,6 +50,31 @@ TEST_F(PageLobbyRoadTest, PeopleListsEachPersonAtTheTableOnce) {
     ASSERT_EQ(Run(people, kUserName + "inbzTableInfo([" + table(1, "Ada", "Ada", "'Ada','Cy',") + "]);"), "");
     EXPECT_EQ(Eval(people, "Array.prototype.map.call(document.querySelectorAll('#list .user .nick'), function (e) { return e.textContent; })"),
               Json::parse(R"(["Ada","Cy"])"));
+}
+
+TEST_F(PageLobbyRoadTest, ATableNamesOptionsAreNotShownAndPracticeOffersTheLineUpAgain) {
+    View& lobby = Open("Lobby");
+    ASSERT_EQ(Run(lobby, kUserName + "inbzTableInfo([" + table(1, "", "", "", "(t3l12f)Club Night") +
+                             table(2, "", "", "", "(abc") + table(3, "", "", "", "()") + "]);"), "");
+    EXPECT_EQ(Eval(lobby, "Array.prototype.map.call(document.querySelectorAll('#tables .tbl .name'), function (e) { return e.textContent; })"),
+              Json::parse(R"(["Club Night","(abc","Table 3"])"));
+
+    View& bar = Open("BottomBox");
+    const std::string shown = "!document.getElementById('b_lineup').classList.contains('hidden')";
+    const struct {
+        const char* statements;
+        bool shown;
+    } cases[] = {
+        {"inbzUpdatePlayerNames({player1: 'Ada',player2: 'Ada',});", true},
+        {"inbzLineUpNumber({lineUpNumber: 12});", false},
+        {"inbzLineUpNumber({lineUpNumber: 10});", true},
+        {"inbzUpdatePlayerNames({player1: 'Ada',player2: 'Cy',});", false},
+    };
+    ASSERT_EQ(Run(bar, kUserName + "inbzEnterTable();"), "");
+    for (const auto& c : cases) {
+        ASSERT_EQ(Run(bar, c.statements), "");
+        EXPECT_EQ(Eval(bar, shown), c.shown) << c.statements;
+    }
 }
 
 TEST_F(PageLobbyRoadTest, OnlyOneWhoLooksOnIsNextInLine) {

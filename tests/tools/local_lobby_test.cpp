@@ -592,6 +592,17 @@ TEST(LocalLobbyTest, ATutorialTopicIsChosenPlayedPassedOrFailedAndLeft) {
         shot.aim = AimParameters{t.aim, 200, 0, 0, 0};
         const auto played = l.lobby.onMessage(0, "ann", tableEvent(shot));
         EXPECT_NE(info(played, 0, t.result), nullptr) << t.aim;
+        ASSERT_NE(lastStatus(played, 0), nullptr);
+        EXPECT_EQ(lastStatus(played, 0)->status().gameState, 0) << "the stroke ends the exercise";
+        // The stroke's status at once, its result once the balls have rolled (beyond the margin).
+        for (const OutgoingMessage& m : played) {
+            const bool result = m.message.id == MessageId::INFO && m.message.infoCode == static_cast<int32_t>(t.result);
+            if (result) {
+                EXPECT_GT(m.delayMs, 600) << t.aim;
+            } else if (!m.message.events.empty()) {
+                EXPECT_EQ(m.delayMs, 0) << t.aim;
+            }
+        }
         EXPECT_EQ(info(played, 0, InfoCode::TUTCH_STATUS_INFO)->textA, t.passed);
         EXPECT_TRUE(l.lobby.onMessage(0, "ann", tableEvent(shot)).empty()) << "a second stroke";
     }
@@ -602,6 +613,12 @@ TEST(LocalLobbyTest, ATutorialTopicIsChosenPlayedPassedOrFailedAndLeft) {
     ASSERT_FALSE(lists.empty());
     EXPECT_TRUE(lists.back().tables[1].player1.empty());
     EXPECT_TRUE(l.lobby.replays().frames().empty());
+    // The next login learns the topic passed from the start.
+    l.lobby.onMessage(0, "ann", Message(MessageId::LOGOUT_REQ));
+    l.lobby.onMessage(2, "ann", Message(MessageId::LOGIN_OK));
+    const auto greeted = l.lobby.onMessage(2, "ann", chat("hello"));
+    ASSERT_NE(info(greeted, 2, InfoCode::TUTCH_STATUS_INFO), nullptr);
+    EXPECT_EQ(info(greeted, 2, InfoCode::TUTCH_STATUS_INFO)->textA, "10");
 }
 
 TEST(LocalLobbyTest, BackInTheLobbyTheStatisticsAreTheUsersOwnAndAStrokelessFrameIsKept) {

@@ -21,6 +21,7 @@ struct StrokeFacts {
     std::vector<int> potted;  // balls that left the table, the cue ball included
     int nominated = 0;        // the colour named for a shot at a colour (2..7), 0 none
     int redsLeft = 0;         // reds on the table after the stroke
+    double seconds = 0;       // table time until every ball was at rest
 };
 
 struct StrokeVerdict {

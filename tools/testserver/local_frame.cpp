@@ -33,7 +33,8 @@ StrokeFacts rollStroke(Table& table, const AimParameters& aim) {
     stepper.start();
     std::vector<MotionEvent> events;
     // Two minutes of table time is far beyond any stroke; the bound keeps a broken one from hanging.
-    for (int frame = 0; frame < 60 * 120 && (stepper.ballsMoving() || stepper.ballsFalling()); ++frame) {
+    int frame = 0;
+    for (; frame < 60 * 120 && (stepper.ballsMoving() || stepper.ballsFalling()); ++frame) {
         events.clear();
         stepper.stepFrame(1.0 / 60, 1.0, &events);
         for (const MotionEvent& e : events) {
@@ -49,6 +50,7 @@ StrokeFacts rollStroke(Table& table, const AimParameters& aim) {
         if (before[i] && !b.onTable) facts.potted.push_back(i);
     }
     facts.redsLeft = redsOnTable(table);
+    facts.seconds = frame / 60.0;
     return facts;
 }
 
@@ -92,6 +94,7 @@ TableEvent LocalFrame::status() const {
     s.startInfo = inPlay_ ? static_cast<int32_t>(StartInfo::STARTED_AFTER_COIN_TOSS) : 0;
     s.playerOn = frame_.playerOn;
     s.playerOnFirst = breaker_;
+    s.gameType = 1;  // snooker
     s.bestOf = 1;
     s.maxShotTime = s.maxShotTimeNow = maxShotTime_;
     s.gameState = inPlay_ ? 1 : 0;
@@ -134,6 +137,7 @@ TableEvent LocalFrame::playStroke(const TableEvent& shot) {
         std::lock_guard<std::mutex> lock(physicsMutex);
         StrokeFacts facts = rollStroke(*table_, shot.aim);
         facts.nominated = shot.number;
+        lastRollSeconds_ = facts.seconds;
         last_ = judgeStroke(frame_, facts);
         for (int ball : last_.respot) table_->balls[ball].respot(table_->balls, kBallCount);
     }

@@ -50,6 +50,8 @@ public:
     TableEvent status() const;
     // Rolls the stroke and judges it; the status after it.
     TableEvent playStroke(const TableEvent& shot);
+    // How long the balls of the last stroke rolled, in seconds of table time.
+    double lastRollSeconds() const { return lastRollSeconds_; }
     // A ball put on the table or taken off by a player (practice set-ups).
     void placeBall(int ball, double x, double z);
     void removeBall(int ball);
@@ -84,6 +86,7 @@ private:
     bool inPlay_ = false;
     bool ballInHand_ = false;
     bool timeout_ = false;
+    double lastRollSeconds_ = 0;
     int concededBy_ = -1;
     std::array<SeatFigures, 2> figures_{};
     std::array<int, 2> bestBreak_{};

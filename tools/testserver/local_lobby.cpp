@@ -11,6 +11,7 @@ LocalLobby::LocalLobby(std::string lobbyName, int tableCount) : lobbyName_(std::
         table.tableId = i;
         table.tableName = "Table " + std::to_string(i);
         table.tableType = 1;  // the table the lobby rolls strokes on, so the clients roll the same
+        table.gameType = 1;   // snooker
         table.bestOf = 1;
         table.maxShotTime = 60;
         tables_.push_back(table);
@@ -200,6 +201,9 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
         toAll(out, userList());
         toAll(out, onlineList());
         greetStore(out, connection, member->second.user);
+        // The topics passed, as every login learns them: the client suggests the tutorial to one who
+        // has passed none, once, here rather than whenever the tutorial is first entered.
+        out.push_back({connection, tutorialStatus(member->second.user)});
     }
     switch (message.id) {
         case MessageId::LOGOUT_REQ:
@@ -332,14 +336,14 @@ void LocalLobby::onTableEvent(std::vector<OutgoingMessage>& out, int connection,
     for (const TableEvent* stroke : strokes) {
         if (!game.frame->inPlay()) break;  // an earlier stroke of the message ended it
         TableEvent after = game.frame->playStroke(*stroke);
-        // Some seconds a stroke in the replay: the time it takes the balls to come to rest.
-        game.strokeMs += 6000;
-        replays_.stroke(table->tableId, stroke->aim, game.strokeMs, after);
-        toTable(out, table->tableId, tableEvents({after}));
         if (game.tutorial) {
             judgeExercise(out, *table, after);
             continue;
         }
+        // Some seconds a stroke in the replay: the time it takes the balls to come to rest.
+        game.strokeMs += 6000;
+        replays_.stroke(table->tableId, stroke->aim, game.strokeMs, after);
+        toTable(out, table->tableId, tableEvents({after}));
         sendMatchStats(out, *table);
         if (!game.frame->inPlay()) {
             replays_.end(table->tableId, after);
@@ -391,7 +395,7 @@ void LocalLobby::startSingle(std::vector<OutgoingMessage>& out, int connection, 
     startFrame(out, *table, 0);
     toTable(out, table->tableId,
             notice("Practice: the line-up chosen in the Line-up window stays for every rerack until another is "
-                   "chosen. To choose another later, type /lineup 10, 11, 12 or 13 in the chat and press Rerack.",
+                   "chosen. To choose another later, press Line-up in the bar below the table.",
                    table->tableId));
 }
 

@@ -123,7 +123,7 @@ private:
     Message tutorialStatus(const std::string& user);
     void startExercise(std::vector<OutgoingMessage>& out, TableListEntry& table);
     void stopExercise(TableListEntry& table);
-    // The exercise's stroke has been played: the topic is passed or failed.
+    // The exercise's stroke has been played: the exercise ends, the topic is passed or failed.
     void judgeExercise(std::vector<OutgoingMessage>& out, TableListEntry& table, const TableEvent& after);
     // The cue store and the Kred Box (local_lobby_store.cpp).
     Message cueKredInfo(const std::string& user);

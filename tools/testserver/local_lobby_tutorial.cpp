@@ -96,6 +96,8 @@ void LocalLobby::stopExercise(TableListEntry& table) {
 void LocalLobby::judgeExercise(std::vector<OutgoingMessage>& out, TableListEntry& table, const TableEvent& after) {
     Game& game = games_[table.tableId];
     stopExercise(table);
+    // The exercise's one stroke ends it: its status says so, and the client's shot clock stops.
+    toTable(out, table.tableId, tableEvents({game.frame->status()}));
     const bool passed = exercisePassed(game.tutorialTopic, after);
     const std::string& user = table.player1;
     tutorialStatus(user);  // the user's record exists from here on
@@ -103,6 +105,14 @@ void LocalLobby::judgeExercise(std::vector<OutgoingMessage>& out, TableListEntry
     // The topic stays chosen: "Try again" starts the same exercise.
     const Message result = Message::initInfo(nextIid_++, passed ? InfoCode::TUTCH_TOPIC_PASSED : InfoCode::TUTCH_TOPIC_FAILED,
                                              0, 0, "", "");
-    toTable(out, table.tableId, result);
-    toTable(out, table.tableId, tutorialStatus(user));
+    // The client opens the result dialog as soon as the result arrives, so it is told once its balls
+    // have come to rest, with a little to spare.
+    const int restMs = static_cast<int>(game.frame->lastRollSeconds() * 1000) + 500;
+    std::vector<OutgoingMessage> told;
+    toTable(told, table.tableId, result);
+    toTable(told, table.tableId, tutorialStatus(user));
+    for (OutgoingMessage& m : told) {
+        m.delayMs = restMs;
+        out.push_back(std::move(m));
+    }
 }

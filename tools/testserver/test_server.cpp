@@ -3,6 +3,7 @@
 #include "net/connection.h"
 #include "net/handshake.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -235,8 +236,31 @@ void TestServer::closePeerLocked(Peer& peer) {
 void TestServer::runHookLocked(Peer& peer, const Message& message) {
     if (!config_.sessionHook) return;
     for (OutgoingMessage& out : config_.sessionHook(peer.index, peer.user, message)) {
-        if (Peer* target = findLocked(out.connection)) sendLocked(*target, out.message);
+        if (out.delayMs > 0) {
+            delayed_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(out.delayMs), out.connection,
+                                std::move(out.message)});
+        } else if (Peer* target = findLocked(out.connection)) {
+            sendLocked(*target, out.message);
+        }
     }
+}
+
+int TestServer::sendDueLocked() {
+    const auto now = std::chrono::steady_clock::now();
+    auto next = std::chrono::steady_clock::time_point::max();
+    std::vector<Delayed> waiting;
+    for (Delayed& d : delayed_) {
+        if (d.due > now) {
+            next = std::min(next, d.due);
+            waiting.push_back(std::move(d));
+        } else if (Peer* target = findLocked(d.connection)) {
+            sendLocked(*target, d.message);
+        }
+    }
+    delayed_ = std::move(waiting);
+    if (delayed_.empty()) return -1;
+    // Rounded up, so that the wait never wakes just before the message is due.
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(next - now).count());
 }
 
 bool TestServer::writeLocked(Peer& peer, std::vector<uint8_t> plain, size_t limit) {
@@ -284,7 +308,12 @@ void TestServer::run() {
                 }
             }
         }
-        if (::poll(waiting.data(), waiting.size(), -1) < 0 && errno != EINTR) break;
+        int timeoutMs = -1;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            timeoutMs = sendDueLocked();
+        }
+        if (::poll(waiting.data(), waiting.size(), timeoutMs) < 0 && errno != EINTR) break;
         if (waiting[0].revents != 0) {
             char drain[64];
             while (::read(wakeFds_[0], drain, sizeof(drain)) > 0) {

@@ -8,6 +8,7 @@
 #include "net/message.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -18,10 +19,12 @@
 #include <thread>
 #include <vector>
 
-// A message for one connection, produced by a session hook.
+// A message for one connection, produced by a session hook; with a delay it goes out that many
+// milliseconds later (what a server tells once the balls of a stroke have come to rest).
 struct OutgoingMessage {
     int connection;
     Message message;
+    int delayMs = 0;
 };
 
 // Called on the server thread for every message after a login (with a bare LOGIN_OK message right
@@ -130,6 +133,8 @@ private:
     void otherMessageLocked(Peer& peer, const Message& message);
     void closePeerLocked(Peer& peer);
     void runHookLocked(Peer& peer, const Message& message);
+    // Sends the delayed messages that are due; the milliseconds until the next one, -1 none.
+    int sendDueLocked();
     bool writeLocked(Peer& peer, std::vector<uint8_t> plain, size_t limit = SIZE_MAX);
     bool sendLocked(Peer& peer, Message& message);
     Peer* findLocked(int connection);
@@ -146,6 +151,12 @@ private:
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     uint16_t port_ = 0;
+    struct Delayed {
+        std::chrono::steady_clock::time_point due;
+        int connection;
+        Message message;
+    };
+    std::vector<Delayed> delayed_;  // in the order the hook gave them
     // Sequence numbers of what goes to every client alike, above those of single answers.
     uint32_t sharedIid_ = 100000;
     std::atomic<bool> stopping_{false};

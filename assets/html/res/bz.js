@@ -233,6 +233,13 @@
 
   // Names of a table's game variant and table type, as the settings panels offer them.
   bz.gameName = function (t) { var g = bz.int(t); return g === 1 ? 'Snooker' : g === 2 ? '6 reds' : g === 3 ? '10 reds' : 'Game ' + g; };
+  // A table's name as players see it: a leading "(...)" holds the table's options (line-up, flags),
+  // as the client reads them, and is not shown; without its ")" the name stays whole.
+  bz.tableShownName = function (name) {
+    name = bz.str(name);
+    var close = name.charAt(0) === '(' ? name.indexOf(')') : -1;
+    return close > 0 ? name.slice(close + 1) : name;
+  };
   bz.tableTypeName = function (t) { var n = bz.int(t); return ['Practice', 'Standard', 'Pro', 'Championship'][n] || 'Type ' + n; };
   bz.named = function (pairs, name) { return pairs.some(function (p) { return p.name === name; }); };
   // Recent tournament winners by category: {category: [names]}.
