@@ -267,19 +267,19 @@ click alice match-stats Close $(((${size% *} - ${panel% *}) / 2)) $(((${size#* }
 views() { grep -c 'requestName=bottomBoxViewMode' "$work/alice/Baizeron/Baizeron/bzlog.txt"; }
 views_above() { [ "$(views)" -gt "$1" ]; }
 n=$(views)
-# Right after the line-up panel closes a click can be lost under load; 2D twice is still 2D.
+# Right after the line-up panel closes a click can be lost under load; Table twice is still Table.
 for _ in 1 2 3; do
-  click_bottom alice 2D
+  click_bottom alice Table
   e2e_until 5 views_above "$n" && break
 done
-e2e_wait 10 "the view request of the 2D button" views_above "$n"
+e2e_wait 10 "the view request of the Table button" views_above "$n"
 sleep 1
 n=$(views)
 xdotool key space
 sleep 0.3
 xdotool key space
 sleep 1
-[ "$(views)" -eq "$n" ] || e2e_fail "Space pressed the 2D button again ($(views) view requests, $n before)"
+[ "$(views)" -eq "$n" ] || e2e_fail "Space pressed the Table button again ($(views) view requests, $n before)"
 echo "ok: Space after a click on a page button sends nothing"
 sleep 1
 e2e_shot "${win[alice]}" "$out/table.png"
@@ -451,7 +451,7 @@ click_nth() {  # NAME PAGE TEXT N: a click on the Nth control of that text (the 
   [ -n "$xy" ] || e2e_fail "no control $3 number $4 on $2 of $1"
   e2e_click "${win[$1]}" "${xy% *}" "${xy#* }"
 }
-practise() {  # TAG: alice starts practice at her table and closes the line-up window, in the 2D view
+practise() {  # TAG: alice starts practice at her table and closes the line-up window, in the view of the table as drawn
   local panel
   e2e_wait 10 "start of practice offered$1" e2e_page_has "$A" start-match 'Practise alone'
   sleep 0.5
@@ -460,7 +460,7 @@ practise() {  # TAG: alice starts practice at her table and closes the line-up w
   e2e_wait 20 "practice status$1" practising "$A"
   e2e_wait 10 "line-up choice$1" e2e_page_has "$A" match-stats 'Line-up practice'
   click_panel alice match-stats Close
-  click_bottom alice 2D
+  click_bottom alice Table
   e2e_wait 15 "the end of the notice$1" notice_gone "$A"
   sleep 1.5
 }
@@ -559,7 +559,7 @@ start_match() {
 tossed() { e2e_control_shown "$(pages alice)" coin-toss-all-in-one b_break || e2e_control_shown "$(pages bob)" coin-toss-all-in-one b_break; }
 start_match ""
 # Both look from straight above, where the balls are found.
-for name in alice bob; do click_bottom "$name" 2D; done
+for name in alice bob; do click_bottom "$name" Table; done
 e2e_wait 15 "the end of the notice at $winner's" notice_gone "$(pages "$winner")"
 sleep 1.5
 e2e_shot "${win[$winner]}" "$out/match.png"

@@ -60,7 +60,7 @@ lobby_steps_practice() {
   click_panel alice match-stats 'Reds in a line'
   e2e_wait 20 "the line-up's rack" more_statuses alice "$seen"
   if e2e_control_shown "$A" match-stats Close; then click_panel alice match-stats Close; fi
-  click_bottom alice 2D
+  click_bottom alice Table
   e2e_wait 15 "the end of the notice at alice's" notice_gone "$A"
   sleep 1.5
   e2e_shot "${win[alice]}" "$out/lineup-kept-before.png"
@@ -171,7 +171,7 @@ lobby_step_tutorial() {
   e2e_wait 10 "the topic at alice's" logged alice 'INFO received: TUTCH_TOPIC_INFO'
   click_panel alice bio-tut 'Start the exercise'
   e2e_wait 20 "the exercise at alice's" in_state alice 6
-  # The lesson's panel closed, the table is in view from above (the 2D view chosen earlier stays).
+  # The lesson's panel closed, the table is in view from above (the view chosen earlier stays).
   click_panel alice bio-tut x
   sleep 2
   e2e_shot "${win[alice]}" "$out/tutorial.png"

@@ -489,7 +489,9 @@ TEST(LocalLobbyTest, AnInOffGivesTheNextPlayerTheCueBallInHandInTheDOnly) {
     };
     for (const Place& p : std::vector<Place>{{1150, -60, true}, {900, 0, false}, {1600, 0, false}, {1100, 100, true}}) {
         EXPECT_EQ(frame.placeCueBallInHand(p.x, p.z), p.taken) << p.x << "," << p.z;
-        if (p.taken) EXPECT_DOUBLE_EQ(frame.status().balls()[BALL_WHITE].x, p.x);
+        if (p.taken) {
+            EXPECT_DOUBLE_EQ(frame.status().balls()[BALL_WHITE].x, p.x);
+        }
     }
     // In a match the cue ball moves only in hand: on the break it stays where it lies.
     Lobby l;
@@ -544,7 +546,9 @@ TEST(LocalLobbyTest, CuesAreBoughtAndUsedForKredAndTheKredBoxOpensAfterItsCountd
         const auto out = l.lobby.onMessage(0, "ann", chat(row.command));
         const Message* figures = info(out, 0, InfoCode::INFO_CODE_CUE_KRED_INFO);
         EXPECT_EQ(figures ? figures->valueB : -1, row.kred) << row.command;
-        if (row.sound != InfoCode::USER_INFO) EXPECT_NE(info(out, 0, row.sound), nullptr) << row.command;
+        if (row.sound != InfoCode::USER_INFO) {
+            EXPECT_NE(info(out, 0, row.sound), nullptr) << row.command;
+        }
         const Message* told = info(out, 1, InfoCode::INFO_CODE_CURRENT_CUE_INFO);
         EXPECT_EQ(told ? told->valueA : 0, row.cueOfBob) << row.command;
         EXPECT_EQ(sentTo(out, 0, MessageId::CHAT_MESSAGE).size(), 1u) << row.command;
