@@ -376,6 +376,7 @@ void FrameDecoderPool::SetViewSize(const std::string& session, int width, int he
 void FrameDecoderPool::Submit(const std::string& session, std::string message, size_t dataOffset, size_t dataLength) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        lastFrame_ = std::chrono::steady_clock::now();
         Slot& slot = slots_[session];
         slot.forgotten = false;
         slot.waiting = Job{std::move(message), dataOffset, dataLength, slot.maxWidth, slot.maxHeight};
@@ -395,7 +396,8 @@ void FrameDecoderPool::TakeReady(std::vector<DecodedFrame>& out) {
 void FrameDecoderPool::Recycle(std::vector<uint8_t>&& pixels) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (spare_.size() < 8) spare_.push_back(std::move(pixels));
-    // A worker that has let go of everything waits without a deadline: wake one to keep this one's.
+    // A worker that has let go of everything waits without a deadline: wake one, so that this
+    // buffer is given back too when no frame follows.
     cv_.notify_one();
 }
 
@@ -435,7 +437,10 @@ void FrameDecoderPool::Work() {
                 cv_.wait(lock);
                 continue;
             }
-            if (cv_.wait_for(lock, idleRelease_) == std::cv_status::no_timeout || stop_ || !queue_.empty()) continue;
+            if (cv_.wait_for(lock, idleRelease_) == std::cv_status::no_timeout || stop_ || !queue_.empty() ||
+                std::chrono::steady_clock::now() - lastFrame_ < idleRelease_) {
+                continue;
+            }
             // The pages have been still for a while and their textures hold them: the buffers of
             // the last frames are read again only when a page changes. Give them back.
             std::vector<std::vector<uint8_t>> spare;

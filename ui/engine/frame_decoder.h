@@ -96,6 +96,7 @@ private:
     std::map<std::string, DecodedFrame> ready_;
     std::vector<std::vector<uint8_t>> spare_;
     size_t workersHeld_ = 0;
+    std::chrono::steady_clock::time_point lastFrame_;  // the last Submit
     std::vector<std::thread> threads_;
 };
 
