@@ -85,7 +85,8 @@ void convertS16(const uint8_t* window, uint64_t windowFirst, uint64_t framesIn, 
         const int32_t t = int32_t(at & 0xFFFF);
         for (int c = 0; c < channelsOut; ++c) {
             const int source = std::min(c, channelsIn - 1);
-            const int32_t a = in[(i - windowFirst) * channelsIn + source], b = in[(j - windowFirst) * channelsIn + source];
+            const int32_t a = in[(i - windowFirst) * channelsIn + source];
+            const int32_t b = in[(j - windowFirst) * channelsIn + source];
             dst[n * channelsOut + c] = int16_t(a + (((b - a) * t + 0x8000) >> 16));
         }
     }
@@ -203,7 +204,8 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
     const uint64_t length =
         source->deviceFormat
             ? source->size
-            : bytesPerFrame * convertedFrames(source->size / (2u * uint64_t(source->channels)), source->rate, frequency);
+            : bytesPerFrame *
+                  convertedFrames(source->size / (2u * uint64_t(source->channels)), source->rate, frequency);
     const double total = bytesPerFrame > 0 ? double(length / bytesPerFrame) / frequency : 0.0;
     const std::vector<float> starts = cutTimes.empty() ? std::vector<float>{0.0f} : cutTimes;
     const auto byteAt = [&](double seconds) {

@@ -378,7 +378,9 @@ TEST(FrameDecoderTest, AQuietPoolLetsGoOfItsBuffersAndStillDecodesTheNextFrame) 
     auto held = [&] { return pool.HeldBytes(); };
     auto until = [](auto done) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!done() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
         return done();
     };
     for (uint8_t red : {10, 200}) {

@@ -491,7 +491,8 @@ void FrameDecoderPool::Work() {
             BZ_LOG(LOG_ERROR, "FrameDecoder", "undecodable frame dropped");
         }
         job.message = std::string();
-        const size_t nowHeld = png.capacity() + ThreadScratch().compressed.capacity() + ThreadScratch().filtered.capacity();
+        const size_t nowHeld =
+            png.capacity() + ThreadScratch().compressed.capacity() + ThreadScratch().filtered.capacity();
 
         lock.lock();
         workersHeld_ = workersHeld_ - held + nowHeld;
