@@ -17,6 +17,7 @@
 #include "ui/engine/web_engine.h"
 
 #include <GL/glew.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -146,6 +147,12 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
     ShellNeighbours& neighbours = options.neighbours != nullptr ? *options.neighbours : standIns;
     threadsLeft = false;
     appRunning = true;
+    // Left to itself, the allocator raises both thresholds with the first large block freed (a
+    // decoded image, a sound file), and the free top of a thread's heap (tens of MiB after the
+    // loading) then stays with the process for good. Fixed: larger blocks come from and go back to
+    // the system, and a free top beyond this is given back; a page frame's buffers stay in the heap.
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    mallopt(M_TRIM_THRESHOLD, 4 << 20);
 
     GameHandler& gh = getGameHandler();
     gh.initPaths();

@@ -1,6 +1,6 @@
 #include "audio/sound.h"
 
-#include "core/archive.h"
+#include "audio/sound_file.h"
 #include "core/log.h"
 
 #include <SDL.h>
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 Sound::Sound() : clips_(new Clip[kMaxClips]) {
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
@@ -60,12 +61,23 @@ uint64_t convertedFrames(uint64_t framesIn, int from, int to) {
     return from <= 0 ? 0 : framesIn * uint64_t(to) / uint64_t(from);
 }
 
-void convertS16(const uint8_t* bytes, uint64_t framesIn, int channelsIn, int from, int channelsOut, int to,
-                uint64_t first, uint64_t count, uint8_t* out) {
-    const auto* in = reinterpret_cast<const int16_t*>(bytes);
+// Positions in the source in 16.16 fixed point.
+uint64_t resampleStep(int from, int to) { return (uint64_t(from) << 16) / uint64_t(to); }
+
+// The source frames [lo, hi] that output frames [first, first + count) blend (count > 0).
+void sourceFramesOf(uint64_t framesIn, int from, int to, uint64_t first, uint64_t count, uint64_t& lo, uint64_t& hi) {
+    const uint64_t step = resampleStep(from, to);
+    lo = std::min((first * step) >> 16, framesIn - 1);
+    hi = std::min(((first + count - 1) * step >> 16) + 1, framesIn - 1);
+}
+
+// `window` holds source frames from `windowFirst` on, at least those that sourceFramesOf names.
+void convertS16(const uint8_t* window, uint64_t windowFirst, uint64_t framesIn, int channelsIn, int from,
+                int channelsOut, int to, uint64_t first, uint64_t count, uint8_t* out) {
+    const auto* in = reinterpret_cast<const int16_t*>(window);
     auto* dst = reinterpret_cast<int16_t*>(out);
-    // Positions in 16.16 fixed point; rounding to nearest in the blend.
-    const uint64_t step = (uint64_t(from) << 16) / uint64_t(to);
+    // Rounding to nearest in the blend.
+    const uint64_t step = resampleStep(from, to);
     for (uint64_t n = 0; n < count; ++n) {
         const uint64_t at = (first + n) * step;
         const uint64_t i = std::min(at >> 16, framesIn - 1);
@@ -73,7 +85,8 @@ void convertS16(const uint8_t* bytes, uint64_t framesIn, int channelsIn, int fro
         const int32_t t = int32_t(at & 0xFFFF);
         for (int c = 0; c < channelsOut; ++c) {
             const int source = std::min(c, channelsIn - 1);
-            const int32_t a = in[i * channelsIn + source], b = in[j * channelsIn + source];
+            const int32_t a = in[(i - windowFirst) * channelsIn + source];
+            const int32_t b = in[(j - windowFirst) * channelsIn + source];
             dst[n * channelsOut + c] = int16_t(a + (((b - a) * t + 0x8000) >> 16));
         }
     }
@@ -83,27 +96,31 @@ struct Decoded {
     std::vector<uint8_t> bytes;
     int channels = 0, rate = 0;
     bool deviceFormat = true;
+    // Where the bytes lie in the file when they are its own samples and a long stretch.
+    std::optional<uint64_t> fileOffset;
 };
+
+// Where samples decoded from a file lie in it, when they are its own bytes unchanged and long
+// enough to be left there.
+std::optional<uint64_t> placeInFile(const SoundFileBytes& file, const std::vector<uint8_t>& samples) {
+    uint64_t offset = 0, length = 0;
+    if (samples.size() < Sound::kLeftInFileFrom || !wavSampleData(file.data, file.size, offset, length) ||
+        length < samples.size() || !std::equal(samples.begin(), samples.end(), file.data + offset)) {
+        return std::nullopt;
+    }
+    return offset;
+}
 
 // The sound's samples: 16-bit ones as the file has them, any other kind in the device's format;
 // empty when it cannot be read or decoded (the decoding failure is logged). `found` is false when
 // an archive member does not exist.
 Decoded decode(const std::string& name, int frequency, Uint16 format, int channels, bool& found) {
-    found = true;
-    SDL_RWops* rw = nullptr;
-    std::unique_ptr<BZFile> member;
-    if (name.compare(0, 4, "res/") == 0) {
-        rw = SDL_RWFromFile(name.c_str(), "rb");
-    } else {
-        member = std::make_unique<BZFile>(name);
-        if (!member->isOpen()) {
-            found = false;
-            return {};
-        }
-        const char* data = nullptr;
-        const uint64_t length = member->data(&data);
-        rw = SDL_RWFromConstMem(data, int(std::min<uint64_t>(length, INT32_MAX)));
+    SoundFileBytes file;
+    if (!readSoundFile(name, file, found)) {
+        if (found) BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: Couldn't open " << name);
+        return {};
     }
+    SDL_RWops* rw = SDL_RWFromConstMem(file.data, int(std::min<uint64_t>(file.size, INT32_MAX)));
     SDL_AudioSpec spec{};
     Uint8* raw = nullptr;
     Uint32 rawLength = 0;
@@ -120,6 +137,7 @@ Decoded decode(const std::string& name, int frequency, Uint16 format, int channe
             kept.channels = spec.channels;
             kept.rate = spec.freq;
             kept.deviceFormat = false;
+            kept.fileOffset = placeInFile(file, kept.bytes);
         }
         SDL_FreeWAV(raw);
         return kept;
@@ -132,7 +150,12 @@ Decoded decode(const std::string& name, int frequency, Uint16 format, int channe
         BZ_LOG(LOG_ERROR, "load", "Unable to load WAV file: " << SDL_GetError());
         return {};
     }
-    if (build == 0) return {std::move(samples)};
+    if (build == 0) {
+        Decoded same;
+        same.bytes = std::move(samples);
+        same.fileOffset = placeInFile(file, same.bytes);
+        return same;
+    }
     cvt.len = int(samples.size());
     std::vector<uint8_t> converted(samples.size() * size_t(cvt.len_mult));
     std::copy(samples.begin(), samples.end(), converted.begin());
@@ -142,7 +165,9 @@ Decoded decode(const std::string& name, int frequency, Uint16 format, int channe
         return {};
     }
     converted.resize(size_t(cvt.len_cvt));
-    return {std::move(converted)};
+    Decoded other;
+    other.bytes = std::move(converted);
+    return other;
 }
 
 }  // namespace
@@ -168,13 +193,19 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
     source->deviceFormat = decoded.deviceFormat;
     source->channels = decoded.channels;
     source->rate = decoded.rate;
-    source->bytes = std::move(decoded.bytes);
+    source->size = decoded.bytes.size();
+    if (decoded.fileOffset) {
+        source->name = name;
+        source->fileOffset = *decoded.fileOffset;
+    } else {
+        source->bytes = std::move(decoded.bytes);
+    }
     // The length of the whole file in the device format, which the cut times refer to.
     const uint64_t length =
         source->deviceFormat
-            ? source->bytes.size()
-            : bytesPerFrame * convertedFrames(source->bytes.size() / (2u * uint64_t(source->channels)), source->rate,
-                                              frequency);
+            ? source->size
+            : bytesPerFrame *
+                  convertedFrames(source->size / (2u * uint64_t(source->channels)), source->rate, frequency);
     const double total = bytesPerFrame > 0 ? double(length / bytesPerFrame) / frequency : 0.0;
     const std::vector<float> starts = cutTimes.empty() ? std::vector<float>{0.0f} : cutTimes;
     const auto byteAt = [&](double seconds) {
@@ -207,11 +238,33 @@ std::vector<uint8_t> Sound::clipSamples(int clip) const {
     // An empty clip still plays, over one silent frame, like the others.
     if (c.to <= c.from || !c.source) return std::vector<uint8_t>(std::max<uint32_t>(deviceFrameBytes_, 1), 0);
     const Source& source = *c.source;
-    if (source.deviceFormat) return {source.bytes.begin() + c.from, source.bytes.begin() + c.to};
+    // The stretch of the file's samples the clip is made from.
+    uint64_t from = c.from, to = c.to, firstFrame = 0;
+    const uint64_t frameBytes = 2u * uint64_t(source.channels);
+    const uint64_t first = c.from / deviceFrameBytes_, count = (c.to - c.from) / deviceFrameBytes_;
+    if (!source.deviceFormat) {
+        if (count == 0) return std::vector<uint8_t>(c.to - c.from, 0);
+        uint64_t last = 0;
+        sourceFramesOf(source.size / frameBytes, source.rate, deviceRate_, first, count, firstFrame, last);
+        from = firstFrame * frameBytes;
+        to = (last + 1) * frameBytes;
+    }
+    std::vector<uint8_t> read;
+    const uint8_t* stretch = nullptr;
+    if (source.inFile()) {
+        if (!readSoundFileStretch(source.name, source.fileOffset + from, to - from, read)) {
+            BZ_LOG(LOG_ERROR, "Sound", "Unable to read the sound file " << source.name << ": the clip plays silent");
+            return std::vector<uint8_t>(c.to - c.from, 0);
+        }
+        if (source.deviceFormat) return read;
+        stretch = read.data();
+    } else {
+        stretch = source.bytes.data() + from;
+        if (source.deviceFormat) return {stretch, stretch + (to - from)};
+    }
     std::vector<uint8_t> out(c.to - c.from);
-    convertS16(source.bytes.data(), source.bytes.size() / (2u * uint64_t(source.channels)), source.channels,
-               source.rate, deviceChannels_, deviceRate_, c.from / deviceFrameBytes_,
-               (c.to - c.from) / deviceFrameBytes_, out.data());
+    convertS16(stretch, firstFrame, source.size / frameBytes, source.channels, source.rate, deviceChannels_,
+               deviceRate_, first, count, out.data());
     return out;
 }
 

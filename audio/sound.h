@@ -3,7 +3,8 @@
 // A sound is kept as its file gives it (16-bit mono at the recording's rate, as a rule, a quarter of
 // the device format); a clip is turned into the device format when it starts, into a buffer of its
 // channel that is let go once the channel has finished (the mixer's thread reads only buffers of
-// playing channels).
+// playing channels). A long file's samples are not kept at all: each clip reads its stretch from
+// where the file lies when it starts (a second of speech, well under a millisecond).
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,8 @@ class Sound {
 public:
     static constexpr int kMaxClips = 1000;
     static constexpr int kRequestedChannels = 11;
+    // 16-bit sample data of this many bytes or more stays in its file (the referee's announcements).
+    static constexpr uint64_t kLeftInFileFrom = uint64_t(1) << 20;
 
     // Opens the device (44.1 kHz, signed 16-bit, stereo, 4096 frames). Without a device the engine
     // stays silent: loads return -1 and plays do nothing.
@@ -49,8 +52,8 @@ public:
     // The clip's sample bytes in the device format: their length, and the bytes as a play gives them.
     uint32_t clipByteSize(int clip) const;
     std::vector<uint8_t> clipSamples(int clip) const;
-    // Bytes held for the sounds: as stored, and in the buffers of channels that play or have not
-    // been let go yet.
+    // Bytes held for the sounds: as stored (nothing for one left in its file), and in the buffers of
+    // channels that play or have not been let go yet.
     size_t storedBytes() const;
     size_t playingBytes() const;
 
@@ -59,12 +62,16 @@ public:
 
 private:
     // One file's samples: 16-bit at its own rate and channel count when it is in that form, else
-    // already in the device format.
+    // already in the device format. Left in its file, they are read from `name` at `fileOffset`.
     struct Source {
         std::vector<uint8_t> bytes;
+        uint64_t size = 0;  // the samples' length, held or not
         int channels = 2;
         int rate = 44100;
         bool deviceFormat = true;
+        std::string name;
+        uint64_t fileOffset = 0;
+        bool inFile() const { return !name.empty(); }
     };
     struct Clip {
         float duration = 0;

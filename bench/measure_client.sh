@@ -57,20 +57,23 @@ stop() {
 
 # The session's processes: CPU ticks, and memory as proportional (PSS, shared pages split),
 # private (USS, pages no other process maps: what ending the session gives back) and resident (RSS,
-# shared pages counted in each process) sizes. PSS moves with other browsers on the machine that
-# share the same library pages; USS does not.
+# shared pages counted in each process) sizes. PSS and USS move with the other programs on the
+# machine that map the same library and browser files (tens of MiB on a shared machine); the
+# anonymous part of PSS (the heaps, the GL driver's buffers, the browser's own) does not.
 procs() { ps -o pid= --sid "$group" | tr -d ' '; }
 ticks() { local t=0 p; for p in $(procs); do t=$((t + $(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0))); done; echo $t; }
 memory() {
-  local p pss=0 uss=0 rss=0 own=0 n=0
+  local p pss=0 anon=0 ownAnon=0 uss=0 rss=0 own=0 n=0
   for p in $(procs); do
     pss=$((pss + $(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
+    anon=$((anon + $(awk '/^Pss_Anon:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
     uss=$((uss + $(awk '/^Private_(Clean|Dirty):/ {s += $2} END {print s + 0}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
     rss=$((rss + $(awk '/^Rss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
     n=$((n + 1))
   done
   own=$(awk '/^Private_(Clean|Dirty):/ {s += $2} END {print s + 0}' "/proc/$group/smaps_rollup" 2>/dev/null || echo 0)
-  echo "$n processes, PSS $((pss / 1024)) MiB, USS $((uss / 1024)) MiB (the client's own $((own / 1024)) MiB), RSS $((rss / 1024)) MiB" \
+  ownAnon=$(awk '/^Pss_Anon:/ {print $2}' "/proc/$group/smaps_rollup" 2>/dev/null || echo 0)
+  echo "$n processes, PSS $((pss / 1024)) MiB (anonymous $((anon / 1024)) MiB, the client's own $((ownAnon / 1024)) MiB), USS $((uss / 1024)) MiB (the client's own $((own / 1024)) MiB), RSS $((rss / 1024)) MiB" \
     "(load average $(cut -d' ' -f1-3 /proc/loadavg))"
 }
 ticks_of() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }

@@ -1,5 +1,5 @@
-// Loading and cutting every sound of the archive the build packed, and the per-frame cost of the
-// bank's update, on SDL's dummy audio driver.
+// Loading and cutting every sound of the archive the build packed, the per-frame cost of the bank's
+// update and of starting an announcement, on SDL's dummy audio driver.
 #include "audio/game_sound_bank.h"
 #include "core/archive.h"
 
@@ -50,5 +50,19 @@ void BM_SoundBankUpdate(benchmark::State& state) {
     Mix_HaltChannel(-1);
 }
 BENCHMARK(BM_SoundBankUpdate);
+
+// What starting an announcement costs the frame: its stretch read from the archive and turned into
+// the device format (the referee's speech is not held in memory).
+void BM_AnnouncementSamples(benchmark::State& state) {
+    useBuiltArchive();
+    GameSoundBank bank;
+    bank.loadSounds();
+    int k = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bank.engine().clipSamples(bank.refereeClip(k)));
+        k = (k + 37) % SOUND_REFEREE_CLIPS;
+    }
+}
+BENCHMARK(BM_AnnouncementSamples)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

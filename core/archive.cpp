@@ -64,11 +64,11 @@ std::string ArchiveIndex::digestName(const std::string& plainPath) const {
     return sha256Hex(archiveKey + plainPath);
 }
 
-void ArchiveIndex::decipher(uint8_t* bytes, uint64_t count) const {
+void ArchiveIndex::decipher(uint8_t* bytes, uint64_t count, uint64_t memberOffset) const {
     for (uint64_t n = 0; n + kArchiveBlockSize <= count; n += kArchiveBlockSize) {
         uint8_t* block = bytes + n;
         cipher_.decryptBlock(block);
-        archiveAddToFirstWord(block, 0u - uint32_t(n));
+        archiveAddToFirstWord(block, 0u - uint32_t(memberOffset + n));
     }
 }
 
@@ -89,7 +89,11 @@ void ArchiveIndex::replaceTable(std::vector<ArchiveEntry> newEntries, const std:
 
 void ArchiveIndex::useBuiltInTable() { replaceTable(builtInEntries(), kArchivePath); }
 
-BZFile::BZFile(const std::string& name) {
+BZFile::BZFile(const std::string& name) { open(name, 0, ~uint64_t(0)); }
+
+BZFile::BZFile(const std::string& name, uint64_t from, uint64_t count) { open(name, from, count); }
+
+void BZFile::open(const std::string& name, uint64_t from, uint64_t count) {
     ArchiveIndex& index = ArchiveIndex::instance();
     std::string path;
     uint64_t offset = 0, length = 0, readLength = 0;
@@ -97,7 +101,7 @@ BZFile::BZFile(const std::string& name) {
         !index.find(index.digestName(name), path, offset, length, readLength)) {
         return;
     }
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
 
     // The index is trusted no further than the file: the padded member must lie inside it before
@@ -107,19 +111,25 @@ BZFile::BZFile(const std::string& name) {
     uint64_t fileSize = fits ? uint64_t(info.st_size) : 0;
     fits = fits && readLength <= fileSize && offset <= fileSize - readLength;
 
+    // The whole blocks that hold the stretch wanted: each deciphers on its own.
+    from = std::min(from, length);
+    const uint64_t end = from + std::min(count, length - from);
+    const uint64_t firstBlock = from & ~(kArchiveBlockSize - 1);
+    const uint64_t blocksLength = archivePaddedLength(end) - firstBlock;
     std::unique_ptr<uint8_t[]> bytes;
     if (fits) {
-        bytes.reset(new uint8_t[readLength]);
-        fits = readFully(fd, bytes.get(), readLength, offset);
+        bytes.reset(new uint8_t[std::max<uint64_t>(blocksLength, 1)]);
+        fits = readFully(fd, bytes.get(), blocksLength, offset + firstBlock);
     }
     close(fd);
     if (!fits) {
         BZ_LOG(LOG_ERROR, "BZFile", "Too few bytes read.");
         return;
     }
-    index.decipher(bytes.get(), readLength);
+    index.decipher(bytes.get(), blocksLength, firstBlock);
+    if (from > firstBlock) std::memmove(bytes.get(), bytes.get() + (from - firstBlock), end - from);
     buffer_ = std::move(bytes);
-    length_ = length;
+    length_ = end - from;
     ok_ = true;
 }
 

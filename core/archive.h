@@ -71,8 +71,9 @@ public:
     bool find(const std::string& name, std::string& path, uint64_t& offset, uint64_t& length,
               uint64_t& readLength) const;
     std::string digestName(const std::string& plainPath) const;
-    // Deciphers whole 16-byte blocks in place and takes each block's member offset back out.
-    void decipher(uint8_t* bytes, uint64_t count) const;
+    // Deciphers whole 16-byte blocks in place and takes each block's member offset back out; the
+    // bytes start at `memberOffset` (a multiple of 16) within their member.
+    void decipher(uint8_t* bytes, uint64_t count, uint64_t memberOffset = 0) const;
 
     // The name at an index position, or the empty text past the end of the table.
     const std::string& nameAt(size_t position) const;
@@ -100,6 +101,9 @@ class BZFile {
 public:
     // The name may be a stored member name or a plain path.
     explicit BZFile(const std::string& name);
+    // Only the bytes [from, from + count) of the member, cut at its end: the calls below see them
+    // as the whole file. Nothing else of the member is read.
+    BZFile(const std::string& name, uint64_t from, uint64_t count);
     BZFile(const BZFile&) = delete;
     BZFile& operator=(const BZFile&) = delete;
 
@@ -116,6 +120,8 @@ public:
     uint64_t size() const;
 
 private:
+    void open(const std::string& name, uint64_t from, uint64_t count);
+
     bool ok_ = false;
     std::unique_ptr<uint8_t[]> buffer_;
     uint64_t length_ = 0;

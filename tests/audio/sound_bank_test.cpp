@@ -5,6 +5,7 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -46,6 +47,11 @@ TEST_F(SoundBankTest, LoadsTheSlotsInOrderAndCutsTheReferee) {
         EXPECT_NEAR(bank.engine().clipDuration(24 + k), kRefereeCutTimes[k + 1] - kRefereeCutTimes[k], 1e-4) << k;
         EXPECT_GT(bank.engine().clipByteSize(24 + k), 0u) << k;
     }
+    // The referee's speech stays in the archive; only the short sounds are held.
+    EXPECT_LT(bank.engine().storedBytes(), size_t(4) << 20);
+    const std::vector<uint8_t> last = bank.engine().clipSamples(24 + SOUND_REFEREE_CLIPS - 1);
+    EXPECT_EQ(last.size(), bank.engine().clipByteSize(24 + SOUND_REFEREE_CLIPS - 1));
+    EXPECT_TRUE(std::any_of(last.begin(), last.end(), [](uint8_t b) { return b != 0; }));
 }
 
 TEST_F(SoundBankTest, ARefereeFileThatFailsLeavesNoRefereeIds) {

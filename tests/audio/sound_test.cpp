@@ -1,5 +1,6 @@
 #include "audio/sound.h"
 #include "audio/wav_fixture.h"
+#include "support/captured_log.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -99,6 +100,43 @@ TEST_F(SoundTest, AClipOfAFileIsThatStretchOfTheWholeFileConverted) {
         at += part.size();
     }
     EXPECT_EQ(at, whole.size());
+}
+
+TEST_F(SoundTest, ALongFileStaysInItsFileAndEachClipReadsItsStretch) {
+    // Over the bound in the device format and as 16-bit mono at half the rate.
+    const struct {
+        const char* name;
+        double seconds;
+        int rate, channels;
+    } files[] = {{"res/long_stereo.wav", 6.0, 44100, 2}, {"res/long_mono.wav", 24.0, 22050, 1}};
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        bztest::CapturedLog log;
+        bztest::writeTestWav(f.name, f.seconds, f.rate, f.channels);
+        Sound sound;
+        ASSERT_EQ(sound.load(f.name), 0);
+        ASSERT_EQ(sound.load(f.name, {0.0f, 1.13f, 4.0771f, 5.5f}), 1);
+        EXPECT_EQ(sound.storedBytes(), 0u);
+        // Device frame n holds source frame n * rate / 44100, whose first sample is its index.
+        const std::vector<uint8_t> whole = sound.clipSamples(0);
+        ASSERT_EQ(whole.size(), size_t(f.seconds * 44100 + 0.5) * 4);
+        const int stride = 44100 / f.rate;
+        for (size_t n = 0; n < whole.size() / 4; n += size_t(stride)) {
+            ASSERT_EQ(bztest::firstFrameIndex(whole.data() + 4 * n), int(n / size_t(stride)) & 0x7FFF) << n;
+        }
+        size_t at = 0;
+        for (int clip = 1; clip <= 4; ++clip) {
+            const std::vector<uint8_t> part = sound.clipSamples(clip);
+            ASSERT_EQ(part.size(), sound.clipByteSize(clip));
+            EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + long(at))) << clip;
+            at += part.size();
+        }
+        EXPECT_EQ(at, whole.size());
+        // A file gone meanwhile: the clip keeps its length, silent, and says why.
+        std::filesystem::remove(f.name);
+        EXPECT_EQ(sound.clipSamples(2), std::vector<uint8_t>(sound.clipByteSize(2), 0));
+        EXPECT_EQ(log.count("Unable to read the sound file"), 1);
+    }
 }
 
 TEST_F(SoundTest, AChannelHoldsItsSamplesOnlyWhileItPlays) {

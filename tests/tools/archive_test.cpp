@@ -171,6 +171,23 @@ TEST_F(ArchiveTest, SeekStaysWithinTheMember) {
     EXPECT_EQ(std::string(out, 2), "45");
 }
 
+TEST_F(ArchiveTest, AStretchOfAMemberReadsAsThoseBytesOfTheWhole) {
+    const std::string whole = bytesOf(100, 'q');
+    pack({{"before", bytesOf(7, 'b')}, {"m", whole}});
+    // Aligned and unaligned ends, inside one block, across blocks, cut at the member's end, past it.
+    const struct {
+        uint64_t from, count;
+    } cases[] = {{0, 100}, {0, 16}, {16, 32}, {3, 5}, {15, 2}, {17, 70}, {90, 50}, {100, 4}, {250, 4}};
+    for (const auto& c : cases) {
+        BZFile part("m", c.from, c.count);
+        ASSERT_TRUE(part.isOpen()) << c.from << "+" << c.count;
+        EXPECT_EQ(contents(part), whole.substr(std::min<uint64_t>(c.from, 100), c.count)) << c.from << "+" << c.count;
+        char out[4];
+        EXPECT_EQ(part.read(out, 4), std::min<uint64_t>(4, part.size()));
+    }
+    EXPECT_EQ(logText(), "");
+}
+
 TEST_F(ArchiveTest, MemberNotFoundAnswersEveryCallAsClosed) {
     pack({{"m", "x"}});
     BZFile file("res/absent.txt");

@@ -12,6 +12,7 @@
 #include "support/captured_log.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -357,6 +358,45 @@ TEST(FrameDecoderTest, AViewForgottenWhileItsFrameIsQueuedOrDecodingLeavesNoEntr
     pool.Forget("x");
     pool.Forget("z");
     EXPECT_EQ(pool.TrackedViews(), 0u);
+}
+
+TEST(FrameDecoderTest, AQuietPoolLetsGoOfItsBuffersAndStillDecodesTheNextFrame) {
+    const uint32_t side = 64;
+    auto frameOf = [&](uint8_t red, size_t& offset, size_t& length) {
+        std::vector<uint8_t> rgba(size_t(side) * side * 4, 255);
+        for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = red, rgba[i + 1] = uint8_t(i >> 4);
+        const std::vector<uint8_t> png = EncodePng(rgba, side, side);
+        const std::string head = "{\"data\":\"", data = EncodeBase64(std::string(png.begin(), png.end()));
+        offset = head.size();
+        length = data.size();
+        return head + data + "\"}";
+    };
+    std::atomic<size_t> heldAtReady{0};
+    // The ready call runs on the worker between its decode and its next wait: what it holds is counted.
+    FrameDecoderPool pool(1, [&] { heldAtReady = pool.HeldBytes(); }, std::chrono::milliseconds(50));
+    pool.SetViewSize("v", int(side), int(side));
+    auto held = [&] { return pool.HeldBytes(); };
+    auto until = [](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
+    };
+    for (uint8_t red : {10, 200}) {
+        SCOPED_TRACE(int(red));
+        size_t offset = 0, length = 0;
+        std::string message = frameOf(red, offset, length);
+        pool.Submit("v", std::move(message), offset, length);
+        std::vector<DecodedFrame> frames;
+        ASSERT_TRUE(until([&] { pool.TakeReady(frames); return !frames.empty(); }));
+        ASSERT_EQ(frames[0].pixels.size(), size_t(side) * side * 4);
+        EXPECT_EQ(frames[0].pixels[2], red);  // BGRA
+        EXPECT_EQ(frames[0].pixels[4 * 100 + 1], uint8_t(400 >> 4));
+        EXPECT_GE(heldAtReady.load(), frames[0].pixels.size());
+        pool.Recycle(std::move(frames[0].pixels));
+        EXPECT_TRUE(until([&] { return held() == 0; })) << held() << " bytes still held";
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "core/log.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -25,6 +27,10 @@ namespace {
 constexpr size_t kReadChunk = 1 << 18;
 constexpr size_t kMaxMessage = size_t(64) << 20;
 constexpr size_t kMaxReadPerRound = size_t(8) << 20;
+// A read buffer that a large frame grew past this is given back once no message as large has come
+// for a while (the small replies and events go on meanwhile).
+constexpr size_t kKeptReadBuffer = size_t(1) << 20;
+constexpr std::chrono::milliseconds kReadBufferRelease{2000};
 constexpr const char kFramePrefix[] = "{\"method\":\"Page.screencastFrame\"";
 
 std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
@@ -210,12 +216,27 @@ void DevToolsPipe::Run() {
             wantWrite = outSent_ < out_.size();
         }
         pollfd fds[2] = {{fd_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0}, {wakeFd_, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        int timeoutMs = -1;
+        if (in_.capacity() > kKeptReadBuffer) {
+            const auto quiet = std::chrono::steady_clock::now() - lastLargeRead_;
+            if (quiet >= kReadBufferRelease && in_.empty()) {
+                // The pages are still: the frame that grew the buffer has long been decoded.
+                std::string().swap(in_);
+                scanned_ = 0;
+                malloc_trim(0);
+            } else {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(kReadBufferRelease - quiet);
+                timeoutMs = int(std::clamp<int64_t>(left.count(), 1, kReadBufferRelease.count()));
+            }
+        }
+        const int ready = poll(fds, 2, timeoutMs);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             BZ_LOG(LOG_ERROR, "DevToolsPipe", "poll failed: " << std::strerror(errno));
             peerClosed = true;
             break;
         }
+        if (ready == 0) continue;
         if (fds[1].revents & POLLIN) {
             uint64_t v;
             [[maybe_unused]] ssize_t n = read(wakeFd_, &v, sizeof v);
@@ -250,6 +271,7 @@ bool DevToolsPipe::ReadSome() {
         if (n > 0) {
             in_.append(chunk.data(), static_cast<size_t>(n));
             total += static_cast<size_t>(n);
+            if (in_.size() > kKeptReadBuffer) lastLargeRead_ = std::chrono::steady_clock::now();
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

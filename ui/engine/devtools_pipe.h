@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -91,6 +92,7 @@ private:
 
     std::string in_;  // I/O thread only
     size_t scanned_ = 0;
+    std::chrono::steady_clock::time_point lastLargeRead_;  // in_ last held more than its kept size
 
     std::mutex inMutex_;
     std::condition_variable inCv_;

@@ -5,6 +5,8 @@
 #include <libdeflate.h>
 #include <spng.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -101,6 +103,11 @@ struct FastScratch {
     ~FastScratch() { libdeflate_free_decompressor(inflater); }
 };
 
+FastScratch& ThreadScratch() {
+    thread_local FastScratch scratch;
+    return scratch;
+}
+
 inline uint8_t Paeth(int a, int b, int c) {
     int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
     return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
@@ -146,7 +153,7 @@ FastResult DecodeRgba8(const uint8_t* png, size_t size, bool premultiplied, std:
     if (ihdr[16] != 8 || ihdr[17] != 6 || ihdr[18] != 0 || ihdr[19] != 0 || ihdr[20] != 0) return FastResult::NotHandled;
     if (w == 0 || h == 0 || w > maxWidth || h > maxHeight) return FastResult::Failed;
 
-    thread_local FastScratch scratch;
+    FastScratch& scratch = ThreadScratch();
     if (!scratch.inflater) return FastResult::NotHandled;
     scratch.compressed.clear();
     const uint8_t* single = nullptr;  // the data of the only IDAT chunk, used where it lies
@@ -344,7 +351,8 @@ bool DecodePngToBgra(const uint8_t* png, size_t size, bool premultiplied, std::v
     return true;
 }
 
-FrameDecoderPool::FrameDecoderPool(int threads, std::function<void()> onReady) : onReady_(std::move(onReady)) {
+FrameDecoderPool::FrameDecoderPool(int threads, std::function<void()> onReady, std::chrono::milliseconds idleRelease)
+    : onReady_(std::move(onReady)), idleRelease_(idleRelease) {
     if (threads < 1) threads = 1;
     for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
 }
@@ -368,6 +376,7 @@ void FrameDecoderPool::SetViewSize(const std::string& session, int width, int he
 void FrameDecoderPool::Submit(const std::string& session, std::string message, size_t dataOffset, size_t dataLength) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        lastFrame_ = std::chrono::steady_clock::now();
         Slot& slot = slots_[session];
         slot.forgotten = false;
         slot.waiting = Job{std::move(message), dataOffset, dataLength, slot.maxWidth, slot.maxHeight};
@@ -387,6 +396,9 @@ void FrameDecoderPool::TakeReady(std::vector<DecodedFrame>& out) {
 void FrameDecoderPool::Recycle(std::vector<uint8_t>&& pixels) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (spare_.size() < 8) spare_.push_back(std::move(pixels));
+    // A worker that has let go of everything waits without a deadline: wake one, so that this
+    // buffer is given back too when no frame follows.
+    cv_.notify_one();
 }
 
 void FrameDecoderPool::Forget(const std::string& session) {
@@ -407,11 +419,44 @@ size_t FrameDecoderPool::TrackedViews() {
     return slots_.size();
 }
 
+size_t FrameDecoderPool::HeldBytes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t total = workersHeld_;
+    for (const auto& pixels : spare_) total += pixels.capacity();
+    for (const auto& [session, frame] : ready_) total += frame.pixels.capacity();
+    return total;
+}
+
 void FrameDecoderPool::Work() {
     std::vector<uint8_t> png;
+    size_t held = 0;  // this worker's part of workersHeld_
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (!stop_ && queue_.empty()) {
+            if (held == 0 && spare_.empty()) {
+                cv_.wait(lock);
+                continue;
+            }
+            if (cv_.wait_for(lock, idleRelease_) == std::cv_status::no_timeout || stop_ || !queue_.empty() ||
+                std::chrono::steady_clock::now() - lastFrame_ < idleRelease_) {
+                continue;
+            }
+            // The pages have been still for a while and their textures hold them: the buffers of
+            // the last frames are read again only when a page changes. Give them back.
+            std::vector<std::vector<uint8_t>> spare;
+            spare.swap(spare_);
+            workersHeld_ -= held;
+            held = 0;
+            lock.unlock();
+            spare.clear();
+            std::vector<uint8_t>().swap(png);
+            std::vector<uint8_t>().swap(ThreadScratch().compressed);
+            std::vector<uint8_t>().swap(ThreadScratch().filtered);
+            // Freed but kept by the allocator otherwise.
+            malloc_trim(0);
+            lock.lock();
+            continue;
+        }
         if (stop_) return;
         std::string session = std::move(queue_.front());
         queue_.pop_front();
@@ -446,8 +491,12 @@ void FrameDecoderPool::Work() {
             BZ_LOG(LOG_ERROR, "FrameDecoder", "undecodable frame dropped");
         }
         job.message = std::string();
+        const size_t nowHeld =
+            png.capacity() + ThreadScratch().compressed.capacity() + ThreadScratch().filtered.capacity();
 
         lock.lock();
+        workersHeld_ = workersHeld_ - held + nowHeld;
+        held = nowHeld;
         auto afterIt = slots_.find(session);
         if (afterIt == slots_.end() || afterIt->second.forgotten) {
             // Closed meanwhile: nobody wants this frame.

@@ -2,6 +2,7 @@
 // straight-alpha pixels of the paint callback, on a small pool of worker threads.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -43,10 +44,12 @@ struct DecodedFrame {
 };
 
 // Only the newest frame of a view matters (each one is the whole view), so a view has at most one
-// frame waiting and one being decoded; a newer frame replaces the waiting one.
+// frame waiting and one being decoded; a newer frame replaces the waiting one. Once no frame has
+// come for `idleRelease`, the workers let go of the buffers they keep for the next one.
 class FrameDecoderPool {
 public:
-    FrameDecoderPool(int threads, std::function<void()> onReady);
+    FrameDecoderPool(int threads, std::function<void()> onReady,
+                     std::chrono::milliseconds idleRelease = std::chrono::seconds(2));
     ~FrameDecoderPool();
 
     // The size of the view's frames: a larger frame is dropped undecoded. A view whose size was
@@ -62,6 +65,8 @@ public:
     void Forget(const std::string& session);
     // How many views the pool holds anything for (frames waiting, decoding or ready).
     size_t TrackedViews();
+    // Bytes of pixel and decoding buffers held: frames ready, buffers kept for reuse, the workers' own.
+    size_t HeldBytes();
 
 private:
     struct Job {
@@ -82,6 +87,7 @@ private:
     void Work();
 
     std::function<void()> onReady_;
+    const std::chrono::milliseconds idleRelease_;
     std::mutex mutex_;
     std::condition_variable cv_;
     bool stop_ = false;
@@ -89,6 +95,8 @@ private:
     std::deque<std::string> queue_;
     std::map<std::string, DecodedFrame> ready_;
     std::vector<std::vector<uint8_t>> spare_;
+    size_t workersHeld_ = 0;
+    std::chrono::steady_clock::time_point lastFrame_;  // the last Submit
     std::vector<std::thread> threads_;
 };
 
