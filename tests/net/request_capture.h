@@ -15,8 +15,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class RequestCapture {
@@ -56,7 +58,15 @@ public:
         if (!waitReadable(listenFd, 3000)) return false;
         clientFd = ::accept(listenFd, nullptr, nullptr);
         const std::vector<ByteVector> status = receive(1);
-        return status.size() == 1 && parseBytes(status[0]).id == MessageId::SERVER_STATUS_REQ;
+        if (status.size() != 1 || parseBytes(status[0]).id != MessageId::SERVER_STATUS_REQ) return false;
+        // The connect thread sends the status request before it hands the connection over; a request
+        // queued before that would find no connection to go out on.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (!handler->hasConnection()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
     }
 
     void stop() {
