@@ -185,7 +185,8 @@ fill_in_login() {
 
 # A client with its own preferences, log and page texts under $work/NAME, logged in by the mouse
 # and the keyboard on the Login page.
-log_in() {
+# Starts NAME's client against the lobby at $port, in a home of its own, and waits for its window.
+start_client() {
   local name=$1 home="$work/$1" P
   P=$(pages "$name")
   mkdir -p "$P" "$home/Baizeron/Baizeron"
@@ -197,6 +198,12 @@ log_in() {
   groups+=("${pid[$name]}")
   e2e_wait 30 "window of $name" e2e_has_window "${pid[$name]}"
   win[$name]=$(e2e_window_of "${pid[$name]}")
+}
+
+log_in() {
+  local name=$1 P
+  P=$(pages "$name")
+  start_client "$name"
   # The button says "Log in" once the pages have started.
   e2e_wait 60 "login page of $name" e2e_page_has "$P" main-login '^Log in$'
   sleep 0.5
@@ -623,17 +630,10 @@ echo "ok: all ended"
 # A client started while no lobby answers: its login form names the addresses it tried and how to
 # start the local lobby; once that lobby runs on them, the list comes back and a login goes through.
 no_lobby_then_login() {
-  local name=carol home="$work/carol" P late
+  local name=carol P late
   P=$(pages "$name")
-  mkdir -p "$P" "$home/Baizeron/Baizeron"
-  echo "1 255 600 4000 33554432 0" >"$home/Baizeron/Baizeron/bzlogconfig.txt"
   port=$((46000 + RANDOM % 2000))
-  BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port XDG_DATA_HOME=$home BZ_PAGE_TEXT_DIR=$P \
-    e2e_start "$out/$name.out" "$build/app/baizeron"
-  pid[$name]=$e2e_started
-  groups+=("${pid[$name]}")
-  e2e_wait 30 "window of $name" e2e_has_window "${pid[$name]}"
-  win[$name]=$(e2e_window_of "${pid[$name]}")
+  start_client "$name"
   e2e_wait 60 "the no-lobby notice of $name" e2e_page_has "$P" main-login '^No lobby answers$'
   e2e_page_has "$P" main-login "127\.0\.0\.1:$port" || e2e_fail "the notice does not name 127.0.0.1:$port: $(tr '\n' ' ' <"$P/main-login.txt")"
   e2e_page_has "$P" main-login 'baizeron-lobby' || e2e_fail "the notice does not say how to start the local lobby"
