@@ -9,6 +9,7 @@
 #include "core/archive.h"
 #include "render/scene.h"
 #include "render/scene_pass.h"
+#include "tests/support/built_scene.h"
 #include "ui/html_render_handler.h"
 #include "ui/html_windows.h"
 
@@ -36,14 +37,7 @@ struct Setup {
         glewExperimental = GL_TRUE;
         if (glewInit() != GLEW_OK) return;
         SDL_GL_SetSwapInterval(0);
-        ArchiveIndex::instance().setBaseFolder(BZ_APP_DIR);
-        Scene& scene = getScene();
-        scene.initShaders();
-        while (!scene.loadModels()) {
-        }
-        initInlinePrograms();
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_CULL_FACE);
+        bztest::loadBuiltScene();
         GameHandler& gh = getGameHandler();
         gh.initBallPositions();
         windowWidth = renderWidth = kW;
