@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <utility>
+#include <vector>
 
 #include "core/archive.h"
 #include "core/log.h"
@@ -62,10 +63,50 @@ std::unique_ptr<DecodedImage> obtainImage(const std::string& path, const std::st
     return image;
 }
 
+namespace {
+
+// The fewest channels that hold an image exactly: grey images (the table markings, gloss maps) keep
+// one channel, or two with their alpha, and the GL repeats the grey into red, green and blue when it
+// samples. The software GL keeps every texture in the client's memory, at a quarter or half the size.
+struct TexelLayout {
+    GLint internalFormat;
+    GLenum format;
+    int channels;
+    GLint swizzle[4];
+};
+
+constexpr TexelLayout kRgba{GL_RGBA8, GL_RGBA, 4, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
+constexpr TexelLayout kGreyAlpha{GL_RG8, GL_RG, 2, {GL_RED, GL_RED, GL_RED, GL_GREEN}};
+constexpr TexelLayout kGrey{GL_R8, GL_RED, 1, {GL_RED, GL_RED, GL_RED, GL_ONE}};
+
+const TexelLayout& layoutOf(const unsigned char* pixels, size_t count) {
+    bool opaque = true;
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char* p = pixels + i * 4;
+        if (p[0] != p[1] || p[0] != p[2]) return kRgba;
+        opaque = opaque && p[3] == 255;
+    }
+    return opaque ? kGrey : kGreyAlpha;
+}
+
+}  // namespace
+
 void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter) {
+    const size_t count = size_t(width) * size_t(height);
+    const TexelLayout& layout = layoutOf(pixels, count);
+    std::vector<unsigned char> packed;
+    if (layout.channels < 4) {
+        packed.resize(count * size_t(layout.channels));
+        for (size_t i = 0; i < count; ++i) {
+            packed[i * size_t(layout.channels)] = pixels[i * 4];
+            if (layout.channels == 2) packed[i * 2 + 1] = pixels[i * 4 + 3];
+        }
+    }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, width);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, layout.internalFormat, width, height, 0, layout.format, GL_UNSIGNED_BYTE,
+                 packed.empty() ? pixels : packed.data());
+    glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, layout.swizzle);
     glGenerateMipmap(GL_TEXTURE_2D);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);

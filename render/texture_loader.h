@@ -46,5 +46,6 @@ std::unique_ptr<DecodedImage> obtainImage(const std::string& path, const std::st
 // several uploads (an image used with two filters).
 unsigned uploadDecodedImage(unsigned id, const DecodedImage& image, GLenum minFilter);
 
-// Uploads tightly packed RGBA pixels into the bound GL_TEXTURE_2D with mipmaps and GL_REPEAT.
+// Uploads tightly packed RGBA pixels into the bound GL_TEXTURE_2D with mipmaps and GL_REPEAT, a grey
+// image as one channel (two with alpha) that samples as the RGBA it came from.
 void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter);

@@ -15,6 +15,8 @@ namespace chromium {
 
 namespace {
 
+constexpr int kHeadlessShellWindowSide = 16;
+
 int CdpModifiers(uint32_t m) {
     return ((m & EVENTFLAG_ALT_DOWN) ? 1 : 0) | ((m & EVENTFLAG_CONTROL_DOWN) ? 2 : 0) |
            ((m & EVENTFLAG_COMMAND_DOWN) ? 4 : 0) | ((m & EVENTFLAG_SHIFT_DOWN) ? 8 : 0);
@@ -110,6 +112,11 @@ void ChromiumBackend::CreateView(int viewId, const ViewSetup& setup) {
         params["newWindow"] = true;
         params["width"] = setup.width;
         params["height"] = setup.height;
+    } else {
+        // The headless shell draws a page at the size its emulation gives it; the window's own
+        // surface, which nothing shows, would otherwise hold about 2 MB a page in the browser.
+        params["width"] = kHeadlessShellWindowSide;
+        params["height"] = kHeadlessShellWindowSide;
     }
     Command("", "Target.createTarget", std::move(params), [this, viewId, setup](const JsonValue& r) {
         std::string targetId = Str(Field(r, "result"), "targetId");

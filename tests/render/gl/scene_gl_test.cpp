@@ -5,6 +5,7 @@
 #include "render/loading_steps.h"
 #include "render/scene.h"
 #include "render/table_markings.h"
+#include "render/texture_loader.h"
 
 namespace {
 
@@ -115,12 +116,52 @@ TEST_F(SceneGlTest, CueDesignsUploadIntoTheCueTexturesOnlyOnceTheCueExists) {
     EXPECT_EQ(scene.cueDesign, 7);
 }
 
+// The texels as a shader samples them: read back as stored, then through the texture's swizzle.
 std::vector<uint8_t> texels(unsigned id, int w, int h) {
-    std::vector<uint8_t> out(size_t(w) * size_t(h) * 4);
+    std::vector<uint8_t> stored(size_t(w) * size_t(h) * 4);
     glBindTexture(GL_TEXTURE_2D, id);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, stored.data());
+    GLint swizzle[4] = {};
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, swizzle);
+    std::vector<uint8_t> out(stored.size());
+    for (size_t i = 0; i < out.size(); i += 4) {
+        for (int c = 0; c < 4; ++c) {
+            const GLint s = swizzle[c];
+            out[i + c] = s == GL_ZERO ? 0 : s == GL_ONE ? 255 : stored[i + size_t(s - GL_RED)];
+        }
+    }
     return out;
+}
+
+GLint internalFormat(unsigned id) {
+    GLint format = 0;
+    glBindTexture(GL_TEXTURE_2D, id);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    return format;
+}
+
+TEST_F(SceneGlTest, GreyImagesKeepFewerChannelsAndSampleAsTheRgbaTheyCameFrom) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> rgba;  // two pixels
+        GLint format;
+    } cases[] = {
+        {"colour", {10, 20, 30, 255, 40, 40, 40, 255}, GL_RGBA8},
+        {"grey, opaque", {7, 7, 7, 255, 250, 250, 250, 255}, GL_R8},
+        {"grey with alpha", {7, 7, 7, 255, 250, 250, 250, 0}, GL_RG8},
+        {"grey but one pixel", {7, 7, 7, 0, 250, 250, 251, 0}, GL_RGBA8},
+    };
+    for (const Case& c : cases) {
+        unsigned id = 0;
+        glGenTextures(1, &id);
+        glBindTexture(GL_TEXTURE_2D, id);
+        uploadRgbaTexture(c.rgba.data(), 2, 1, GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(internalFormat(id), c.format) << c.name;
+        EXPECT_EQ(texels(id, 2, 1), c.rgba) << c.name;
+        glDeleteTextures(1, &id);
+    }
+    EXPECT_EQ(glCheckError(nullptr, 0), 0u);
 }
 
 TEST_F(SceneGlTest, MarkingsAreShadedOnlyWithAlphaAndAMissingImageLeavesClearWhite) {
