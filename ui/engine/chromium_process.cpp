@@ -64,8 +64,11 @@ std::vector<std::string> BrowserArguments(const fs::path& profile, const std::st
         "--in-process-gpu", "--enable-features=NetworkServiceInProcess2"};
     if (!sandboxless.empty()) {
         args.insert(args.begin() + 1, "--no-sandbox");
-        // Without the sandbox the zygote processes that prepare sandboxed children are not needed.
+        // Without the sandbox the zygote processes that prepare sandboxed children are not needed,
+        // and the one renderer that all pages share separates nothing from the browser: it runs in
+        // the browser's process (15-20 MiB less).
         args.push_back("--no-zygote");
+        args.push_back("--single-process");
     }
     return args;
 }
