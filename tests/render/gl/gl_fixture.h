@@ -35,6 +35,14 @@ inline std::string cubeObj(const std::string& mtllib, const std::string& materia
     return obj;
 }
 
+// A property of level 0 of a 2D texture (its width, its internal format).
+inline GLint textureParameter(unsigned id, GLenum which) {
+    GLint value = 0;
+    glBindTexture(GL_TEXTURE_2D, id);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, which, &value);
+    return value;
+}
+
 class GlFixture : public ArchiveFixture {
 protected:
     void SetUp() override {

@@ -10,6 +10,7 @@ namespace {
 
 using bztest::cubeObj;
 using bztest::pngBytes;
+using bztest::textureParameter;
 
 class ModelGlTest : public bztest::GlFixture {
 protected:
@@ -37,13 +38,6 @@ protected:
                     {"res/test/Cue_GLOSS.png", pngBytes(2, 2, 1)}});
     }
 };
-
-GLint textureParameter(unsigned id, GLenum which) {
-    GLint value = 0;
-    glBindTexture(GL_TEXTURE_2D, id);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, which, &value);
-    return value;
-}
 
 std::vector<std::string> typesOf(const Mesh& mesh) {
     std::vector<std::string> types;

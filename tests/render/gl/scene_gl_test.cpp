@@ -11,6 +11,7 @@ namespace {
 
 using bztest::cubeObj;
 using bztest::pngBytes;
+using bztest::textureParameter;
 
 // The scene's test archive: the real shader sources, a cue and a red ball model, the markings
 // image, the nine scene textures and the design 1 images; every other model is missing.
@@ -33,13 +34,6 @@ protected:
                          {"res/table/Cue_COL_ext1.png", pngBytes(2, 2, 4)},
                          {"res/table/Cue_GLOSS.png", pngBytes(2, 2, 4)},
                          {"res/table/red.png", pngBytes(2, 2, 3)}});
-    }
-
-    GLint width(unsigned id) {
-        GLint value = 0;
-        glBindTexture(GL_TEXTURE_2D, id);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &value);
-        return value;
     }
 };
 
@@ -107,12 +101,12 @@ TEST_F(SceneGlTest, CueDesignsUploadIntoTheCueTexturesOnlyOnceTheCueExists) {
     ASSERT_NE(ids[0], 0u);
     scene.setCueDesign(9);  // out of range: design 1
     EXPECT_EQ(scene.cueDesign, 1);
-    EXPECT_EQ(width(ids[0]), 16);
-    EXPECT_EQ(width(ids[1]), 16);
-    EXPECT_EQ(width(ids[2]), 4);
+    EXPECT_EQ(textureParameter(ids[0], GL_TEXTURE_WIDTH), 16);
+    EXPECT_EQ(textureParameter(ids[1], GL_TEXTURE_WIDTH), 16);
+    EXPECT_EQ(textureParameter(ids[2], GL_TEXTURE_WIDTH), 4);
     scene.setCueDesign(7);  // not in this archive: the textures keep their images
     EXPECT_EQ(log.count("Could not find file \"res/table/Cue_2_COL7_ext1.png\" in vidoda.dat"), 1) << logText();
-    EXPECT_EQ(width(ids[0]), 16);
+    EXPECT_EQ(textureParameter(ids[0], GL_TEXTURE_WIDTH), 16);
     EXPECT_EQ(scene.cueDesign, 7);
 }
 
@@ -134,13 +128,6 @@ std::vector<uint8_t> texels(unsigned id, int w, int h) {
     return out;
 }
 
-GLint internalFormat(unsigned id) {
-    GLint format = 0;
-    glBindTexture(GL_TEXTURE_2D, id);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-    return format;
-}
-
 TEST_F(SceneGlTest, GreyImagesKeepFewerChannelsAndSampleAsTheRgbaTheyCameFrom) {
     struct Case {
         const char* name;
@@ -157,7 +144,7 @@ TEST_F(SceneGlTest, GreyImagesKeepFewerChannelsAndSampleAsTheRgbaTheyCameFrom) {
         glGenTextures(1, &id);
         glBindTexture(GL_TEXTURE_2D, id);
         uploadRgbaTexture(c.rgba.data(), 2, 1, GL_LINEAR_MIPMAP_LINEAR);
-        EXPECT_EQ(internalFormat(id), c.format) << c.name;
+        EXPECT_EQ(textureParameter(id, GL_TEXTURE_INTERNAL_FORMAT), c.format) << c.name;
         EXPECT_EQ(texels(id, 2, 1), c.rgba) << c.name;
         glDeleteTextures(1, &id);
     }
