@@ -289,13 +289,14 @@ void ChromiumBackend::Resize(int viewId, int width, int height) {
         v.height = height;
         if (decoder_ && !v.session.empty()) decoder_->SetViewSize(v.session, width, height);
         int id = v.id;
-        // In the full browser's windows the resize's own repaint does not always make it into a
-        // frame; a new screencast starts with a frame at the new size. The headless shell needs none.
+        // The resize's own repaint does not always make it into a frame (in the full browser's
+        // windows often, in the headless shell now and then under load); a new screencast starts
+        // with a frame at the new size.
         Command(v.session, "Emulation.setDeviceMetricsOverride",
                 {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", false}},
                 [this, id](const JsonValue&) {
                     View* v = Find(id);
-                    if (!v || v->hidden || !newHeadless_) return;
+                    if (!v || v->hidden) return;
                     StopScreencast(*v);
                     StartScreencast(*v);
                 });
