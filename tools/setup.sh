@@ -22,7 +22,7 @@ packages=(
   # Windows in the tests: virtual display and software GL, X input, screenshots and comparisons.
   xvfb xauth libgl1-mesa-dri xdotool x11-apps imagemagick
   # What the scripts and the layer check run (essential on Debian, listed so the check covers them).
-  bash coreutils dpkg mawk procps util-linux binutils
+  bash coreutils dpkg findutils mawk procps util-linux binutils
 )
 if [ "$mode" = packages ]; then
   printf '%s\n' "${packages[@]}"
@@ -50,10 +50,10 @@ step() {  # step NAME: how long the step just ended took, so that a slow one sho
 sanitized=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
            "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
 
-build() {  # build DIR [cmake options...]
+build() {  # build DIR [cmake options...]; compiles at the niceness $nice when it is set
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@"
-  cmake --build "$dir" -j "$jobs"
+  ${nice:+nice -n "$nice"} cmake --build "$dir" -j "$jobs"
 }
 
 case "$mode" in
@@ -69,15 +69,29 @@ case "$mode" in
   test)
     build build
     step "build"
-    ctest --test-dir build -j "$jobs" --output-on-failure
+    ctest --test-dir build -j "$jobs" --output-on-failure -E '^e2e_'
     step "tests"
-    # The benchmarks are built and smoke-run only; their figures are not judged here.
-    for b in build/bench/bench_*; do
-      [ -x "$b" ] && "$b" --benchmark_min_time=0.01 >/dev/null
-    done
+    # The end-to-end runs go one at a time and keep only a few cores busy: the fuzz and sanitizer
+    # trees build beside them at the lowest priority, so that the runs keep the cores they need.
+    mkdir -p build-logs
+    (
+      nice=19
+      CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF "${sanitized[@]}"
+      build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF "${sanitized[@]}"
+    ) >build-logs/side-builds.log 2>&1 &
+    side_builds=$!
+    ctest --test-dir build -j "$jobs" --output-on-failure -R '^e2e_'
+    step "end-to-end tests"
+    # The benchmarks are built and smoke-run only, several at once; their figures are not judged here.
+    printf '%s\n' build/bench/bench_* |
+      xargs -P "$jobs" -I{} sh -c '"$1" --benchmark_min_time=0.01 >/dev/null || { echo "benchmark $1 failed" >&2; exit 1; }' _ {}
     step "benchmarks"
-    CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF "${sanitized[@]}"
-    step "fuzz build"
+    if ! wait "$side_builds"; then
+      tail -n 60 build-logs/side-builds.log
+      echo "the fuzz or sanitizer build failed; its whole log is build-logs/side-builds.log" >&2
+      exit 1
+    fi
+    step "fuzz and sanitizer builds, the part left after the end-to-end runs"
     # Each target runs 20 s from its seeds (fuzz/corpus/<name>, copied: the repository stays as it
     # is), as many at once as there are cores; a crash, a leak, an allocation over 512 MB or an input
     # slower than 10 s fails the run and keeps the input.
@@ -113,8 +127,6 @@ case "$mode" in
     # Last, so that the closing lines are the test summary. The end-to-end run drives real browsers
     # against a client slowed several times by the sanitizers; it runs in the plain pass above, as do
     # the physics builds under other compilers and flags, which compare results, not memory.
-    build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF "${sanitized[@]}"
-    step "sanitizer build"
     ctest --test-dir build-asan -j "$jobs" --output-on-failure -E '^(e2e_client|physics_crossbuild_.*)$'
     ;;
   *)

@@ -99,7 +99,9 @@ TEST_F(FrameCompositionTest, EverySixtySeventhDrawPerStateAsksForARepaint) {
     std::vector<int> repaints;
     for (int draw = 1; draw <= 134; ++draw) {
         if (counter.countDraw(STATE_TABLE, W::TopBox)) repaints.push_back(draw);
-        if (draw <= 66) EXPECT_FALSE(counter.countDraw(STATE_GAME, W::TopBox));  // counted apart
+        if (draw <= 66) {
+            EXPECT_FALSE(counter.countDraw(STATE_GAME, W::TopBox));  // counted apart
+        }
     }
     EXPECT_EQ(repaints, (std::vector<int>{67, 134}));
     EXPECT_TRUE(counter.countDraw(STATE_GAME, W::TopBox));

@@ -144,7 +144,6 @@ TEST_F(FrameLoopTest, AnOpenDialogOfTheCoinTossWindowTakesThePageEvents) {
 }
 
 TEST_F(FrameLoopTest, AStopSignalWhileSeatedLogsOutAndEndsWithoutAsking) {
-    GameHandler& gh = getGameHandler();
     Player me{"me"}, other{"other"};
     seatInGame(me, other);
     installStopSignalHandlers();

@@ -51,7 +51,9 @@ TEST_F(AimPredictionTest, StraightAndCutShotsGiveGhostDirectionAndMargins) {
         EXPECT_NEAR(gh.ghostBallZ, 0, 1e-9);
         EXPECT_NEAR(gh.objectBallDirection, r.direction, 1e-9);
         EXPECT_EQ(gh.cueBallDeflects, r.deflects);
-        if (r.deflects) EXPECT_NEAR(gh.cueBallDeflection, r.deflection, 1e-9);
+        if (r.deflects) {
+            EXPECT_NEAR(gh.cueBallDeflection, r.deflection, 1e-9);
+        }
         EXPECT_NEAR(gh.cueTravelDistance, r.ghostX, 1e-9);
         EXPECT_DOUBLE_EQ(gh.targetBallX, r.targetX);
         // Cut error: the distance factor between [31] and [32] times the share of [33].

@@ -68,7 +68,9 @@ TEST(StatusTextTest, RecordsAreCheckedAndStored) {
         status.fill(-7);
         const ReplayStatus before = status;
         EXPECT_EQ(read(c.record.str(), status), c.ok) << c.name;
-        if (!c.ok) EXPECT_EQ(status, before) << c.name << ": a refused record changes nothing";
+        if (!c.ok) {
+            EXPECT_EQ(status, before) << c.name << ": a refused record changes nothing";
+        }
     }
 }
 

@@ -170,7 +170,9 @@ TEST(AimLineVerticesTest, RibbonsLieOnTheClothWithinTheirHalfWidthOfTheAim) {
         EXPECT_EQ(p[1], 0.0f);
         // Everything but the ghost ring runs along z = 0.
         const bool ring = std::abs(std::hypot(p[0] + 52.5, p[2]) - kAimBallRadius) < kAimLineHalfWidth + 0.01;
-        if (!ring) EXPECT_NEAR(std::abs(p[2]), kAimLineHalfWidth, 1e-3) << i;
+        if (!ring) {
+            EXPECT_NEAR(std::abs(p[2]), kAimLineHalfWidth, 1e-3) << i;
+        }
         farthestX = std::max(farthestX, double(p[0]));
     }
     // The object ball's path ends where its edge meets the cushion; a full hit leaves no tangent.

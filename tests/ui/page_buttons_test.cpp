@@ -100,7 +100,9 @@ TEST_F(PageButtonsTest, RequestsAndStatementsByFamily) {
         const int logged = r.logLine != nullptr ? log.count(r.logLine) : 0;
         gh.buttonPress(r.name, r.idata1, r.sdata1);
         EXPECT_EQ(handler.outgoingCount(), r.requests);
-        if (r.logLine != nullptr) EXPECT_EQ(log.count(r.logLine), logged + 1);
+        if (r.logLine != nullptr) {
+            EXPECT_EQ(log.count(r.logLine), logged + 1);
+        }
         if (r.statement != nullptr)
             EXPECT_EQ(pages.statementsFor(r.window), std::vector<std::string>{r.statement});
         else
