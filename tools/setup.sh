@@ -73,13 +73,17 @@ case "$mode" in
     step "tests"
     # The end-to-end runs go one at a time and keep only a few cores busy: the fuzz and sanitizer
     # trees build beside them at the lowest priority, so that the runs keep the cores they need.
+    # In a process group of their own, so that a step failing meanwhile stops them too.
     mkdir -p build-logs
+    set -m
     (
       nice=19
       CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF "${sanitized[@]}"
       build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF "${sanitized[@]}"
     ) >build-logs/side-builds.log 2>&1 &
     side_builds=$!
+    set +m
+    trap 'kill -- -"$side_builds" 2>/dev/null || true' EXIT
     ctest --test-dir build -j "$jobs" --output-on-failure -R '^e2e_'
     step "end-to-end tests"
     # The benchmarks are built and smoke-run only, several at once; their figures are not judged here.
