@@ -295,10 +295,7 @@ void ChromiumBackend::Resize(int viewId, int width, int height) {
         Command(v.session, "Emulation.setDeviceMetricsOverride",
                 {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", false}},
                 [this, id](const JsonValue&) {
-                    View* v = Find(id);
-                    if (!v || v->hidden) return;
-                    StopScreencast(*v);
-                    StartScreencast(*v);
+                    if (View* v = Find(id)) RestartScreencast(*v);
                 });
     });
 }
@@ -314,12 +311,7 @@ void ChromiumBackend::SetHidden(int viewId, bool hidden) {
 }
 
 void ChromiumBackend::Invalidate(int viewId) {
-    // A new screencast starts with a frame of the view as it is.
-    Run(viewId, [this](View& v) {
-        if (v.hidden) return;
-        StopScreencast(v);
-        StartScreencast(v);
-    });
+    Run(viewId, [this](View& v) { RestartScreencast(v); });
 }
 
 void ChromiumBackend::MouseMove(int viewId, const MouseEvent& event, bool) {

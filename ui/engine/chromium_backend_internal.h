@@ -129,6 +129,12 @@ private:
         Command(v.session, "Page.startScreencast", {{"format", "png"}, {"everyNthFrame", v.everyNthFrame}});
     }
     void StopScreencast(View& v) { Command(v.session, "Page.stopScreencast", JsonValue::object()); }
+    // A new screencast starts with a frame of the view as it is; a hidden view sends none.
+    void RestartScreencast(View& v) {
+        if (v.hidden) return;
+        StopScreencast(v);
+        StartScreencast(v);
+    }
     void NavigateNow(View& v, const std::string& url);
     // Start's steps.
     bool MakeProfile(std::string& error);

@@ -48,10 +48,7 @@ void ChromiumBackend::Poll(BackendEvents& events) {
         FlushMove(v);
         if (v.firstPaintCheck && now >= *v.firstPaintCheck) {
             v.firstPaintCheck.reset();
-            if (!v.hidden && v.framesSinceNavigation == 0) {
-                StopScreencast(v);
-                StartScreencast(v);
-            }
+            if (v.framesSinceNavigation == 0) RestartScreencast(v);
         }
     }
 
