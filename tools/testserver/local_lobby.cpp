@@ -131,7 +131,9 @@ void LocalLobby::sendSeats(std::vector<OutgoingMessage>& out, const TableListEnt
     seats.tableId = table.tableId;
     seats.player1 = table.player1;
     seats.player2 = table.player2;
-    toAll(out, seats);
+    // Fault mended: seats went to everyone, and the client applies them to its own table whatever
+    // table they name.
+    toTable(out, table.tableId, seats);
     sendLists(out);
 }
 
@@ -156,7 +158,7 @@ void LocalLobby::leaveTable(std::vector<OutgoingMessage>& out, int connection) {
     Message exit(MessageId::EXIT_TABLE_INFO, nextIid_++);
     exit.tableId = table->tableId;
     exit.userName = member.user;
-    toAll(out, exit);
+    toTable(out, table->tableId, exit);
     std::erase(table->viewers, member.user);
     const bool wasSeated = seatOf(*table, member.user) >= 0;
     unseat(*table, member.user, false);
@@ -178,7 +180,9 @@ bool LocalLobby::enterTable(std::vector<OutgoingMessage>& out, int connection, c
     Message enter(MessageId::ENTER_TABLE_INFO, nextIid_++);
     enter.tableId = table->tableId;
     enter.userName = user;
-    toAll(out, enter);
+    // Fault mended: entries went to everyone, and the client counts whoever enters among the people
+    // of its own table.
+    toTable(out, table->tableId, enter);
     sendLists(out);
     // A newcomer sees the table as it stands, also when no frame is in play: the client takes a
     // frame to be in play until a status says otherwise, and would not offer a start.

@@ -1,0 +1,171 @@
+// Three users of the local lobby on protocol connections over loopback: the seats and entries of a
+// table reach only those at it.
+#include "net/connection.h"
+#include "net/handshake.h"
+#include "tools/testserver/local_lobby.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+class Client : public ConnectionListener {
+public:
+    Client(uint16_t port, const std::string& name)
+        : name(name), connection("127.0.0.1", port, name, LocalLobby::kNewcomerPassword, this) {}
+
+    void loginSuccess() override { ++logins; }
+    void loginFailed() override {}
+    void serverInfo(std::string, std::string, std::string, uint32_t, uint32_t, const std::vector<ServerAddress>&) override {}
+    void messageReceived(const Message& message) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        messages_.push_back(message);
+    }
+    void disconnected() override {}
+
+    std::vector<Message> withId(MessageId id) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<Message> found;
+        for (const Message& m : messages_)
+            if (m.id == id) found.push_back(m);
+        return found;
+    }
+    std::vector<Message> info(InfoCode code) const {
+        std::vector<Message> found;
+        for (const Message& m : withId(MessageId::INFO))
+            if (m.infoCode == static_cast<int32_t>(code)) found.push_back(m);
+        return found;
+    }
+    // The chat lines received that hold a text.
+    std::vector<Message> heard(const std::string& text) const {
+        std::vector<Message> found;
+        for (const Message& m : withId(MessageId::CHAT_MESSAGE))
+            if ((m.text1 + m.playerName1 + m.text2).find(text) != std::string::npos) found.push_back(m);
+        return found;
+    }
+    void send(const Message& m) { connection.send(m); }
+    void say(const std::string& text, bool atTable = false) {
+        send(Message::initChat(7, atTable ? 1 : 0, ChatClass::CHAT, 0, name, 0, text, "", "", "", ""));
+    }
+    void ask(InfoCode code, int value, const std::string& text, const std::string& textB = "") {
+        send(Message::initInfo(8, code, value, 0, text, textB));
+    }
+
+    const std::string name;
+    std::atomic<int> logins{0};
+    Connection connection;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Message> messages_;
+};
+
+class LocalLobbyPeopleTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.start()); }
+
+    // Reads what has come for every client until the condition holds; generous for a slow machine.
+    bool until(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            for (auto& c : clients)
+                if (!c->connection.isClosed() && c->connection.waitReadable(1)) c->connection.processReceivedMessages();
+        }
+        return true;
+    }
+
+    // A new client logged in and greeted (the lobby greets on the first word after the login).
+    Client& logIn(const std::string& name) {
+        clients.push_back(std::make_unique<Client>(server.port(), name));
+        Client& c = *clients.back();
+        c.connection.setKey(STREAM_PASS_PHRASE);
+        c.connection.connect(false, 5000);
+        c.send(Message(MessageId::SERVER_STATUS_REQ, 0));
+        EXPECT_TRUE(until([&] { return c.logins == 1; })) << name << " did not log in";
+        c.ask(InfoCode::VERSION, 0, "0.1");
+        EXPECT_TRUE(until([&] { return !c.withId(MessageId::USER_LIST_INFO).empty(); })) << name << " was not greeted";
+        return c;
+    }
+
+    // Everything the lobby sent before a lobby chat line of the sender has reached every client.
+    void settle(Client& sender, const std::string& marker) {
+        sender.say(marker);
+        ASSERT_TRUE(until([&] {
+            return std::all_of(clients.begin(), clients.end(), [&](const auto& c) {
+                return c->connection.isClosed() || !c->heard(marker).empty() || c.get() == &sender;
+            });
+        }));
+    }
+
+    LocalLobby lobby{"Players Lounge"};
+    TestServer server{lobby.serverConfig()};
+    std::vector<std::unique_ptr<Client>> clients;
+};
+
+Message tableRequest(MessageId id, int tableId = 0) {
+    Message m(id, 3);
+    m.tableId = tableId;
+    return m;
+}
+
+bool hasSeats(const Client& c, MessageId id, const std::string& p1, const std::string& p2) {
+    const auto seats = c.withId(id);
+    return std::any_of(seats.begin(), seats.end(), [&](const Message& m) { return m.player1 == p1 && m.player2 == p2; });
+}
+
+TEST_F(LocalLobbyPeopleTest, EntriesSeatsAndEventsOfATableReachOnlyThoseAtIt) {
+    Client& alice = logIn("alice");
+    Client& bob = logIn("bob");
+    Client& carol = logIn("carol");
+    alice.send(tableRequest(MessageId::ENTER_TABLE_REQ, 3));
+    ASSERT_TRUE(until([&] { return !alice.withId(MessageId::ENTER_TABLE_INFO).empty(); }));
+    for (Client* c : {&bob, &carol}) {
+        c->send(tableRequest(MessageId::ENTER_TABLE_REQ, 2));
+        c->send(tableRequest(MessageId::PLAY_TABLE_REQ, 2));
+    }
+    ASSERT_TRUE(until([&] { return hasSeats(bob, MessageId::PLAY_TABLE_INFO, "bob", "carol"); }));
+    // alice's practice at table 3 starts and ends while bob stands up and sits down again at table 2.
+    alice.say("/single", true);
+    ASSERT_TRUE(until([&] { return hasSeats(alice, MessageId::PLAY_TABLE_INFO, "alice", "alice"); }));
+    bob.send(tableRequest(MessageId::STOP_PLAY_TABLE_REQ, 2));
+    ASSERT_TRUE(until([&] { return hasSeats(carol, MessageId::STOP_PLAY_TABLE_INFO, "carol", ""); }));
+    Message concede(MessageId::TABLE_EVENT, 4);
+    concede.events.push_back(TableEvent(TableEventType::FRAME_CONCEDED));
+    alice.send(concede);
+    ASSERT_TRUE(until([&] { return hasSeats(alice, MessageId::STOP_PLAY_TABLE_INFO, "alice", ""); }));
+    bob.send(tableRequest(MessageId::PLAY_TABLE_REQ, 2));
+    alice.send(tableRequest(MessageId::EXIT_TABLE_REQ, 3));
+    ASSERT_TRUE(until([&] { return !alice.withId(MessageId::EXIT_TABLE_INFO).empty(); }));
+    ASSERT_TRUE(until([&] { return hasSeats(carol, MessageId::PLAY_TABLE_INFO, "bob", "carol"); }));
+    ASSERT_NO_FATAL_FAILURE(settle(alice, "that is all"));
+
+    const std::vector<std::pair<Client*, int>> ownTable = {{&alice, 3}, {&bob, 2}, {&carol, 2}};
+    for (const auto& [c, tableId] : ownTable) {
+        SCOPED_TRACE(c->name);
+        for (MessageId id : {MessageId::ENTER_TABLE_INFO, MessageId::EXIT_TABLE_INFO, MessageId::PLAY_TABLE_INFO,
+                             MessageId::STOP_PLAY_TABLE_INFO}) {
+            for (const Message& m : c->withId(id)) EXPECT_EQ(m.tableId, tableId) << static_cast<int>(id);
+        }
+        // No game status of the other table: its players are not this table's.
+        for (const Message& m : c->withId(MessageId::TABLE_EVENT))
+            for (const TableEvent& e : m.events) {
+                if (e.type != TableEventType::GAME_STATUS) continue;
+                for (const std::string& p : e.status().players)
+                    EXPECT_TRUE(p.empty() || (p == "alice") == (tableId == 3)) << p;
+            }
+        // The table list goes to everyone.
+        const Message list = c->withId(MessageId::TABLE_LIST_INFO).back();
+        EXPECT_EQ(list.tables[1].player1 + "-" + list.tables[1].player2, "bob-carol");
+        EXPECT_TRUE(list.tables[2].player1.empty() && list.tables[2].viewers.empty());
+    }
+    EXPECT_EQ(bob.withId(MessageId::STOP_PLAY_TABLE_INFO).size(), 1u);
+    EXPECT_EQ(alice.withId(MessageId::PLAY_TABLE_INFO).size(), 1u);
+}
+
+}  // namespace
