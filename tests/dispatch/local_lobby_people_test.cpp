@@ -1,5 +1,6 @@
 // Three users of the local lobby on protocol connections over loopback: the seats and entries of a
-// table reach only those at it.
+// table reach only those at it, a whisper only the one named, the chat of a blocked user not the one
+// who blocked, and the friends and blocks of an account are answered and kept.
 #include "net/connection.h"
 #include "net/handshake.h"
 #include "tools/testserver/local_lobby.h"
@@ -166,6 +167,94 @@ TEST_F(LocalLobbyPeopleTest, EntriesSeatsAndEventsOfATableReachOnlyThoseAtIt) {
     }
     EXPECT_EQ(bob.withId(MessageId::STOP_PLAY_TABLE_INFO).size(), 1u);
     EXPECT_EQ(alice.withId(MessageId::PLAY_TABLE_INFO).size(), 1u);
+}
+
+TEST_F(LocalLobbyPeopleTest, AWhisperReachesTheOneNamedAndComesBackToItsSender) {
+    Client& alice = logIn("alice");
+    Client& bob = logIn("bob");
+    Client& carol = logIn("carol");
+    bob.send(tableRequest(MessageId::ENTER_TABLE_REQ, 1));
+    ASSERT_TRUE(until([&] { return !bob.withId(MessageId::ENTER_TABLE_INFO).empty(); }));
+    struct Row {
+        Client* from;
+        bool atTable;
+        const char* text;
+        Client* to;  // null: an unknown user
+        const char* said;
+    };
+    const std::vector<Row> rows = {
+        {&alice, false, "/w bob psst, bob", &bob, "psst, bob"},
+        {&bob, true, "/w   alice  from the table", &alice, "from the table"},
+        {&alice, false, "/w <b>dave</b> hi", nullptr, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        row.from->say(row.text, row.atTable);
+        if (row.to == nullptr) {
+            // A notice keeps its markup in the client, so the typed name comes as text.
+            ASSERT_TRUE(until([&] { return !row.from->heard("Unknown user &lt;b&gt;dave").empty(); }));
+            EXPECT_EQ(row.from->heard("Unknown user").back().chatClass, ChatClass::LOCAL_NOTICE);
+            continue;
+        }
+        ASSERT_TRUE(until([&] { return !row.to->heard(row.said).empty() && !row.from->heard(row.said).empty(); }));
+        const Message got = row.to->heard(row.said).back();
+        EXPECT_EQ(got.chatClass, ChatClass::PRIVATE);
+        EXPECT_EQ(got.sender, row.from->name);
+        EXPECT_EQ(got.text1, row.said);
+        EXPECT_EQ(got.tableId, 0u);
+        const Message copy = row.from->heard(row.said).back();
+        EXPECT_EQ(copy.chatClass, ChatClass::PRIVATE);
+        EXPECT_EQ(copy.playerName1, row.to->name);
+    }
+    ASSERT_NO_FATAL_FAILURE(settle(alice, "over"));
+    for (const char* said : {"psst", "from the table", "dave"}) EXPECT_TRUE(carol.heard(said).empty()) << said;
+}
+
+TEST_F(LocalLobbyPeopleTest, FriendsAndBlocksAreAnsweredKeptPerAccountAndHoldBackTheBlockedUsersChat) {
+    Client& alice = logIn("alice");
+    Client& bob = logIn("bob");
+    Client& carol = logIn("carol");
+    // Every request is answered with the list as it now stands; nobody lists themselves or an
+    // unknown name.
+    struct Row {
+        InfoCode code;
+        int on;
+        const char* name;
+        InfoCode answer;
+        std::vector<std::string> list;
+    };
+    const std::vector<Row> rows = {
+        {InfoCode::FRIEND_CHANGE, 1, "bob", InfoCode::FRIENDS, {"bob", "1"}},
+        {InfoCode::BLOCK_USER, 1, "carol", InfoCode::MUTED_USERS, {"carol", "1"}},
+        {InfoCode::FRIEND_CHANGE, 1, "alice", InfoCode::FRIENDS, {"bob", "1"}},
+        {InfoCode::BLOCK_USER, 1, "zed", InfoCode::MUTED_USERS, {"carol", "1"}},
+    };
+    for (const Row& row : rows) {
+        const size_t answers = alice.info(row.answer).size();
+        alice.ask(row.code, row.on, row.name);
+        ASSERT_TRUE(until([&] { return alice.info(row.answer).size() > answers; })) << row.name;
+        EXPECT_EQ(alice.info(row.answer).back().textList, row.list) << row.name;
+    }
+    carol.say("buy cheap kred");
+    carol.say("/w alice psst");
+    ASSERT_TRUE(until([&] { return !bob.heard("buy cheap kred").empty() && !carol.heard("psst").empty(); }));
+    ASSERT_NO_FATAL_FAILURE(settle(bob, "hello all"));
+    EXPECT_TRUE(alice.heard("buy cheap kred").empty());
+    EXPECT_TRUE(alice.heard("psst").empty());
+
+    // bob goes: his friend learns it. alice comes back to both lists as she left them.
+    bob.send(Message(MessageId::LOGOUT_REQ, 9));
+    ASSERT_TRUE(until([&] { return alice.info(InfoCode::FRIENDS).back().textList.back() == "0"; }));
+    alice.send(Message(MessageId::LOGOUT_REQ, 10));
+    ASSERT_TRUE(until([&] { return server.openCount() == 1; }));
+    Client& again = logIn("alice");
+    ASSERT_TRUE(until([&] { return !again.info(InfoCode::MUTED_USERS).empty(); }));
+    EXPECT_EQ(again.info(InfoCode::FRIENDS).back().textList, (std::vector<std::string>{"bob", "0"}));
+    EXPECT_EQ(again.info(InfoCode::MUTED_USERS).back().textList, (std::vector<std::string>{"carol", "1"}));
+    again.ask(InfoCode::BLOCK_USER, 0, "carol");
+    ASSERT_TRUE(until([&] { return again.info(InfoCode::MUTED_USERS).back().textList.empty(); }));
+    carol.say("sorry");
+    EXPECT_TRUE(until([&] { return !again.heard("sorry").empty(); }));
 }
 
 }  // namespace

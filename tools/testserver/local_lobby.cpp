@@ -205,6 +205,7 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
         toAll(out, userList());
         toAll(out, onlineList());
         greetStore(out, connection, member->second.user);
+        greetPeople(out, connection, member->second.user);
         // The topics passed, as every login learns them: the client suggests the tutorial to one who
         // has passed none, once, here rather than whenever the tutorial is first entered.
         out.push_back({connection, tutorialStatus(member->second.user)});
@@ -215,6 +216,7 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             members_.erase(connection);
             toAll(out, userList());
             toAll(out, onlineList());
+            tellFriendsOf(out, user);
             break;
         case MessageId::CHAT_MESSAGE:
             onChat(out, connection, user, message);
@@ -234,7 +236,7 @@ std::vector<OutgoingMessage> LocalLobby::onMessage(int connection, const std::st
             onTableEvent(out, connection, user, message);
             break;
         case MessageId::INFO:
-            onInfo(out, connection, message);
+            if (!onPeopleRequest(out, connection, message)) onInfo(out, connection, message);
             break;
         default:
             break;
@@ -261,19 +263,23 @@ void LocalLobby::onChat(std::vector<OutgoingMessage>& out, int connection, const
         onPracticePosition(out, connection, message.text1);
         return;
     }
+    if (onWhisper(out, connection, user, message.text1)) return;
     // The sender is the logged-in name, and the line is a user's chat, whatever the message
     // claims: other classes carry the server's own markup, which the client shows as it is.
     Message chat(message);
     chat.sender = user;
     chat.chatClass = ChatClass::CHAT;
     const int tableId = members_[connection].tableId;
+    std::vector<OutgoingMessage> lines;
     if (chat.toTable != 0 && tableId != 0) {
         chat.tableId = tableId;
-        toTable(out, tableId, chat);
+        toTable(lines, tableId, chat);
     } else {
         chat.toTable = 0;
-        toAll(out, chat);
+        toAll(lines, chat);
     }
+    for (OutgoingMessage& line : lines)
+        if (!heldBack(line.connection, user)) out.push_back(std::move(line));
 }
 
 void LocalLobby::onSeatRequest(std::vector<OutgoingMessage>& out, int connection, const std::string& user,

@@ -1,7 +1,7 @@
 // A lobby to play in on one's own machine: any new name logs in with the lobby's shared password and
 // becomes an account, every logged-in user sees a few tables and the user list, chat goes to everyone
-// in the lobby (or at the table), and table entry, seats and every table event go to those at the
-// table only. Two seated players start a frame by a coin toss, one player alone by "/single"; after
+// in the lobby (or at the table) but those who blocked its sender, a whisper to one user, and table
+// entry, seats and every table event go to those at the table only. Two seated players start a frame by a coin toss, one player alone by "/single"; after
 // each stroke the lobby rolls it on its own table and sends the game status. A concede, or a seated
 // player leaving, gives the frame to the other seat; an abort or a rerack needs the other player's yes
 // (alone at the table, it is granted at once); "/lineup N" then a rerack lays out a practice line-up,
@@ -14,6 +14,7 @@
 
 #include "tools/testserver/cue_store.h"
 #include "tools/testserver/local_frame.h"
+#include "tools/testserver/people_lists.h"
 #include "tools/testserver/replay_store.h"
 #include "tools/testserver/test_server.h"
 
@@ -132,6 +133,18 @@ private:
     bool onStoreCommand(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
                         const std::string& text);
     void collectKredBox(std::vector<OutgoingMessage>& out, int connection);
+    // Whispers, friends and blocks (local_lobby_people.cpp).
+    bool onWhisper(std::vector<OutgoingMessage>& out, int connection, const std::string& user, const std::string& text);
+    // The friend and block requests; false for any other INFO.
+    bool onPeopleRequest(std::vector<OutgoingMessage>& out, int connection, const Message& message);
+    Message friendsList(const std::string& user) const;
+    Message blockedList(const std::string& user) const;
+    // The user's own lists at login, and the user's coming or going to those who befriended them.
+    void greetPeople(std::vector<OutgoingMessage>& out, int connection, const std::string& user);
+    void tellFriendsOf(std::vector<OutgoingMessage>& out, const std::string& user);
+    std::vector<int> connectionsOf(const std::string& user) const;
+    // The user at that connection has blocked the sender: the sender's chat does not go there.
+    bool heldBack(int connection, const std::string& sender) const;
     void toAll(std::vector<OutgoingMessage>& out, const Message& message) const;
     void toTable(std::vector<OutgoingMessage>& out, int32_t tableId, const Message& message, int except = -1) const;
     void leaveTable(std::vector<OutgoingMessage>& out, int connection);
@@ -145,6 +158,7 @@ private:
     std::minstd_rand coin_{std::random_device{}()};
     ReplayStore replays_;
     CueStore store_;
+    PeopleLists people_;
     std::map<std::string, std::string> tutorialsPassed_;
     std::map<std::string, Message> ownStats_;  // by user: the statistics of the last frame played  // by user: one digit per topic, 1 passed
     int redsInRack_ = 15;
