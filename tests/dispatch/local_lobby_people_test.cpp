@@ -1,6 +1,6 @@
 // Three users of the local lobby on protocol connections over loopback: the seats and entries of a
 // table reach only those at it, a whisper only the one named, the chat of a blocked user not the one
-// who blocked, and the friends and blocks of an account are answered and kept.
+// who blocked, the friends and blocks of an account are answered and kept, and a bio is sent.
 #include "net/connection.h"
 #include "net/handshake.h"
 #include "tools/testserver/local_lobby.h"
@@ -255,6 +255,23 @@ TEST_F(LocalLobbyPeopleTest, FriendsAndBlocksAreAnsweredKeptPerAccountAndHoldBac
     ASSERT_TRUE(until([&] { return again.info(InfoCode::MUTED_USERS).back().textList.empty(); }));
     carol.say("sorry");
     EXPECT_TRUE(until([&] { return !again.heard("sorry").empty(); }));
+}
+
+TEST_F(LocalLobbyPeopleTest, ABioHoldsTheNameRatingRankAccountAndFigures) {
+    Client& alice = logIn("alice");
+    Client& bob = logIn("bob");
+    alice.ask(InfoCode::ACCOUNT_INFO, 0, "Wales", "Plays left-handed");
+    // The own bio, as the client asks for it at every login.
+    alice.ask(InfoCode::BIO_DATA_REQ, 0, "alice");
+    ASSERT_TRUE(until([&] { return !alice.info(InfoCode::BIO_DATA).empty(); }));
+    EXPECT_EQ(alice.info(InfoCode::BIO_DATA).back().textList,
+              (std::vector<std::string>{"alice", "0", "1", "Wales", "Plays left-handed", "500", "0"}));
+    bob.ask(InfoCode::BIO_DATA_REQ, 0, "alice");
+    bob.ask(InfoCode::BIO_DATA_REQ, 0, "zed");
+    ASSERT_TRUE(until([&] { return !bob.info(InfoCode::BIO_DATA).empty() && !bob.heard("Unknown user zed").empty(); }));
+    EXPECT_EQ(bob.info(InfoCode::BIO_DATA).size(), 1u);
+    EXPECT_EQ(bob.info(InfoCode::BIO_DATA).back().textList[0], "alice");
+    EXPECT_EQ(bob.info(InfoCode::BIO_DATA).back().textList[3], "Wales");
 }
 
 }  // namespace

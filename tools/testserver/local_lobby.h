@@ -133,12 +133,13 @@ private:
     bool onStoreCommand(std::vector<OutgoingMessage>& out, int connection, const std::string& user,
                         const std::string& text);
     void collectKredBox(std::vector<OutgoingMessage>& out, int connection);
-    // Whispers, friends and blocks (local_lobby_people.cpp).
+    // Whispers, friends, blocks, My account and bios (local_lobby_people.cpp).
     bool onWhisper(std::vector<OutgoingMessage>& out, int connection, const std::string& user, const std::string& text);
-    // The friend and block requests; false for any other INFO.
+    // The friend, block, account and bio requests; false for any other INFO.
     bool onPeopleRequest(std::vector<OutgoingMessage>& out, int connection, const Message& message);
     Message friendsList(const std::string& user) const;
     Message blockedList(const std::string& user) const;
+    Message bio(const std::string& user);
     // The user's own lists at login, and the user's coming or going to those who befriended them.
     void greetPeople(std::vector<OutgoingMessage>& out, int connection, const std::string& user);
     void tellFriendsOf(std::vector<OutgoingMessage>& out, const std::string& user);

@@ -1,5 +1,6 @@
-// The local lobby's people: whispers ("/w NAME TEXT"), and the friends and blocked users of each
-// account with the chat held back from those who blocked its sender.
+// The local lobby's people: whispers ("/w NAME TEXT"), the friends and blocked users of each
+// account with the chat held back from those who blocked its sender, the country and text saved in
+// My account, and the bio of a user.
 #include "tools/testserver/local_lobby.h"
 
 #include "core/text.h"
@@ -94,6 +95,19 @@ void LocalLobby::tellFriendsOf(std::vector<OutgoingMessage>& out, const std::str
     }
 }
 
+Message LocalLobby::bio(const std::string& user) {
+    const PeopleLists::Account& a = people_.account(user);
+    int frames = 0;
+    for (const StoredFrame& f : replays_.frames()) frames += (f.players[0] == user || f.players[1] == user) ? 1 : 0;
+    const int kred = store_.account(user, CueStore::Clock::now()).kred;
+    Message m = Message::initInfo(nextIid_++, InfoCode::BIO_DATA, 0, 0, "", "");
+    // The name, the rating (the lobby rates nobody), the rank, the country and text of My account,
+    // then the figures the lobby keeps: the Kred and the frames played here.
+    m.textList = {user, "0", std::to_string(rankOf(user)), a.country, a.aboutMe, std::to_string(kred),
+                  std::to_string(frames)};
+    return m;
+}
+
 bool LocalLobby::onPeopleRequest(std::vector<OutgoingMessage>& out, int connection, const Message& message) {
     const std::string user = members_[connection].user;
     const std::string& name = message.textA;
@@ -114,6 +128,17 @@ bool LocalLobby::onPeopleRequest(std::vector<OutgoingMessage>& out, int connecti
             out.push_back({connection, blocked});
             return true;
         }
+        case InfoCode::ACCOUNT_INFO:
+            people_.setProfile(user, message.textA, message.textB);
+            return true;
+        case InfoCode::BIO_DATA_REQ:
+            if (ranks_.count(name) == 0) {
+                out.push_back({connection, notice("Unknown user " + escapeHtml(name) + ": no bio to show.",
+                                                  members_[connection].tableId)});
+            } else {
+                out.push_back({connection, bio(name)});
+            }
+            return true;
         default:
             return false;
     }

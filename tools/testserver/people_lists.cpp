@@ -39,3 +39,9 @@ bool PeopleLists::befriends(const std::string& user, const std::string& other) c
 bool PeopleLists::blocks(const std::string& user, const std::string& other) const {
     return listed(account(user).blocked, other);
 }
+
+void PeopleLists::setProfile(const std::string& user, const std::string& country, const std::string& aboutMe) {
+    Account& a = accounts_[user];
+    a.country = country;
+    a.aboutMe = aboutMe;
+}
