@@ -26,6 +26,7 @@ build=$(cd "${1:?build folder}" && pwd)
 here=$(dirname "$0")
 . "$here/e2e_lib.sh"
 . "$here/e2e_lobby_steps.sh"
+. "$here/e2e_people_steps.sh"
 e2e_need xdotool import convert compare setsid ps pgrep awk
 
 out="$build/artefacts/e2e"
@@ -473,6 +474,7 @@ practise() {  # TAG: alice starts practice at her table and closes the line-up w
 }
 # Every table free in alice's list, so the Nth Play is table N's.
 four_free() { [ "$(awk 'NR > 1 && ($3 == "Play" || $4 == "Play") { n++ } END { print n + 0 }' "$A/lobby.controls" 2>/dev/null)" -ge 4 ]; }
+lobby_steps_people
 e2e_wait 20 "every table free in alice's list" four_free
 click_nth alice lobby Play 3
 e2e_wait 20 "table 3 of alice" e2e_page_has "$A" bottom-box-all-in-one '^TABLE 3'
