@@ -1,7 +1,8 @@
 // A lobby to play in on one's own machine: any new name logs in with the lobby's shared password and
 // becomes an account, every logged-in user sees a few tables and the user list, chat goes to everyone
 // in the lobby (or at the table) but those who blocked its sender, a whisper to one user, and table
-// entry, seats and every table event go to those at the table only. Two seated players start a frame by a coin toss, one player alone by "/single"; after
+// entry, seats and every table event go to those at the table only. Two seated players start a
+// frame by a coin toss, one player alone by "/single"; after
 // each stroke the lobby rolls it on its own table and sends the game status. A concede, or a seated
 // player leaving, gives the frame to the other seat; an abort or a rerack needs the other player's yes
 // (alone at the table, it is granted at once); "/lineup N" then a rerack lays out a practice line-up,
