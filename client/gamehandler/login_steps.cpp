@@ -60,6 +60,9 @@ void GameLoginSteps::connectionEnded(ConnectionHandler& handler) {
         handler.lobbyChangePending = false;
         return;
     }
+    // Mends a login form left showing the lost login as under way, its button disabled for good.
+    // (A connection that a new login replaces ends in the login state, the form busy with that login.)
+    if (appState.load() != STATE_LOGIN) runJavaScript(HtmlWindow::Login, "logout();");
     changeState(STATE_LOGIN);
 }
 

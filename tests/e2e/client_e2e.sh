@@ -2,6 +2,8 @@
 # The whole client as a player uses it, under a virtual display (run through tools/with_display.sh):
 # the local lobby and two real clients with their browsers and the built archive; alice logs in by
 # X mouse clicks and typed keys on the Login page, sees the tables and takes a seat, bob watches;
+# the lobby stops under both, who are back at the login form, starts again on its ports, and both
+# log in again from the form and go back to the table, where all that follows is played;
 # alice starts a practice frame by the page's button and its status reaches both bottom bars; a
 # Space after a clicked page button sends nothing; Shift+wheel zooms from the view in place; she
 # plays a shot by the mouse (the spin ball clear of the cue ball in the D), the balls move in both
@@ -252,6 +254,40 @@ click bob lobby Watch
 e2e_wait 20 "table of bob" e2e_page_has "$B" bottom-box-all-in-one '^TABLE 1'
 e2e_wait 10 "alice at bob's table" e2e_page_has "$B" bottom-box-all-in-one '^alice$'
 echo "ok: bob watches table 1"
+
+# The lobby stops under both at table 1: each client is back at the login form, its button usable.
+# The lobby starts again on the same ports; both log in again from the form as it stands (name and
+# password kept) and go back to table 1, where the frame below is played.
+kill -TERM "$lobby"
+e2e_wait_exit "$lobby" 10 || e2e_fail "the lobby did not end by itself"
+for name in alice bob; do
+  e2e_wait 10 "the login form of $name after the lobby stopped" in_state "$name" 1
+  e2e_wait 10 "a usable login button at $name's" e2e_page_has "$(pages "$name")" main-login '^Log in$'
+done
+sleep 0.5
+for name in alice bob; do e2e_shot "${win[$name]}" "$out/lobby-lost-$name.png"; done
+echo "ok: the lobby stopped: both clients are back at the login form, ready"
+e2e_start "$out/lobby-again.log" "$build/tools/testserver/baizeron-lobby" --port "$port" --reds 3
+lobby=$e2e_started
+groups+=("$lobby")
+e2e_wait 10 "the lobby started again" grep -q "New Lobby on" "$out/lobby-again.log"
+for name in alice bob; do
+  P=$(pages "$name")
+  e2e_wait 30 "the lobby in the list of $name again" e2e_page_has "$P" main-login '^Players Lounge$'
+  click "$name" main-login login
+  # The Lobby page keeps what it showed: the client's state tells the new login.
+  e2e_wait 30 "the lobby of $name again" in_state "$name" 3
+  # Each login suggests the tutorial; the aiming question was the run's first login's alone.
+  e2e_wait 10 "the tutorial's suggestion to $name" e2e_page_has "$P" lobby 'New to Baizeron'
+  click "$name" lobby 'Not now'
+  e2e_wait 10 "the end of the tutorial's suggestion to $name" e2e_page_lacks "$P" lobby 'New to Baizeron'
+done
+click alice lobby Play
+e2e_wait 20 "table of alice again" e2e_page_has "$A" bottom-box-all-in-one '^TABLE 1'
+click bob lobby Watch
+e2e_wait 20 "table of bob again" e2e_page_has "$B" bottom-box-all-in-one '^TABLE 1'
+e2e_wait 10 "alice at bob's table again" e2e_page_has "$B" bottom-box-all-in-one '^alice$'
+echo "ok: the lobby started again on its ports, both logged in again and are back at table 1"
 
 # A practice frame, started by the StartMatch page's button: the lobby's game status reaches the
 # bottom bars of both (alice in both seats, the shot clock of the table).

@@ -1,0 +1,134 @@
+// A connection that ends, at whatever stage of a login or a session, brings the player back to the
+// login form, ready for the next login: the Login page is told that the login is over (so that its
+// button works again), and the next login from the page goes through at once.
+#include "support/captured_log.h"
+#include "support/loopback_session.h"
+#include "support/sound_recorder.h"
+
+#include "net/net_test_support.h"
+#include "ui/login_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Generous: every wait ends on its event.
+constexpr int kPatienceMs = 30000;
+
+class ConnectionEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        config.accounts = {{"Alice", "secret"}};
+        ASSERT_TRUE(session.start(config, log.folder() + "/"));
+        handler.startThreads();
+    }
+
+    // The main loop's drain until the condition holds.
+    bool drainUntil(const std::function<bool()>& condition) {
+        return nettest::waitUntil(
+            [&] {
+                getGameHandler().processMessageQueue();
+                return condition();
+            },
+            kPatienceMs);
+    }
+
+    bool received(int connection, MessageId id) const {
+        for (const TestServer::Received& r : server.received()) {
+            if (r.connection == connection && r.message.id == id) return true;
+        }
+        return false;
+    }
+
+    static void pointLobbyAt(uint16_t port) {
+        std::lock_guard<std::mutex> lock(lobbyServersMutex);
+        lobbyServers[0].port = port;
+    }
+
+    std::vector<std::string> loginPage() const { return session.pages.statementsStartingWith(HtmlWindow::Login, ""); }
+
+    bztest::CapturedLog log;
+    bztest::RecordingSoundBank sounds;
+    bztest::LoopbackSession session;
+    TestServer& server = session.server;
+    ConnectionHandler& handler = session.handler;
+    TestServerConfig config;
+};
+
+TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
+    struct Stage {
+        const char* name;
+        // How the server (or the lobby list) differs from the ordinary one for this stage.
+        std::function<void(TestServerConfig&)> prepare;
+        // Brings the login on connection `index` to the stage, then ends the connection there.
+        std::function<void(int index)> reachAndEnd;
+    };
+    const auto closeWhen = [this](int index, MessageId id) {
+        ASSERT_TRUE(server.waitUntil([&] { return received(index, id); }, kPatienceMs));
+        server.closeConnection(index);
+    };
+    const std::vector<Stage> stages = {
+        {"the connect refused", [](TestServerConfig&) { pointLobbyAt(nettest::closedLoopbackPort()); },
+         [](int) {}},
+        {"before HELLO", [](TestServerConfig& c) { c.sendHello = false; },
+         [&](int index) { closeWhen(index, MessageId::SERVER_STATUS_REQ); }},
+        {"after HELLO", [](TestServerConfig& c) { c.stallAfterHello = true; },
+         [&](int index) { closeWhen(index, MessageId::HELLO_REPLY); }},
+        {"after the challenge", [](TestServerConfig& c) { c.stallAfterHello = true; },
+         [&](int index) {
+             ASSERT_TRUE(server.waitUntil([&] { return received(index, MessageId::HELLO_REPLY); }, kPatienceMs));
+             Message challenge(MessageId::LOGIN_CHALLENGE, 7);
+             challenge.salt = config.challenge;
+             ASSERT_TRUE(server.sendMessage(index, challenge));
+             closeWhen(index, MessageId::LOGIN_REQ);
+         }},
+        {"in the lobby", [](TestServerConfig&) {},
+         [&](int index) {
+             ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
+             server.closeConnection(index);
+         }},
+        {"at a table", [](TestServerConfig&) {},
+         [&](int index) {
+             ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
+             Message enter(MessageId::ENTER_TABLE_INFO);
+             enter.userName = "Alice";
+             ASSERT_TRUE(server.sendMessage(index, enter));
+             ASSERT_TRUE(drainUntil([] { return isTableState(appState.load()); }));
+             server.closeConnection(index);
+         }},
+    };
+    const uint16_t port = server.port();
+    for (const Stage& stage : stages) {
+        SCOPED_TRACE(stage.name);
+        TestServerConfig staged = config;
+        stage.prepare(staged);
+        server.setConfig(staged);
+        const int index = server.acceptedCount();
+        session.pages.clear();
+        loginEnterLobby("Players Lounge", "Alice", "secret", false);
+        stage.reachAndEnd(index);
+        ASSERT_TRUE(drainUntil([&] { return !handler.isConnected() && appState.load() == STATE_LOGIN; }));
+        // The form is set back (its button usable), then the user-name field takes the focus.
+        EXPECT_EQ(loginPage(), (std::vector<std::string>{"logout();", "focusUserName();"}));
+
+        // The next login from the page goes through; the form that started it is left busy.
+        server.setConfig(config);
+        pointLobbyAt(port);
+        session.pages.clear();
+        const size_t loginsBefore = server.countReceived(MessageId::LOGIN_REQ);
+        loginEnterLobby("Players Lounge", "Alice", "secret", false);
+        ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
+        EXPECT_EQ(server.countReceived(MessageId::LOGIN_REQ), loginsBefore + 1);
+        EXPECT_TRUE(loginPage().empty()) << loginPage().front();
+
+        // The player logs out (the logout's deadline passed) for the next stage.
+        handler.disconnect();
+        ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOGIN; }));
+    }
+}
+
+}  // namespace
