@@ -273,12 +273,15 @@ TEST_F(LocalLobbyFrameTest, AConcededFrameEndsInTheClientAndItsReplayIsFoundPlay
 
     // Going on at a practice table: the table takes the replay's settings and a frame starts there.
     gh.replayButtonPress("replay-button-go-to-practice", 0, "");
-    ASSERT_TRUE(playUntil(ann, [&] { return !gh.replayMode && appState.load() == STATE_GAME; }));
+    // The replay's end already clears replayMode while the state is still the replay's: the frame
+    // has started at the practice table once the replay's position is laid out there.
+    ASSERT_TRUE(playUntil(ann, [&] {
+        return !gh.replayMode && !gh.replayTableSettingsPending && appState.load() == STATE_GAME;
+    }));
     ASSERT_TRUE(ann.server.waitForMessages(MessageId::TABLE_SETTINGS_REQ, 1, 5000));
     const Message settings = ann.server.receivedWithId(MessageId::TABLE_SETTINGS_REQ)[0];
     EXPECT_EQ(settings.settings[SETTINGS_MATCH_LENGTH], 1);     // the replay's best of
     EXPECT_EQ(settings.settings[SETTINGS_SHOT_TIME_LIMIT], 0);  // practice has no shot clock
-    EXPECT_FALSE(gh.replayTableSettingsPending);
 }
 
 }  // namespace
