@@ -362,14 +362,13 @@ void Connection::processReceivedMessages() {
         }
         switch (receiveOnce()) {
             case ReceiveOutcome::NothingYet:
+            case ReceiveOutcome::Refused:
                 return;
             case ReceiveOutcome::Data:
                 decipherReceived();
                 if (!parseReceived(false)) return;
                 break;
             case ReceiveOutcome::Ended:
-                // The messages whole before the end are still delivered.
-                if (untriedBytesWaiting()) parseReceived(true);
                 break;
         }
     }
@@ -392,7 +391,10 @@ Connection::ReceiveOutcome Connection::receiveOnce() {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReceiveOutcome::NothingYet;
         // The end of the stream or a broken connection. When another thread has closed the
         // connection (its shutdown is what ended this receive), that close has reported already.
-        if (!closed) close();
+        if (closed) return ReceiveOutcome::Ended;
+        // The messages that came whole before the end are still delivered; an invalid one has closed.
+        if (untriedBytesWaiting() && !parseReceived(true)) return ReceiveOutcome::Refused;
+        close();
         return ReceiveOutcome::Ended;
     }
 }
@@ -455,8 +457,7 @@ bool Connection::parseReceived(bool whenPaused) {
 
 bool Connection::refuseReceived() {
     BZ_LOG(LOG_ERROR, "processReceivedMessages", "Error: Invalid message received");
-    // After the end of the stream the connection has closed and reported already.
-    if (!closed) close();
+    close();
     return false;
 }
 

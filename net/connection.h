@@ -120,7 +120,8 @@ public:
     uint64_t parsePasses() const { return parses.load(); }
 
 private:
-    enum class ReceiveOutcome { Data, NothingYet, Ended };
+    // Refused: the stream ended after an invalid message, which has closed the connection.
+    enum class ReceiveOutcome { Data, NothingYet, Ended, Refused };
 
     ReceiveOutcome receiveOnce();
     void decipherReceived();

@@ -63,6 +63,13 @@ protected:
         for (size_t at = 0; at + MESSAGE_BLOCK_SIZE <= bytes.size(); at += MESSAGE_BLOCK_SIZE) cipher.encryptBlock(&bytes[at]);
         return bytes;
     }
+    // The message with another length in its header, enciphered as the stream would be.
+    ByteVector withLength(const Message& message, uint32_t length) {
+        ByteVector bytes = serialized(message);
+        for (int i = 0; i < 4; ++i) bytes[2 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
+        for (size_t at = 0; at < bytes.size(); at += MESSAGE_BLOCK_SIZE) cipher.encryptBlock(&bytes[at]);
+        return bytes;
+    }
     // Writes the bytes in pieces and runs one receive step after each.
     void trickle(const std::vector<uint8_t>& bytes, size_t piece) {
         for (size_t at = 0; at < bytes.size(); at += piece) {
@@ -118,13 +125,11 @@ TEST_F(ReceiveTest, AWrongHeaderLengthNeitherCutsMessagesNorEndsTheConnection) {
     std::vector<Message> sent = {Message::initInfo(1, InfoCode::SERVER_INFO, 1, 0, "first", ""),
                                  Message(MessageId::EXIT_TABLE_REQ, 2),  // 16 bytes
                                  Message::initInfo(3, InfoCode::SERVER_INFO, 3, 0, std::string(300, 'x') + "end", "")};
-    // Every header gets the same wrong length; the bytes are enciphered as the stream would.
+    // Every header gets the same wrong length.
     auto stream = [&](uint32_t length) {
         ByteVector bytes;
         for (const Message& m : sent) {
-            ByteVector one = serialized(m);
-            for (int i = 0; i < 4; ++i) one[2 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
-            for (size_t at = 0; at < one.size(); at += 16) cipher.encryptBlock(&one[at]);
+            const ByteVector one = withLength(m, length);
             bytes.insert(bytes.end(), one.begin(), one.end());
         }
         return bytes;
@@ -154,6 +159,15 @@ TEST_F(ReceiveTest, AWrongHeaderLengthNeitherCutsMessagesNorEndsTheConnection) {
         EXPECT_FALSE(connection->isClosed());
     }
     EXPECT_EQ(logCount("Error: Invalid message received"), 0u);
+}
+
+TEST_F(ReceiveTest, AMessageWhoseLengthSaysMoreIsDeliveredWhenTheStreamEndsAfterIt) {
+    trickle(withLength(Message::initInfo(5, InfoCode::SERVER_INFO, 5, 0, "last", ""), 4096), 4096);
+    ASSERT_EQ(::shutdown(peerFd, SHUT_WR), 0);
+    for (int step = 0; step < 20 && listener.disconnects == 0; ++step) connection->processReceivedMessages();
+    ASSERT_EQ(listener.messages.size(), 1u);
+    EXPECT_EQ(listener.messages[0].textA, "last");
+    EXPECT_EQ(listener.disconnects, 1);
 }
 
 }  // namespace
