@@ -421,9 +421,9 @@ bool Connection::parseReceived(bool whenPaused) {
             Buffer header(at, headerSize, MESSAGE_BLOCK_SIZE);
             ++parses;
             if (Message(header).invalid) return refuseReceived();
-            // The length only says when the body may be all there, so that a message that trickles
-            // in is not parsed again at every receive. Where it ends, only its body says, and a
-            // length that is wrong is no error.
+            // Mends the trickling message parsed again from its start at every receive (quadratic):
+            // the length only says when its body may be all there. Where it ends, only the body
+            // says, and a length that is wrong is no error.
             const uint32_t length =
                 (uint32_t(at[2]) << 24) | (uint32_t(at[3]) << 16) | (uint32_t(at[4]) << 8) | uint32_t(at[5]);
             retryAt = static_cast<int32_t>(
