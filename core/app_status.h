@@ -21,5 +21,8 @@ extern std::atomic<AppState> appState;
 // True from start until the user quits; the main loop and the lobby poll run while it is set.
 extern std::atomic<bool> appRunning;
 
+// The states in which the keys go to the login form, where the password is typed.
+inline bool loginFormTakesKeys(AppState state) { return state <= STATE_CONNECTING; }
+
 // At a table: the table, coin-toss and frame-in-play states.
 inline bool isTableState(AppState state) { return state >= STATE_TABLE && state <= STATE_GAME; }

@@ -2,13 +2,10 @@
 #include "core/log.h"
 #include "core/opener.h"
 #include "core/page_script.h"
-#include "core/prefs.h"
 #include "core/text.h"
 #include "dispatch/handlers.h"
 #include "dispatch/info_values.h"
-#include "net/connection.h"
 #include "net/connection_handler.h"
-#include "net/handshake.h"
 #include "net/request_queue.h"
 
 #include <algorithm>
@@ -26,37 +23,11 @@ int64_t clampedLimit(int32_t value, int64_t most) {
     return value < 0 ? -1 : std::min<int64_t>(value, most);
 }
 
-// Every occurrence of secret turned into stars of the same length, so offsets and sizes still hold.
-void maskSecret(std::string& text, const std::string& secret) {
-    if (secret.empty()) return;
-    for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + secret.size())) {
-        std::fill_n(text.begin() + static_cast<std::ptrdiff_t>(at), secret.size(), '*');
-    }
-}
-
-// The log piece without the login secrets: the typed and the saved password, the challenge answer
-// and the login digest.
-void maskLoginSecrets(GameHandler& gh, std::string& piece) {
-    std::string savedUser;
-    std::string savedPassword;
-    if (!gh.prefPath.empty()) loadCredentials(gh.prefPath, savedUser, savedPassword);
-    maskSecret(piece, savedPassword);
-    if (connectionHandler == nullptr) return;
-    maskSecret(piece, connectionHandler->password);
-    if (const std::shared_ptr<Connection> connection = connectionHandler->currentConnection()) {
-        const Connection::LoginSecrets secrets = connection->loginSecrets();
-        if (!secrets.challengeResponse.empty()) {
-            maskSecret(piece, secrets.challengeResponse);
-            maskSecret(piece, passwordDigest(secrets.salt, connectionHandler->userName, secrets.challengeResponse));
-        }
-    }
-}
-
-void uploadLogPiece(GameHandler& gh) {
+// The piece goes up as read: no secret is ever written to the log.
+void uploadLogPiece() {
     const int64_t offset = logConfig().uploadOffset;
     uint64_t fileSize = 0;
     std::string piece = readLogChunk(fileSize);
-    maskLoginSecrets(gh, piece);
     if (connectionHandler == nullptr) return;
     Message reply = Message::initInfo(connectionHandler->nextIid(), InfoCode::INFO_CODE_BZLOG, 4,
                                       static_cast<int32_t>(offset), piece, "");
@@ -93,7 +64,7 @@ void onInfoReplayMarkedShots(GameHandler& gh, const Message& m) {
     runJavaScript(HtmlWindow::BottomBox, "inbzSetReplayMarkedShots([" + shots + "]);");
 }
 
-void onInfoBzlog(GameHandler& gh, const Message& m) {
+void onInfoBzlog(GameHandler&, const Message& m) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: INFO_CODE_BZLOG(" << m.valueA << "," << m.valueB << ")");
     switch (m.valueA) {
         case 1: {
@@ -105,7 +76,7 @@ void onInfoBzlog(GameHandler& gh, const Message& m) {
             break;
         }
         case 2: disableLog(); break;
-        case 3: uploadLogPiece(gh); break;
+        case 3: uploadLogPiece(); break;
         case 5: deleteLogFile(); break;
         default: BZ_LOG(LOG_ERROR, "processMessage", "Invalid BZLOG action code: " << m.valueA); break;
     }

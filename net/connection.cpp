@@ -30,6 +30,7 @@ void NetTimings::restoreDefaults() {
     queryStepMs = defaults.queryStepMs.load();
     pollPeriodMs = defaults.pollPeriodMs.load();
     handshakeMs = defaults.handshakeMs.load();
+    receiveSettleMs = defaults.receiveSettleMs.load();
 }
 
 NetTimings& netTimings() {
@@ -353,12 +354,19 @@ void Connection::processReceivedMessages() {
         return;
     }
     if (!closed) {
+        // A header whose length says more than its body came would keep a whole message waiting
+        // for bytes that need not come: once the stream pauses, what is there is parsed.
+        if (untriedBytesWaiting() && !waitReadable(netTimings().receiveSettleMs.load())) {
+            if (parseReceived(true)) actOnParsed();
+            return;
+        }
         switch (receiveOnce()) {
             case ReceiveOutcome::NothingYet:
+            case ReceiveOutcome::Refused:
                 return;
             case ReceiveOutcome::Data:
                 decipherReceived();
-                if (!parseReceived()) return;
+                if (!parseReceived(false)) return;
                 break;
             case ReceiveOutcome::Ended:
                 break;
@@ -383,7 +391,10 @@ Connection::ReceiveOutcome Connection::receiveOnce() {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReceiveOutcome::NothingYet;
         // The end of the stream or a broken connection. When another thread has closed the
         // connection (its shutdown is what ended this receive), that close has reported already.
-        if (!closed) close();
+        if (closed) return ReceiveOutcome::Ended;
+        // The messages that came whole before the end are still delivered; an invalid one has closed.
+        if (untriedBytesWaiting() && !parseReceived(true)) return ReceiveOutcome::Refused;
+        close();
         return ReceiveOutcome::Ended;
     }
 }
@@ -396,7 +407,7 @@ void Connection::decipherReceived() {
     }
 }
 
-bool Connection::parseReceived() {
+bool Connection::parseReceived(bool whenPaused) {
     // version u16, length u32, id u16, iid u32
     constexpr int32_t headerSize = 12;
     // The whole messages of this step; their bytes leave the buffer in one move at the end.
@@ -404,33 +415,36 @@ bool Connection::parseReceived() {
     for (;;) {
         const uint8_t* at = receiveBuffer + taken;
         const int32_t available = deciphered - taken;
-        if (announcedLength == 0) {
+        if (retryAt == 0) {
             if (available < headerSize) break;
-            // The header alone first: a wrong version or id is refused whatever follows, and the
-            // length says when the body is all there.
+            // The header alone first: a wrong version or id is refused whatever follows.
             Buffer header(at, headerSize, MESSAGE_BLOCK_SIZE);
             ++parses;
             if (Message(header).invalid) return refuseReceived();
+            // Mends the trickling message parsed again from its start at every receive (quadratic):
+            // the length only says when its body may be all there. Where it ends, only the body
+            // says, and a length that is wrong is no error.
             const uint32_t length =
                 (uint32_t(at[2]) << 24) | (uint32_t(at[3]) << 16) | (uint32_t(at[4]) << 8) | uint32_t(at[5]);
-            if (length > uint32_t(CONNECTION_BUFFER_SIZE)) {
-                BZ_LOG(LOG_ERROR, "processReceivedMessages",
-                       "Error: Message larger than the receive buffer: " << length << " bytes");
-                close();
-                return false;
-            }
-            if (length < uint32_t(MESSAGE_BLOCK_SIZE) || length % MESSAGE_BLOCK_SIZE != 0) return refuseReceived();
-            announcedLength = static_cast<int32_t>(length);
+            retryAt = static_cast<int32_t>(
+                std::clamp<uint32_t>(length, uint32_t(MESSAGE_BLOCK_SIZE), uint32_t(CONNECTION_BUFFER_SIZE)));
+            triedAt = 0;
         }
-        // The body is parsed once, when all of it is there.
-        if (available < announcedLength) break;
-        const int32_t length = std::exchange(announcedLength, 0);
-        Buffer reader(at, length, MESSAGE_BLOCK_SIZE);
+        if (available < retryAt && !(whenPaused && available > triedAt)) break;
+        Buffer reader(at, available, MESSAGE_BLOCK_SIZE);
         ++parses;
         Message message(reader);
-        // A body must fill exactly the length that its header gives.
-        if (message.invalid || message.id == MessageId{} || message.consumed != length) return refuseReceived();
-        taken += length;
+        if (message.invalid) return refuseReceived();
+        if (message.id == MessageId{}) {
+            // Not all there yet (the length said too little): the next try waits until the bytes
+            // have doubled or the stream pauses, which keeps the parsing linear in the bytes.
+            triedAt = available;
+            retryAt = std::max(retryAt, std::min(2 * available, CONNECTION_BUFFER_SIZE));
+            break;
+        }
+        retryAt = 0;
+        triedAt = 0;
+        taken += message.consumed;
         parsed.push_back(std::move(message));
     }
     if (taken > 0) {

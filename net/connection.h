@@ -25,6 +25,7 @@ struct NetTimings {
     std::atomic<int> queryStepMs{100};         // the status query's wait for data between receive steps
     std::atomic<int> pollPeriodMs{5000};       // the pause between two lobby-poll passes
     std::atomic<int> handshakeMs{15000};       // the login connection's HELLO to login answer
+    std::atomic<int> receiveSettleMs{50};      // a pause in the stream after which the bytes there are parsed
 
     void restoreDefaults();
 };
@@ -119,11 +120,16 @@ public:
     uint64_t parsePasses() const { return parses.load(); }
 
 private:
-    enum class ReceiveOutcome { Data, NothingYet, Ended };
+    // Refused: the stream ended after an invalid message, which has closed the connection.
+    enum class ReceiveOutcome { Data, NothingYet, Ended, Refused };
 
     ReceiveOutcome receiveOnce();
     void decipherReceived();
-    bool parseReceived();  // false when an invalid message closed the connection
+    // false when an invalid message closed the connection. whenPaused: the stream has stopped for
+    // now, so bytes that came since the last try are parsed whatever the header's length says.
+    bool parseReceived(bool whenPaused);
+    // The first message in the buffer has bytes that no parse has seen yet.
+    bool untriedBytesWaiting() const { return retryAt > 0 && deciphered > triedAt; }
     bool refuseReceived();  // logs the invalid message, closes, and returns false
     void actOnParsed();
     void actOnHello(const Message& hello);
@@ -160,7 +166,10 @@ private:
     uint8_t receiveBuffer[CONNECTION_BUFFER_SIZE];
     int32_t received = 0;
     int32_t deciphered = 0;
-    int32_t announcedLength = 0;  // the length in the header of the message being received; 0 before its header
+    // Of the first message in the buffer: how many of its bytes must be there before its parse is
+    // tried again (0 before its header has been looked at), and how many there were at the last try.
+    int32_t retryAt = 0;
+    int32_t triedAt = 0;
     std::deque<Message> parsed;
     std::atomic<uint64_t> parses{0};
 

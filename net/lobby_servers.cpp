@@ -134,6 +134,7 @@ std::string updateLobbiesScript(const std::vector<LobbyServer>& servers) {
                 ",currentUsers:" + std::to_string(server.currentUsers) + "}";
     }
     if (!first || servers.empty()) return text + "]);";
+    // Mends the login form that, with no lobby answering, showed an empty list and never said where none answered.
     text += "],{tried:[";
     for (size_t i = 0; i < servers.size(); ++i) {
         text += (i ? ",\"" : "\"") + escapeJsString(servers[i].address) + ":" + std::to_string(servers[i].port) + "\"";

@@ -1,5 +1,6 @@
 #include "ui/page_input.h"
 
+#include "core/app_status.h"
 #include "core/log.h"
 #include "ui/engine/web_string.h"
 #include "ui/html_windows.h"
@@ -149,13 +150,15 @@ uint32_t keyModifiers(const KeyState& state) {
     return modifiers;
 }
 
-std::vector<KeyEvent> keyEventsFor(const SDL_Event& event, bool textInputActive) {
+std::vector<KeyEvent> keyEventsFor(const SDL_Event& event, bool textInputActive, bool keysSecret) {
+    // Mends the password typed at the login form written to the log key by key.
+    auto shown = [keysSecret](int code) { return keysSecret ? std::string("*****") : std::to_string(code); };
     std::vector<KeyEvent> events;
     if (event.type == SDL_TEXTINPUT) {
         std::u16string units;
         if (!Utf8ToUtf16(event.text.text, units)) return events;  // not UTF-8: dropped
         for (char16_t unit : units) {
-            BZ_LOG(LOG_INFO, "handleKeyEvent", "@@@ TEXTINPUT CHARACTER: " << static_cast<int>(unit));
+            BZ_LOG(LOG_INFO, "handleKeyEvent", "@@@ TEXTINPUT CHARACTER: " << shown(static_cast<int>(unit)));
             events.push_back(keyEvent(KEYEVENT_CHAR, {unit, unit}, 0));
         }
         return events;
@@ -167,8 +170,8 @@ std::vector<KeyEvent> keyEventsFor(const SDL_Event& event, bool textInputActive)
     const KeyTranslation key = translateKey(sym, state);
     const uint32_t modifiers = keyModifiers(state);
     const char* name = pressed ? "KEYEVENT_KEYDOWN" : "KEYEVENT_KEYUP";
-    BZ_LOG(LOG_INFO, "handleKeyEvent", "@@@ " << "KEYEVENT_KEYDOWN/KEYEVENT_KEYUP: keysym.sym=" << sym);
-    BZ_LOG(LOG_INFO, "handleKeyEvent", "@@@ " << name << ": key_code=" << key.keyCode);
+    BZ_LOG(LOG_INFO, "handleKeyEvent", "@@@ " << "KEYEVENT_KEYDOWN/KEYEVENT_KEYUP: keysym.sym=" << shown(sym));
+    BZ_LOG(LOG_INFO, "handleKeyEvent", "@@@ " << name << ": key_code=" << shown(key.keyCode));
     if (!pressed) {
         events.push_back(keyEvent(KEYEVENT_KEYUP, key, modifiers));
         return events;
@@ -237,7 +240,7 @@ void handleMouseEvent(const SDL_Event& event, const RefPtr<WebBrowser>& browser,
 }
 
 void handleKeyEvent(const RefPtr<WebBrowser>& browser, const SDL_Event& event) {
-    sendKeyEvents(browser, keyEventsFor(event, SDL_IsTextInputActive() == SDL_TRUE));
+    sendKeyEvents(browser, keyEventsFor(event, SDL_IsTextInputActive() == SDL_TRUE, loginFormTakesKeys(appState.load())));
 }
 
 void handleBrowserEvent(const SDL_Event& event, const RefPtr<WebBrowser>& browser, const PagePlacement& placement) {

@@ -41,7 +41,8 @@ uint32_t keyModifiers(const KeyState& state);
 // The engine's events for one SDL key down, key up or text-input event (empty for other types).
 // A key down carries its character as a CHAR event only while text input is off; text input gives
 // one CHAR per UTF-16 unit (surrogate pairs as two) and nothing for text that is not valid UTF-8.
-std::vector<bzweb::KeyEvent> keyEventsFor(const SDL_Event& event, bool textInputActive);
+// keysSecret: the keys may be a password, and their log lines leave out which key it was.
+std::vector<bzweb::KeyEvent> keyEventsFor(const SDL_Event& event, bool textInputActive, bool keysSecret = false);
 
 // Where a page lies and the grids the pointer is measured in.
 struct PagePlacement {
@@ -66,6 +67,7 @@ void handleBrowserEvent(const SDL_Event& event, const bzweb::RefPtr<bzweb::WebBr
                         const PagePlacement& placement);
 void handleMouseEvent(const SDL_Event& event, const bzweb::RefPtr<bzweb::WebBrowser>& browser,
                       const PagePlacement& placement);
+// Keys typed while the login form takes them are logged without saying which key they were.
 void handleKeyEvent(const bzweb::RefPtr<bzweb::WebBrowser>& browser, const SDL_Event& event);
 
 // BottomBox drops its hover state: a move to (0, 0) without buttons (not a mouse leave).

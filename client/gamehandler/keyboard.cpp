@@ -210,7 +210,10 @@ void commandKeyDown(GameHandler& gh, int key, const Press& p) {
 }  // namespace
 
 bool GameHandler::keyDown(int key, int x, int y) {
-    BZ_LOG(LOG_INFO, "keyDown", "Key event: key=" << key << ", x=" << x << ", y=" << y);
+    // Mends the password typed at the login form written to the log key by key.
+    const bool keySecret = loginFormTakesKeys(appState.load());
+    BZ_LOG(LOG_INFO, "keyDown",
+           "Key event: key=" << (keySecret ? std::string("*****") : std::to_string(key)) << ", x=" << x << ", y=" << y);
     const uint16_t mods = platform().modifierState();
     Press p{};
     p.shift = (mods & MOD_SHIFT) != 0;

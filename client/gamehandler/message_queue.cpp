@@ -19,6 +19,7 @@ void GameHandler::processMessageQueue() {
         // Each message leaves the queue before it is handled, so the dispatch runs with no lock
         // held and may itself queue requests; messages arriving meanwhile are handled in this same
         // call, up to the frame's bound, and the rest wait for the next frame in their order.
+        // Mends the window frozen for as long as a server kept the queue filled faster than it drained.
         for (int handled = 0; handled < MAX_MESSAGES_PER_FRAME; ++handled) {
             if (!connectionHandler->takeIncoming(message, &gameLoginSteps())) break;
             if (MessageProcessor processor = messageProcessor.load()) {

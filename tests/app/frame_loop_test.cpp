@@ -174,6 +174,23 @@ TEST_F(FrameLoopTest, InputOrAWindowEventHasTheNextFrameDrawnWholeAndEveryPassCo
     EXPECT_EQ(loop.framesDrawn(), 3u);
 }
 
+TEST_F(FrameLoopTest, AQueueThatKeepsFillingEndsEachFrameAtItsBoundAndTheNextFrameGoesOn) {
+    static std::vector<uint32_t> handled;
+    handled.clear();
+    // Each message handled brings the next, as a flooding server would: a drain to the end never ends.
+    const MessageProcessor previous = setMessageProcessor([](GameHandler&, const Message& message) {
+        handled.push_back(message.iid);
+        connectionHandler->messageReceived(Message(MessageId::CHAT_MESSAGE, message.iid + 1));
+    });
+    connectionHandler->messageReceived(Message(MessageId::CHAT_MESSAGE, 1));
+    EXPECT_TRUE(loop.runFrame());
+    EXPECT_EQ(handled.size(), size_t(MAX_MESSAGES_PER_FRAME));
+    EXPECT_TRUE(loop.runFrame());
+    setMessageProcessor(previous);
+    ASSERT_EQ(handled.size(), size_t(2 * MAX_MESSAGES_PER_FRAME));
+    for (size_t i = 0; i < handled.size(); ++i) ASSERT_EQ(handled[i], i + 1);
+}
+
 TEST_F(FrameLoopTest, ResizeFollowsTheLimitAndSmallSizesGoToThePage) {
     GameHandler& gh = getGameHandler();
     gh.gameSettings.scalingMode = 1;

@@ -113,13 +113,15 @@ TEST_F(InfoServerTest, AnInvitationWaitsWhileTheUserPlaysAndOpensWhileWatching) 
     appState = STATE_LOBBY;
 }
 
-TEST_F(InfoServerTest, TheServerConfiguresTheLogAndTakesItsPiecesWithoutTheLoginSecrets) {
+TEST_F(InfoServerTest, TheServerConfiguresTheLogAndTakesItsPiecesAsRead) {
     ASSERT_TRUE(send({info(801, 81, 1, -1, {600, -1, -1})}, "INFO_CODE_BZLOG(1,-1)"));
     EXPECT_EQ(logConfig().maxDurationSeconds, 600);
-    BZ_LOG(LOG_INFO, "test", "a careless line with the password secret in it");
+    // A line that holds the password's text by chance is not altered on its way up.
+    BZ_LOG(LOG_INFO, "test", "a line with the word secret in it");
     for (int i = 0; i < 40; ++i) BZ_LOG(LOG_INFO, "test", "filler " << i << " " << std::string(100, 'x'));
     const uint64_t size = logFileSize();
     ASSERT_GT(size, 3000u);
+    const std::string written = log.text();
 
     // The whole file goes up in one piece here, and the file is then deleted: the reply is the sign.
     const auto replied = [&] {
@@ -139,9 +141,9 @@ TEST_F(InfoServerTest, TheServerConfiguresTheLogAndTakesItsPiecesWithoutTheLogin
     EXPECT_EQ(reply.valueB, 0);
     ASSERT_EQ(reply.intList.size(), 1u);
     EXPECT_GE(static_cast<uint64_t>(reply.intList[0]), size);
-    EXPECT_FALSE(reply.textA.empty());
-    EXPECT_EQ(reply.textA.find("secret"), std::string::npos);
-    EXPECT_NE(reply.textA.find("the password ****** in it"), std::string::npos);
+    // Lines logged after the reading above (the upload's own) follow in the piece.
+    ASSERT_GE(reply.textA.size(), written.size());
+    EXPECT_EQ(reply.textA.substr(0, written.size()), written);
 }
 
 }  // namespace

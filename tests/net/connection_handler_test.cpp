@@ -6,9 +6,13 @@
 #include "client/gamehandler/state_change.h"
 #include "client/gamehandler/game_handler.h"
 #include "core/prefs.h"
+#include "net/handshake.h"
 #include "net_test_support.h"
 #include "tools/testserver/test_server.h"
+#include "ui/html_requests.h"
 #include "ui/login_requests.h"
+#include "ui/page_input.h"
+#include "ui/query_dispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +22,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <regex>
 #include <thread>
 
 namespace {
@@ -220,6 +225,47 @@ protected:
     CountingHandler handler;
     MessageProcessor previousProcessor = nullptr;
 };
+
+TEST_F(ConnectionHandlerTest, AfterALoginTheLogHoldsNoSecret) {
+    const std::string password = "Zq7#wX";
+    config.accounts = {{"Alice", password}};
+    startLounge();
+    // The password typed into the login form, key by key and as text, as the frame loop hands it on.
+    for (SDL_Keycode key : {SDLK_z, SDLK_q, SDLK_7, SDLK_3, SDLK_w, SDLK_x}) {
+        SDL_Event event{};
+        event.key.keysym.sym = key;
+        for (uint32_t type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            event.type = type;
+            if (type == SDL_KEYDOWN) getGameHandler().keyDown(key, 0, 0);
+            handleKeyEvent(nullptr, event);
+        }
+    }
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    std::snprintf(text.text.text, sizeof(text.text.text), "%s", password.c_str());
+    handleKeyEvent(nullptr, text);
+    // The page's requests: remember the credentials, log in, and later show the saved ones.
+    const std::string query = R"({"requestName":"loginEnterLobby","username":"Alice","password":"Zq7#wX","rememberme":true,"servername":)";
+    dispatchHtmlQuery(query + R"(""})", getHtmlRequests());
+    dispatchHtmlQuery(query + R"("Players Lounge"})", getHtmlRequests());
+    ASSERT_TRUE(waitUntil([&] { return handler.successes == 1; }));
+    drain();
+    ASSERT_EQ(appState.load(), STATE_LOBBY);
+    dispatchHtmlQuery(query + R"("-"})", getHtmlRequests());
+    ASSERT_FALSE(scripts(HtmlWindow::Login, "setCredentials(").empty());
+
+    const Connection::LoginSecrets secrets = handler.currentConnection()->loginSecrets();
+    ASSERT_FALSE(secrets.challengeResponse.empty());
+    const std::string written = logText();
+    for (const std::string& secret :
+         {password, secrets.challengeResponse, passwordDigest(secrets.salt, "Alice", secrets.challengeResponse)}) {
+        EXPECT_EQ(written.find(secret), std::string::npos) << secret;
+    }
+    // Nor which keys were typed; the lines themselves are there.
+    EXPECT_FALSE(std::regex_search(written, std::regex("(CHARACTER: |keysym.sym=|key_code=|Key event: key=)[0-9]")));
+    EXPECT_EQ(logCount("TEXTINPUT CHARACTER: *****"), password.size());
+    EXPECT_EQ(logCount("Key event: key=*****"), 6u);
+}
 
 TEST_F(ConnectionHandlerTest, LoginEndToEnd) {
     ASSERT_TRUE(saveParamPrefs(folder.string() + "/", "userList", "bob"));

@@ -276,7 +276,7 @@ TEST_F(ConnectionTest, OversizedIncomingMessageClosesTheConnection) {
     ASSERT_TRUE(server.sendMessage(0, info(1, 1, std::string(70000, 'x'))));
     ASSERT_TRUE(pump(*connection, [&] { return listener.disconnects == 1; }));
     EXPECT_TRUE(listener.received().empty());
-    EXPECT_EQ(logCount("Message larger than the receive buffer: "), 1u);
+    EXPECT_EQ(logCount("Error: Receive buffer full without a complete message"), 1u);
 }
 
 TEST_F(ConnectionTest, OversizedOutgoingMessageIsDroppedAndTheRestKeepOrder) {

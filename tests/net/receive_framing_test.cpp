@@ -1,6 +1,6 @@
-// How received bytes become messages: the header's length frames each one, so a large message that
-// trickles in is parsed once, when all of it is there, and a length that does not fit the body ends
-// the connection.
+// How received bytes become messages: a message ends where its body does. The header's length only
+// says when to parse, so a large message that trickles in is parsed once, when all of it is there,
+// and a wrong length neither cuts a message nor ends the connection.
 #include "core/cipher.h"
 #include "net/connection.h"
 #include "net/handshake.h"
@@ -63,6 +63,13 @@ protected:
         for (size_t at = 0; at + MESSAGE_BLOCK_SIZE <= bytes.size(); at += MESSAGE_BLOCK_SIZE) cipher.encryptBlock(&bytes[at]);
         return bytes;
     }
+    // The message with another length in its header, enciphered as the stream would be.
+    ByteVector withLength(const Message& message, uint32_t length) {
+        ByteVector bytes = serialized(message);
+        for (int i = 0; i < 4; ++i) bytes[2 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
+        for (size_t at = 0; at < bytes.size(); at += MESSAGE_BLOCK_SIZE) cipher.encryptBlock(&bytes[at]);
+        return bytes;
+    }
     // Writes the bytes in pieces and runs one receive step after each.
     void trickle(const std::vector<uint8_t>& bytes, size_t piece) {
         for (size_t at = 0; at < bytes.size(); at += piece) {
@@ -114,35 +121,53 @@ TEST_F(ReceiveTest, AFullBufferOfSmallMessagesParsesEachOnce) {
     EXPECT_EQ(connection->parsePasses(), 2u * 4096);  // its header, then the whole message
 }
 
-TEST_F(ReceiveTest, AHeaderLengthThatDoesNotFrameItsBodyClosesTheConnection) {
-    Message first = Message::initInfo(1, InfoCode::SERVER_INFO, 1, 0, "first", "");
-    ByteVector sound = serialized(first);
-    // Patches the plain bytes' length field, then enciphers them as the stream would.
-    auto withLength = [&](uint32_t length) {
-        ByteVector bytes = sound;
-        for (int i = 0; i < 4; ++i) bytes[2 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
-        Cipher fresh(STREAM_PASS_PHRASE);
-        for (size_t at = 0; at < bytes.size(); at += 16) fresh.encryptBlock(&bytes[at]);
+TEST_F(ReceiveTest, AWrongHeaderLengthNeitherCutsMessagesNorEndsTheConnection) {
+    std::vector<Message> sent = {Message::initInfo(1, InfoCode::SERVER_INFO, 1, 0, "first", ""),
+                                 Message(MessageId::EXIT_TABLE_REQ, 2),  // 16 bytes
+                                 Message::initInfo(3, InfoCode::SERVER_INFO, 3, 0, std::string(300, 'x') + "end", "")};
+    // Every header gets the same wrong length.
+    auto stream = [&](uint32_t length) {
+        ByteVector bytes;
+        for (const Message& m : sent) {
+            const ByteVector one = withLength(m, length);
+            bytes.insert(bytes.end(), one.begin(), one.end());
+        }
         return bytes;
     };
-    ASSERT_EQ(sound.size(), 48u);
     struct Case {
         uint32_t length;
+        size_t piece;
         const char* why;
     };
-    for (const Case& c : {Case{32, "shorter than its body"}, Case{64, "longer than its body"}, Case{40, "not whole blocks"},
-                          Case{0, "empty"}}) {
+    for (const Case& c : {Case{32, 4096, "shorter, in one write"}, Case{32, 16, "shorter, 16 bytes at a time"},
+                          Case{80, 4096, "longer, in one write"}, Case{80, 16, "longer, 16 bytes at a time"},
+                          Case{40, 4096, "not whole blocks"}, Case{0, 16, "empty"},
+                          Case{0xFFFFFFFF, 4096, "beyond the receive buffer"}}) {
         SCOPED_TRACE(c.why);
         shut();
         open();
-        ByteVector bytes = withLength(c.length);
-        const ByteVector next = withLength(48);  // what follows, for a length that reaches into it
-        if (c.length == 64) bytes.insert(bytes.end(), next.begin() + 16, next.end());
-        trickle(bytes, bytes.size());
-        EXPECT_TRUE(listener.messages.empty());
-        EXPECT_EQ(listener.disconnects, 1);
+        trickle(stream(c.length), c.piece);
+        // The last message is followed by nothing: the pause in the stream is what delivers it.
+        for (int step = 0; step < 20 && listener.messages.size() < sent.size(); ++step) connection->processReceivedMessages();
+        ASSERT_EQ(listener.messages.size(), sent.size());
+        for (size_t i = 0; i < sent.size(); ++i) {
+            EXPECT_EQ(listener.messages[i].id, sent[i].id);
+            EXPECT_EQ(listener.messages[i].iid, sent[i].iid);
+            EXPECT_EQ(listener.messages[i].textA, sent[i].textA);
+        }
+        EXPECT_EQ(listener.disconnects, 0);
+        EXPECT_FALSE(connection->isClosed());
     }
-    EXPECT_EQ(logCount("Error: Invalid message received"), 4u);
+    EXPECT_EQ(logCount("Error: Invalid message received"), 0u);
+}
+
+TEST_F(ReceiveTest, AMessageWhoseLengthSaysMoreIsDeliveredWhenTheStreamEndsAfterIt) {
+    trickle(withLength(Message::initInfo(5, InfoCode::SERVER_INFO, 5, 0, "last", ""), 4096), 4096);
+    ASSERT_EQ(::shutdown(peerFd, SHUT_WR), 0);
+    for (int step = 0; step < 20 && listener.disconnects == 0; ++step) connection->processReceivedMessages();
+    ASSERT_EQ(listener.messages.size(), 1u);
+    EXPECT_EQ(listener.messages[0].textA, "last");
+    EXPECT_EQ(listener.disconnects, 1);
 }
 
 }  // namespace
