@@ -437,3 +437,29 @@ TEST_F(PageControlsTest, DropdownListsStayInThePartOfTheBarThatIsOnScreen) {
 
 }  // namespace
 }  // namespace pagetest
+
+namespace pagetest {
+namespace {
+
+// An accepted invitation leaves the list; the client's refusal gives it back with what it showed.
+TEST_F(PageControlsTest, ARefusedAcceptanceGivesTheInvitationBack) {
+    View& invites = Open("Invites");
+    ASSERT_EQ(Run(invites, "inbzInviteInfo({id: 7,inviter: 'Cy',state: 'Active',table: 4,gameType: 1,tableType: 1,"
+                           "bestOf: 3,maxShotTime: 0,rank: 2,rating: 1500,form: 0,userType: 0,});"), "");
+    const std::string rows = "document.querySelectorAll('.inv').length";
+    const std::string text = "document.querySelector('.inv') ? document.querySelector('.inv').textContent : ''";
+    const Json shown = Eval(invites, text);
+    size_t mark = invites.Mark();
+    ASSERT_TRUE(Click(invites, ".inv button.primary"));
+    ASSERT_TRUE(PumpUntil([&] { return !Sent(invites, mark, "buttonPress").is_null(); }, 3000));
+    EXPECT_EQ(Eval(invites, rows), 0);
+    ASSERT_EQ(Run(invites, "inbzInviteInfo({id: 7,state: 'Active',});"), "");
+    EXPECT_EQ(Eval(invites, rows), 1);
+    EXPECT_EQ(Eval(invites, text), shown);
+    // It can be answered again, and an expiry still reaches it.
+    ASSERT_EQ(Run(invites, "inbzInviteInfo({id: 7,state: 'Expired',});"), "");
+    EXPECT_EQ(Eval(invites, "document.querySelectorAll('.inv.expired').length"), 1);
+}
+
+}  // namespace
+}  // namespace pagetest
