@@ -441,6 +441,24 @@ TEST_F(PageControlsTest, DropdownListsStayInThePartOfTheBarThatIsOnScreen) {
 namespace pagetest {
 namespace {
 
+// A paused replay's shot clock keeps its figure; playing on counts down from there.
+TEST_F(PageControlsTest, APausedReplayHoldsItsShotClock) {
+    View& bottom = Open("BottomBox");
+    const std::string figure = "document.getElementById('timer0').textContent";
+    ASSERT_EQ(Run(bottom, "inbzEnterReplayMode();inbzSetReplayPlaying({replayPlaying: true, replayT: 0});"
+                          "inbzStartShotTimer({player: 0,timerSeconds: 30,});"), "");
+    ASSERT_EQ(Run(bottom, "inbzSetReplayPlaying({replayPlaying: false, replayT: 500});"), "");
+    const Json held = Eval(bottom, figure);
+    PumpFor(2300);
+    EXPECT_EQ(Eval(bottom, figure), held);
+    // A shot loaded while paused starts its clock held too.
+    ASSERT_EQ(Run(bottom, "inbzStartShotTimer({player: 0,timerSeconds: 20,});"), "");
+    PumpFor(1300);
+    EXPECT_EQ(Eval(bottom, figure), "20 s");
+    ASSERT_EQ(Run(bottom, "inbzSetReplayPlaying({replayPlaying: true, replayT: 500});"), "");
+    EXPECT_TRUE(PumpUntil([&] { return Eval(bottom, figure) == "19 s"; }, 3000));
+}
+
 // An accepted invitation leaves the list; the client's refusal gives it back with what it showed.
 TEST_F(PageControlsTest, ARefusedAcceptanceGivesTheInvitationBack) {
     View& invites = Open("Invites");
