@@ -70,6 +70,8 @@ void acceptInvitation(GameHandler& gh, int id) {
     bool leaveTable = isTableState(state);
     if (state == STATE_GAME && !gh.replayMode && (gh.isMyTurn() || gh.isOpponentsTurn()) && !gh.betaLobbyPlayer) {
         gh.showNotice("Warning: You cannot accept invitations during an active game!", 3000);
+        // Mends the refused invitation that the Invites list dropped although it was never answered.
+        runJavaScript(HtmlWindow::Invites, "inbzInviteInfo({id: " + std::to_string(id) + ",state: 'Active',});");
         return;
     }
     if (leaveTable) sendExitTableReq(gh);

@@ -437,3 +437,47 @@ TEST_F(PageControlsTest, DropdownListsStayInThePartOfTheBarThatIsOnScreen) {
 
 }  // namespace
 }  // namespace pagetest
+
+namespace pagetest {
+namespace {
+
+// A paused replay's shot clock keeps its figure; playing on counts down from there.
+TEST_F(PageControlsTest, APausedReplayHoldsItsShotClock) {
+    View& bottom = Open("BottomBox");
+    const std::string figure = "document.getElementById('timer0').textContent";
+    ASSERT_EQ(Run(bottom, "inbzEnterReplayMode();inbzSetReplayPlaying({replayPlaying: true, replayT: 0});"
+                          "inbzStartShotTimer({player: 0,timerSeconds: 30,});"), "");
+    ASSERT_EQ(Run(bottom, "inbzSetReplayPlaying({replayPlaying: false, replayT: 500});"), "");
+    const Json held = Eval(bottom, figure);
+    PumpFor(2300);
+    EXPECT_EQ(Eval(bottom, figure), held);
+    // A shot loaded while paused starts its clock held too.
+    ASSERT_EQ(Run(bottom, "inbzStartShotTimer({player: 0,timerSeconds: 20,});"), "");
+    PumpFor(1300);
+    EXPECT_EQ(Eval(bottom, figure), "20 s");
+    ASSERT_EQ(Run(bottom, "inbzSetReplayPlaying({replayPlaying: true, replayT: 500});"), "");
+    EXPECT_TRUE(PumpUntil([&] { return Eval(bottom, figure) == "19 s"; }, 3000));
+}
+
+// An accepted invitation leaves the list; the client's refusal gives it back with what it showed.
+TEST_F(PageControlsTest, ARefusedAcceptanceGivesTheInvitationBack) {
+    View& invites = Open("Invites");
+    ASSERT_EQ(Run(invites, "inbzInviteInfo({id: 7,inviter: 'Cy',state: 'Active',table: 4,gameType: 1,tableType: 1,"
+                           "bestOf: 3,maxShotTime: 0,rank: 2,rating: 1500,form: 0,userType: 0,});"), "");
+    const std::string rows = "document.querySelectorAll('.inv').length";
+    const std::string text = "document.querySelector('.inv') ? document.querySelector('.inv').textContent : ''";
+    const Json shown = Eval(invites, text);
+    size_t mark = invites.Mark();
+    ASSERT_TRUE(Click(invites, ".inv button.primary"));
+    ASSERT_TRUE(PumpUntil([&] { return !Sent(invites, mark, "buttonPress").is_null(); }, 3000));
+    EXPECT_EQ(Eval(invites, rows), 0);
+    ASSERT_EQ(Run(invites, "inbzInviteInfo({id: 7,state: 'Active',});"), "");
+    EXPECT_EQ(Eval(invites, rows), 1);
+    EXPECT_EQ(Eval(invites, text), shown);
+    // It can be answered again, and an expiry still reaches it.
+    ASSERT_EQ(Run(invites, "inbzInviteInfo({id: 7,state: 'Expired',});"), "");
+    EXPECT_EQ(Eval(invites, "document.querySelectorAll('.inv.expired').length"), 1);
+}
+
+}  // namespace
+}  // namespace pagetest

@@ -135,6 +135,9 @@ TEST_F(PageButtonsTest, AcceptingAnInvitationByRole) {
     gh.buttonPress("invites-response-accepted", 9, "");
     EXPECT_EQ(handler.outgoingCount(), 0u);
     EXPECT_EQ(log.count("cannot accept invitations during an active game"), 1);
+    // The page took the invitation off its list when the button was pressed: it is given back.
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Invites),
+              std::vector<std::string>{"inbzInviteInfo({id: 9,state: 'Active',});"});
 
     gh.table.setPlayer(0, gh.findPlayer("Carol"));  // watching: leave the table, then answer
     gh.invitesPanel.visible = true;
