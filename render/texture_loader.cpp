@@ -65,6 +65,7 @@ std::unique_ptr<DecodedImage> obtainImage(const std::string& path, const std::st
 
 namespace {
 
+// Mends the memory grey images held as four channels in the software GL.
 // The fewest channels that hold an image exactly: grey images (the table markings, gloss maps) keep
 // one channel, or two with their alpha, and the GL repeats the grey into red, green and blue when it
 // samples. The software GL keeps every texture in the client's memory, at a quarter or half the size.

@@ -78,7 +78,7 @@ void GameHandler::shoot(bool received) {
             BZ_LOG(LOG_ERROR, "shoot",
                    "Stroke dropped, balls still moving: " << aim.aimAngle << ", " << aim.power << ", " << aim.topSpin
                                                           << ", " << aim.sideSpin << ", " << aim.elevation);
-            aim = savedAimParameters;
+            aim = savedAimParameters;  // Mends the own aim left at the values of the stroke dropped.
         } else {
             leavePOVMode();
             applyShotStroke();
