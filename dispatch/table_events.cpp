@@ -106,7 +106,7 @@ void onNominatedBall(GameHandler& gh, const TableEvent& e) {
     const int c = live.nominatedBall;
     const bool silent = gh.isArezorOn(5);
     if (b != c && b > 1 && !silent) {
-        // The colour calls 113..120 are the only clips of this group.
+        // Mends the wrong call for a red: past 120 stand other calls (the warnings, the winner's).
         if (b <= 9) {
             SoundBank& sounds = getSoundBank();
             sounds.playRefereeSound(sounds.refereeClip(111 + b), 1.0f);
