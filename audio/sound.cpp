@@ -194,6 +194,7 @@ int Sound::load(const std::string& name, const std::vector<float>& cutTimes) {
     source->channels = decoded.channels;
     source->rate = decoded.rate;
     source->size = decoded.bytes.size();
+    // Mends the memory a long sound held whole for the run: its clips are read from the archive as each starts.
     if (decoded.fileOffset) {
         source->name = name;
         source->fileOffset = *decoded.fileOffset;

@@ -106,7 +106,7 @@ void onNominatedBall(GameHandler& gh, const TableEvent& e) {
     const int c = live.nominatedBall;
     const bool silent = gh.isArezorOn(5);
     if (b != c && b > 1 && !silent) {
-        // The colour calls 113..120 are the only clips of this group.
+        // Mends the wrong call for a red: past 120 stand other calls (the warnings, the winner's).
         if (b <= 9) {
             SoundBank& sounds = getSoundBank();
             sounds.playRefereeSound(sounds.refereeClip(111 + b), 1.0f);
@@ -179,11 +179,11 @@ void parkOrApplyGameStatus(GameHandler& gh, const TableEvent& e, uint32_t sequen
     const bool parks = gh.shotAnimating || status.timeout || decidesFrame;
     // Fault mended: applied at once (or parked in its place), a status that comes while the shot's
     // status still waits for the rest makes that one stale or lost, and the shot's referee calls with
-    // it; it waits behind it instead and gets end-of-shot calls only when it would have been parked.
+    // it; each waits behind it, in order, and gets end-of-shot calls only when it would have been parked.
     if (gh.statusPending && !gh.shotAnimating) {
         BZ_LOG(LOG_INFO, kLog, "This GAME_STATUS table event follows a parked one, applying it after it.");
-        gh.laterStatus = TableState::LaterStatus{status, e.balls(), e.savedBalls(), static_cast<int>(sequence),
-                                                 gh.now, parks};
+        gh.laterStatuses.push_back(TableState::LaterStatus{status, e.balls(), e.savedBalls(),
+                                                           static_cast<int>(sequence), gh.now, parks});
         return;
     }
     if (parks) {
@@ -195,7 +195,7 @@ void parkOrApplyGameStatus(GameHandler& gh, const TableEvent& e, uint32_t sequen
         gh.statusPending = true;
         gh.pendingStatusSequence = static_cast<int>(sequence);
         gh.statusReceivedAt = gh.now;
-        gh.laterStatus.reset();
+        gh.laterStatuses.clear();
         return;
     }
     BZ_LOG(LOG_INFO, kLog, "This GAME_STATUS table event is unsolicited, applying it immediately.");

@@ -109,7 +109,7 @@ void practiceFromReplay(GameHandler& gh) {
 }
 
 void startOfPlay(GameHandler& gh, int striker) {
-    // The break and the frame last announced belong to the frame before.
+    // Mends the frame before's break and winner carried on: its break called again, the next winner unannounced.
     gh.resetFrameData();
     LiveStatus& s = *gh.liveStatus;
     s.playerOn = striker;

@@ -244,7 +244,8 @@ void onUserListInfo(GameHandler& gh, const Message& message) {
     runInPages({HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People, HtmlWindow::BioTut,
                 HtmlWindow::MatchStats, HtmlWindow::Tasks},
                statement);
-    // A whole list names everyone in the lobbies: the users who left are forgotten unless the own
-    // table still holds them. An empty list changes nothing.
+    // Mends the registry that grew with every nick of the run: a whole list names everyone in the
+    // lobbies, so the users who left are forgotten unless the own table still holds them. An empty
+    // list changes nothing.
     if (!message.users.empty()) gh.players.sweep(gh.table.heldPlayers());
 }

@@ -156,8 +156,8 @@ void drawBallShadows(GameHandler& gh, const Mat4& projection, const Mat4& view) 
             half += 9.1875f * static_cast<float>(std::sin(2 * std::numbers::pi * fractionOf(gh.now / 0.76)));
         }
         const bool aimingFlag = aimingNow(gh);
-        if (slot == BALL_WHITE && gh.isMyTurnLive() && gh.liveStatus->ballInHand && !aimingFlag &&
-            gh.now >= gh.ballMarkerFrom) {
+        // The ball in hand keeps pulsing while the shot is sent and rolls, slower until its end.
+        if (slot == BALL_WHITE && gh.isMyTurnLive() && gh.liveStatus->ballInHand && !aimingFlag) {
             const double period = gh.shotSentWaiting ? 1.017 : 0.87;
             half += 6.5625f * static_cast<float>(std::sin(2 * std::numbers::pi * fractionOf(gh.now / period)));
         }

@@ -2,7 +2,9 @@
 
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -65,6 +67,7 @@ std::unique_ptr<DecodedImage> obtainImage(const std::string& path, const std::st
 
 namespace {
 
+// Mends the memory grey images held as four channels in the software GL.
 // The fewest channels that hold an image exactly: grey images (the table markings, gloss maps) keep
 // one channel, or two with their alpha, and the GL repeats the grey into red, green and blue when it
 // samples. The software GL keeps every texture in the client's memory, at a quarter or half the size.
@@ -76,14 +79,15 @@ struct TexelLayout {
 };
 
 constexpr TexelLayout kRgba{GL_RGBA8, GL_RGBA, 4, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
+constexpr TexelLayout kRgb{GL_RGB8, GL_RGB, 3, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
 constexpr TexelLayout kGreyAlpha{GL_RG8, GL_RG, 2, {GL_RED, GL_RED, GL_RED, GL_GREEN}};
 constexpr TexelLayout kGrey{GL_R8, GL_RED, 1, {GL_RED, GL_RED, GL_RED, GL_ONE}};
 
-const TexelLayout& layoutOf(const unsigned char* pixels, size_t count) {
+const TexelLayout& layoutOf(const unsigned char* pixels, size_t count, int fileChannels) {
     bool opaque = true;
     for (size_t i = 0; i < count; ++i) {
         const unsigned char* p = pixels + i * 4;
-        if (p[0] != p[1] || p[0] != p[2]) return kRgba;
+        if (p[0] != p[1] || p[0] != p[2]) return fileChannels == 3 ? kRgb : kRgba;
         opaque = opaque && p[3] == 255;
     }
     return opaque ? kGrey : kGreyAlpha;
@@ -91,15 +95,21 @@ const TexelLayout& layoutOf(const unsigned char* pixels, size_t count) {
 
 }  // namespace
 
-void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter) {
+void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter, int fileChannels) {
     const size_t count = size_t(width) * size_t(height);
-    const TexelLayout& layout = layoutOf(pixels, count);
+    const TexelLayout& layout = layoutOf(pixels, count, fileChannels);
     std::vector<unsigned char> packed;
     if (layout.channels < 4) {
-        packed.resize(count * size_t(layout.channels));
+        const size_t n = size_t(layout.channels);
+        packed.resize(count * n);
         for (size_t i = 0; i < count; ++i) {
-            packed[i * size_t(layout.channels)] = pixels[i * 4];
-            if (layout.channels == 2) packed[i * 2 + 1] = pixels[i * 4 + 3];
+            const unsigned char* p = pixels + i * 4;
+            if (n == 2) {
+                packed[i * 2] = p[0];
+                packed[i * 2 + 1] = p[3];
+            } else {
+                std::copy(p, p + n, packed.begin() + std::ptrdiff_t(i * n));
+            }
         }
     }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, width);
@@ -121,7 +131,7 @@ unsigned uploadDecodedImage(unsigned id, const DecodedImage& image, GLenum minFi
     if (texture == 0) glGenTextures(1, &texture);
     if (!image.pixels) return texture;
     glBindTexture(GL_TEXTURE_2D, texture);
-    uploadRgbaTexture(image.pixels, image.width, image.height, minFilter);
+    uploadRgbaTexture(image.pixels, image.width, image.height, minFilter, image.channels);
     return texture;
 }
 

@@ -47,5 +47,6 @@ std::unique_ptr<DecodedImage> obtainImage(const std::string& path, const std::st
 unsigned uploadDecodedImage(unsigned id, const DecodedImage& image, GLenum minFilter);
 
 // Uploads tightly packed RGBA pixels into the bound GL_TEXTURE_2D with mipmaps and GL_REPEAT, a grey
-// image as one channel (two with alpha) that samples as the RGBA it came from.
-void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter);
+// image as one channel (two with alpha) that samples as the RGBA it came from, and the colour of a
+// file of three channels (`fileChannels`) as RGB.
+void uploadRgbaTexture(const unsigned char* pixels, int width, int height, GLenum minFilter, int fileChannels = 4);

@@ -197,7 +197,8 @@ void HtmlRenderHandler::render() {
         if (!displayBuffer_) {
             BZ_LOG(LOG_ERROR, "render", "No displaybuffer!");
         } else if (painted_ || uploadedWidth_ != rect_.width || uploadedHeight_ != rect_.height) {
-            // Only a changed page is uploaded: fifteen full uploads a frame would cost more than the scene.
+            // Only a changed page is uploaded: its buffer is let go after each upload, and fifteen full
+            // uploads a frame would cost more than the scene.
             glBindTexture(GL_TEXTURE_2D, texture_);
             glPixelStorei(GL_UNPACK_ROW_LENGTH, rect_.width);
             glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
@@ -215,8 +216,8 @@ void HtmlRenderHandler::render() {
             glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
             painted_ = false;
             ++uploads_;
-            // The texture holds the page now and nothing reads these pages again: give them back (they
-            // read as zeros, and the next paint maps fresh ones).
+            // Mends the memory of a page copy held beside its texture: nothing reads these pages again, so
+            // they are given back (they read as zeros, and the next paint maps fresh ones).
             madvise(displayBuffer_.get(), displayBuffer_.get_deleter().bytes, MADV_DONTNEED);
         }
     }

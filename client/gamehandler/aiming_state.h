@@ -40,8 +40,9 @@ struct ShotInFlight {
     double cueStrokeFade = 1.0;
     // When the pockets of the last stroke are tidied (-1: none due).
     double pocketTidyTime = -1.0;
-    // The ball-in-hand marker under the cue ball shows from this game-clock time on; a stroke moves it
-    // a thousand days ahead, the end of the shot back to then.
+    // The game-clock time from which the pulsing marker under the ball may show: a stroke moves it a
+    // thousand days ahead, the end of the shot back to then. The ball in hand's shadow does not wait
+    // for it (render/ball_pass.cpp).
     double ballMarkerFrom = 0.0;
 };
 

@@ -178,8 +178,7 @@ void takeReplayValues(GameStatus& r, const std::vector<int>& v) {
     r.matchConcededBy = at(47);
 }
 
-// The bar once a frame is over: both shot clocks stop and clear, and the names are those of the
-// seats now, so that a player who left the table is no longer shown with a clock of his own.
+// Mends the shot clock that ran on after a frame and the departed player's name left in the bar.
 void showFrameOver(GameHandler& gh) {
     runInPages({HtmlWindow::BottomBox}, "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});");
     LiveStatus& live = *gh.liveStatus;

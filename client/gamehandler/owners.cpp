@@ -3,11 +3,16 @@
 // ReplayOwned) reset here in one assignment, so that nothing of one table, frame or replay shows at
 // the next. docs/architecture.md has the table of owners.
 #include "client/gamehandler/game_handler.h"
+#include "core/page_script.h"
 
 void TableState::resetFrameData() { static_cast<FrameOwned&>(*this) = FrameOwned{}; }
 
 void TableState::resetTableData() {
+    const bool pageHoldsLineUp = lineUpNumber != 0;
     static_cast<TableOwned&>(*this) = TableOwned{};
+    // Mends the Line-up button hidden at every later table: the page holds the line-up set back here
+    // too, since the next table's record only tells it a change from that value.
+    if (pageHoldsLineUp) runJavaScript(HtmlWindow::BottomBox, "inbzLineUpNumber({lineUpNumber: 0});");
     shotStepper.stop();
     table.setId(0);
     table.setName("");

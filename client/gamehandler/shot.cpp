@@ -78,7 +78,7 @@ void GameHandler::shoot(bool received) {
             BZ_LOG(LOG_ERROR, "shoot",
                    "Stroke dropped, balls still moving: " << aim.aimAngle << ", " << aim.power << ", " << aim.topSpin
                                                           << ", " << aim.sideSpin << ", " << aim.elevation);
-            aim = savedAimParameters;
+            aim = savedAimParameters;  // Mends the own aim left at the values of the stroke dropped.
         } else {
             leavePOVMode();
             applyShotStroke();
@@ -196,15 +196,16 @@ void GameHandler::endShot() {
 
 void GameHandler::applyParkedStatus() {
     applyPendingStatus(*this, true);
-    if (!laterStatus) return;
-    const LaterStatus later = std::move(*laterStatus);
-    laterStatus.reset();
-    pendingStatus = later.status;
-    pendingBalls = later.balls;
-    pendingSavedBalls = later.savedBalls;
-    pendingStatusSequence = later.sequence;
-    statusReceivedAt = later.receivedAt;
-    applyPendingStatus(*this, later.atEndOfShot);
+    while (!laterStatuses.empty()) {
+        LaterStatus later = std::move(laterStatuses.front());
+        laterStatuses.pop_front();
+        pendingStatus = later.status;
+        pendingBalls = later.balls;
+        pendingSavedBalls = later.savedBalls;
+        pendingStatusSequence = later.sequence;
+        statusReceivedAt = later.receivedAt;
+        applyPendingStatus(*this, later.atEndOfShot);
+    }
 }
 
 void AimingState::setShowBreak(bool show) {

@@ -13,6 +13,7 @@
 #include "physics/table.h"
 
 #include <array>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,7 +53,8 @@ struct TableOwned : FrameOwned {
     std::array<BallState, kBallCount> pendingBalls{};
     std::array<BallState, kBallCount> pendingSavedBalls{};
     int pendingStatusSequence = 0;
-    // A status that came while the parked one still waited for the rest, applied right after it.
+    // The statuses that came while the parked one still waited for the rest, applied right after it
+    // in their order.
     struct LaterStatus {
         GameStatus status;
         std::array<BallState, kBallCount> balls{};
@@ -61,7 +63,7 @@ struct TableOwned : FrameOwned {
         double receivedAt = 0.0;
         bool atEndOfShot = false;  // it would have been parked on its own (time-out, frame decided)
     };
-    std::optional<LaterStatus> laterStatus;
+    std::deque<LaterStatus> laterStatuses;
 
     // --- deferred chat ---
     // Deferrable chat that arrived while balls moved, shown in arrival order when they stop.

@@ -171,6 +171,35 @@ TEST_F(TableEventsTest, PlacementsAndRemovalsKeepTheTouchingListAndRefuseForeign
     EXPECT_FALSE(gh.remoteAimActive);
 }
 
+TEST_F(TableEventsTest, EveryStatusBehindTheParkedOneIsAppliedInOrderWithItsFrameDecision) {
+    gh.shotAnimating = true;
+    send({status(1, 12)}, 60);
+    send({status(0, 0)}, 61);
+    TableEvent won = status(1, 20);
+    won.status().frameWonBy = 1;
+    send({won}, 62);
+    EXPECT_EQ(gh.laterStatuses.size(), 2u);
+    gh.endShot();
+    const std::vector<std::string> applied = pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus(");
+    ASSERT_EQ(applied.size(), 3u);
+    const char* starts[] = {"inbzUpdateGameStatus({atEndOfShot: 1,", "inbzUpdateGameStatus({atEndOfShot: 0,",
+                            "inbzUpdateGameStatus({atEndOfShot: 1,"};
+    const char* breaks[] = {"breakScore: 12,", "breakScore: 0,", "breakScore: 20,"};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(applied[i].rfind(starts[i], 0), 0u) << i;
+        EXPECT_NE(applied[i].find(breaks[i]), std::string::npos) << i;
+    }
+    EXPECT_EQ(gh.lastStatusSequence, 62);
+    // The third's end of shot: the breaker's seat, the break and the frame's winner are called, and
+    // the decision is consumed.
+    const std::vector<int> calls = refereeCalls();
+    const std::vector<int> decision{110, 158, 134};
+    EXPECT_NE(std::search(calls.begin(), calls.end(), decision.begin(), decision.end()), calls.end())
+        << ::testing::PrintToString(calls);
+    EXPECT_EQ(gh.liveStatus->frameWonBy, -1);
+    EXPECT_TRUE(gh.laterStatuses.empty());
+}
+
 TEST_F(TableEventsTest, AStatusBehindTheParkedOneWaitsAndTheShotKeepsItsEndOfShot) {
     gh.shotAnimating = true;
     send({status(1, 12)}, 60);
@@ -186,7 +215,7 @@ TEST_F(TableEventsTest, AStatusBehindTheParkedOneWaitsAndTheShotKeepsItsEndOfSho
     EXPECT_EQ(applied[0].rfind("inbzUpdateGameStatus({atEndOfShot: 1,", 0), 0u);
     EXPECT_NE(applied[0].find("breakScore: 12,"), std::string::npos);
     EXPECT_EQ(applied[1].rfind("inbzUpdateGameStatus({atEndOfShot: 0,", 0), 0u);
-    EXPECT_FALSE(gh.laterStatus.has_value());
+    EXPECT_TRUE(gh.laterStatuses.empty());
 
     // At rest a status applies at once; one that decides the frame waits for the rest.
     send({status(1)}, 62);

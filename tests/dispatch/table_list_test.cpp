@@ -130,6 +130,21 @@ TEST_F(TableListTest, TheOwnTableFollowsItsRecord) {
               std::vector<std::string>{"inbzLineUpNumber({lineUpNumber: 0});"});
 }
 
+TEST_F(TableListTest, AfterALineUpTableThePageHoldsTheLineUpTheClientHolds) {
+    tables({entry(4, "(l12)Drill", {"Alice"}, "Alice", "Alice")});
+    ASSERT_EQ(gh.lineUpNumber, 12);
+    Message exit(MessageId::EXIT_TABLE_INFO, 12);
+    exit.userName = "Alice";
+    gh.processMessage(exit);
+    EXPECT_EQ(gh.lineUpNumber, 0);
+    tables({entry(5, "Plain", {"Alice"}, "Alice", "Alice")});
+    // The last line-up statement the page got is the client's 0.
+    const std::vector<std::string> lineUps = pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzLineUpNumber");
+    ASSERT_FALSE(lineUps.empty());
+    EXPECT_EQ(lineUps.back(), "inbzLineUpNumber({lineUpNumber: 0});");
+    EXPECT_EQ(lineUps.size(), 2u);
+}
+
 TEST_F(TableListTest, OnePlayerInBothSeatsAndTheOwnNickIsCaseSensitive) {
     tables({entry(4, "Solo", {"Alice"}, "Carol", "Carol")});
     ASSERT_NE(gh.table.getPlayer(0), nullptr);

@@ -133,9 +133,12 @@ TEST_F(SceneGlTest, GreyImagesKeepFewerChannelsAndSampleAsTheRgbaTheyCameFrom) {
         const char* name;
         std::vector<uint8_t> rgba;  // two pixels
         GLint format;
+        int fileChannels = 4;
     } cases[] = {
         {"colour", {10, 20, 30, 255, 40, 40, 40, 255}, GL_RGBA8},
+        {"colour of a three-channel file", {10, 20, 30, 255, 40, 40, 40, 255}, GL_RGB8, 3},
         {"grey, opaque", {7, 7, 7, 255, 250, 250, 250, 255}, GL_R8},
+        {"grey of a three-channel file", {7, 7, 7, 255, 250, 250, 250, 255}, GL_R8, 3},
         {"grey with alpha", {7, 7, 7, 255, 250, 250, 250, 0}, GL_RG8},
         {"grey but one pixel", {7, 7, 7, 0, 250, 250, 251, 0}, GL_RGBA8},
     };
@@ -143,7 +146,7 @@ TEST_F(SceneGlTest, GreyImagesKeepFewerChannelsAndSampleAsTheRgbaTheyCameFrom) {
         unsigned id = 0;
         glGenTextures(1, &id);
         glBindTexture(GL_TEXTURE_2D, id);
-        uploadRgbaTexture(c.rgba.data(), 2, 1, GL_LINEAR_MIPMAP_LINEAR);
+        uploadRgbaTexture(c.rgba.data(), 2, 1, GL_LINEAR_MIPMAP_LINEAR, c.fileChannels);
         EXPECT_EQ(textureParameter(id, GL_TEXTURE_INTERNAL_FORMAT), c.format) << c.name;
         EXPECT_EQ(texels(id, 2, 1), c.rgba) << c.name;
         glDeleteTextures(1, &id);

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -141,23 +142,30 @@ TEST_F(TableSceneTest, StartViewShowsGreenClothAndEachBallInItsColourAtItsSpot) 
     EXPECT_GT(red.r, red.b + 60);
 }
 
-// The ball-in-hand marker pulses under the cue ball on the own turn, and hides from a stroke until
-// the shot has ended.
-TEST_F(TableSceneTest, TheBallInHandMarkerHidesWhileAStrokeIsUnderWay) {
+// The ball in hand's shadow pulses under the cue ball on the own turn, and on through a stroke, more
+// slowly while the shot is sent.
+TEST_F(TableSceneTest, TheBallInHandShadowPulsesSlowerWhileTheShotIsSent) {
     bztest::OwnUserSeam seam;
     bztest::seatMeOnTurn(gh);
     gh.liveStatus->ballInHand = true;
-    gh.now = 100.2;  // the pulse well away from its zero
     const Ball& cue = gh.table.balls[BALL_WHITE];
-    auto cueShadowHalf = [&](const char* screenshot) {
-        draw(screenshot);
+    const struct {
+        double now;
+        bool sent;
+        double period;
+    } cases[] = {{100.2, false, 0.87}, {100.2, true, 1.017}, {50.45, true, 1.017}, {50.45, false, 0.87}};
+    for (const auto& c : cases) {
+        gh.now = c.now;
+        gh.shotSentWaiting = c.sent;
+        gh.ballMarkerFrom = c.sent ? gh.now + 86400000 : 0;  // as a stroke leaves it
+        draw(c.sent ? "ball_in_hand_sent.png" : "ball_in_hand.png");
         const std::vector<float>& v = inlinePrograms().ballShadow.clientArray;
-        return v.empty() ? 0.0f : static_cast<float>(cue.x) - v[0];  // the first quad is the cue ball's
-    };
-    gh.ballMarkerFrom = 0;
-    EXPECT_GT(cueShadowHalf("ball_in_hand.png"), 36.75f + 3);
-    gh.ballMarkerFrom = gh.now + 86400000;
-    EXPECT_FLOAT_EQ(cueShadowHalf("ball_in_hand_stroke.png"), 36.75f);
+        ASSERT_FALSE(v.empty());
+        const double phase = c.now / c.period - std::floor(c.now / c.period);
+        const double expected = 36.75 + 6.5625 * std::sin(2 * std::numbers::pi * phase);
+        EXPECT_NEAR(static_cast<float>(cue.x) - v[0], expected, 0.01) << c.now << (c.sent ? " sent" : "");
+    }
+    gh.shotSentWaiting = false;
     gh.ballMarkerFrom = 0;
     gh.liveStatus->ballInHand = false;
 }
