@@ -1,5 +1,6 @@
-// Playing in the local lobby as clients meet it over loopback: a replay keeps the turn and score a
-// time-out or a retake gave, and the shot clock runs from the break.
+// Playing in the local lobby as clients meet it over loopback: the cue store's cues are the designs
+// the clients draw, a replay keeps the turn and score a time-out or a retake gave, and
+// the shot clock runs from the break.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/replay_text.h"
 #include "client/gamehandler/requests.h"
@@ -8,6 +9,7 @@
 #include "support/loopback_session.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -51,6 +53,35 @@ const TableEvent* lastStatus(const std::vector<Message>& messages, uint32_t* iid
                 if (iid) *iid = m.iid;
             }
     return found;
+}
+
+TEST_F(LocalLobbyPlayTest, EachCueIsNamedForTheDesignTheClientsDrawAndABoughtCueIsDrawnForEveryone) {
+    Client& ann = logIn("ann");
+    Client& bob = logIn("bob");
+    const std::string list = ann.info(InfoCode::INFO_CODE_CUE_LIST_INFO).at(0).textA;
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    // The butt of each design as the table draws it.
+    const std::vector<std::pair<int, const char*>> designs = {{1, "black"}, {2, "red-brown"}, {3, "black"},
+                                                              {4, "walnut"}, {5, "black"}, {6, "red"},
+                                                              {7, "blue"},   {8, "white"}};
+    for (const auto& [index, colour] : designs) {
+        const std::string at = "{\"index\":" + std::to_string(index) + ",";
+        const size_t from = list.find(at);
+        ASSERT_NE(from, std::string::npos) << index;
+        const std::string entry = lower(list.substr(from, list.find('}', from) - from));
+        EXPECT_NE(entry.find(colour), std::string::npos) << entry;
+    }
+    ann.say("/buy 4");  // 300 of the 500 Kred a newcomer has
+    ann.say("/cue 4");
+    ASSERT_TRUE(until([&] {
+        const auto cues = bob.info(InfoCode::INFO_CODE_CURRENT_CUE_INFO);
+        return std::any_of(cues.begin(), cues.end(), [](const Message& m) { return m.textA == "ann" && m.valueA == 4; });
+    })) << "bob was not told ann's new cue";
+    ASSERT_TRUE(until([&] { return ann.info(InfoCode::INFO_CODE_CUE_KRED_INFO).back().valueA == 4; }))
+        << "the store does not show ann's new cue as hers";
 }
 
 TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnAndScoreOfARetakeAndATimeOut) {
