@@ -1,5 +1,6 @@
-// Playing in the local lobby as clients meet it over loopback: the cue store's cues are the designs
-// the clients draw, a replay keeps the turn and score a time-out or a retake gave, and
+// Playing in the local lobby as clients meet it over loopback: a tutorial topic runs its exercise
+// from the moment it is chosen and the topics come back with their marks, the cue store's cues are
+// the designs the clients draw, a replay keeps the turn and score a time-out or a retake gave, and
 // the shot clock runs from the break.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/replay_text.h"
@@ -53,6 +54,31 @@ const TableEvent* lastStatus(const std::vector<Message>& messages, uint32_t* iid
                 if (iid) *iid = m.iid;
             }
     return found;
+}
+
+TEST_F(LocalLobbyPlayTest, AChosenTopicRunsItsExerciseAndBackAtTheTopicsTheirListComesAgain) {
+    Client& ann = logIn("ann");
+    ann.ask(InfoCode::INFO_CODE_ENTER_TUTCH_REQ, 1, "");
+    ASSERT_TRUE(until([&] { return !ann.info(InfoCode::ENTER_TUTCH_INFO).empty(); }));
+    ann.ask(InfoCode::INFO_CODE_SELECT_TUTCH_TOPIC, 2, "");
+    ASSERT_TRUE(until([&] { return !ann.info(InfoCode::TUTCH_TOPIC_INFO).empty(); }));
+    // The exercise is laid out and in play by the time the client says the topic runs.
+    const uint32_t begun = firstWith(ann, TableEventType::START_INFO, StartInfo::STARTED_AFTER_COIN_TOSS);
+    ASSERT_NE(begun, 0u) << "choosing the topic did not start its exercise";
+    EXPECT_LT(begun, ann.info(InfoCode::TUTCH_TOPIC_INFO)[0].iid);
+    const auto tableEvents = ann.withId(MessageId::TABLE_EVENT);
+    const TableEvent* rack = lastStatus(tableEvents);
+    ASSERT_NE(rack, nullptr);
+    EXPECT_EQ(rack->status().gameState, 1);
+    EXPECT_TRUE(rack->balls()[BALL_FIRST_RED].onTable);
+
+    const size_t statuses = ann.info(InfoCode::TUTCH_STATUS_INFO).size();
+    ann.ask(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, "");
+    ASSERT_TRUE(until([&] { return ann.info(InfoCode::TUTCH_STATUS_INFO).size() > statuses; }))
+        << "back at the topics, no list of them came";
+    ASSERT_EQ(ann.info(InfoCode::TUTCH_TOPIC_CANCELLED).size(), 1u);
+    EXPECT_GT(ann.info(InfoCode::TUTCH_STATUS_INFO).back().iid, ann.info(InfoCode::TUTCH_TOPIC_CANCELLED)[0].iid);
+    EXPECT_EQ(ann.info(InfoCode::TUTCH_STATUS_INFO).back().textA, "00");
 }
 
 TEST_F(LocalLobbyPlayTest, EachCueIsNamedForTheDesignTheClientsDrawAndABoughtCueIsDrawnForEveryone) {
