@@ -19,8 +19,10 @@
 # SIGTERM ends bob's client in the frame, which goes to alice; alone, alice practises a line-up that
 # a rerack keeps, pots the cue ball in-off and places it in the D by the mouse; in the lobby she buys
 # a cue and plays with it, plays a tutorial topic to its result and goes on from a replay of hers
-# by "Practise this"; alice logs out and closes the window; each client ends with status 0 and no
-# process of theirs or of the lobby is left.
+# by "Practise this"; back in the tutorial the bar lists the topics by name, and the chosen topic's
+# exercise runs as the bar says so, with a lesson that teaches the client's controls; alice logs out
+# and closes the window; each client ends with status 0 and no process of theirs or of the lobby is
+# left.
 # Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
 #   client_e2e.sh BUILD_DIR
 set -u
@@ -29,6 +31,7 @@ here=$(dirname "$0")
 . "$here/e2e_lib.sh"
 . "$here/e2e_lobby_steps.sh"
 . "$here/e2e_people_steps.sh"
+. "$here/e2e_tutorial_steps.sh"
 e2e_need xdotool import convert compare setsid ps pgrep awk
 
 out="$build/artefacts/e2e"
@@ -330,8 +333,9 @@ e2e_shot "${win[alice]}" "$out/table.png"
 e2e_shot "${win[bob]}" "$out/table-bob.png"
 echo "ok: a practice frame started by the page's button, its status is in the bottom bar of both"
 # The balls of the rack in the overhead view, found in the screenshot: the cue ball is the one
-# white ball, its target the blue in the middle of the table.
-cue=$(e2e_find "$out/table.png" "$scene_h" white 8)
+# white ball (the top bar's white "Red", the ball on since the start of play, is no ball), its
+# target the blue in the middle of the table.
+cue=$(e2e_find_ball "$out/table.png" "$scene_h" white 8)
 blue=$(e2e_find "$out/table.png" "$scene_h" 'rgb(20,40,200)' 25)
 [ -n "$cue" ] && [ -n "$blue" ] || e2e_fail "no cue ball ($cue) or blue ($blue) in table.png"
 read -r cx cy <<<"$cue"
@@ -352,7 +356,7 @@ e2e_front "${win[alice]}"
 xdotool mousemove --window "${win[alice]}" "$bx" $((by + 60))
 wheel 3 4
 e2e_shot "${win[alice]}" "$out/zoom.png"
-zcue=$(e2e_find "$out/zoom.png" "$scene_h" white 8)
+zcue=$(e2e_find_ball "$out/zoom.png" "$scene_h" white 8)
 zblue=$(e2e_find "$out/zoom.png" "$scene_h" 'rgb(20,40,200)' 25)
 [ -n "$zcue" ] && [ -n "$zblue" ] || e2e_fail "no cue ball ($zcue) or blue ($zblue) in zoom.png"
 read -r zcx zcy <<<"$zcue"
@@ -366,7 +370,7 @@ awk -v bx="$bx" -v by="$by" -v cx="$cx" -v cy="$cy" -v zbx="$zbx" -v zby="$zby" 
   e2e_fail "the zoom did not start from the view in place: blue $bx,$by -> $zblue, cue ball $cx,$cy -> $zcue"
 wheel 3 5
 e2e_shot "${win[alice]}" "$out/zoom-back.png"
-[ "$(e2e_find "$out/zoom-back.png" "$scene_h" white 8)" = "$cue" ] || e2e_fail "the zoom did not come back"
+[ "$(e2e_find_ball "$out/zoom-back.png" "$scene_h" white 8)" = "$cue" ] || e2e_fail "the zoom did not come back"
 echo "ok: Shift+wheel zooms from the view in place and back"
 
 # A shot by the mouse, as a player plays it, at the balls of the rack in the overhead view found in
@@ -658,6 +662,7 @@ click_bottom alice b_leave
 e2e_wait 20 "lobby of alice after the match" in_state alice 3
 sleep 1
 lobby_steps_lobby
+lobby_step_tutorial_lesson
 log_out_and_close alice
 
 kill -TERM "$lobby"

@@ -10,16 +10,17 @@ struct CueEntry {
     const char* text;
 };
 
-// Index 1 is everyone's first cue.
+// Index 1 is everyone's first cue. Each index is the design the clients draw for it: the name and
+// the text say what that design looks like.
 constexpr CueEntry kCatalogue[CueStore::kCues] = {
-    {"Club Ash", 0, "The plain cue every player starts with."},
-    {"Walnut Stripe", 150, "Dark walnut splice, light in the hand."},
-    {"Ivory Line", 250, "Pale shaft with a fine black butt."},
-    {"Harbour Grey", 300, "Cool grey butt for a steady cue action."},
-    {"Violet Crown", 400, "Four violet points up the butt."},
-    {"Gold Thread", 600, "A gold ring over every joint."},
-    {"Blue Heron", 800, "Deep blue butt, long and slender."},
-    {"Crimson Oak", 1000, "Red-stained oak, the finest of the house."},
+    {"Club Ebony", 0, "The plain cue every player starts with: a black butt under a gold ring."},
+    {"Rosewood Splice", 150, "Red-brown rosewood points under a silver ring."},
+    {"Ivory Line", 250, "Pale shaft with a fine black butt in six points."},
+    {"Golden Walnut", 300, "Light walnut butt under a gold ring."},
+    {"Diamond Night", 400, "Black butt with white inlaid diamonds."},
+    {"Crimson Oak", 600, "Red-stained oak in eight points, a gold ring over the joint."},
+    {"Blue Heron", 800, "Deep blue painted butt with gold inlays."},
+    {"Snow Crown", 1000, "White painted butt with black inlays, the finest of the house."},
 };
 
 bool validCue(int cue) { return cue >= 1 && cue <= CueStore::kCues; }

@@ -427,6 +427,9 @@ void LocalLobby::startFrame(std::vector<OutgoingMessage>& out, TableListEntry& t
     begin.startInfo = StartInfo::STARTED_AFTER_COIN_TOSS;
     begin.value = breaker;
     toTable(out, table.tableId, tableEvents({game.frame->status(), begin}));
+    // Mends the shot clock that did not run for the break: the start of play stops both clocks, and
+    // only a status starts the one on turn, as after every stroke.
+    toTable(out, table.tableId, tableEvents({game.frame->status()}));
     replays_.begin(table.tableId, {table.player1, table.player2}, game.frame->status());
     sendLists(out);
     sendMatchStats(out, table);

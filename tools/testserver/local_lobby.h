@@ -82,6 +82,8 @@ private:
     // and not passed on (local_lobby_turns.cpp).
     bool onTurnEvent(std::vector<OutgoingMessage>& out, TableListEntry& table, const std::string& user,
                      const TableEvent& event);
+    // The frame's replay records a change of turn or score made without a stroke.
+    void rule(const TableListEntry& table, const std::string& event);
     void onStartInfo(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, const TableEvent& event);
     void startSingle(std::vector<OutgoingMessage>& out, int connection, const std::string& user);
     void startFrame(std::vector<OutgoingMessage>& out, TableListEntry& table, int breaker);

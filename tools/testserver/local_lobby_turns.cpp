@@ -26,7 +26,9 @@ bool LocalLobby::onTurnEvent(std::vector<OutgoingMessage>& out, TableListEntry& 
             // The player's own clock ran out (-1); a claim (-2) the lobby does not judge. Neither is
             // an aim for the others to draw.
             if (event.ball == -1 && onTurn) {
+                const int striker = frame.score().playerOn;
                 frame.timeOut();
+                rule(table, "yt " + std::to_string(striker));
                 toTable(out, table.tableId, tableEvents({frame.status()}));
                 sendMatchStats(out, table);
             }
@@ -35,10 +37,18 @@ bool LocalLobby::onTurnEvent(std::vector<OutgoingMessage>& out, TableListEntry& 
             return onTurn && frame.playOn();
         case TableEventType::FOUL_RETAKE:
             if (!onTurn || !frame.retake()) return false;
+            rule(table, "");
             // The offender on turn first, so that the answer's notice names who plays.
             toTable(out, table.tableId, tableEvents({frame.status(), event}));
             return false;
         default:
             return true;
     }
+}
+
+void LocalLobby::rule(const TableListEntry& table, const std::string& event) {
+    Game& game = games_[table.tableId];
+    // Mends the replay that kept the turn and score of the stroke before a time-out or a retake.
+    game.strokeMs += 1000;
+    replays_.ruling(table.tableId, game.strokeMs, event, game.frame->status());
 }

@@ -1,5 +1,5 @@
-// The local lobby's tutorial: entering it seats the user alone at a free table, a topic is chosen
-// and its exercise started from the tutorial's buttons, and the exercise's one stroke passes or
+// The local lobby's tutorial: entering it seats the user alone at a free table, choosing a topic
+// starts its exercise (and "Start exercise" starts it again), and the exercise's one stroke passes or
 // fails the topic. What the user has passed is kept until the lobby stops.
 #include "tools/testserver/local_lobby.h"
 #include "tools/testserver/tutorial_topics.h"
@@ -28,6 +28,9 @@ void LocalLobby::onTutorialRequest(std::vector<OutgoingMessage>& out, int connec
             }
             stopExercise(*table);
             game->tutorialTopic = message.valueA;
+            // The client shows the topic as running from its TUTCH_TOPIC_INFO, and its Restart and
+            // "Show the lesson" choose the topic again: the exercise starts with the topic.
+            startExercise(out, *table);
             out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::TUTCH_TOPIC_INFO, message.valueA, 0, "", "")});
             break;
         case InfoCode::INFO_CODE_START_TUTCH_TOPIC:
@@ -43,6 +46,8 @@ void LocalLobby::onTutorialRequest(std::vector<OutgoingMessage>& out, int connec
             stopExercise(*table);
             game->tutorialTopic = 0;
             out.push_back({connection, Message::initInfo(nextIid_++, InfoCode::TUTCH_TOPIC_CANCELLED, 0, 0, "", "")});
+            // Back at the topics, the bar's list is built again from the topics passed.
+            out.push_back({connection, tutorialStatus(user)});
             break;
         default:
             break;

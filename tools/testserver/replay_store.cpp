@@ -105,6 +105,16 @@ void ReplayStore::stroke(int tableId, const AimParameters& aim, int ms, const Ta
     ++frame.strokes;
 }
 
+void ReplayStore::ruling(int tableId, int ms, const std::string& event, const TableEvent& after) {
+    auto found = open_.find(tableId);
+    if (found == open_.end()) return;
+    // The ball records mark the shot as changed, so the status after them closes it instead of
+    // passing as an event of the next stroke. No retake token: its reader puts the balls back to
+    // before the stroke, where here the offender plays on from where they lie.
+    found->second.text += "T " + std::to_string(ms) + " " + (event.empty() ? "" : event + " ") +
+                          replayBallRecords(after) + replayStatusRecord(after.status()) + " ";
+}
+
 void ReplayStore::end(int tableId, const TableEvent& last) {
     auto found = open_.find(tableId);
     if (found == open_.end()) return;

@@ -25,6 +25,10 @@ public:
     void begin(int tableId, const std::array<std::string, 2>& players, const TableEvent& rack);
     // A stroke at the table and the status after it.
     void stroke(int tableId, const AimParameters& aim, int ms, const TableEvent& after);
+    // The turn or the score changed without a stroke (a time-out, "They play again"): a record of
+    // its own, so that the replay shows the turn and score as the frame had them from there on.
+    // The event token (may be empty) goes before the balls, which stay where they lie.
+    void ruling(int tableId, int ms, const std::string& event, const TableEvent& after);
     // The frame ended with this status: it is kept, with or without strokes.
     void end(int tableId, const TableEvent& last);
     // The frame was left without an end (the rack changed, the lobby closed): it is dropped.

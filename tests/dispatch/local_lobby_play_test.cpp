@@ -1,0 +1,203 @@
+// Playing in the local lobby as clients meet it over loopback: a tutorial topic runs its exercise
+// from the moment it is chosen and the topics come back with their marks, the cue store's cues are
+// the designs the clients draw, a replay keeps the turn and score a time-out or a retake gave, and
+// the shot clock runs from the break.
+#include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/replay_text.h"
+#include "client/gamehandler/requests.h"
+#include "dispatch/lobby_clients.h"
+#include "support/captured_log.h"
+#include "support/loopback_session.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+using bztest::Client;
+class LocalLobbyPlayTest : public bztest::LobbyClients {};
+
+Message tableRequest(MessageId id, int tableId) {
+    Message m(id, 3);
+    m.tableId = tableId;
+    return m;
+}
+
+Message events(std::vector<TableEvent> list) {
+    Message m(MessageId::TABLE_EVENT, 4);
+    m.events = std::move(list);
+    return m;
+}
+
+TableEvent startEvent(StartInfo kind, int value) {
+    TableEvent e(TableEventType::START_INFO);
+    e.startInfo = kind;
+    e.value = value;
+    return e;
+}
+
+// The number of the first message holding an event of that kind (0: none came).
+uint32_t firstWith(const Client& c, TableEventType type, StartInfo start = StartInfo::START_REQUESTED) {
+    for (const Message& m : c.withId(MessageId::TABLE_EVENT))
+        for (const TableEvent& e : m.events)
+            if (e.type == type && (type != TableEventType::START_INFO || e.startInfo == start)) return m.iid;
+    return 0;
+}
+
+// The last game status that came, and the number of its message.
+const TableEvent* lastStatus(const std::vector<Message>& messages, uint32_t* iid = nullptr) {
+    const TableEvent* found = nullptr;
+    for (const Message& m : messages)
+        for (const TableEvent& e : m.events)
+            if (e.type == TableEventType::GAME_STATUS) {
+                found = &e;
+                if (iid) *iid = m.iid;
+            }
+    return found;
+}
+
+TEST_F(LocalLobbyPlayTest, AChosenTopicRunsItsExerciseAndBackAtTheTopicsTheirListComesAgain) {
+    Client& ann = logIn("ann");
+    ann.ask(InfoCode::INFO_CODE_ENTER_TUTCH_REQ, 1, "");
+    ASSERT_TRUE(until([&] { return !ann.info(InfoCode::ENTER_TUTCH_INFO).empty(); }));
+    ann.ask(InfoCode::INFO_CODE_SELECT_TUTCH_TOPIC, 2, "");
+    ASSERT_TRUE(until([&] { return !ann.info(InfoCode::TUTCH_TOPIC_INFO).empty(); }));
+    // The exercise is laid out and in play by the time the client says the topic runs.
+    const uint32_t begun = firstWith(ann, TableEventType::START_INFO, StartInfo::STARTED_AFTER_COIN_TOSS);
+    ASSERT_NE(begun, 0u) << "choosing the topic did not start its exercise";
+    EXPECT_LT(begun, ann.info(InfoCode::TUTCH_TOPIC_INFO)[0].iid);
+    const auto tableEvents = ann.withId(MessageId::TABLE_EVENT);
+    const TableEvent* rack = lastStatus(tableEvents);
+    ASSERT_NE(rack, nullptr);
+    EXPECT_EQ(rack->status().gameState, 1);
+    EXPECT_TRUE(rack->balls()[BALL_FIRST_RED].onTable);
+
+    const size_t statuses = ann.info(InfoCode::TUTCH_STATUS_INFO).size();
+    ann.ask(InfoCode::INFO_CODE_CANCEL_TUTCH_TOPIC, 0, "");
+    ASSERT_TRUE(until([&] { return ann.info(InfoCode::TUTCH_STATUS_INFO).size() > statuses; }))
+        << "back at the topics, no list of them came";
+    ASSERT_EQ(ann.info(InfoCode::TUTCH_TOPIC_CANCELLED).size(), 1u);
+    EXPECT_GT(ann.info(InfoCode::TUTCH_STATUS_INFO).back().iid, ann.info(InfoCode::TUTCH_TOPIC_CANCELLED)[0].iid);
+    EXPECT_EQ(ann.info(InfoCode::TUTCH_STATUS_INFO).back().textA, "00");
+}
+
+TEST_F(LocalLobbyPlayTest, EachCueIsNamedForTheDesignTheClientsDrawAndABoughtCueIsDrawnForEveryone) {
+    Client& ann = logIn("ann");
+    Client& bob = logIn("bob");
+    const std::string list = ann.info(InfoCode::INFO_CODE_CUE_LIST_INFO).at(0).textA;
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    // The butt of each design as the table draws it.
+    const std::vector<std::pair<int, const char*>> designs = {{1, "black"}, {2, "red-brown"}, {3, "black"},
+                                                              {4, "walnut"}, {5, "black"}, {6, "red"},
+                                                              {7, "blue"},   {8, "white"}};
+    for (const auto& [index, colour] : designs) {
+        const std::string at = "{\"index\":" + std::to_string(index) + ",";
+        const size_t from = list.find(at);
+        ASSERT_NE(from, std::string::npos) << index;
+        const std::string entry = lower(list.substr(from, list.find('}', from) - from));
+        EXPECT_NE(entry.find(colour), std::string::npos) << entry;
+    }
+    ann.say("/buy 4");  // 300 of the 500 Kred a newcomer has
+    ann.say("/cue 4");
+    ASSERT_TRUE(until([&] {
+        const auto cues = bob.info(InfoCode::INFO_CODE_CURRENT_CUE_INFO);
+        return std::any_of(cues.begin(), cues.end(), [](const Message& m) { return m.textA == "ann" && m.valueA == 4; });
+    })) << "bob was not told ann's new cue";
+    ASSERT_TRUE(until([&] { return ann.info(InfoCode::INFO_CODE_CUE_KRED_INFO).back().valueA == 4; }))
+        << "the store does not show ann's new cue as hers";
+}
+
+TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnAndScoreOfARetakeAndATimeOut) {
+    lobby.setRedsInRack(3);
+    Client& ann = logIn("ann");
+    Client& bob = logIn("bob");
+    for (Client* c : {&ann, &bob}) {
+        c->send(tableRequest(MessageId::ENTER_TABLE_REQ, 1));
+        c->send(tableRequest(MessageId::PLAY_TABLE_REQ, 1));
+    }
+    ASSERT_TRUE(until([&] { return ann.withId(MessageId::PLAY_TABLE_INFO).size() == 2; }));
+    for (Client* c : {&ann, &bob}) c->send(events({startEvent(StartInfo::START_REQUESTED, 0)}));
+    ASSERT_TRUE(until([&] { return firstWith(ann, TableEventType::START_INFO, StartInfo::COIN_TOSS) != 0; }));
+    int winner = -1;
+    for (const Message& m : ann.withId(MessageId::TABLE_EVENT))
+        for (const TableEvent& e : m.events)
+            if (e.type == TableEventType::START_INFO && e.startInfo == StartInfo::COIN_TOSS) winner = e.value;
+    (winner == 0 ? ann : bob).send(events({startEvent(StartInfo::STARTED_AFTER_COIN_TOSS, 0)}));
+    // The start of play stops both clocks in the client; a status after it starts the breaker's.
+    ASSERT_TRUE(until([&] {
+        uint32_t status = 0;
+        lastStatus(bob.withId(MessageId::TABLE_EVENT), &status);
+        const uint32_t begun = firstWith(bob, TableEventType::START_INFO, StartInfo::STARTED_AFTER_COIN_TOSS);
+        return begun != 0 && status > begun;
+    })) << "no status came after the start of play";
+
+    // ann breaks into the baulk cushion: a foul, 4 to bob; bob has her play again; her clock runs out.
+    TableEvent shot(TableEventType::SHOT);
+    shot.aim = AimParameters{180, 40, 0, 0, 0};
+    ann.send(events({shot}));
+    struct Step {
+        const char* what;
+        Client* by;
+        TableEvent event;
+        int playerOn;
+        std::array<int32_t, 2> score;
+    };
+    TableEvent expired(TableEventType::LIVE_AIM_START);
+    expired.ball = -1;
+    const std::vector<Step> steps = {{"the foul", nullptr, {}, 1, {0, 4}},
+                                     {"they play again", &bob, TableEvent(TableEventType::FOUL_RETAKE), 0, {0, 4}},
+                                     {"the time-out", &ann, expired, 1, {0, 8}}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.by) step.by->send(events({step.event}));
+        ASSERT_TRUE(until([&] {
+            const TableEvent* s = lastStatus(bob.withId(MessageId::TABLE_EVENT));
+            return s && s->status().playerOn == step.playerOn && s->status().frameScore == step.score;
+        }));
+    }
+    bob.send(events({TableEvent(TableEventType::FRAME_CONCEDED)}));
+    ASSERT_TRUE(until([&] { return lastStatus(bob.withId(MessageId::TABLE_EVENT))->status().gameState == 0; }));
+
+    ann.say("/replay frame 1 1");
+    ASSERT_TRUE(until([&] { return !ann.info(InfoCode::REPLAY_INFO).empty(); }));
+    ReplayParse replay;
+    parseReplayText(ann.info(InfoCode::REPLAY_INFO)[0].textA, 400, replay);
+    // The rack, the stroke, then one record for each change the stroke did not make.
+    ASSERT_EQ(replay.shots.size(), 4u);
+    for (size_t i = 1; i < replay.shots.size(); ++i) {
+        SCOPED_TRACE(steps[i - 1].what);
+        const ReplayStatus& s = replay.shots[i].status;
+        EXPECT_EQ(s[0], steps[i - 1].playerOn);
+        EXPECT_EQ(s[7], steps[i - 1].score[0]);
+        EXPECT_EQ(s[8], steps[i - 1].score[1]);
+        // The balls stay where the stroke left them.
+        EXPECT_EQ(replay.shots[i].balls[BALL_WHITE].x, replay.shots[1].balls[BALL_WHITE].x);
+    }
+}
+
+TEST(LocalLobbyPracticeClockTest, APracticesFirstStrokeRunsTheShotClockInTheClient) {
+    bztest::CapturedLog log;
+    LocalLobby lobby("Players Lounge");
+    bztest::LoopbackSession ann;
+    ASSERT_TRUE(ann.start(lobby.serverConfig(), log.folder()));
+    ASSERT_TRUE(ann.login("ann", LocalLobby::kNewcomerPassword));
+    GameHandler& gh = getGameHandler();
+    sendEnterTableReq(gh, 1);
+    ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_TABLE; }));
+    gh.sendStartSingleReq();
+    auto lastTimer = [&] {
+        std::string last;
+        for (const auto& entry : ann.pages.entries())
+            if (entry.statement.find("ShotTimer") != std::string::npos) last = entry.statement;
+        return last;
+    };
+    ASSERT_TRUE(ann.drainUntil([&] {
+        return appState.load() == STATE_GAME && lastTimer().find("inbzStartShotTimer({player: 0,timerSeconds: 60") !=
+                                                    std::string::npos;
+    })) << "the clock of the first stroke does not run: " << lastTimer();
+}
+
+}  // namespace
