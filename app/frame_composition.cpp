@@ -317,8 +317,8 @@ bool FrameComposer::compose(GameHandler& gh, const OverlayInputs& in, bool mustD
         // Taken after drawing: the passes settle what they derive (the HUD's column, the aim's blend).
         composedKey_ = pictureKey(gh, in, plan);
     }
-    // A frame kept counts as one shown: an idle window is still repainted whole now and then, which
-    // brings back a paint the engine lost.
+    // Mends the lost paint that stayed on an idle window: a frame kept counts as one shown, so the
+    // whole repaint still comes every 67th frame.
     for (HtmlWindow window : plan.order) {
         if (refresh_.countDraw(in.appState, window)) repaint_(window);
     }

@@ -93,8 +93,9 @@ int64_t pacedPeriodNanos(bool swaps, bool swapPaces, double target, int64_t targ
         if (swapPaces) return -1;
         return target == NO_LIMIT_FPS ? 0 : targetPeriodNanos;
     }
-    // A frame that is not swapped has nothing to wait on but the pacer: it lasts what a swapped one
-    // would have, and with no limit one refresh, as an unchanged picture needs no more.
+    // Mends the idle client that spun a core at thousands of frames a second: a frame that is not
+    // swapped has no swap to wait on, so it lasts what a swapped one would, and with no limit one
+    // refresh, as an unchanged picture needs no more.
     if (swapPaces || target == NO_LIMIT_FPS) return displayPeriodNanos;
     return targetPeriodNanos;
 }

@@ -123,10 +123,13 @@ stop
 # Run 2: the same road without the page texts, as another new user.
 start plain
 log="$work/plain/Baizeron/Baizeron/bzlog.txt"
-sleep 12  # the pages start (run 1 took well under that)
+# The pages start and the models load (on a busy machine this takes far longer than run 1 did).
+e2e_wait 60 "the login form" grep -q "Calling loadingDone" "$log"
+sleep 2
 e2e_click "$win" ${at[username]}; xdotool type --delay 20 carol
 e2e_click "$win" ${at[password]}; xdotool type --delay 20 snooker
 e2e_click "$win" ${at[login]}
+e2e_wait 30 "the lobby" grep -q "changeState: [0-9]->3" "$log"
 sleep 3
 for answer in not_now mouse not_now; do e2e_click "$win" ${at[$answer]}; sleep 1; done
 sleep 5
