@@ -1,7 +1,8 @@
 // Opens a web address in the user's desktop browser: "xdg-open <url>" started without a shell; its
-// exit status is waited for on a thread of its own and logged. Only http:// and https:// addresses without control characters are opened;
-// anything else is refused with one ERROR line. The one opener of the client (game controller
-// notices, the server's open-address message, the pages' links).
+// exit status is waited for on a thread of its own and logged. Only plain http:// and https://
+// addresses are opened (isOpenableUrl); anything else is refused with one ERROR line. The one
+// opener of the client (game controller notices, the server's open-address message, the pages'
+// links).
 #pragma once
 
 #include <string>
