@@ -311,11 +311,18 @@ bool FrameComposer::compose(GameHandler& gh, const OverlayInputs& in, bool mustD
     glBindFramebuffer(GL_FRAMEBUFFER, offscreen_.sceneFramebuffer);
     gh.updateShot();
     const OverlayPlan plan = planOverlays(gh, in);
-    if (!mustDraw && !targetsChanged && composedKey_ && pictureKey(gh, in, plan) == composedKey_) return false;
-    draw(gh, in, plan);
-    // Taken after drawing: the passes settle what they derive (the HUD's column, the aim's blend).
-    composedKey_ = pictureKey(gh, in, plan);
-    return true;
+    const bool unchanged = !mustDraw && !targetsChanged && composedKey_ && pictureKey(gh, in, plan) == composedKey_;
+    if (!unchanged) {
+        draw(gh, in, plan);
+        // Taken after drawing: the passes settle what they derive (the HUD's column, the aim's blend).
+        composedKey_ = pictureKey(gh, in, plan);
+    }
+    // Mends the lost paint that stayed on an idle window: a frame kept counts as one shown, so the
+    // whole repaint still comes every 67th frame.
+    for (HtmlWindow window : plan.order) {
+        if (refresh_.countDraw(in.appState, window)) repaint_(window);
+    }
+    return !unchanged;
 }
 
 void FrameComposer::draw(GameHandler& gh, const OverlayInputs& in, const OverlayPlan& plan) {
@@ -342,9 +349,6 @@ void FrameComposer::draw(GameHandler& gh, const OverlayInputs& in, const Overlay
     }
 
     overlays_(plan);
-    for (HtmlWindow window : plan.order) {
-        if (refresh_.countDraw(in.appState, window)) repaint_(window);
-    }
 
     if (set && mode == 2) offscreen_.present(0, 0, renderWidth, renderHeight, windowWidth, windowHeight, 1.0f);
     glFlush();

@@ -56,13 +56,11 @@ int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged
     // A frame after one that was not swapped was not paced by a swap: it tells nothing of vsync.
     const bool probe = swaps && lastSwapped_;
     lastSwapped_ = swaps;
-    if (!swaps) {
-        vsync = false;
-    } else if (!vsync) {
+    if (swaps && !vsync) {
         swapUnpaced_ = false;
         probeFrames_ = 0;
         probeNanos_ = 0;
-    } else if (!swapUnpaced_ && probe) {
+    } else if (vsync && !swapUnpaced_ && probe) {
         probeFrames_ += 1;
         probeNanos_ += elapsed;
         if (probeFrames_ == SWAP_PROBE_FRAMES) {
@@ -71,19 +69,33 @@ int64_t FramePacer::limitFrameRate(bool wait, double targetFps, bool& fpsChanged
             probeNanos_ = 0;
         }
     }
-    if (vsync && !swapUnpaced_) {
+    const int64_t period = pacedPeriodNanos(swaps, vsync && !swapUnpaced_, target, periodNanos_, displayPeriodNanos_);
+    if (period < 0) {
         reference_ = now;
         return (sum_ + 50) / 100;
     }
-    if (target == NO_LIMIT_FPS || elapsed > periodNanos_) {
+    if (period == 0 || elapsed > period) {
         reference_ = now;
         return std::clamp<int64_t>(elapsed / 1000, 0, MAX_FRAME_MICROS);
     }
 
-    const int64_t remaining = periodNanos_ - elapsed;
+    const int64_t remaining = period - elapsed;
     if (remaining > 1'500'000) clock_.sleepNanos(remaining - 500'000);
-    while (now - reference_ < periodNanos_) now = clock_.nowNanos();
+    while (now - reference_ < period) now = clock_.nowNanos();
     // One period on, not the moment the spin ended: paced frames keep the cadence without drift.
-    reference_ += periodNanos_;
-    return periodNanos_ / 1000;
+    reference_ += period;
+    return period / 1000;
+}
+
+int64_t pacedPeriodNanos(bool swaps, bool swapPaces, double target, int64_t targetPeriodNanos,
+                         int64_t displayPeriodNanos) {
+    if (swaps) {
+        if (swapPaces) return -1;
+        return target == NO_LIMIT_FPS ? 0 : targetPeriodNanos;
+    }
+    // Mends the idle client that spun a core at thousands of frames a second: a frame that is not
+    // swapped has no swap to wait on, so it lasts what a swapped one would, and with no limit one
+    // refresh, as an unchanged picture needs no more.
+    if (swapPaces || target == NO_LIMIT_FPS) return displayPeriodNanos;
+    return targetPeriodNanos;
 }

@@ -38,7 +38,8 @@ public:
     // in microseconds to store: the 100-frame average with vsync, the paced period after a wait,
     // otherwise the frame's whole elapsed time. fpsChanged is cleared once the period follows the
     // new target. Called with false (just after the swap) it changes nothing and returns -1.
-    // A frame that will not be swapped (swaps false) cannot be paced by vsync: it waits as without.
+    // A frame that will not be swapped (swaps false) is paced by the wait alone, to the time the
+    // swap would have taken with vsync, else to the target, and to one refresh with no limit.
     int64_t limitFrameRate(bool wait, double targetFps, bool& fpsChanged, bool vsync, bool swaps = true);
 
     // The display's refresh rate (0 or below: unknown, taken as 60 Hz).
@@ -68,6 +69,12 @@ private:
     bool swapUnpaced_ = false;
     bool lastSwapped_ = true;
 };
+
+// How long the pacer holds a frame from the previous one's reference point: -1 when the swap paces
+// it, 0 for no wait (no limit), else the period. swapPaces: vsync is on and the swap was not found
+// unpaced. A frame that is not swapped is held too, so an unchanged picture never spins a core.
+int64_t pacedPeriodNanos(bool swaps, bool swapPaces, double target, int64_t targetPeriodNanos,
+                         int64_t displayPeriodNanos);
 
 // Frames per verdict of the probe, and the share of the display's period below which the swap is
 // taken not to pace: the average of that many frames cannot come out 15 % short under a real vsync.

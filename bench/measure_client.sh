@@ -3,7 +3,9 @@
 # start to the Login page, login to the lobby page, idle CPU in the lobby and at a table, memory of
 # the client with its browser processes, frames per second at the table, a page statement to
 # pixels (the overlay benchmark), and the machine they came from.
-#   bash tools/with_display.sh bash bench/measure_client.sh [BUILD_DIR] [SECONDS_PER_SAMPLE] [IDLE_SECONDS]
+#   bash tools/with_display.sh bash bench/measure_client.sh [BUILD_DIR] [SECONDS_PER_SAMPLE] [IDLE_SECONDS] [FPS_TARGETS]
+# FPS_TARGETS (say "30 240"): after the lobby's idle figure, each target in turn is set with the
+# chat's /fps command and the lobby's idle CPU and logged frame rates are taken again at it.
 # Each idle figure is taken after IDLE_SECONDS (default 60) without input, and comes with the
 # machine's load average at its end: on a shared machine the figures are only as quiet as it is.
 # Two runs: the first with the page texts (BZ_PAGE_TEXT_DIR) times the pages and learns where the
@@ -13,6 +15,7 @@ set -u
 build=$(cd "${1:-build}" && pwd)
 sample=${2:-10}
 idle=${3:-60}
+fps_targets=${4:-}
 . "$(dirname "$0")/../tests/e2e/e2e_lib.sh"
 out="$build/artefacts/measure"
 mkdir -p "$out"
@@ -114,15 +117,19 @@ e2e_wait 10 "the tutorial's suggestion" e2e_control_shown "$P" lobby 'Not now'
 at[not_now]=$(e2e_control "$P" lobby 'Not now')
 at[mouse]=$(e2e_control "$P" lobby Mouse)
 at[play]=$(e2e_control "$P" lobby Play)
+at[chat]=$(e2e_control "$P" lobby chat_text_input_id)
 stop
 
 # Run 2: the same road without the page texts, as another new user.
 start plain
 log="$work/plain/Baizeron/Baizeron/bzlog.txt"
-sleep 12  # the pages start (run 1 took well under that)
+# The pages start and the models load (on a busy machine this takes far longer than run 1 did).
+e2e_wait 60 "the login form" grep -q "Calling loadingDone" "$log"
+sleep 2
 e2e_click "$win" ${at[username]}; xdotool type --delay 20 carol
 e2e_click "$win" ${at[password]}; xdotool type --delay 20 snooker
 e2e_click "$win" ${at[login]}
+e2e_wait 30 "the lobby" grep -q "changeState: [0-9]->3" "$log"
 sleep 3
 for answer in not_now mouse not_now; do e2e_click "$win" ${at[$answer]}; sleep 1; done
 sleep 5
@@ -130,6 +137,16 @@ e2e_shot "$win" "$out/lobby.png"
 sleep "$idle"
 echo "idle CPU in the lobby (client and browser, ${sample} s): $(idle_cpu)"
 echo "memory in the lobby: $(memory)"
+for fps in $fps_targets; do
+  e2e_click "$win" ${at[chat]}
+  xdotool type --delay 20 "/fps $fps"
+  xdotool key Return
+  sleep "$idle"
+  from=$(wc -l <"$log")
+  echo "idle CPU in the lobby at /fps $fps (client and browser, ${sample} s): $(idle_cpu)"
+  echo "frames per second in the lobby at /fps $fps (every 3 s): $(fps_since "$log" "$from")"
+done
+[ -n "$fps_targets" ] && echo "swap interval: $(grep -o 'SDL_GL_SetSwapInterval([-0-9]*)' "$log" | tail -1)"
 e2e_click "$win" ${at[play]}
 sleep 5
 e2e_shot "$win" "$out/table.png"

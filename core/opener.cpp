@@ -43,8 +43,7 @@ int waitProgram(int pid) {
     return done == pid ? status : -1;
 }
 
-std::mutex failedMutex;
-std::vector<std::string> failed;
+std::mutex waitersMutex;
 std::condition_variable waitersDone;
 int waitersRunning = 0;
 
@@ -57,8 +56,7 @@ void awaitOpener(int pid, ProgramWaiter wait, std::string url) {
     } else {
         BZ_LOG(LOG_INFO, "openExternal", "system call 'xdg-open \"" << url << "\"' returned 0");
     }
-    std::lock_guard<std::mutex> lock(failedMutex);
-    if (status != 0) failed.push_back(std::move(url));
+    std::lock_guard<std::mutex> lock(waitersMutex);
     --waitersRunning;
     waitersDone.notify_all();
 }
@@ -68,8 +66,7 @@ void awaitOpener(int pid, ProgramWaiter wait, std::string url) {
 namespace {
 
 // Characters that end or split a line, space or reorder what is shown, or show nothing at all: an
-// address holding one can be read by the desktop's programs as something else than it looks. The
-// plain space stays: the address is one argument, never a command line.
+// address holding one can be read by the desktop's programs as something else than it looks.
 bool isHiddenOrSeparator(uint32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0xAD || c == 0x034F || c == 0x061C || c == 0x115F ||
            c == 0x1160 || c == 0x1680 || c == 0x180E || (c >= 0x2000 && c <= 0x200F) || (c >= 0x2028 && c <= 0x202F) ||
@@ -100,6 +97,9 @@ bool nextCodePoint(const std::string& text, size_t& at, uint32_t& c) {
 bool isOpenableUrl(const std::string& url) {
     const bool web = url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
     if (!web) return false;
+    // No shell ever sees the address, but the desktop's opener may hand it to one (a browser's
+    // launcher script): quotes, blanks and the shell's own characters are refused outright.
+    if (url.find_first_of(" \"'`$\\<>") != std::string::npos) return false;
     for (size_t at = 0; at < url.size();) {
         uint32_t c = 0;
         if (!nextCodePoint(url, at, c) || isHiddenOrSeparator(c)) return false;
@@ -107,22 +107,15 @@ bool isOpenableUrl(const std::string& url) {
     return true;
 }
 
-std::vector<std::string> takeFailedOpens() {
-    std::lock_guard<std::mutex> lock(failedMutex);
-    std::vector<std::string> out;
-    out.swap(failed);
-    return out;
-}
-
 bool waitForOpeners(int timeoutMs) {
-    std::unique_lock<std::mutex> lock(failedMutex);
+    std::unique_lock<std::mutex> lock(waitersMutex);
     return waitersDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return waitersRunning == 0; });
 }
 
 bool openExternal(const std::string& url) {
     BZ_LOG(LOG_INFO, "openExternal", "'" << url << "'");
     if (!isOpenableUrl(url)) {
-        BZ_LOG(LOG_ERROR, "openExternal", "Refused to open '" << url << "': not an http(s) address");
+        BZ_LOG(LOG_ERROR, "openExternal", "Refused to open '" << url << "': not a plain http(s) address");
         return false;
     }
     std::string error;
@@ -130,13 +123,11 @@ bool openExternal(const std::string& url) {
     const int pid = (spawn != nullptr ? spawn : spawnProgram)({"xdg-open", url}, error);
     if (pid < 0) {
         BZ_LOG(LOG_ERROR, "openExternal", "starting 'xdg-open' for '" << url << "' failed: " << error);
-        std::lock_guard<std::mutex> lock(failedMutex);
-        failed.push_back(url);
         return false;
     }
     ProgramWaiter wait = waiter.load();
     {
-        std::lock_guard<std::mutex> lock(failedMutex);
+        std::lock_guard<std::mutex> lock(waitersMutex);
         ++waitersRunning;
     }
     std::thread(awaitOpener, pid, wait != nullptr ? wait : waitProgram, url).detach();

@@ -1,7 +1,8 @@
 // Opens a web address in the user's desktop browser: "xdg-open <url>" started without a shell; its
-// exit status is waited for on a thread of its own and logged. Only http:// and https:// addresses without control characters are opened;
-// anything else is refused with one ERROR line. The one opener of the client (game controller
-// notices, the server's open-address message, the pages' links).
+// exit status is waited for on a thread of its own and logged. Only plain http:// and https://
+// addresses are opened (isOpenableUrl); anything else is refused with one ERROR line. The one
+// opener of the client (game controller notices, the server's open-address message, the pages'
+// links).
 #pragma once
 
 #include <string>
@@ -11,7 +12,9 @@
 // -1 with errno-style failure text in error. The product's spawner is posix_spawnp.
 using ProgramSpawner = int (*)(const std::vector<std::string>& argv, std::string& error);
 
-// True when the address may be handed to the opener.
+// True when the address may be handed to the opener: http:// or https://, well-formed UTF-8, and no
+// control, invisible or separator character, blank, quote, backquote, "$", "<", ">" or backslash.
+// The one filter of every address the client opens: the pages' links and the server's.
 bool isOpenableUrl(const std::string& url);
 
 // Waits for the child with this process id and returns its raw wait status (-1 when it cannot be
@@ -19,13 +22,9 @@ bool isOpenableUrl(const std::string& url);
 using ProgramWaiter = int (*)(int pid);
 
 // Checks the address, logs it under "openExternal" and starts the opener. True when it was started.
-// A thread waits for the opener, logs "system call '...' returned N" (an ERROR line when N is not 0)
-// and, on a failure, keeps the address for takeFailedOpens.
+// A thread waits for the opener and logs "system call '...' returned N" (an ERROR line when N is
+// not 0); a failure is that log line only.
 bool openExternal(const std::string& url);
-
-// The addresses whose opener could not be started or ended with a failure, since the last call; the
-// main thread tells the player about them.
-std::vector<std::string> takeFailedOpens();
 
 // Waits until every opener started so far has been waited for (tests). False when the time ran out.
 bool waitForOpeners(int timeoutMs);

@@ -24,8 +24,3 @@ void SessionState::setConcedeState(int seat) {
 }
 
 void SessionState::openExternal(const std::string& url) { ::openExternal(url); }
-
-void SessionState::tellFailedOpens() {
-    for (const std::string& url : takeFailedOpens())
-        showNotice("The link could not be opened in your web browser: " + url, 8000);
-}

@@ -107,8 +107,6 @@ struct SessionState {
     void setConcedeState(int seat);
     // Opens an http(s) address in the desktop browser (core/opener.h).
     void openExternal(const std::string& url);
-    // A notice for each link whose opener failed since the last call (called every frame).
-    void tellFailedOpens();
 
     // ---- the Arezors (seats.cpp)
     int firstArezor() const;

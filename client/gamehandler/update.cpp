@@ -138,7 +138,6 @@ void GameHandler::stepPOVCamera() {
 
 void GameHandler::update() {
     getSoundBank().update();
-    tellFailedOpens();
     const uint16_t mods = platform().modifierState();
     shiftHeld = (mods & MOD_SHIFT) != 0;
     if (povMode) stepPOVCamera();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <ctime>
 #include <vector>
 
@@ -132,6 +133,53 @@ TEST_F(PacingTest, SwapThatPacesIsTrusted) {
         EXPECT_TRUE(paced.swapPaces()) << hz << " Hz";
     }
     EXPECT_TRUE(clock.sleeps.empty());
+}
+
+// The time a frame lasts at each target and swap setting, swapped or kept (not drawn, not swapped):
+// a kept frame waits as long as a swapped one, and at no limit one refresh, so an unchanged picture
+// never spins a core.
+TEST(PacingDecision, EveryFrameLastsItsFrameTimeSwappedOrKept) {
+    enum class Swap { Off, Paces, Unpaced };
+    constexpr int64_t kRefresh = 1'000'000'000 / 60, k30 = 33'333'333, k60 = 16'666'666, kWork = 1'000'000;
+    struct Case {
+        double target;
+        Swap swap;
+        bool swapped;
+        int64_t frameNanos;  // one frame, from one period's end to the next
+    };
+    const Case cases[] = {
+        {30, Swap::Off, true, k30},          {30, Swap::Off, false, k30},
+        {60, Swap::Off, true, k60},          {60, Swap::Off, false, k60},
+        {240, Swap::Off, true, kWork},       {240, Swap::Off, false, kRefresh},
+        {30, Swap::Paces, true, kRefresh},   {30, Swap::Paces, false, kRefresh},
+        {240, Swap::Paces, true, kRefresh},  {240, Swap::Paces, false, kRefresh},
+        {30, Swap::Unpaced, true, k30},      {30, Swap::Unpaced, false, k30},
+        {240, Swap::Unpaced, true, kWork},   {240, Swap::Unpaced, false, kRefresh},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::to_string(int(c.target)) + " fps, swap " +
+                                 (c.swap == Swap::Off ? "off" : c.swap == Swap::Paces ? "pacing" : "not pacing") +
+                                 (c.swapped ? ", swapped" : ", kept");
+        FakeClock clock;
+        FramePacer pacer(clock);
+        pacer.setDisplayRefreshHz(60);
+        bool changed = true;
+        const bool vsync = c.swap != Swap::Off;
+        // One frame: its work, the pacer, then the swap, which under a pacing vsync ends at the next
+        // refresh.
+        auto frame = [&](bool swapped) {
+            clock.now += kWork;
+            pacer.limitFrameRate(true, c.target, changed, vsync, swapped);
+            if (swapped && c.swap == Swap::Paces) clock.now += kRefresh - clock.now % kRefresh;
+        };
+        // The probe's verdict first: swapped frames that come as the swap lets them.
+        for (int i = 0; i < SWAP_PROBE_FRAMES + 1; ++i) frame(true);
+        ASSERT_EQ(pacer.swapPaces(), c.swap != Swap::Unpaced) << what;
+        frame(c.swapped);
+        const int64_t start = clock.now;
+        for (int i = 0; i < 30; ++i) frame(c.swapped);
+        EXPECT_NEAR(double(clock.now - start) / 30, double(c.frameNanos), 20'000.0) << what;
+    }
 }
 
 TEST_F(PacingTest, UnusableTargetsMeanSixty) {

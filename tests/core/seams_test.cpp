@@ -100,13 +100,23 @@ TEST(SoundBankTest, TheSilentBankHasNoClipsUntilOneIsInstalled) {
     EXPECT_EQ(&getSoundBank(), &silent);
 }
 
-TEST(OpenerTest, OnlyWebAddressesWithoutControlCharactersAreOpened) {
+TEST(OpenerTest, OnlyPlainWebAddressesAreOpened) {
     struct Case {
         const char* url;
         bool opens;
     } cases[] = {
         {"https://www.example.org/rules?a=1&b=2", true},
-        {"http://example.org/\"$(touch x)`id`\\", true},  // no shell: these are just bytes
+        {"https://example.org/a%20b?q=%22x%22", true},
+        // Blanks, quotes and the shell's characters, each alone.
+        {"https://example.org/a b", false},
+        {"https://example.org/\"", false},
+        {"https://example.org/'", false},
+        {"https://example.org/`id`", false},
+        {"https://example.org/$(touch x)", false},
+        {"https://example.org/<b>", false},
+        {"https://example.org/>x", false},
+        {"https://example.org/\\", false},
+        {"https://example.org/\t", false},
         {"HTTPS://example.org", false},
         {"file:///etc/passwd", false},
         {"javascript:alert(1)", false},
@@ -134,12 +144,14 @@ TEST(OpenerTest, OnlyWebAddressesWithoutControlCharactersAreOpened) {
 TEST(OpenerTest, StartsXdgOpenWithTheAddressAsOneArgumentAndLogsRefusals) {
     bztest::CapturedLog log;
     bztest::SpawnRecorder spawner;
-    EXPECT_TRUE(openExternal("https://example.org/a b"));
+    EXPECT_TRUE(openExternal("https://example.org/a?b=c&d"));
     EXPECT_FALSE(openExternal("ftp://example.org"));
+    EXPECT_FALSE(openExternal("https://example.org/a b"));
     ASSERT_EQ(bztest::SpawnRecorder::spawned().size(), 1u);
-    EXPECT_EQ(bztest::SpawnRecorder::spawned()[0], (std::vector<std::string>{"xdg-open", "https://example.org/a b"}));
-    EXPECT_EQ(log.count("openExternal: 'https://example.org/a b'"), 1);
+    EXPECT_EQ(bztest::SpawnRecorder::spawned()[0], (std::vector<std::string>{"xdg-open", "https://example.org/a?b=c&d"}));
+    EXPECT_EQ(log.count("openExternal: 'https://example.org/a?b=c&d'"), 1);
     EXPECT_EQ(log.count("ERROR: Refused to open 'ftp://example.org'"), 1);
+    EXPECT_EQ(log.count("ERROR: Refused to open 'https://example.org/a b'"), 1);
 }
 
 TEST(OpenerTest, AProgramThatCannotBeStartedIsOneErrorLine) {
@@ -153,9 +165,8 @@ TEST(OpenerTest, AProgramThatCannotBeStartedIsOneErrorLine) {
     EXPECT_EQ(log.count("ERROR: starting 'xdg-open' for 'https://example.org' failed: No such file or directory"), 1);
 }
 
-TEST(OpenerTest, TheOpenersStatusIsWaitedForLoggedAndAFailureKeptForThePlayer) {
+TEST(OpenerTest, TheOpenersStatusIsWaitedForAndLogged) {
     bztest::CapturedLog log;
-    takeFailedOpens();
     {
         bztest::SpawnRecorder spawner;
         EXPECT_TRUE(openExternal("https://example.org/ok"));
@@ -163,8 +174,6 @@ TEST(OpenerTest, TheOpenersStatusIsWaitedForLoggedAndAFailureKeptForThePlayer) {
         bztest::SpawnRecorder::exitStatus() = 256;  // xdg-open's exit code 1: no browser
         EXPECT_TRUE(openExternal("https://example.org/none"));
         ASSERT_TRUE(waitForOpeners(10000)) << "the opener's status was never taken";
-        EXPECT_EQ(takeFailedOpens(), std::vector<std::string>{"https://example.org/none"});
-        EXPECT_TRUE(takeFailedOpens().empty());
     }
     EXPECT_EQ(log.count("openExternal: system call 'xdg-open \"https://example.org/ok\"' returned 0"), 1);
     EXPECT_EQ(log.count("ERROR: system call 'xdg-open \"https://example.org/none\"' returned 256"), 1);
@@ -178,11 +187,11 @@ TEST(OpenerTest, ARealOpenerIsReapedWithoutAnotherClick) {
         if (pid < 0) error = "fork failed";
         return static_cast<int>(pid);
     });
-    takeFailedOpens();
+    bztest::CapturedLog log;
     EXPECT_TRUE(openExternal("https://example.org/gone"));
     ASSERT_TRUE(waitForOpeners(10000)) << "the opener was never waited for";
     setProgramSpawner(previous);
-    EXPECT_EQ(takeFailedOpens(), std::vector<std::string>{"https://example.org/gone"});
+    EXPECT_EQ(log.count("ERROR: system call 'xdg-open \"https://example.org/gone\"' returned"), 1);
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);  // no child left to reap
 }
 

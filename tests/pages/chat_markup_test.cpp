@@ -4,6 +4,7 @@
 #include "page_harness.h"
 
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
 #include "core/page_script.h"
 
@@ -115,6 +116,42 @@ TEST_F(ChatMarkupTest, ANoticeThatOpensWithAFramesetIsShownAsText) {
                       .find(mark),
                   std::string::npos)
             << "class " << k;
+    }
+}
+
+// Markup that the sanitiser takes apart whole, text and all, shows as text in both chat pages; what
+// it carries runs nowhere.
+TEST_F(ChatMarkupTest, MarkupThatSanitisesToNoTextIsShownAsText) {
+    const std::string cases[] = {
+        "<b is=\"foo\">bar</b>",
+        "<A\u00A0HREF=\"http://example.com/\">XSS</A>",
+        "<form><input name=\"attributes\"><input name=\"nodeName\"><img src=x onerror=\"" + kRun + "\">Join us</form>",
+    };
+    for (const char* page : {"Lobby", "BottomBox"}) {
+        View& view = Open(page);
+        int id = 300;
+        for (const std::string& text : cases) {
+            ++id;
+            EXPECT_EQ(Run(view, JsObject()
+                                    .number("entryId", id)
+                                    .number("chatClass", 6)
+                                    .text("sender", "")
+                                    .text("text1", text)
+                                    .text("playerName1", "pn")
+                                    .text("text2", "")
+                                    .text("playerName2", "")
+                                    .text("text3", "")
+                                    .call("inbzAddTextToChat")),
+                      "");
+            // The line's first text, after its time.
+            EXPECT_EQ(Eval(view, "document.querySelector('.line[data-id=\"" + std::to_string(id) +
+                                     "\"] > span:nth-child(2)').textContent"),
+                      Json(text))
+                << page << ": " << text;
+        }
+        PumpFor(300);  // an image that would load or fail has had its time
+        EXPECT_EQ(Ran(view), 0) << page;
+        EXPECT_EQ(Eval(view, "document.querySelectorAll('.line img, .line form, .line input').length"), Json(0)) << page;
     }
 }
 

@@ -24,7 +24,6 @@ public:
         waitForOpeners(10000);
         setProgramSpawner(previous_);
         setProgramWaiter(previousWaiter_);
-        takeFailedOpens();
     }
 
     static int& exitStatus() {

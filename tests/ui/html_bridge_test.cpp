@@ -17,6 +17,7 @@
 #include "ui/query_dispatcher.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <thread>
@@ -293,6 +294,11 @@ TEST_F(HtmlBridgeTest, LinkRequestsOpenTheSiteAddressesWithoutAShell) {
     }
     dispatchHtmlQuery(R"({"requestName":"lobbyBrowseExternal","urlCode":"tutorial-7"})", r);
     dispatchHtmlQuery(R"({"requestName":"lobbyBrowseExternal","urlCode":"Help"})", r);  // codes are case-sensitive
+    // A chat link meets the filter of the server's addresses: blanks, quotes and shell characters.
+    for (const char* link : {"https://example.org/a b", "https://example.org/\"x", "https://example.org/`id`",
+                             "https://example.org/$(id)", "https://example.org/<x>", "https://example.org/\\"}) {
+        dispatchHtmlQuery(nlohmann::json{{"requestName", "lobbyBrowseExternal"}, {"urlCode", link}}.dump(), r);
+    }
     const std::string site = "https://www.baizeron.example/";
     const std::vector<std::vector<std::string>> expected = {
         {"xdg-open", site + "change-password"}, {"xdg-open", site + "play-snooker-game"}, {"xdg-open", site},

@@ -394,6 +394,14 @@
     });
     return p;
   }
+  // The text a piece of markup would show, parsed in a document of its own that runs and loads
+  // nothing.
+  var inert = null;
+  function shownText(s) {
+    if (!inert) inert = new w.DOMParser();
+    var d = inert.parseFromString(s, 'text/html');
+    return (d.body || d.documentElement).textContent;
+  }
   // The markup as a fragment of allowed elements; without the sanitiser the text is shown as text.
   bz.markup = function (s) {
     var span = bz.el('span');
@@ -404,9 +412,11 @@
       ALLOWED_TAGS: markupTags, ALLOWED_ATTR: markupAttrs, ALLOW_DATA_ATTR: false, ALLOW_ARIA_ATTR: false,
       ALLOW_UNKNOWN_PROTOCOLS: false, RETURN_DOM_FRAGMENT: true
     });
-    // A text that parses to a document without a body (a leading <frameset>) sanitises to nothing:
-    // the line is then shown as text rather than lost.
-    if (clean) span.appendChild(clean); else span.textContent = s;
+    // Markup the sanitiser takes apart whole (a leading <frameset>, an element with "is", a tag name
+    // with a no-break space in it, a form whose fields shadow its properties) would show nothing:
+    // a text that has some is then shown as text rather than lost.
+    if (clean && (/\S/.test(clean.textContent) || !/\S/.test(s) || !/\S/.test(shownText(s)))) span.appendChild(clean);
+    else span.textContent = s;
     return span;
   };
   // Clicks on links and buttons inside markup: web addresses go to the client's link request.

@@ -113,9 +113,23 @@ protected:
     GameHandler& gh = getGameHandler();
     OverlayInputs in;
     bzweb::RefPtr<HtmlRenderHandler> page;
+    std::vector<HtmlWindow> repaints;
     FrameComposer composer{[this] { renderScene(gh); }, [this](const OverlayPlan&) { page->render(); },
-                           [](HtmlWindow) {}};
+                           [this](HtmlWindow window) { repaints.push_back(window); }};
 };
+
+// An idle window is still asked for a whole repaint every 67th frame, kept frames counted: the way
+// back from a paint the engine lost.
+TEST_F(FrameSkipGlTest, KeptFramesCountTowardsTheWholeRepaint) {
+    ASSERT_TRUE(frame(true));
+    int kept = 0;
+    for (int i = 1; i < 66; ++i) kept += frame() ? 0 : 1;
+    EXPECT_EQ(kept, 65);
+    EXPECT_TRUE(repaints.empty());
+    EXPECT_FALSE(frame());
+    // The plan of the table state without its StartMatch page.
+    EXPECT_EQ(repaints, (std::vector<HtmlWindow>{HtmlWindow::BottomBox, HtmlWindow::TopBox}));
+}
 
 TEST_F(FrameSkipGlTest, AFrameNotDrawnLeavesTheWindowAsAFullRedrawDrawsIt) {
     ASSERT_TRUE(frame(true));
