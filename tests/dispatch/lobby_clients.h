@@ -17,11 +17,9 @@
 
 namespace bztest {
 
-class Client : public ConnectionListener {
+// Keeps every message a connection receives and reads them by kind.
+class MessageLog : public ConnectionListener {
 public:
-    Client(uint16_t port, const std::string& name)
-        : name(name), connection("127.0.0.1", port, name, LocalLobby::kNewcomerPassword, this) {}
-
     void loginSuccess() override { ++logins; }
     void loginFailed() override {}
     void serverInfo(std::string, std::string, std::string, uint32_t, uint32_t, const std::vector<ServerAddress>&) override {}
@@ -51,6 +49,19 @@ public:
             if ((m.text1 + m.playerName1 + m.text2).find(text) != std::string::npos) found.push_back(m);
         return found;
     }
+
+    std::atomic<int> logins{0};
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Message> messages_;
+};
+
+class Client : public MessageLog {
+public:
+    Client(uint16_t port, const std::string& name)
+        : name(name), connection("127.0.0.1", port, name, LocalLobby::kNewcomerPassword, this) {}
+
     void send(const Message& m) { connection.send(m); }
     void say(const std::string& text, bool atTable = false) {
         send(Message::initChat(7, atTable ? 1 : 0, ChatClass::CHAT, 0, name, 0, text, "", "", "", ""));
@@ -60,12 +71,7 @@ public:
     }
 
     const std::string name;
-    std::atomic<int> logins{0};
     Connection connection;
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<Message> messages_;
 };
 
 class LobbyClients : public ::testing::Test {

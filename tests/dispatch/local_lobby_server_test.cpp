@@ -3,6 +3,7 @@
 // is scored stroke by stroke, and two seated players toss a coin before the referee opens the frame.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/requests.h"
+#include "dispatch/lobby_clients.h"
 #include "net/handshake.h"
 #include "support/captured_log.h"
 #include "support/loopback_session.h"
@@ -15,30 +16,7 @@
 
 namespace {
 
-class MessageLog : public ConnectionListener {
-public:
-    std::atomic<int> logins{0};
-    void loginSuccess() override { ++logins; }
-    void loginFailed() override {}
-    void serverInfo(std::string, std::string, std::string, uint32_t, uint32_t, const std::vector<ServerAddress>&) override {}
-    void messageReceived(const Message& message) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        messages_.push_back(message);
-    }
-    void disconnected() override {}
-    std::vector<Message> withId(MessageId id) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<Message> found;
-        for (const Message& m : messages_) {
-            if (m.id == id) found.push_back(m);
-        }
-        return found;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<Message> messages_;
-};
+using bztest::MessageLog;
 
 bool pump(Connection& connection, bztest::LoopbackSession& session, const std::function<bool()>& condition) {
     return session.drainUntil([&] {
