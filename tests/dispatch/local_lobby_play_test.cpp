@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace {
 
@@ -45,12 +46,13 @@ uint32_t firstWith(const Client& c, TableEventType type, StartInfo start = Start
 }
 
 // The last game status that came, and the number of its message.
-const TableEvent* lastStatus(const std::vector<Message>& messages, uint32_t* iid = nullptr) {
-    const TableEvent* found = nullptr;
+// A copy: the messages are often a temporary list.
+std::optional<TableEvent> lastStatus(const std::vector<Message>& messages, uint32_t* iid = nullptr) {
+    std::optional<TableEvent> found;
     for (const Message& m : messages)
         for (const TableEvent& e : m.events)
             if (e.type == TableEventType::GAME_STATUS) {
-                found = &e;
+                found = e;
                 if (iid) *iid = m.iid;
             }
     return found;
@@ -67,8 +69,8 @@ TEST_F(LocalLobbyPlayTest, AChosenTopicRunsItsExerciseAndBackAtTheTopicsTheirLis
     ASSERT_NE(begun, 0u) << "choosing the topic did not start its exercise";
     EXPECT_LT(begun, ann.info(InfoCode::TUTCH_TOPIC_INFO)[0].iid);
     const auto tableEvents = ann.withId(MessageId::TABLE_EVENT);
-    const TableEvent* rack = lastStatus(tableEvents);
-    ASSERT_NE(rack, nullptr);
+    const std::optional<TableEvent> rack = lastStatus(tableEvents);
+    ASSERT_TRUE(rack.has_value());
     EXPECT_EQ(rack->status().gameState, 1);
     EXPECT_TRUE(rack->balls()[BALL_FIRST_RED].onTable);
 
@@ -154,12 +156,15 @@ TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnA
         SCOPED_TRACE(step.what);
         if (step.by) step.by->send(events({step.event}));
         ASSERT_TRUE(until([&] {
-            const TableEvent* s = lastStatus(bob.withId(MessageId::TABLE_EVENT));
+            const std::optional<TableEvent> s = lastStatus(bob.withId(MessageId::TABLE_EVENT));
             return s && s->status().playerOn == step.playerOn && s->status().frameScore == step.score;
         }));
     }
     bob.send(events({TableEvent(TableEventType::FRAME_CONCEDED)}));
-    ASSERT_TRUE(until([&] { return lastStatus(bob.withId(MessageId::TABLE_EVENT))->status().gameState == 0; }));
+    ASSERT_TRUE(until([&] {
+        const std::optional<TableEvent> s = lastStatus(bob.withId(MessageId::TABLE_EVENT));
+        return s && s->status().gameState == 0;
+    }));
 
     ann.say("/replay frame 1 1");
     ASSERT_TRUE(until([&] { return !ann.info(InfoCode::REPLAY_INFO).empty(); }));
