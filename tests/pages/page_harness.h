@@ -200,7 +200,8 @@ protected:
         return answer.value("value", Json());
     }
 
-    // Waits for the page's answer to probe n.
+    // Waits for the page's answer to probe n; as long as any wait, since a page under the sanitizers on a
+    // busy machine can take seconds to answer.
     static bool WaitProbe(View& v, int n, Json& answer) {
         return PumpUntil([&] {
             for (const auto& q : v.queries().queries) {
@@ -211,7 +212,7 @@ protected:
                 }
             }
             return false;
-        }, 5000);
+        });
     }
 
     // Waits until the page has drawn what it was last told and the frame has arrived.

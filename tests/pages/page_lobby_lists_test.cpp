@@ -76,6 +76,7 @@ TEST_F(PageLobbyListsTest, RowsOutOfViewAreNotBuiltAndAppearWhenScrolledTo) {
     EXPECT_EQ(seen.back(), "u2999");
     size_t mark = lobby.Mark();
     ASSERT_TRUE(Click(lobby, "#users .user:last-child .nick"));
+    ASSERT_TRUE(PumpUntil([&] { return !Sent(lobby, mark, "lobbyOpenPlayerBio").is_null(); }));
     EXPECT_EQ(Sent(lobby, mark, "lobbyOpenPlayerBio").value("userName", ""), "u2999") << "a refilled row answers for its own user";
     ScrollTo(lobby, "users", 0.5);
     seen = Seen(lobby, "users", ".nick");
@@ -90,6 +91,7 @@ TEST_F(PageLobbyListsTest, RowsOutOfViewAreNotBuiltAndAppearWhenScrolledTo) {
     EXPECT_EQ(Seen(lobby, "tables", ".top span:last-child").back(), "#400");
     mark = lobby.Mark();
     ASSERT_TRUE(Click(lobby, "#tables .tbl:last-child button.primary"));
+    ASSERT_TRUE(PumpUntil([&] { return !Sent(lobby, mark, "lobbyPlayTable").is_null(); }));
     EXPECT_EQ(Sent(lobby, mark, "lobbyPlayTable").value("tablenumber", 0), 400);
 }
 
