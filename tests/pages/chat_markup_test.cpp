@@ -168,9 +168,11 @@ TEST_F(ChatMarkupTest, ServerFormattingLinksAndTheClientsOwnButtonsStay) {
               Json::parse(R"([4, "color: blue"])"));
     const size_t mark = bottom.Mark();
     ASSERT_TRUE(Click(bottom, ".line a[href^='https']"));
-    bool opened = false;
-    for (const Json& r : bottom.Requests(mark))
-        opened |= r == Json{{"requestName", "lobbyBrowseExternal"}, {"urlCode", "https://www.example.org/news"}};
+    const bool opened = PumpUntil([&] {
+        for (const Json& r : bottom.Requests(mark))
+            if (r == Json{{"requestName", "lobbyBrowseExternal"}, {"urlCode", "https://www.example.org/news"}}) return true;
+        return false;
+    });
     EXPECT_TRUE(opened) << "the link must open through the client's link request";
 
     const Message kred = Message::initChat(0, 1, ChatClass::LOCAL_NOTICE, 0, "", 0,

@@ -159,7 +159,7 @@ protected:
         v->browser->GetMainFrame()->LoadString(text, Url(info.path));
         views_.push_back(std::move(v));
         View& view = *views_.back();
-        EXPECT_TRUE(PumpUntil([&] { return Started(view) > 0; }, 15000)) << htmlId << " never reported its start";
+        EXPECT_TRUE(PumpUntil([&] { return Started(view) > 0; })) << htmlId << " never reported its start";
         return view;
     }
 
@@ -226,24 +226,33 @@ protected:
         // An idle page sends no frames: ask for a fresh one of what is drawn now.
         int before = v.render->paints;
         v.browser->GetHost()->Invalidate(PET_VIEW);
-        PumpUntil([&] { return v.render->paints > before; }, 3000);
+        PumpUntil([&] { return v.render->paints > before; });
         PumpFor(150);
     }
 
     // Clicks the middle of the first element the selector finds (scrolled into its list first), with the
     // real mouse, where the next frame shows it (a list may scroll at its next frame). False when the
-    // element is missing or has no size (hidden).
+    // element is missing or has no size (hidden). Returns once the page has handled the button's
+    // release (and so the click): the mouse and the probes reach the page on separate roads.
     bool Click(View& v, const std::string& selector) {
         Json r = Eval(v, "new Promise(function (done) { requestAnimationFrame(function () { var e = document.querySelector(" +
                              Json(selector).dump() + "); if (!e) return done(null); e.scrollIntoView({block: 'nearest'}); "
                              "var b = e.getBoundingClientRect(); "
-                             "done(b.width > 0 && b.height > 0 ? [b.left + b.width / 2, b.top + b.height / 2] : null); }); })");
+                             "if (window.bzTestUps === undefined) { window.bzTestUps = 0; "
+                             "window.addEventListener('mouseup', function () { window.bzTestUps++; }, true); } "
+                             "done(b.width > 0 && b.height > 0 ? [b.left + b.width / 2, b.top + b.height / 2, window.bzTestUps] : null); }); })");
         if (!r.is_array()) return false;
         int x = static_cast<int>(r[0].get<double>()), y = static_cast<int>(r[1].get<double>());
+        const int ups = r[2].get<int>();
         RefPtr<WebBrowserHost> host = v.browser->GetHost();
         host->SendMouseMoveEvent(MouseEvent{x, y, 0}, false);
         host->SendMouseClickEvent(MouseEvent{x, y, 0}, MBT_LEFT, false, 1);
         host->SendMouseClickEvent(MouseEvent{x, y, 0}, MBT_LEFT, true, 1);
+        // A click that leaves the page (or one the page swallows) is not waited for past a few seconds.
+        PumpUntil([&] {
+            const Json now = Eval(v, "window.bzTestUps");
+            return !now.is_number() || now.get<int>() > ups;
+        }, 5000);
         PumpFor(60);
         return true;
     }

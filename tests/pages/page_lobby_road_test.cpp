@@ -128,7 +128,7 @@ TEST_F(PageLobbyRoadTest, ALoginWithTheKeptCredentialsIsOneRequest) {
               "");
     size_t mark = login.Mark();
     Key(login, 13);
-    ASSERT_TRUE(PumpUntil([&] { return !login.Requests(mark).empty(); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !login.Requests(mark).empty(); }));
     PumpFor(300);
     const auto sent = login.Requests(mark);
     ASSERT_EQ(sent.size(), 1u);
@@ -153,7 +153,7 @@ TEST_F(PageLobbyRoadTest, EachSettingsSaveClosesItsDialog) {
         ASSERT_EQ(Run(settings, c.open), "");
         const size_t mark = settings.Mark();
         ASSERT_TRUE(Click(settings, c.save));
-        ASSERT_TRUE(PumpUntil([&] { return settings.Requests(mark).size() >= 2; }, 3000));
+        ASSERT_TRUE(PumpUntil([&] { return settings.Requests(mark).size() >= 2; }));
         const auto sent = settings.Requests(mark);
         EXPECT_EQ(sent[0].value("requestName", ""), c.saved);
         EXPECT_EQ(sent[1].value("requestName", ""), c.closed);

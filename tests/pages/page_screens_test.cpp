@@ -169,7 +169,7 @@ protected:
             v.render->width = r.w;
             v.render->height = r.h;
             v.browser->GetHost()->WasResized();
-            PumpUntil([&] { return v.render->paintWidth == r.w && v.render->paintHeight == r.h; }, 5000);
+            PumpUntil([&] { return v.render->paintWidth == r.w && v.render->paintHeight == r.h; });
         }
         return v;
     }
@@ -187,6 +187,11 @@ protected:
         for (size_t i = 3; i < v.render->pixels.size(); i += 4) n += v.render->pixels[i] > 0;
         return n;
     }
+    // Under load the frame that comes after a resize can be a blank one: asks for fresh frames until
+    // one shows at least this many opaque pixels (or a few tries have passed).
+    void SettleUntilOpaque(View& v, int least) {
+        for (int tries = 0; tries < 8 && Opaque(v) < least; ++tries) Settle(v);
+    }
 };
 
 const int kSizes[][2] = {{1024, 647}, {1920, 1080}};
@@ -199,6 +204,7 @@ TEST_F(PageScreensTest, LoginAndLobby) {
         Do(login, "updateLobbies([{name:\"Players Lounge\",version:\"2.1\",maxUsers:500,currentUsers:142},"
                   "{name:\"Club Room\",version:\"2.1\",maxUsers:200,currentUsers:200},{name:\"Beginners\",version:\"2.1\",maxUsers:300,currentUsers:12}]);"
                   "setCredentials({username:\"ada\",password:\"secret\",});loadingDone();");
+        SettleUntilOpaque(login, W * H);
         Canvas a(W, H);
         a.Plain(0, 0, 0);
         Put(a, login, W, H);
@@ -383,6 +389,7 @@ TEST_F(PageScreensTest, Dialogs) {
         SCOPED_TRACE(s.name);
         View& v = Get(s.window, W, H);
         Do(v, s.statements);
+        SettleUntilOpaque(v, v.render->paintWidth * v.render->paintHeight / 4 + 1);
         Canvas c(W, H);
         if (s.overLobby) {
             Put(c, lobby, W, H);
