@@ -2,12 +2,9 @@
 // from the moment it is chosen and the topics come back with their marks, the cue store's cues are
 // the designs the clients draw, a replay keeps the turn and score a time-out or a retake gave, and
 // the shot clock runs from the break.
-#include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/replay_text.h"
-#include "client/gamehandler/requests.h"
 #include "dispatch/lobby_clients.h"
-#include "support/captured_log.h"
-#include "support/loopback_session.h"
+#include "physics/ball.h"
 
 #include <algorithm>
 #include <cctype>
@@ -181,28 +178,6 @@ TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnA
         // The balls stay where the stroke left them.
         EXPECT_EQ(replay.shots[i].balls[BALL_WHITE].x, replay.shots[1].balls[BALL_WHITE].x);
     }
-}
-
-TEST(LocalLobbyPracticeClockTest, APracticesFirstStrokeRunsTheShotClockInTheClient) {
-    bztest::CapturedLog log;
-    LocalLobby lobby("Players Lounge");
-    bztest::LoopbackSession ann;
-    ASSERT_TRUE(ann.start(lobby.serverConfig(), log.folder()));
-    ASSERT_TRUE(ann.login("ann", LocalLobby::kNewcomerPassword));
-    GameHandler& gh = getGameHandler();
-    sendEnterTableReq(gh, 1);
-    ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_TABLE; }));
-    gh.sendStartSingleReq();
-    auto lastTimer = [&] {
-        std::string last;
-        for (const auto& entry : ann.pages.entries())
-            if (entry.statement.find("ShotTimer") != std::string::npos) last = entry.statement;
-        return last;
-    };
-    ASSERT_TRUE(ann.drainUntil([&] {
-        return appState.load() == STATE_GAME && lastTimer().find("inbzStartShotTimer({player: 0,timerSeconds: 60") !=
-                                                    std::string::npos;
-    })) << "the clock of the first stroke does not run: " << lastTimer();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Clients in the local lobby: new names become accounts on their first login, each sees the tables
 // and both users, and lobby chat reaches the other under the sender's logged-in name; a practice frame
-// is scored stroke by stroke, and two seated players toss a coin before the referee opens the frame.
+// is scored stroke by stroke and its first stroke has the shot clock running, and two seated players
+// toss a coin before the referee opens the frame.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/requests.h"
 #include "dispatch/lobby_clients.h"
@@ -260,6 +261,24 @@ TEST_F(LocalLobbyFrameTest, AConcededFrameEndsInTheClientAndItsReplayIsFoundPlay
     const Message settings = ann.server.receivedWithId(MessageId::TABLE_SETTINGS_REQ)[0];
     EXPECT_EQ(settings.settings[SETTINGS_MATCH_LENGTH], 1);     // the replay's best of
     EXPECT_EQ(settings.settings[SETTINGS_SHOT_TIME_LIMIT], 0);  // practice has no shot clock
+}
+
+TEST_F(LocalLobbyFrameTest, APracticesFirstStrokeRunsTheShotClockInTheClient) {
+    ASSERT_NO_FATAL_FAILURE(logIn("ann"));
+    bztest::LoopbackSession& ann = session;
+    sendEnterTableReq(gh, 1);
+    ASSERT_TRUE(ann.drainUntil([] { return appState.load() == STATE_TABLE; }));
+    gh.sendStartSingleReq();
+    auto lastTimer = [&] {
+        std::string last;
+        for (const auto& entry : ann.pages.entries())
+            if (entry.statement.find("ShotTimer") != std::string::npos) last = entry.statement;
+        return last;
+    };
+    ASSERT_TRUE(ann.drainUntil([&] {
+        return appState.load() == STATE_GAME && lastTimer().find("inbzStartShotTimer({player: 0,timerSeconds: 60") !=
+                                                    std::string::npos;
+    })) << "the clock of the first stroke does not run: " << lastTimer();
 }
 
 }  // namespace
