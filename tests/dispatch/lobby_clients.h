@@ -1,9 +1,15 @@
 // Protocol clients of the local lobby over loopback, as its tests use them: each logs in as a new
-// user, keeps every message received and reads what has come while a test waits for a condition.
+// user, keeps every message received and reads what has come while a test waits for a condition; and
+// a client's game controller to show what one of them received.
 #pragma once
 
+#include "client/gamehandler/game_handler.h"
+#include "core/app_status.h"
+#include "core/page_script.h"
+#include "dispatch/process_message.h"
 #include "net/connection.h"
 #include "net/handshake.h"
+#include "support/sound_recorder.h"
 #include "tools/testserver/local_lobby.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +52,8 @@ public:
     std::vector<Message> heard(const std::string& text) const {
         std::vector<Message> found;
         for (const Message& m : withId(MessageId::CHAT_MESSAGE))
-            if ((m.text1 + m.playerName1 + m.text2).find(text) != std::string::npos) found.push_back(m);
+            if ((m.text1 + m.playerName1 + m.text2 + m.playerName2 + m.text3).find(text) != std::string::npos)
+                found.push_back(m);
         return found;
     }
 
@@ -72,6 +79,36 @@ public:
 
     const std::string name;
     Connection connection;
+};
+
+// A client's game controller in the given state, its pages recorded: it shows what the lobby sent.
+class Viewer {
+public:
+    explicit Viewer(AppState state) : previous_(setPageScriptSink(&pages)), processor_(setMessageProcessor(nullptr)) {
+        installMessageDispatch();
+        appState = state;
+    }
+    ~Viewer() {
+        setMessageProcessor(processor_);
+        setPageScriptSink(previous_);
+        appState = STATE_STARTUP;
+    }
+    // The statements that ran in the page and contain the text.
+    std::vector<std::string> ran(HtmlWindow window, const std::string& text) const {
+        std::vector<std::string> found;
+        for (const auto& entry : pages.entries())
+            if (entry.window == window && entry.statement.find(text) != std::string::npos)
+                found.push_back(entry.statement);
+        return found;
+    }
+
+    RecordingPageScriptSink pages;
+    RecordingSoundBank sounds;
+    std::unique_ptr<GameHandler> gh = std::make_unique<GameHandler>();
+
+private:
+    PageScriptSink* previous_;
+    MessageProcessor processor_;
 };
 
 class LobbyClients : public ::testing::Test {

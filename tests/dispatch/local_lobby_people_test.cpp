@@ -1,6 +1,7 @@
 // Three users of the local lobby on protocol connections over loopback: the seats and entries of a
-// table reach only those at it, a whisper only the one named, the chat of a blocked user not the one
-// who blocked, the friends and blocks of an account are answered and kept, and a bio is sent.
+// table reach only those at it, a whisper only the one named (its sender reads it untold of a new
+// message), the chat of a blocked user not the one who blocked, the friends and blocks of an account
+// are answered and kept, and a bio is sent with the frames played here.
 #include "dispatch/lobby_clients.h"
 
 #include <algorithm>
@@ -87,11 +88,12 @@ TEST_F(LocalLobbyPeopleTest, AWhisperReachesTheOneNamedAndComesBackToItsSender) 
         const char* text;
         Client* to;  // null: an unknown user
         const char* said;
+        const char* copied;  // the text of the sender's copy, which keeps its markup in the client
     };
     const std::vector<Row> rows = {
-        {&alice, false, "/w bob psst, bob", &bob, "psst, bob"},
-        {&bob, true, "/w   alice  from the table", &alice, "from the table"},
-        {&alice, false, "/w <b>dave</b> hi", nullptr, ""},
+        {&alice, false, "/w bob psst, <b>bob</b>", &bob, "psst, <b>bob</b>", "psst, &lt;b&gt;bob&lt;/b&gt;"},
+        {&bob, true, "/w   alice  from the table", &alice, "from the table", "from the table"},
+        {&alice, false, "/w <b>dave</b> hi", nullptr, "", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -102,15 +104,25 @@ TEST_F(LocalLobbyPeopleTest, AWhisperReachesTheOneNamedAndComesBackToItsSender) 
             EXPECT_EQ(row.from->heard("Unknown user").back().chatClass, ChatClass::LOCAL_NOTICE);
             continue;
         }
-        ASSERT_TRUE(until([&] { return !row.to->heard(row.said).empty() && !row.from->heard(row.said).empty(); }));
+        ASSERT_TRUE(until([&] { return !row.to->heard(row.said).empty() && !row.from->heard(row.copied).empty(); }));
         const Message got = row.to->heard(row.said).back();
         EXPECT_EQ(got.chatClass, ChatClass::PRIVATE);
         EXPECT_EQ(got.sender, row.from->name);
         EXPECT_EQ(got.text1, row.said);
         EXPECT_EQ(got.tableId, 0u);
-        const Message copy = row.from->heard(row.said).back();
-        EXPECT_EQ(copy.chatClass, ChatClass::PRIVATE);
-        EXPECT_EQ(copy.playerName1, row.to->name);
+        // In the client the one named is told of a new message, the sender only reads the line.
+        const Message copy = row.from->heard(row.copied).back();
+        for (const Message* line : {&got, &copy}) {
+            bztest::Viewer client(STATE_LOBBY);
+            client.gh->processMessage(*line);
+            EXPECT_EQ(client.ran(HtmlWindow::Lobby, "inbzNewPmOrInviteFrom").size(), line == &got ? 1u : 0u);
+            if (line == &got) continue;
+            const std::string shown = "sender: '',text1: '',playerName1: '" + row.from->name +
+                                      "',text2: ' whispers: (to ',playerName2: '" + row.to->name + "',text3: ') " +
+                                      row.copied + "'";
+            EXPECT_EQ(client.ran(HtmlWindow::Lobby, "inbzAddTextToChat").size(), 1u);
+            EXPECT_EQ(client.ran(HtmlWindow::Lobby, shown).size(), 1u) << shown;
+        }
     }
     ASSERT_NO_FATAL_FAILURE(settle(alice, "over"));
     for (const char* said : {"psst", "from the table", "dave"}) EXPECT_TRUE(carol.heard(said).empty()) << said;
@@ -163,7 +175,7 @@ TEST_F(LocalLobbyPeopleTest, FriendsAndBlocksAreAnsweredKeptPerAccountAndHoldBac
     EXPECT_TRUE(until([&] { return !again.heard("sorry").empty(); }));
 }
 
-TEST_F(LocalLobbyPeopleTest, ABioHoldsTheNameRatingRankAccountAndFigures) {
+TEST_F(LocalLobbyPeopleTest, ABioHoldsTheNameRatingRankAccountAndFiguresAndItsResultsTheFramesPlayedHere) {
     Client& alice = logIn("alice");
     Client& bob = logIn("bob");
     alice.ask(InfoCode::ACCOUNT_INFO, 0, "Wales", "Plays left-handed");
@@ -178,6 +190,24 @@ TEST_F(LocalLobbyPeopleTest, ABioHoldsTheNameRatingRankAccountAndFigures) {
     EXPECT_EQ(bob.info(InfoCode::BIO_DATA).size(), 1u);
     EXPECT_EQ(bob.info(InfoCode::BIO_DATA).back().textList[0], "alice");
     EXPECT_EQ(bob.info(InfoCode::BIO_DATA).back().textList[3], "Wales");
+
+    // "Load results": the frames played here, a practice conceded at once for alice, none for bob.
+    alice.send(tableRequest(MessageId::ENTER_TABLE_REQ, 1));
+    alice.say("/single", true);
+    ASSERT_TRUE(until([&] { return hasSeats(alice, MessageId::PLAY_TABLE_INFO, "alice", "alice"); }));
+    Message concede(MessageId::TABLE_EVENT, 4);
+    concede.events.push_back(TableEvent(TableEventType::FRAME_CONCEDED));
+    alice.send(concede);
+    ASSERT_TRUE(until([&] { return hasSeats(alice, MessageId::STOP_PLAY_TABLE_INFO, "alice", ""); }));
+    for (const char* name : {"alice", "bob"}) bob.ask(InfoCode::BIO_RESULTS_REQ, 0, name);
+    ASSERT_TRUE(until([&] { return bob.info(InfoCode::FRAME_RESULTS_DATA).size() == 2; }));
+    const auto results = bob.info(InfoCode::FRAME_RESULTS_DATA);
+    EXPECT_EQ(results[0].textA, "alice");
+    ASSERT_EQ(results[0].textList.size(), 1u);
+    const std::string frame = results[0].textList[0];
+    EXPECT_NE(frame.find(", alice 0-0 alice, practice"), std::string::npos) << frame;
+    EXPECT_EQ(results[1].textA, "bob");
+    EXPECT_TRUE(results[1].textList.empty());
 }
 
 }  // namespace

@@ -1,19 +1,21 @@
 // Playing in the local lobby as clients meet it over loopback: a tutorial topic runs its exercise
-// from the moment it is chosen and the topics come back with their marks, the cue store's cues are
-// the designs the clients draw, a replay keeps the turn and score a time-out or a retake gave, and
-// the shot clock runs from the break.
+// from the moment it is chosen and the topics come back with their marks, and the table it leaves is
+// racked; the cue store's cues are the designs the clients draw; a replay keeps the turn and score a
+// time-out or a retake gave, its last step included; the shot clock runs from the break, and one who
+// enters during a turn sees the time left on it.
 #include "client/gamehandler/replay_text.h"
 #include "dispatch/lobby_clients.h"
 #include "physics/ball.h"
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <optional>
+#include <thread>
 
 namespace {
 
 using bztest::Client;
-class LocalLobbyPlayTest : public bztest::LobbyClients {};
 
 Message tableRequest(MessageId id, int tableId) {
     Message m(id, 3);
@@ -34,13 +36,24 @@ TableEvent startEvent(StartInfo kind, int value) {
     return e;
 }
 
-// The number of the first message holding an event of that kind (0: none came).
-uint32_t firstWith(const Client& c, TableEventType type, StartInfo start = StartInfo::START_REQUESTED) {
+// The events of that kind that came, each with the number of its message.
+std::vector<std::pair<uint32_t, TableEvent>> eventsOf(const Client& c, TableEventType type,
+                                                      StartInfo start = StartInfo::START_REQUESTED) {
+    std::vector<std::pair<uint32_t, TableEvent>> found;
     for (const Message& m : c.withId(MessageId::TABLE_EVENT))
         for (const TableEvent& e : m.events)
-            if (e.type == type && (type != TableEventType::START_INFO || e.startInfo == start)) return m.iid;
-    return 0;
+            if (e.type == type && (type != TableEventType::START_INFO || e.startInfo == start))
+                found.emplace_back(m.iid, e);
+    return found;
 }
+
+// The number of the first message holding an event of that kind (0: none came).
+uint32_t firstWith(const Client& c, TableEventType type, StartInfo start = StartInfo::START_REQUESTED) {
+    const auto found = eventsOf(c, type, start);
+    return found.empty() ? 0 : found.front().first;
+}
+
+size_t statusCount(const Client& c) { return eventsOf(c, TableEventType::GAME_STATUS).size(); }
 
 // The last game status that came, and the number of its message.
 // A copy: the messages are often a temporary list.
@@ -54,6 +67,36 @@ std::optional<TableEvent> lastStatus(const std::vector<Message>& messages, uint3
             }
     return found;
 }
+
+class LocalLobbyPlayTest : public bztest::LobbyClients {
+protected:
+    // ann and bob sit at table 1 (ann, the first to log in, in seat 0).
+    void seat(Client& ann, Client& bob) {
+        for (Client* c : {&ann, &bob}) {
+            c->send(tableRequest(MessageId::ENTER_TABLE_REQ, 1));
+            c->send(tableRequest(MessageId::PLAY_TABLE_REQ, 1));
+        }
+        ASSERT_TRUE(until([&] { return ann.withId(MessageId::PLAY_TABLE_INFO).size() == 2; }));
+    }
+
+    // Both ask to start, the winner of the coin toss breaks, and the status after the start of play
+    // has come: the client starts the breaker's clock on it.
+    void startFrame(Client& ann, Client& bob) {
+        auto tosses = [&] { return eventsOf(ann, TableEventType::START_INFO, StartInfo::COIN_TOSS); };
+        const size_t before = tosses().size();
+        for (Client* c : {&ann, &bob}) c->send(events({startEvent(StartInfo::START_REQUESTED, 0)}));
+        ASSERT_TRUE(until([&] { return tosses().size() > before; }));
+        const int winner = tosses().back().second.value;
+        const size_t starts = eventsOf(bob, TableEventType::START_INFO, StartInfo::STARTED_AFTER_COIN_TOSS).size();
+        (winner == 0 ? ann : bob).send(events({startEvent(StartInfo::STARTED_AFTER_COIN_TOSS, 0)}));
+        ASSERT_TRUE(until([&] {
+            uint32_t status = 0;
+            lastStatus(bob.withId(MessageId::TABLE_EVENT), &status);
+            const auto begun = eventsOf(bob, TableEventType::START_INFO, StartInfo::STARTED_AFTER_COIN_TOSS);
+            return begun.size() > starts && status > begun.back().first;
+        })) << "no status came after the start of play";
+    }
+};
 
 TEST_F(LocalLobbyPlayTest, AChosenTopicRunsItsExerciseAndBackAtTheTopicsTheirListComesAgain) {
     Client& ann = logIn("ann");
@@ -113,25 +156,8 @@ TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnA
     lobby.setRedsInRack(3);
     Client& ann = logIn("ann");
     Client& bob = logIn("bob");
-    for (Client* c : {&ann, &bob}) {
-        c->send(tableRequest(MessageId::ENTER_TABLE_REQ, 1));
-        c->send(tableRequest(MessageId::PLAY_TABLE_REQ, 1));
-    }
-    ASSERT_TRUE(until([&] { return ann.withId(MessageId::PLAY_TABLE_INFO).size() == 2; }));
-    for (Client* c : {&ann, &bob}) c->send(events({startEvent(StartInfo::START_REQUESTED, 0)}));
-    ASSERT_TRUE(until([&] { return firstWith(ann, TableEventType::START_INFO, StartInfo::COIN_TOSS) != 0; }));
-    int winner = -1;
-    for (const Message& m : ann.withId(MessageId::TABLE_EVENT))
-        for (const TableEvent& e : m.events)
-            if (e.type == TableEventType::START_INFO && e.startInfo == StartInfo::COIN_TOSS) winner = e.value;
-    (winner == 0 ? ann : bob).send(events({startEvent(StartInfo::STARTED_AFTER_COIN_TOSS, 0)}));
-    // The start of play stops both clocks in the client; a status after it starts the breaker's.
-    ASSERT_TRUE(until([&] {
-        uint32_t status = 0;
-        lastStatus(bob.withId(MessageId::TABLE_EVENT), &status);
-        const uint32_t begun = firstWith(bob, TableEventType::START_INFO, StartInfo::STARTED_AFTER_COIN_TOSS);
-        return begun != 0 && status > begun;
-    })) << "no status came after the start of play";
+    ASSERT_NO_FATAL_FAILURE(seat(ann, bob));
+    ASSERT_NO_FATAL_FAILURE(startFrame(ann, bob));
 
     // ann breaks into the baulk cushion: a foul, 4 to bob; bob has her play again; her clock runs out.
     TableEvent shot(TableEventType::SHOT);
@@ -167,9 +193,9 @@ TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnA
     ASSERT_TRUE(until([&] { return !ann.info(InfoCode::REPLAY_INFO).empty(); }));
     ReplayParse replay;
     parseReplayText(ann.info(InfoCode::REPLAY_INFO)[0].textA, 400, replay);
-    // The rack, the stroke, then one record for each change the stroke did not make.
-    ASSERT_EQ(replay.shots.size(), 4u);
-    for (size_t i = 1; i < replay.shots.size(); ++i) {
+    // The rack, the stroke, one record for each change the stroke did not make, and the end.
+    ASSERT_EQ(replay.shots.size(), 5u);
+    for (size_t i = 1; i <= steps.size(); ++i) {
         SCOPED_TRACE(steps[i - 1].what);
         const ReplayStatus& s = replay.shots[i].status;
         EXPECT_EQ(s[0], steps[i - 1].playerOn);
@@ -177,6 +203,109 @@ TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnA
         EXPECT_EQ(s[8], steps[i - 1].score[1]);
         // The balls stay where the stroke left them.
         EXPECT_EQ(replay.shots[i].balls[BALL_WHITE].x, replay.shots[1].balls[BALL_WHITE].x);
+    }
+}
+
+TEST_F(LocalLobbyPlayTest, AReplayWatchedToItsEndShowsTheTurnAndScoreOfTheFramesLastStep) {
+    lobby.setRedsInRack(3);
+    Client& ann = logIn("ann");
+    Client& bob = logIn("bob");
+    ASSERT_NO_FATAL_FAILURE(seat(ann, bob));
+    // Each step by the player on turn; a stroke goes softly into the baulk cushion, a foul from the D.
+    enum Step { kStroke, kPlayAgain, kTimeOut };
+    const std::vector<std::pair<const char*, std::vector<Step>>> frames = {
+        {"foul, they play again, time-out, stroke, time-out", {kStroke, kPlayAgain, kTimeOut, kStroke, kTimeOut}},
+        {"foul, they play again", {kStroke, kPlayAgain}},
+        {"time-outs only", {kTimeOut, kTimeOut}},
+    };
+    for (size_t f = 0; f < frames.size(); ++f) {
+        SCOPED_TRACE(frames[f].first);
+        ASSERT_NO_FATAL_FAILURE(startFrame(ann, bob));
+        for (Step step : frames[f].second) {
+            TableEvent e(step == kStroke ? TableEventType::SHOT
+                         : step == kPlayAgain ? TableEventType::FOUL_RETAKE
+                                              : TableEventType::LIVE_AIM_START);
+            e.aim = AimParameters{180, 40, 0, 0, 0};
+            e.ball = -1;  // a time-out: the player's own clock ran out
+            const size_t statuses = statusCount(ann);
+            (lastStatus(ann.withId(MessageId::TABLE_EVENT))->status().playerOn == 0 ? ann : bob).send(events({e}));
+            ASSERT_TRUE(until([&] { return statusCount(ann) > statuses; })) << "step " << step;
+        }
+        const GameStatus last = lastStatus(ann.withId(MessageId::TABLE_EVENT))->status();
+        ann.send(events({TableEvent(TableEventType::FRAME_CONCEDED)}));
+        ASSERT_TRUE(until([&] { return lastStatus(ann.withId(MessageId::TABLE_EVENT))->status().gameState == 0; }));
+        const size_t replays = ann.info(InfoCode::REPLAY_INFO).size();
+        ann.say("/replay frame " + std::to_string(f + 1) + " 1");
+        ASSERT_TRUE(until([&] { return ann.info(InfoCode::REPLAY_INFO).size() > replays; }));
+
+        bztest::Viewer viewer(STATE_GAME);
+        GameHandler& gh = *viewer.gh;
+        gh.replayKind = 2;
+        gh.replayText = ann.info(InfoCode::REPLAY_INFO).back().textA;
+        gh.now = 100;
+        gh.startReplay();
+        for (int frame = 0; frame < 60 * 600 && gh.replayPlaying; ++frame) {
+            gh.now += 1.0 / 60;
+            gh.averageFrameMicros = 16667;
+            gh.updateShot();
+            gh.update();
+        }
+        ASSERT_FALSE(gh.replayPlaying) << "the replay did not end";
+        EXPECT_EQ(gh.liveStatus->playerOn, last.playerOn);
+        EXPECT_EQ(gh.liveStatus->frameScore[0], last.frameScore[0]);
+        EXPECT_EQ(gh.liveStatus->frameScore[1], last.frameScore[1]);
+    }
+}
+
+TEST_F(LocalLobbyPlayTest, OneWhoEntersDuringATurnSeesTheTimeLeftOnTheShotClock) {
+    Client& ann = logIn("ann");
+    Client& bob = logIn("bob");
+    Client& carol = logIn("carol");
+    ASSERT_NO_FATAL_FAILURE(seat(ann, bob));
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point asked = Clock::now();
+    ASSERT_NO_FATAL_FAILURE(startFrame(ann, bob));
+    const Clock::time_point started = Clock::now();
+    // The breaker's clock runs a while before carol comes to look on.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const Clock::time_point entering = Clock::now();
+    carol.send(tableRequest(MessageId::ENTER_TABLE_REQ, 1));
+    ASSERT_TRUE(until([&] { return lastStatus(carol.withId(MessageId::TABLE_EVENT)).has_value(); }));
+    const Clock::time_point entered = Clock::now();
+    const GameStatus s = lastStatus(carol.withId(MessageId::TABLE_EVENT))->status();
+    ASSERT_EQ(s.gameState, 1);
+    auto seconds = [](Clock::duration d) {
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(d).count());
+    };
+    EXPECT_LE(s.maxShotTimeNow, s.maxShotTime - seconds(entering - started));
+    EXPECT_GE(s.maxShotTimeNow, s.maxShotTime - seconds(entered - asked));
+}
+
+TEST_F(LocalLobbyPlayTest, ATableATutorialLeftIsRackedForTheNextWhoSits) {
+    Client& ann = logIn("ann");
+    Client& bob = logIn("bob");
+    ann.ask(InfoCode::INFO_CODE_ENTER_TUTCH_REQ, 1, "");
+    ann.ask(InfoCode::INFO_CODE_SELECT_TUTCH_TOPIC, 1, "");
+    ASSERT_TRUE(until([&] { return !ann.info(InfoCode::TUTCH_TOPIC_INFO).empty(); }));
+    const int tutorial = static_cast<int>(ann.withId(MessageId::ENTER_TABLE_INFO).at(0).tableId);
+    // A table nobody has played at, as bob sees it when he enters.
+    bob.send(tableRequest(MessageId::ENTER_TABLE_REQ, tutorial % 4 + 1));
+    ASSERT_TRUE(until([&] { return statusCount(bob) == 1; }));
+    const TableEvent fresh = *lastStatus(bob.withId(MessageId::TABLE_EVENT));
+
+    ann.ask(InfoCode::INFO_CODE_EXIT_TUTCH_REQ, 0, "");
+    ASSERT_TRUE(until([&] { return !ann.info(InfoCode::EXIT_TUTCH_INFO).empty(); }));
+    bob.send(tableRequest(MessageId::ENTER_TABLE_REQ, tutorial));
+    bob.send(tableRequest(MessageId::PLAY_TABLE_REQ, tutorial));
+    ASSERT_TRUE(until([&] { return statusCount(bob) == 3; }));  // on entering, and on sitting down
+    const TableEvent seen = *lastStatus(bob.withId(MessageId::TABLE_EVENT));
+    for (int i = 0; i < kBallCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen.balls()[i].onTable, fresh.balls()[i].onTable);
+        // The reds are racked afresh, each a little apart from the others; the colours on their spots.
+        if (i >= BALL_FIRST_RED) continue;
+        EXPECT_EQ(seen.balls()[i].x, fresh.balls()[i].x);
+        EXPECT_EQ(seen.balls()[i].z, fresh.balls()[i].z);
     }
 }
 

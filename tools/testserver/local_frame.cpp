@@ -61,11 +61,13 @@ LocalFrame::LocalFrame() {
 
 LocalFrame::~LocalFrame() = default;
 
+void LocalFrame::rack() {
+    std::lock_guard<std::mutex> lock(physicsMutex);
+    table_->placeBallsOnSpots();
+}
+
 void LocalFrame::start(const std::array<std::string, 2>& players, int breaker, int maxShotTime) {
-    {
-        std::lock_guard<std::mutex> lock(physicsMutex);
-        table_->placeBallsOnSpots();
-    }
+    rack();
     players_ = players;
     breaker_ = breaker == 1 ? 1 : 0;
     maxShotTime_ = maxShotTime;
@@ -77,7 +79,12 @@ void LocalFrame::start(const std::array<std::string, 2>& players, int breaker, i
     concededBy_ = -1;
     ballInHand_ = timeout_ = false;
     inPlay_ = true;
-    frameStart_ = breakStart_ = Clock::now();
+    frameStart_ = breakStart_ = shotClockStart_ = Clock::now();
+}
+
+int LocalFrame::shotSecondsLeft() const {
+    const auto run = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - shotClockStart_).count();
+    return static_cast<int>(std::clamp<long long>(maxShotTime_ - std::max<long long>(run, 0), 0, maxShotTime_));
 }
 
 TableEvent LocalFrame::status() const {
@@ -155,6 +162,7 @@ TableEvent LocalFrame::playStroke(const TableEvent& shot) {
     }
     f.highestBreak = bestBreak_[striker];
     if (frame_.playerOn != striker) breakStart_ = Clock::now();
+    shotClockStart_ = Clock::now() + std::chrono::milliseconds(static_cast<int>(lastRollSeconds_ * 1000));
     if (frame_.frameWonBy >= 0) inPlay_ = false;
     return status();
 }
@@ -202,7 +210,7 @@ bool LocalFrame::retake() {
     frame_.ballsPotted = {};
     last_ = StrokeVerdict{};
     timeout_ = false;
-    breakStart_ = Clock::now();
+    breakStart_ = shotClockStart_ = Clock::now();
     return true;
 }
 
@@ -215,6 +223,7 @@ void LocalFrame::setState(const FrameScore& state, bool ballInHand) {
     last_ = StrokeVerdict{};
     timeout_ = false;
     bestBreak_[frame_.playerOn] = std::max(bestBreak_[frame_.playerOn], frame_.breakScore);
+    shotClockStart_ = Clock::now();
 }
 
 void LocalFrame::timeOut() {
@@ -224,7 +233,7 @@ void LocalFrame::timeOut() {
     timeout_ = true;
     ++figures_[striker].fouls;
     figures_[1 - striker].points += last_.penalty;
-    breakStart_ = Clock::now();
+    breakStart_ = shotClockStart_ = Clock::now();
 }
 
 void LocalFrame::removeBall(int ball) {

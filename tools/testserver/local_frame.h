@@ -28,6 +28,8 @@ public:
     void start(const std::array<std::string, 2>& players, int breaker, int maxShotTime);
     bool inPlay() const { return inPlay_; }
     void stop() { inPlay_ = false; }
+    // Every ball on its spot, as on a table nobody has played at.
+    void rack();
     // The seat concedes: the frame goes to the other seat.
     void concede(int seat);
     // The frame ends without a winner.
@@ -48,6 +50,9 @@ public:
 
     // The GAME_STATUS event of the frame as it stands.
     TableEvent status() const;
+    // The whole seconds left on the shot clock of the player on turn: the clients start it at each
+    // status, after a stroke once its balls have come to rest.
+    int shotSecondsLeft() const;
     // Rolls the stroke and judges it; the status after it.
     TableEvent playStroke(const TableEvent& shot);
     // How long the balls of the last stroke rolled, in seconds of table time.
@@ -92,4 +97,5 @@ private:
     std::array<int, 2> bestBreak_{};
     Clock::time_point frameStart_{};
     Clock::time_point breakStart_{};
+    Clock::time_point shotClockStart_{};
 };

@@ -92,6 +92,8 @@ int LocalLobby::seatOf(const TableListEntry& table, const std::string& user) con
 TableEvent LocalLobby::tableStatus(const TableListEntry& table) {
     const LocalFrame& frame = *games_[table.tableId].frame;
     TableEvent status = frame.status();
+    // Fault mended: one who entered during a turn had the whole limit on the clock of the player on turn.
+    if (frame.inPlay()) status.status().maxShotTimeNow = frame.shotSecondsLeft();
     if (!frame.inPlay()) {
         // No frame: the seats as they are now and nothing of the last frame's result, or one who
         // enters would read that frame's end as the table's state.
@@ -142,6 +144,8 @@ void LocalLobby::endGame(TableListEntry& table) {
     game.startRequested = {};
     game.coinTossWinner = -1;
     game.frame->stop();
+    // Fault mended: the next to sit at a table a tutorial left found the exercise's balls, or none.
+    if (game.tutorial) game.frame->rack();
     game.tutorial = false;
     game.tutorialTopic = 0;
     table.gameState = 0;

@@ -87,10 +87,11 @@ private:
     void onStartInfo(std::vector<OutgoingMessage>& out, TableListEntry& table, int seat, const TableEvent& event);
     void startSingle(std::vector<OutgoingMessage>& out, int connection, const std::string& user);
     void startFrame(std::vector<OutgoingMessage>& out, TableListEntry& table, int breaker);
-    // Drops the start requests and the frame: a seated player left.
+    // Drops the start requests and the frame: a seated player left. A tutorial's table is racked again.
     void endGame(TableListEntry& table);
     void sendSeats(std::vector<OutgoingMessage>& out, const TableListEntry& table, MessageId id);
-    // The GAME_STATUS of a table: its frame, or with no frame in play its seats and gameState 0.
+    // The GAME_STATUS of a table: its frame with the time left on the shot clock, or with no frame in
+    // play its seats and gameState 0.
     TableEvent tableStatus(const TableListEntry& table);
     Message tableEvents(std::vector<TableEvent> events);
     // The whole table list, under the next sequence number.

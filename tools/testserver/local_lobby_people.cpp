@@ -1,6 +1,6 @@
 // The local lobby's people: whispers ("/w NAME TEXT"), the friends and blocked users of each
 // account with the chat held back from those who blocked its sender, the country and text saved in
-// My account, and the bio of a user.
+// My account, and the bio of a user with the frames played here.
 #include "tools/testserver/local_lobby.h"
 
 #include "core/text.h"
@@ -8,6 +8,8 @@
 #include <algorithm>
 
 namespace {
+
+constexpr ChatClass kOwnWhisperClass = static_cast<ChatClass>(2);
 
 // "/w NAME TEXT": false when the text is no whisper; the name or the text may be empty.
 bool readWhisper(const std::string& text, std::string& name, std::string& said) {
@@ -58,8 +60,11 @@ bool LocalLobby::onWhisper(std::vector<OutgoingMessage>& out, int connection, co
             if (other != connection) out.push_back({other, whisper});
     }
     // The sender's own copy says to whom it went; the client shows nothing of a line it sends.
-    out.push_back({connection, Message::initChat(nextIid_++, 0, ChatClass::PRIVATE, 0, user, 0, "(to ", name, ") " + said,
-                                                 "", "")});
+    // Fault mended: the copy came as a whisper from the sender, and the client tells of every whisper
+    // as a new message from its sender. A class without handling of its own shows the same words
+    // where a whisper goes, with its texts as markup: the text is escaped here.
+    out.push_back({connection, Message::initChat(nextIid_++, 0, kOwnWhisperClass, 0, "", 0, "", user, " whispers: (to ",
+                                                 name, ") " + escapeHtml(said))});
     return true;
 }
 
@@ -139,6 +144,13 @@ bool LocalLobby::onPeopleRequest(std::vector<OutgoingMessage>& out, int connecti
                 out.push_back({connection, bio(name)});
             }
             return true;
+        case InfoCode::BIO_RESULTS_REQ: {
+            // The bio's "Load results": the frames the user played here, none an empty list.
+            Message results = Message::initInfo(nextIid_++, InfoCode::FRAME_RESULTS_DATA, 0, 0, name, "");
+            results.textList = replays_.results(name);
+            out.push_back({connection, results});
+            return true;
+        }
         default:
             return false;
     }

@@ -103,6 +103,8 @@ void ReplayStore::stroke(int tableId, const AimParameters& aim, int ms, const Ta
       << aim.elevation << ' ' << replayBallRecords(after) << replayStatusRecord(after.status()) << ' ';
     frame.text += o.str();
     ++frame.strokes;
+    frame.lastMs = ms;
+    frame.endsOnRuling = false;
 }
 
 void ReplayStore::ruling(int tableId, int ms, const std::string& event, const TableEvent& after) {
@@ -111,8 +113,11 @@ void ReplayStore::ruling(int tableId, int ms, const std::string& event, const Ta
     // The ball records mark the shot as changed, so the status after them closes it instead of
     // passing as an event of the next stroke. No retake token: its reader puts the balls back to
     // before the stroke, where here the offender plays on from where they lie.
-    found->second.text += "T " + std::to_string(ms) + " " + (event.empty() ? "" : event + " ") +
-                          replayBallRecords(after) + replayStatusRecord(after.status()) + " ";
+    StoredFrame& frame = found->second;
+    frame.text += "T " + std::to_string(ms) + " " + (event.empty() ? "" : event + " ") + replayBallRecords(after) +
+                  replayStatusRecord(after.status()) + " ";
+    frame.lastMs = ms;
+    frame.endsOnRuling = true;
 }
 
 void ReplayStore::end(int tableId, const TableEvent& last) {
@@ -121,8 +126,13 @@ void ReplayStore::end(int tableId, const TableEvent& last) {
     StoredFrame frame = std::move(found->second);
     open_.erase(found);
     const GameStatus& s = last.status();
+    // Fault mended: a frame whose last step was a time-out or "They play again" replayed without it.
+    if (frame.endsOnRuling) frame.text += "T " + std::to_string(frame.lastMs + 1000) + " ";
     if (s.concededBy >= 0) frame.text += "c " + std::to_string(s.concededBy) + " ";
+    if (frame.endsOnRuling) frame.text += replayBallRecords(last);
     frame.text += replayStatusRecord(s) + " ";
+    frame.score = s.frameScore;
+    frame.wonBy = s.frameWonBy;
     frame.id = nextId_++;
     kept_.push_back(std::move(frame));
 }
@@ -131,6 +141,23 @@ const StoredFrame* ReplayStore::find(int id) const {
     for (const StoredFrame& frame : kept_)
         if (frame.id == id) return &frame;
     return nullptr;
+}
+
+std::vector<std::string> ReplayStore::results(const std::string& user) const {
+    std::vector<std::string> lines;
+    for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) {
+        const StoredFrame& f = *it;
+        if (f.players[0] != user && f.players[1] != user) continue;
+        std::string line = f.date + ", " + f.players[0] + " " + std::to_string(f.score[0]) + "-" +
+                           std::to_string(f.score[1]) + " " + f.players[1];
+        if (f.players[0] == f.players[1]) {
+            line += ", practice";
+        } else if (f.wonBy == 0 || f.wonBy == 1) {
+            line += f.players[f.wonBy] == user ? ", won" : ", lost";
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
 }
 
 std::string ReplayStore::search(const std::string& query) const {

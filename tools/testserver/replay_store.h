@@ -17,6 +17,10 @@ struct StoredFrame {
     std::string date;  // "YYYY-MM-DD HH:MM"
     std::string text;  // the replay text
     int strokes = 0;
+    std::array<int, 2> score{};  // at the end
+    int wonBy = -1;
+    int lastMs = 0;             // the time of the last record
+    bool endsOnRuling = false;  // the last record is a ruling, not a stroke
 };
 
 class ReplayStore {
@@ -29,7 +33,8 @@ public:
     // its own, so that the replay shows the turn and score as the frame had them from there on.
     // The event token (may be empty) goes before the balls, which stay where they lie.
     void ruling(int tableId, int ms, const std::string& event, const TableEvent& after);
-    // The frame ended with this status: it is kept, with or without strokes.
+    // The frame ended with this status: it is kept, with or without strokes. After a ruling the end
+    // is a record of its own: the client shows a record without a stroke once it loads the next.
     void end(int tableId, const TableEvent& last);
     // The frame was left without an end (the rack changed, the lobby closed): it is dropped.
     void drop(int tableId) { open_.erase(tableId); }
@@ -38,6 +43,8 @@ public:
     // finds every frame), newest first, as the list the Replays page reads.
     std::string search(const std::string& query) const;
     const StoredFrame* find(int id) const;
+    // The user's frames, newest first, each as one line of a bio: date, players, score, result.
+    std::vector<std::string> results(const std::string& user) const;
     const std::vector<StoredFrame>& frames() const { return kept_; }
 
 private:
