@@ -274,6 +274,19 @@ double spinWidgetFade(const GameHandler& gh) {
 
 namespace {
 
+// Mends the opponent's aim shown with the viewer's own power and elevation: while his aim is shown,
+// the column shows his.
+struct HudAim {
+    GameHandler& gh;
+    const AimParameters own;
+    HudAim(GameHandler& handler, bool mirrored) : gh(handler), own(handler.aim) {
+        if (!mirrored) return;
+        gh.aim.power = gh.remoteAim.power;
+        gh.aim.elevation = gh.remoteAim.elevation;
+    }
+    ~HudAim() { gh.aim = own; }
+};
+
 // The widget shrinks and fades away with the stroke; its tip lies outside it, so no marker shows.
 void drawSpinWidgetFade(const GameHandler& gh, InlinePrograms& programs, const HudTextures& textures) {
     const double u = spinWidgetFade(gh);
@@ -299,6 +312,7 @@ void drawAimingHud(GameHandler& gh, InlinePrograms& programs, const HudTextures&
     const bool aiming = aimingNow(gh);
     const bool remoteShown = remoteAimLinesShown(gh);
     if (aiming || gh.aimShown || remoteShown) {
+        const HudAim column(gh, !aiming && remoteShown);
         const GameHandler::PowerBarLayout l = gh.getPowerBarLayout();
         if (!gh.isArezorOn(0)) {
             const std::string e = elevationText(gh.aim.elevation), p = powerText(gh.aim.power, gh.maxPower);

@@ -64,6 +64,8 @@ struct AimingState : RemoteAimState, ShotInFlight {
     static constexpr double elevationMargin = 7.0;
     // secondsSinceStart seconds of the last live-aim start or move sent: the moves' rate limit.
     double lastLiveAimSent = 0.0;
+    // A move the rate limit held back: the aim it would have carried is not yet at the other clients.
+    bool liveAimMoveHeld = false;
     // Set when the lesson's view change was done during tutorial topics 13 and 14 (cleared when a
     // topic starts); the shot's power tells the server.
     bool tutorialActionDone = false;

@@ -179,11 +179,13 @@ void takeReplayValues(GameStatus& r, const std::vector<int>& v) {
 }
 
 // Mends the shot clock that ran on after a frame and the departed player's name left in the bar.
-void showFrameOver(GameHandler& gh) {
+// shownNames: the names the status just sent to the bar gave it, when it sent any.
+void showFrameOver(GameHandler& gh, const std::array<std::string, 2>* shownNames) {
     runInPages({HtmlWindow::BottomBox}, "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});");
     LiveStatus& live = *gh.liveStatus;
     Player* seats[2] = {gh.table.getPlayer(0), gh.table.getPlayer(1)};
-    if (live.players[0] == seats[0] && live.players[1] == seats[1]) return;
+    const bool barNamesSeats = !shownNames || ((*shownNames)[0] == nickOf(seats[0]) && (*shownNames)[1] == nickOf(seats[1]));
+    if (live.players[0] == seats[0] && live.players[1] == seats[1] && barNamesSeats) return;
     live.players[0] = seats[0];
     live.players[1] = seats[1];
     runInPages({HtmlWindow::BottomBox}, "inbzUpdatePlayerNames({player1: '" + escapeJsString(nickOf(seats[0])) +
@@ -309,7 +311,10 @@ void GameHandler::applyGameStatus(const GameStatus& status, const std::array<Bal
         }
     }
 
-    if (oldGameState == 1 && live.gameState != 1 && !replayStatus) showFrameOver(*this);
+    // Mends a viewer's clock that ran on past the frame's end, and the departed player the frame's
+    // last status named again in her bar: her table list and seats tell the end before that status
+    // comes, so it finds no frame to end. No frame, no clock, and the bar names the seats.
+    if (live.gameState != 1 && !replayStatus && state != STATE_COIN_TOSS) showFrameOver(*this, stale ? nullptr : &status.players);
 
     // Break display in the TopBox.
     const GameStatus& d = *shown;

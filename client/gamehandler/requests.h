@@ -70,6 +70,8 @@ void sendLiveAimStart(GameHandler& gh);
 void sendLiveAimMove(GameHandler& gh);
 void sendLiveAimSet(GameHandler& gh);
 void sendLiveAimEnd(GameHandler& gh);
+// The move the limit held back, once its quarter second is over, while the aim goes on.
+void sendHeldLiveAimMove(GameHandler& gh);
 // Whether the live aim is shared at all: force sends whatever the user's own flag says.
 void shareLiveAimStart(GameHandler& gh, bool force);
 void shareLiveAimMove(GameHandler& gh);

@@ -99,18 +99,33 @@ void sendLiveAimStart(GameHandler& gh) {
     event.ball = gh.aimBallIndex;
     sendEvent(event);
     gh.lastLiveAimSent = secondsSinceStart().seconds;
+    gh.liveAimMoveHeld = false;
 }
 
 void sendLiveAimMove(GameHandler& gh) {
     const double t = secondsSinceStart().seconds;
-    if (t < gh.lastLiveAimSent + LIVE_AIM_MOVE_INTERVAL) return;
+    if (t < gh.lastLiveAimSent + LIVE_AIM_MOVE_INTERVAL) {
+        gh.liveAimMoveHeld = true;
+        return;
+    }
     sendEvent(aimEvent(TableEventType::LIVE_AIM_MOVE, gh));
     gh.lastLiveAimSent = t;
+    gh.liveAimMoveHeld = false;
 }
 
-void sendLiveAimSet(GameHandler& gh) { sendEvent(aimEvent(TableEventType::LIVE_AIM_SET, gh)); }
+// Mends the other clients' view of an aim that stopped changing inside the quarter second: the
+// power bar let go there showed them a power the player had left.
+void sendHeldLiveAimMove(GameHandler& gh) {
+    if (gh.liveAimMoveHeld && (gh.aimDragMode != 0 || gh.pointAiming != 0)) sendLiveAimMove(gh);
+}
+
+void sendLiveAimSet(GameHandler& gh) {
+    sendEvent(aimEvent(TableEventType::LIVE_AIM_SET, gh));
+    gh.liveAimMoveHeld = false;
+}
 
 void sendLiveAimEnd(GameHandler& gh) {
+    gh.liveAimMoveHeld = false;
     if (gh.hasOwnFlag64()) return;
     sendEvent(TableEvent(TableEventType::LIVE_AIM_END));
 }
@@ -139,6 +154,7 @@ void sendShot(GameHandler& gh, int nominatedBall, double aimAngle, double power,
     event.number = nominatedBall;
     sendEvent(event);
     gh.shotSentAt = gh.now;
+    gh.liveAimMoveHeld = false;
 }
 
 void sendFoulPlayOn() { sendEvent(TableEvent(TableEventType::FOUL_PLAY_ON)); }

@@ -3,6 +3,7 @@
 #include "client/gamehandler/game_handler.h"
 
 #include "client/gamehandler/page_statements.h"
+#include "client/gamehandler/requests.h"
 #include "core/platform.h"
 #include "core/sound_bank.h"
 #include "physics/geometry.h"
@@ -141,6 +142,7 @@ void GameHandler::update() {
     const uint16_t mods = platform().modifierState();
     shiftHeld = (mods & MOD_SHIFT) != 0;
     if (povMode) stepPOVCamera();
+    sendHeldLiveAimMove(*this);
 
     if (pocketTidyTime > 0 && pocketTidyTime <= now) {
         table.limitBallsInPockets();

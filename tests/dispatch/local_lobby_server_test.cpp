@@ -1,7 +1,8 @@
 // Clients in the local lobby: new names become accounts on their first login, each sees the tables
 // and both users, and lobby chat reaches the other under the sender's logged-in name; a practice frame
-// is scored stroke by stroke and its first stroke has the shot clock running, and two seated players
-// toss a coin before the referee opens the frame.
+// is scored stroke by stroke and its first stroke has the shot clock running, two seated players
+// toss a coin before the referee opens the frame, and one who watches them sees the frame end as
+// they do.
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/requests.h"
 #include "dispatch/lobby_clients.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 namespace {
 
@@ -31,7 +33,7 @@ bool listsUser(const Message& users, const std::string& name) {
     return std::any_of(users.users.begin(), users.users.end(), [&](const UserListEntry& u) { return u.userName == name; });
 }
 
-// A second user on a bare connection, logged in and greeted with the lists.
+// Another user on a bare connection, logged in and greeted with the lists.
 void logInBob(Connection& bob, MessageLog& bobSees, bztest::LoopbackSession& session) {
     bob.setKey(STREAM_PASS_PHRASE);
     bob.connect(false, 1000);
@@ -280,5 +282,135 @@ TEST_F(LocalLobbyFrameTest, APracticesFirstStrokeRunsTheShotClockInTheClient) {
                                                     std::string::npos;
     })) << "the clock of the first stroke does not run: " << lastTimer();
 }
+
+// Carol, the game controller, watches table 1 where alice and bob play on bare connections; bob
+// ends the frame in one of two ways.
+enum class FrameEnd { BobConcedes, BobLeaves };
+
+class ViewerTest : public LocalLobbyFrameTest, public ::testing::WithParamInterface<FrameEnd> {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(logIn("carol"));
+        for (auto* player : {&alice, &bob}) {
+            player->connection = std::make_unique<Connection>("127.0.0.1", session.server.port(), player->name,
+                                                              LocalLobby::kNewcomerPassword, &player->sees);
+            ASSERT_NO_FATAL_FAILURE(logInBob(*player->connection, player->sees, session));
+            Message enter(MessageId::ENTER_TABLE_REQ, 2);
+            enter.tableId = 1;
+            player->connection->send(enter);
+            player->connection->send(Message(MessageId::PLAY_TABLE_REQ, 3));
+            ASSERT_TRUE(play([&] { return !player->sees.withId(MessageId::PLAY_TABLE_INFO).empty(); }));
+        }
+        for (auto* player : {&alice, &bob}) player->connection->send(startInfo(4, StartInfo::START_REQUESTED, 0));
+        int winner = -1;
+        ASSERT_TRUE(play([&] {
+            for (const Message& m : alice.sees.withId(MessageId::TABLE_EVENT))
+                for (const TableEvent& e : m.events)
+                    if (e.type == TableEventType::START_INFO && e.startInfo == StartInfo::COIN_TOSS) winner = e.value;
+            return winner >= 0;
+        }));
+        (winner == 0 ? alice : bob).connection->send(startInfo(5, StartInfo::STARTED_AFTER_COIN_TOSS, 0));
+        ASSERT_TRUE(play([&] {
+            const auto lists = alice.sees.withId(MessageId::TABLE_LIST_INFO);
+            return !lists.empty() && lists.back().tables[0].gameState == 1;
+        }));
+    }
+    void TearDown() override {
+        for (auto* player : {&alice, &bob})
+            if (player->connection) player->connection->close();
+    }
+
+    // The main loop in small with the players' connections read (carol's messages wait unless she
+    // reads); generous for a slow machine.
+    bool play(const std::function<bool()>& condition, bool carolReads = true) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            for (auto* player : {&alice, &bob}) {
+                if (!player->connection) continue;
+                player->connection->processReceivedMessages();
+                player->connection->flush();
+            }
+            if (!carolReads) continue;
+            gh.processMessageQueue();
+            gh.now += 1.0 / 60;
+            gh.averageFrameMicros = 16667;
+            gh.updateShot();
+        }
+        return true;
+    }
+    // The last statement that starts or stops a shot clock in carol's bar.
+    std::string lastClock() const {
+        std::string last;
+        for (const auto& e : session.pages.entries())
+            if (e.window == HtmlWindow::BottomBox && e.statement.find("ShotTimer(") != std::string::npos) last = e.statement;
+        return last;
+    }
+    // The seats carol's bar names: the last names a status or a seat change gave it.
+    std::string barNames() const {
+        const std::regex names("(?:players:\\['|player1: ')([^']*)'(?:,'|,player2: ')([^']*)'");
+        std::string last;
+        for (const auto& e : session.pages.entries()) {
+            if (e.window != HtmlWindow::BottomBox) continue;
+            for (std::sregex_iterator m(e.statement.begin(), e.statement.end(), names), end; m != end; ++m)
+                last = (*m)[1].str() + "|" + (*m)[2].str();
+        }
+        return last;
+    }
+
+    struct Player {
+        explicit Player(std::string n) : name(std::move(n)) {}
+        std::string name;
+        MessageLog sees;
+        std::unique_ptr<Connection> connection;
+    };
+    Player alice{"alice"}, bob{"bob"};
+};
+
+TEST_P(ViewerTest, AFramesEndStopsTheViewersClocksAndHerBarNamesTheSeatsAsTheyAre) {
+    // Entering mid-turn, carol's clock starts from the time the status gives.
+    sendEnterTableReq(gh, 1);
+    ASSERT_TRUE(play([&] { return appState.load() == STATE_GAME && !lastClock().empty(); }));
+    const std::string status = session.pages.statementsStartingWith(HtmlWindow::BottomBox, "inbzUpdateGameStatus(").back();
+    std::smatch left;
+    ASSERT_TRUE(std::regex_search(status, left, std::regex("playerOn: (\\d),.*maxShotTimeNow: (\\d+),")));
+    const int on = std::stoi(left[1].str());
+    EXPECT_EQ(lastClock(), "inbzStopShotTimer({player: " + std::to_string(1 - on) + ",});inbzStartShotTimer({player: " +
+                               left[1].str() + ",timerSeconds: " + left[2].str() + ",});");
+
+    const bool leaves = GetParam() == FrameEnd::BobLeaves;
+    if (leaves) {
+        bob.connection->send(Message(MessageId::EXIT_TABLE_REQ, 6));
+    } else {
+        Message concede(MessageId::TABLE_EVENT, 6);
+        concede.events.push_back(TableEvent(TableEventType::FRAME_CONCEDED));
+        bob.connection->send(concede);
+    }
+    // As a client that reads them in one frame: the table list with the seats after the frame has
+    // come before the frame's last status is applied.
+    uint32_t list = 0;
+    ASSERT_TRUE(play(
+        [&] {
+            for (const Message& m : alice.sees.withId(MessageId::TABLE_LIST_INFO))
+                if (m.tables[0].gameState == 0 && m.tables[0].player2.empty() == leaves) list = m.iid;
+            return list != 0 && session.handler.lastIncomingIid >= list;
+        },
+        false));
+    ASSERT_TRUE(play([&] { return gh.liveStatus->gameState == 0 && !gh.statusPending && gh.lastFrameWonBy == 0; }))
+        << "the frame did not end at carol's";
+    const std::string stopped = "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});";
+    EXPECT_EQ(lastClock(), stopped);
+    EXPECT_EQ(barNames(), leaves ? "alice|" : "alice|bob");
+    if (!leaves) return;
+
+    // Carol takes the freed seat: no frame is in play and no clock runs.
+    sendPlayTableReq(gh, 1);
+    ASSERT_TRUE(play([&] { return gh.getMySeat() >= 0 && barNames().find("carol") != std::string::npos; }));
+    EXPECT_EQ(lastClock(), stopped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, ViewerTest, ::testing::Values(FrameEnd::BobConcedes, FrameEnd::BobLeaves),
+                         [](const auto& info) { return info.param == FrameEnd::BobConcedes ? "BobConcedes" : "BobLeaves"; });
 
 }  // namespace

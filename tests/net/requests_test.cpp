@@ -391,6 +391,24 @@ TEST_F(RequestsTest, LiveAimMovesAreLimitedToOneEveryQuarterSecond) {
     expectNothingSentBefore(FIRST_IID + 7);
 }
 
+// The power bar let go inside the quarter second: the frame after it sends the aim as it stands.
+TEST_F(RequestsTest, AMoveHeldBackByTheLimitGoesOutOnceItsQuarterSecondIsOver) {
+    gh->pointAiming = 1;
+    sendLiveAimStart(*gh);
+    gh->aim.power = 124;
+    sendLiveAimMove(*gh);
+    gh->update();
+    ASSERT_EQ(sent(1).size(), 1u);  // the start alone
+    gh->lastLiveAimSent = secondsSinceStart().seconds - 0.26;
+    gh->update();
+    AimParameters last = AIM;
+    last.power = 124;
+    EXPECT_EQ(sent(1), Sent{event(FIRST_IID + 1, TableEventType::LIVE_AIM_MOVE, [&](Bytes& w) { aim(w.f64(0), last); })});
+    gh->lastLiveAimSent -= 1;
+    gh->update();
+    expectNothingSentBefore(FIRST_IID + 2);
+}
+
 TEST_F(RequestsTest, UnsharedLiveAimGoesOutOnlyWhereForced) {
     gh->ownUserType = 0x40;
     gh->lastLiveAimSent = -10.0;

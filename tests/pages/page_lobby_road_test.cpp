@@ -1,7 +1,8 @@
 // What a player meets in the lobby and at the table's pages: the table list kept whole across
 // updates of single tables, table names without their options, the line-up offered again in
 // practice, each person once in People, the start page's words for a seated player,
-// questions that leave the chat input free, panels with their fonts ready before they first show,
+// questions that leave the chat input free, a replay that asks nothing and shows neither the live
+// table's viewers nor the last table's chat, panels with their fonts ready before they first show,
 // one login request per click, and dialogs that close on their save.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
@@ -108,6 +109,32 @@ TEST_F(PageLobbyRoadTest, AQuestionLeavesTheChatInputFreeInBothBarSizes) {
         EXPECT_LE(r[1].get<double>(), full ? 280.0 : 130.0) << "the question runs past the bar";
         writePng(*bottom.render, full ? "question-full-bar" : "question-short-bar");
     }
+}
+
+// A replay's foul was answered when the frame was played: its watcher is asked nothing.
+TEST_F(PageLobbyRoadTest, AReplayAsksNoFoulQuestion) {
+    View& bottom = Open("BottomBox");
+    std::string foul = GameStatus(0, 31, 7);
+    foul.replace(foul.find("foul: 0,"), 8, "foul: 1,");
+    ASSERT_EQ(Run(bottom, kUserName + "inbzEnterReplayMode();inbzInfoTableInfo({tableId: 3,tableType: 1});"
+                                      "inbzUpdatePlayerNames({player1: 'Ada',player2: 'Cy',});" + foul), "");
+    EXPECT_EQ(Eval(bottom, "document.querySelectorAll('.pp').length"), 0);
+}
+
+// Watched alone, a replay shows the table it was played at, but neither that table's viewers of
+// now nor the chat of the table left before it.
+TEST_F(PageLobbyRoadTest, AReplayShowsNoLiveViewersAndNoChatOfTheTableBefore) {
+    View& bottom = Open("BottomBox");
+    const std::string viewers = "document.getElementById('viewers').textContent";
+    const std::string lines = "document.querySelectorAll('#chat > *').length";
+    ASSERT_EQ(Run(bottom, kUserName + "inbzEnterTable();" + kTableInfo + "inbzInfoTableInfo({tableId: 3,tableType: 1});" + kChat), "");
+    ASSERT_EQ(Eval(bottom, viewers), "Bo's");
+    ASSERT_GT(Eval(bottom, lines).get<int>(), 0);
+    ASSERT_EQ(Run(bottom, "inbzLobbyViewStarted();inbzEnterReplayMode();inbzInfoTableInfo({tableId: 3,tableType: 1});"
+                          "inbzUpdatePlayerNames({player1: 'Ada',player2: 'Cy',});" + kTableInfo), "");
+    EXPECT_EQ(Eval(bottom, viewers), "No viewers.");
+    EXPECT_EQ(Eval(bottom, lines), 0);
+    EXPECT_EQ(Eval(bottom, "document.getElementById('table_title').textContent").get<std::string>().rfind("Table 3", 0), 0u);
 }
 
 TEST_F(PageLobbyRoadTest, APanelsFontsAreLoadedBeforeItFirstShows) {

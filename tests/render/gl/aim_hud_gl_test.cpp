@@ -161,6 +161,20 @@ TEST_F(AimHudGlTest, TheColumnShowsItsPanelFillTrackAndOutline) {
     EXPECT_LT(at(frame, l.barLeft + 3, l.powerKnobY + 8)[1], 150);
 }
 
+// The opponent aims at 31 % while the viewer's own power is 60 %: the column is filled to his.
+TEST_F(AimHudGlTest, TheOpponentsAimShowsHisPowerInTheColumn) {
+    gh.aimDragMode = 0;
+    gh.aimShown = false;
+    gh.showLiveAiming = true;
+    gh.remoteAimActive = gh.remoteAimReceived = gh.remoteAimShown = true;
+    gh.remoteAim = AimParameters{10, 124, 0, 0, 0};
+    const std::vector<unsigned char> frame = drawFrame();
+    const GameHandler::PowerBarLayout own = gh.getPowerBarLayout();
+    const int knob = own.barBottom + int(0.31 * (own.powerTop - own.barBottom));
+    EXPECT_GT(at(frame, own.barLeft + 3, knob - 6)[1], 150) << "no fill below his power";
+    EXPECT_LT(at(frame, own.barLeft + 3, (knob + own.powerKnobY) / 2)[1], 150) << "filled up to the own power";
+}
+
 TEST_F(AimHudGlTest, NothingIsDrawnWhileABallMovesAndTheAimingFrameIsKept) {
     const std::vector<unsigned char> frame = drawFrame();
     std::filesystem::create_directories(BZ_ARTEFACTS_DIR);
