@@ -1,0 +1,65 @@
+// The dialogs over the table and the lobby: nothing below reads through them, a blocked user's dot
+// tells whether they are online, the bio shows its figures, and the tutorial offers the start of an
+// exercise only for the topic the lobby has set up.
+#include "page_harness.h"
+#include "page_statements.h"
+
+namespace pagetest {
+namespace {
+
+class PageDialogsTest : public PageTest {
+protected:
+    // Pixels inside the dialog (clear of its rounded corners) that are not fully opaque.
+    static int SeeThrough(const View& v) {
+        int n = 0;
+        for (int y = 12; y < v.render->paintHeight - 12; y += 4) {
+            for (int x = 12; x < v.render->paintWidth - 12; x += 4) n += v.render->Pixel(x, y)[3] < 255;
+        }
+        return n;
+    }
+};
+
+TEST_F(PageDialogsTest, DialogsAreOpaque) {
+    View& people = Open("People");
+    ASSERT_EQ(Run(people, kUserName + kTableInfo + "inbzOpenPeople({userToBlock:''});"), "");
+    View& bio = Open("BioTut");
+    ASSERT_EQ(Run(bio, "inbzOpenTut({topic:1});"), "");
+    for (View* v : {&people, &bio}) {
+        Settle(*v);
+        EXPECT_EQ(SeeThrough(*v), 0) << v->info.htmlId;
+    }
+}
+
+TEST_F(PageDialogsTest, ABlockedUserAtTheTableIsShownOnline) {
+    View& people = Open("People");
+    // Cy plays at the table, Eve is listed in another lobby, Yan is nowhere.
+    ASSERT_EQ(Run(people, kUserName + kTableInfo + kUserListX + "inbzUpdateMutedUsers(['Cy',1,'Eve',1,'Yan',1,]);"
+                          "document.querySelector('[data-tab=blocked]').click();"), "");
+    EXPECT_EQ(Eval(people, "Array.prototype.map.call(document.querySelectorAll('#list .user .dot'), function (e) {"
+                           " return e.className; })"),
+              Json::parse(R"(["dot ","dot dnd","dot off"])"));
+}
+
+TEST_F(PageDialogsTest, TheBioShowsTheKredAndTheFramesPlayed) {
+    View& bio = Open("BioTut");
+    ASSERT_EQ(Run(bio, "inbzOpenBio(['Cy','0','2','Wales','Hello',1250,'7',]);"), "");
+    EXPECT_EQ(Eval(bio, "Array.prototype.map.call(document.querySelectorAll('#bio_stats .stat'), function (e) {"
+                        " return e.firstChild.textContent + ' ' + e.lastChild.textContent; })"),
+              Json::parse(R"(["Kred 1,250","Frames played 7"])"));
+}
+
+TEST_F(PageDialogsTest, TheTutorialOffersTheStartOnlyForTheTopicTheLobbyRuns) {
+    View& tut = Open("BioTut");
+    ASSERT_EQ(Run(tut, "inbzOpenTut({topic:2});"), "");
+    const std::string shown = "[!document.getElementById('b_tut_start').classList.contains('hidden'),"
+                              " !document.getElementById('tut_wait').classList.contains('hidden')]";
+    EXPECT_EQ(Eval(tut, shown), Json::parse("[true,false]"));
+    // Another topic is asked for; until the lobby sets it up, its start is not offered.
+    ASSERT_TRUE(Click(tut, "#tut_topics .item:nth-child(3)"));
+    EXPECT_EQ(Eval(tut, shown), Json::parse("[false,true]"));
+    ASSERT_EQ(Run(tut, "inbzOpenTut({topic:3});"), "");
+    EXPECT_EQ(Eval(tut, shown), Json::parse("[true,false]"));
+}
+
+}  // namespace
+}  // namespace pagetest
