@@ -164,6 +164,7 @@ int runClient(int argc, char** argv, const ClientOptions& options) {
         case WindowResult::Opened:
             break;
         case WindowResult::SdlFailed:
+            // Mends the start without a display, window or context: it went on into GL calls or blamed the driver.
             std::cerr << "Error: " << error << "\n";
             BZ_LOG(LOG_ERROR, "main", error);
             closeMainWindow(context);

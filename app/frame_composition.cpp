@@ -311,6 +311,7 @@ bool FrameComposer::compose(GameHandler& gh, const OverlayInputs& in, bool mustD
     glBindFramebuffer(GL_FRAMEBUFFER, offscreen_.sceneFramebuffer);
     gh.updateShot();
     const OverlayPlan plan = planOverlays(gh, in);
+    // Mends the idle core spent drawing the same picture again every frame.
     const bool unchanged = !mustDraw && !targetsChanged && composedKey_ && pictureKey(gh, in, plan) == composedKey_;
     if (!unchanged) {
         draw(gh, in, plan);

@@ -115,7 +115,7 @@ bool FrameLoop::runFrame() {
         }
         swapUnpacedLogged_ = unpaced;
     }
-    // A frame not drawn leaves the window showing the last one, which is its picture.
+    // Mends the idle core spent swapping the same picture every frame: a frame not drawn keeps the last one.
     if (drew && swap && mainWindow != nullptr) SDL_GL_SwapWindow(mainWindow);
     if (drew) ++framesDrawn_;
 

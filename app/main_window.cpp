@@ -48,6 +48,7 @@ bool tryWindow(int samples, SDL_GLContext& context, std::string& error) {
 
 WindowResult openMainWindow(int antiAliasing, SDL_GLContext& context, std::string& error) {
     context = nullptr;
+    // Mends the start without a display, window or context that went on into GL calls with no context.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = std::string("SDL video could not start: ") + SDL_GetError();
         return WindowResult::SdlFailed;

@@ -58,7 +58,8 @@ void onInfoEnterTutchInfo(GameHandler& gh, const Message& m) {
 void onInfoExitTutchInfo(GameHandler& gh, const Message&) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: EXIT_TUTCH_INFO");
     changeState(STATE_LOBBY);
-    gh.leaveTable();  // the tutorial's flag, topic and marks with the rest of its table
+    // Mends the tutorial's table kept in the lobby: its seat held the user, its stroke held back the next status.
+    gh.leaveTable();
 }
 
 void onInfoTutchTopicInfo(GameHandler& gh, const Message& m) {

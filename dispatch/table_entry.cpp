@@ -72,7 +72,7 @@ void onExitTableInfo(GameHandler& gh, const Message& message) {
     if (message.userName == own) {
         changeState(STATE_LOBBY);
         gh.table.setId(0);
-        // Nothing of that table, its stroke included, may surface at the next one.
+        // Mends the next table opening with this one's seats and people: its viewer taken for the player he was.
         gh.leaveTable();
     }
 }

@@ -21,8 +21,7 @@ void GameHandler::processMessageQueue() {
         // call, up to the frame's bound, and the rest wait for the next frame in their order.
         // Mends the window frozen for as long as a server kept the queue filled faster than it drained.
         for (int handled = 0; handled < MAX_MESSAGES_PER_FRAME; ++handled) {
-            // The statuses held behind a parked one take no more than the incoming queue may: past
-            // that the messages wait there, and the server's bytes in TCP, until the balls stop.
+            // Mends the memory held statuses took without bound during a long stroke, past the queue's limit.
             if (laterStatuses.size() * sizeof(LaterStatus) >= connectionHandler->incomingByteLimit) break;
             if (!connectionHandler->takeIncoming(message, &gameLoginSteps())) break;
             if (MessageProcessor processor = messageProcessor.load()) {

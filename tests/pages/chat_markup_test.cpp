@@ -9,6 +9,7 @@
 #include "core/page_script.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace pagetest {
 namespace {
@@ -119,14 +120,19 @@ TEST_F(ChatMarkupTest, ANoticeThatOpensWithAFramesetIsShownAsText) {
     }
 }
 
-// Markup that the sanitiser takes apart whole, text and all, shows as text in both chat pages; what
-// it carries runs nowhere.
-TEST_F(ChatMarkupTest, MarkupThatSanitisesToNoTextIsShownAsText) {
-    const std::string cases[] = {
-        "<b is=\"foo\">bar</b>",
-        "<A\u00A0HREF=\"http://example.com/\">XSS</A>",
-        "<form><input name=\"attributes\"><input name=\"nodeName\"><img src=x onerror=\"" + kRun + "\">Join us</form>",
+// Markup that the sanitiser takes apart whole, text and all, shows as text in both chat pages, alone
+// or after words of its own; what it carries runs nowhere.
+TEST_F(ChatMarkupTest, MarkupThatLosesWordsToTheSanitiserIsShownAsText) {
+    const std::pair<std::string, std::string> dropped[] = {
+        {"Final tonight: ", "<b is=\"foo\">bar</b>"},
+        {"ana says ", "<A\u00A0HREF=\"http://example.com/\">XSS</A>"},
+        {"Sign up: ", "<form><input name=\"attributes\"><input name=\"nodeName\"><img src=x onerror=\"" + kRun + "\">Join us</form>"},
     };
+    std::vector<std::string> cases;
+    for (const auto& [lead, markup] : dropped) {
+        cases.push_back(markup);
+        cases.push_back(lead + markup);
+    }
     for (const char* page : {"Lobby", "BottomBox"}) {
         View& view = Open(page);
         int id = 300;

@@ -402,6 +402,7 @@
     var d = inert.parseFromString(s, 'text/html');
     return (d.body || d.documentElement).textContent;
   }
+  function words(t) { return t.split(/\s+/).filter(Boolean).join(' '); }
   // The markup as a fragment of allowed elements; without the sanitiser the text is shown as text.
   bz.markup = function (s) {
     var span = bz.el('span');
@@ -412,10 +413,10 @@
       ALLOWED_TAGS: markupTags, ALLOWED_ATTR: markupAttrs, ALLOW_DATA_ATTR: false, ALLOW_ARIA_ATTR: false,
       ALLOW_UNKNOWN_PROTOCOLS: false, RETURN_DOM_FRAGMENT: true
     });
-    // Markup the sanitiser takes apart whole (a leading <frameset>, an element with "is", a tag name
-    // with a no-break space in it, a form whose fields shadow its properties) would show nothing:
-    // a text that has some is then shown as text rather than lost.
-    if (clean && (/\S/.test(clean.textContent) || !/\S/.test(s) || !/\S/.test(shownText(s)))) span.appendChild(clean);
+    // Mends the line that kept only the text before what the sanitiser drops with its content (an
+    // element with "is", a tag name with a no-break space, a form whose fields shadow its properties,
+    // a leading <frameset>): markup that would lose words of the text is shown as text.
+    if (clean && words(clean.textContent) === words(shownText(s))) span.appendChild(clean);
     else span.textContent = s;
     return span;
   };
