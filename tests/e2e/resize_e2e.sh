@@ -77,7 +77,7 @@ start_panel_origin() {
 }
 
 mkdir -p "$P" "$work/alice/Baizeron/Baizeron"
-echo "1 255 600 300 4194304 0" >"$work/alice/Baizeron/Baizeron/bzlogconfig.txt"
+echo "1 255 0 300 4194304 0" >"$work/alice/Baizeron/Baizeron/bzlogconfig.txt"
 BZ_LOBBY_HOST=127.0.0.1 BZ_LOBBY_PORT=$port XDG_DATA_HOME=$work/alice BZ_PAGE_TEXT_DIR=$P \
   e2e_start "$out/alice.out" "$build/app/baizeron"
 groups+=("$e2e_started")

@@ -31,6 +31,9 @@ public:
         std::filesystem::create_directories(dir_);
         resetLogForTests();
         initLog(folder());
+        // Without a limit on the log's duration: a test on a loaded machine can run past the
+        // default minute, after which the log would drop the very lines the test reads.
+        setLogLimits(logConfig().levelMask, 0, -1, -1);
         enableLog();
     }
     ~CapturedLog() {
