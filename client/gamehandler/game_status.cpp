@@ -184,7 +184,8 @@ void showFrameOver(GameHandler& gh, const std::array<std::string, 2>* shownNames
     runInPages({HtmlWindow::BottomBox}, "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});");
     LiveStatus& live = *gh.liveStatus;
     Player* seats[2] = {gh.table.getPlayer(0), gh.table.getPlayer(1)};
-    const bool barNamesSeats = !shownNames || ((*shownNames)[0] == nickOf(seats[0]) && (*shownNames)[1] == nickOf(seats[1]));
+    const bool barNamesSeats =
+        !shownNames || ((*shownNames)[0] == nickOf(seats[0]) && (*shownNames)[1] == nickOf(seats[1]));
     if (live.players[0] == seats[0] && live.players[1] == seats[1] && barNamesSeats) return;
     live.players[0] = seats[0];
     live.players[1] = seats[1];
@@ -314,7 +315,8 @@ void GameHandler::applyGameStatus(const GameStatus& status, const std::array<Bal
     // Mends a viewer's clock that ran on past the frame's end, and the departed player the frame's
     // last status named again in her bar: her table list and seats tell the end before that status
     // comes, so it finds no frame to end. No frame, no clock, and the bar names the seats.
-    if (live.gameState != 1 && !replayStatus && state != STATE_COIN_TOSS) showFrameOver(*this, stale ? nullptr : &status.players);
+    if (live.gameState != 1 && !replayStatus && state != STATE_COIN_TOSS)
+        showFrameOver(*this, stale ? nullptr : &status.players);
 
     // Break display in the TopBox.
     const GameStatus& d = *shown;
