@@ -31,6 +31,8 @@ public:
         std::filesystem::create_directories(dir_);
         resetLogForTests();
         initLog(folder());
+        // No time limit: on a loaded machine a test runs past the minute a new log stops after.
+        setLogLimits(logConfig().levelMask, 0, -1, -1);
         enableLog();
     }
     ~CapturedLog() {
