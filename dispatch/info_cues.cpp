@@ -79,6 +79,8 @@ void onInfoCueUrlInfo(GameHandler&, const Message& m) {
 }
 
 void kredBoxOpened(GameHandler& gh) {
+    // Mends the box of a session that has just ended opening at the login form (a press under way).
+    if (appState.load() < STATE_LOBBY) return;
     BZ_LOG(LOG_INFO, "buttonPress", "The Kred Box has opened!");
     if (!gh.kredBoxCollectId.empty()) {
         runJavaScript(HtmlWindow::BottomBox, "var qci = document.getElementById(\"" + gh.kredBoxCollectId +

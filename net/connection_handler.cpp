@@ -72,7 +72,7 @@ void ConnectionHandler::stopThreads() {
     withdrawConnection().reset();
 }
 
-void ConnectionHandler::connectToServer(const std::string& serverName, const std::string& userName,
+bool ConnectionHandler::connectToServer(const std::string& serverName, const std::string& userName,
                                         const std::string& password, bool rememberMe) {
     this->serverName = serverName;
     this->userName = userName;
@@ -81,7 +81,7 @@ void ConnectionHandler::connectToServer(const std::string& serverName, const std
 
     std::string address;
     uint32_t port = 0;
-    if (!lookupServer(address, port)) return;
+    if (!lookupServer(address, port)) return false;
     const uint64_t serial = ++loginSerial;
     // Read before the old connection's report: a re-login of a lobby change keeps the state.
     const bool enterConnectingState = !lobbyChangePending;
@@ -109,6 +109,7 @@ void ConnectionHandler::connectToServer(const std::string& serverName, const std
         if (previous.joinable()) previous.join();
         connectLogin(std::move(fresh), serial);
     });
+    return true;
 }
 
 void ConnectionHandler::connectLogin(std::shared_ptr<Connection> fresh, uint64_t serial) {

@@ -95,8 +95,9 @@ public:
     // under way) and returns. A thread of its own then looks the host up and connects, with a
     // time-out, and sends the status request under the first key before either of the other
     // threads can see the connection; a failure is reported as disconnected. An unknown or offline
-    // server name stops the login silently. Main thread.
-    void connectToServer(const std::string& serverName, const std::string& userName, const std::string& password,
+    // server name stops the login before anything changes but the four values, and returns false: the
+    // caller tells the player. Main thread.
+    bool connectToServer(const std::string& serverName, const std::string& userName, const std::string& password,
                          bool rememberMe);
     // Closes and destroys the connection, reporting disconnected twice; a connect still under way
     // ends the same way, at once. Main thread.

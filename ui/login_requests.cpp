@@ -2,6 +2,7 @@
 
 #include "client/gamehandler/game_handler.h"
 #include "client/gamehandler/page_statements.h"
+#include "client/gamehandler/state_change.h"
 #include "core/app_status.h"
 #include "core/page_script.h"
 #include "core/log.h"
@@ -46,5 +47,16 @@ void loginEnterLobby(const std::string& serverName, const std::string& userName,
     connectionHandler->startThreads();
     // The handler sends the status request itself, under the stream's first key, before either
     // thread can see the new connection.
-    connectionHandler->connectToServer(serverName, userName, password, rememberMe);
+    if (connectionHandler->connectToServer(serverName, userName, password, rememberMe)) return;
+    // Mends the login form left on "Connecting…" for good (and a lobby change left in a lobby with
+    // no connection) when the lobby chosen has stopped answering since the list was shown.
+    BZ_LOG(LOG_INFO, "loginEnterLobby", serverName << " is not among the lobbies that answer");
+    if (appState.load() > STATE_CONNECTING) {
+        connectionHandler->lobbyChangePending = false;
+        runJavaScript(HtmlWindow::Login, "logout();");
+        changeState(STATE_LOGIN);
+    }
+    runJavaScript(HtmlWindow::Login, "connectionNotice({text:" +
+                                         jsQuoted(serverName + " does not answer right now. Please try again in a moment.") +
+                                         ",lobby:" + jsQuoted(serverName) + "});");
 }

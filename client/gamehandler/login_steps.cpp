@@ -41,6 +41,8 @@ void GameLoginSteps::loginRefused(ConnectionHandler& handler, const std::string&
 
 void GameLoginSteps::connectionEnded(ConnectionHandler& handler) {
     BZ_LOG(LOG_ERROR, "disconnected", "Disconnected from server.");
+    // Mends a lost session's Kred Box that opened at the login form (chat line, link and sound).
+    getGameHandler().forgetSession();
     if (!handler.nextServerName.empty()) {
         // The second half of a lobby change: the Login page logs in to the next lobby shortly.
         runJavaScript(HtmlWindow::Login,

@@ -13,6 +13,14 @@
 
 #include <vector>
 
+void SessionState::forgetSession() {
+    for (HtmlWindow window : {HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People}) {
+        runJavaScript(window, "inbzLoginReset();");
+    }
+    kredBoxAmount = 0;
+    kredBoxCollectId.clear();
+}
+
 void SessionState::loadCredentials(std::string& userName, std::string& password) {
     ::loadCredentials(prefPath, userName, password);
 }
@@ -86,9 +94,7 @@ void GameHandler::startSession(const std::string& serverName, const std::string&
     ownUserType = 0;
     tutorialWarningPending = true;
 
-    for (HtmlWindow window : {HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People}) {
-        runJavaScript(window, "inbzLoginReset();");
-    }
+    forgetSession();
     sendInterfaceAddresses();
     sendVersion(*this, CLIENT_VERSION);
     runJavaScript(HtmlWindow::Lobby, "inbzSetVersion({version:\"" + escapeJsString(CLIENT_VERSION) + "\",});");

@@ -83,6 +83,12 @@ struct SessionState {
     // log; points the resource archive at basePath. Again: only the two log lines.
     void initPaths();
 
+    // ---- the end of a session (session.cpp)
+    // Forgets what a session left, at its end and again at the next login's start: the pages' per-login
+    // content, and with it their timers and links (the Kred Box countdown, the shot clocks, the chat's
+    // "Collect Kred"), and the Kred Box figures.
+    void forgetSession();
+
     // ---- preferences (session.cpp)
     void loadCredentials(std::string& userName, std::string& password);
     // Runs the saved credentials into the Login page's form.

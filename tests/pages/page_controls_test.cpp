@@ -382,6 +382,10 @@ TEST_F(PageControlsTest, AnOpenKredBoxFollowedByANewCountdownReportsItCollected)
     ASSERT_EQ(Run(lobby, "inbzKboxInfo({kred: 50,secondsUntilOpening: 85,});"), "");
     PumpFor(200);
     EXPECT_EQ(presses("kbox-collected"), 1);
+    // The end of the session stops the countdown: the box of a session that has ended never opens.
+    ASSERT_EQ(Run(lobby, "inbzKboxInfo({kred: 50,secondsUntilOpening: 1,});inbzLoginReset();"), "");
+    PumpFor(1600);
+    EXPECT_EQ(presses("kbox-opened"), 0);
 }
 
 // The bio's friend and block buttons follow the Lobby's lists: it answers for the bio with those bits.

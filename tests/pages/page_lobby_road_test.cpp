@@ -3,7 +3,8 @@
 // practice, each person once in People, the start page's words for a seated player,
 // questions that leave the chat input free, a replay that asks nothing and shows neither the live
 // table's viewers nor the last table's chat, panels with their fonts ready before they first show,
-// one login request per click, and dialogs that close on their save.
+// one login request per click, a login form's notice that a lobby does not answer gone once it does,
+// a bar that keeps nothing of the last session's table, and dialogs that close on their save.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
 #include <stb/stb_image_write.h>
@@ -160,6 +161,55 @@ TEST_F(PageLobbyRoadTest, ALoginWithTheKeptCredentialsIsOneRequest) {
     const auto sent = login.Requests(mark);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].value("servername", ""), "Players Lounge");
+}
+
+// A notice that no lobby, or the lobby chosen, answers goes once the list shows one that does; the
+// notice of a lobby that does not answer stays while only others do, and other notices stay.
+TEST_F(PageLobbyRoadTest, ANoticeThatALobbyDoesNotAnswerGoesOnceItAnswers) {
+    View& login = Open("Login");
+    auto listed = [](const std::string& name) {
+        return "updateLobbies([{name:\"" + name + "\",version:\"2.1\",maxUsers:500,currentUsers:42}]);";
+    };
+    auto notice = [&] { return Eval(login, "document.getElementById('notice').textContent").get<std::string>(); };
+    ASSERT_EQ(Run(login, "updateLobbies([],{tried:[\"127.0.0.1:42147\"]});"
+                         "setCredentials({username: 'ada', password: 'secret'});loadingDone();"), "");
+    Key(login, 13);
+    ASSERT_TRUE(PumpUntil([&] { return !notice().empty(); }));
+    EXPECT_EQ(notice(), "No lobby is reachable right now. Please try again in a moment.");
+    ASSERT_EQ(Run(login, listed("New Lobby")), "");
+    EXPECT_EQ(notice(), "");
+
+    struct Case {
+        std::string shown;
+        std::string thenListed;
+        bool stays;
+    };
+    const std::string gone = "connectionNotice({text:'Players Lounge does not answer right now. Please try again in a "
+                             "moment.',lobby:'Players Lounge'});";
+    const std::vector<Case> cases = {
+        {gone, "New Lobby", true},
+        {gone, "Players Lounge", false},
+        {"connectionNotice({text:'Connection request when the connection is already alive'});", "Players Lounge", true},
+        {"loginErrorNotice();", "Players Lounge", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown + " " + c.thenListed);
+        ASSERT_EQ(Run(login, "logout();" + c.shown), "");
+        const std::string before = notice();
+        ASSERT_FALSE(before.empty());
+        EXPECT_EQ(Eval(login, "document.getElementById('login').disabled"), false);
+        ASSERT_EQ(Run(login, listed(c.thenListed)), "");
+        EXPECT_EQ(notice(), c.stays ? before : "");
+    }
+}
+
+// The bar of a new login names no table and no player of the session before it.
+TEST_F(PageLobbyRoadTest, TheBarOfANewLoginKeepsNothingOfTheLastTable) {
+    View& bottom = Open("BottomBox");
+    ASSERT_EQ(Run(bottom, kUserName + "inbzEnterTable();inbzInfoTableInfo({tableId: 3,tableType: 1});"
+                                      "inbzUpdatePlayerNames({player1: 'Ada',player2: 'Cy',});" + kLoginReset), "");
+    EXPECT_EQ(Eval(bottom, "[document.getElementById('table_title').textContent, document.getElementById('name0')"
+                           ".textContent, document.getElementById('name1').textContent].join()"), "Table,Free seat,Free seat");
 }
 
 TEST_F(PageLobbyRoadTest, EachSettingsSaveClosesItsDialog) {

@@ -5,6 +5,7 @@
 #include "support/loopback_session.h"
 #include "support/sound_recorder.h"
 
+#include "dispatch/kred_box.h"
 #include "net/net_test_support.h"
 #include "ui/login_requests.h"
 
@@ -47,6 +48,17 @@ protected:
     static void pointLobbyAt(uint16_t port) {
         std::lock_guard<std::mutex> lock(lobbyServersMutex);
         lobbyServers[0].port = port;
+    }
+
+    // What the last poll found of the lounge.
+    static void loungeAnswers(bool online) {
+        std::lock_guard<std::mutex> lock(lobbyServersMutex);
+        lobbyServers[0].online = online;
+    }
+
+    bool loginToLobby() {
+        loginEnterLobby("Players Lounge", "Alice", "secret", false);
+        return drainUntil([] { return appState.load() == STATE_LOBBY; });
     }
 
     std::vector<std::string> loginPage() const { return session.pages.statementsStartingWith(HtmlWindow::Login, ""); }
@@ -129,6 +141,71 @@ TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
         handler.disconnect();
         ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOGIN; }));
     }
+}
+
+// The lounge stopped answering after the form listed it: the login is answered at once with a notice
+// that tells the player to try again (and goes from the form once the lounge is listed again), and
+// the form takes the next login. At the end of a lobby change the player is brought to the form.
+TEST_F(ConnectionEndTest, ALoginToALobbyThatNoLongerAnswersIsAnsweredTryAgain) {
+    const std::string notice =
+        "connectionNotice({text:'Players Lounge does not answer right now. Please try again in a moment.',"
+        "lobby:'Players Lounge'});";
+    struct Case {
+        const char* name;
+        bool lobbyChange;
+        std::vector<std::string> loginPage;
+    };
+    const std::vector<Case> cases = {
+        {"at the login form", false, {notice}},
+        {"at the end of a lobby change", true, {"logout();", "focusUserName();", notice}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.lobbyChange) {
+            ASSERT_TRUE(loginToLobby());
+            handler.nextServerName = "Players Lounge";
+            handler.lobbyChangePending = true;
+            handler.disconnect();
+            ASSERT_TRUE(drainUntil([&] { return !handler.lobbyChangePending; }));
+            ASSERT_EQ(appState.load(), STATE_LOBBY);
+        }
+        loungeAnswers(false);
+        session.pages.clear();
+        const size_t accepted = server.acceptedCount();
+        loginEnterLobby("Players Lounge", "Alice", "secret", false);
+        EXPECT_EQ(loginPage(), c.loginPage);
+        EXPECT_EQ(appState.load(), STATE_LOGIN);
+        EXPECT_FALSE(handler.isConnected());
+        EXPECT_FALSE(handler.lobbyChangePending);
+
+        loungeAnswers(true);
+        ASSERT_TRUE(loginToLobby());
+        EXPECT_EQ(server.acceptedCount(), accepted + 1);
+        handler.disconnect();
+        ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOGIN; }));
+    }
+}
+
+// A session that ends forgets itself in the pages, and their timers and links go with it (the Kred
+// Box countdown, the shot clocks, the chat's collect link); a box that opens as it ends opens nothing.
+TEST_F(ConnectionEndTest, NothingOfALostSessionActsAtTheLoginForm) {
+    const int index = server.acceptedCount();
+    ASSERT_TRUE(loginToLobby());
+    ASSERT_TRUE(server.sendMessage(index, Message::initInfo(0, InfoCode::KRED_BOX_INFO, 50, 70, "", "")));
+    ASSERT_TRUE(drainUntil([&] { return getGameHandler().kredBoxAmount == 50; }));
+    session.pages.clear();
+    server.closeConnection(index);
+    ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOGIN; }));
+    for (HtmlWindow window : {HtmlWindow::Lobby, HtmlWindow::BottomBox, HtmlWindow::People}) {
+        EXPECT_EQ(session.pages.statementsStartingWith(window, "inbzLoginReset();").size(), 1u);
+    }
+    EXPECT_EQ(getGameHandler().kredBoxAmount, 0);
+
+    session.pages.clear();
+    kredBoxOpened(getGameHandler());
+    EXPECT_TRUE(session.pages.entries().empty());
+    EXPECT_TRUE(sounds.played.empty());
+    EXPECT_TRUE(getGameHandler().kredBoxCollectId.empty());
 }
 
 }  // namespace
