@@ -168,8 +168,9 @@ public:
     RefPtr<TestRenderProcess> render;
 };
 
-// Pumps the engine until pred holds or the time is up.
-inline bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 20000) {
+// Pumps the engine until pred holds or the time is up. The ceiling is generous: the sanitizer
+// build beside the other test trees took over 20 s to start a page.
+inline bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 120000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < end) {
         DoMessageLoopWork();
