@@ -161,6 +161,35 @@ TEST_F(ChatMarkupTest, MarkupThatLosesWordsToTheSanitiserIsShownAsText) {
     }
 }
 
+// What no page ever shows (a style's or script's body, an svg title, noscript) counts for neither
+// side, before or after the words: the line keeps its markup and its visible words, and runs nothing.
+TEST_F(ChatMarkupTest, ElementsNeverShownDoNotTurnALineIntoText) {
+    const std::string hidden[] = {"<style>b{color:red}</style>", "<script>" + kRun + "</script>",
+                                  "<svg><title>t</title></svg>", "<noscript>n</noscript>"};
+    for (const char* page : {"Lobby", "BottomBox"}) {
+        View& view = Open(page);
+        int id = 400;
+        for (const std::string& h : hidden) {
+            const std::pair<std::string, std::string> lines[] = {{"Final <b>tonight</b> " + h, "Final tonight"},
+                                                                 {h + "Welcome <b>all</b>", "Welcome all"}};
+            for (const auto& [text, words] : lines) {
+                ++id;
+                EXPECT_EQ(Run(view, JsObject().number("entryId", id).number("chatClass", 6).text("sender", "")
+                                        .text("text1", text).text("playerName1", "").text("text2", "")
+                                        .text("playerName2", "").text("text3", "").call("inbzAddTextToChat")),
+                          "");
+                // The bold word stays markup, the words show and no tag shows as text.
+                const std::string line = "document.querySelector('.line[data-id=\"" + std::to_string(id) + "\"] > span:nth-child(2)')";
+                const Json shown = Eval(view, "[" + line + ".querySelectorAll('b').length, /[<>]/.test(" + line + ".textContent), " +
+                                                  line + ".textContent.indexOf(" + Json(words).dump() + ") >= 0]");
+                EXPECT_EQ(shown, Json::parse("[1, false, true]")) << page << ": " << text;
+            }
+        }
+        PumpFor(300);
+        EXPECT_EQ(Ran(view), 0) << page;
+    }
+}
+
 TEST_F(ChatMarkupTest, ServerFormattingLinksAndTheClientsOwnButtonsStay) {
     View& bottom = Open("BottomBox");
     const Message notice = Message::initChat(7, 1, ChatClass::LOBBY, 0, "", 0,

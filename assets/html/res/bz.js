@@ -394,15 +394,28 @@
     });
     return p;
   }
-  // The text a piece of markup would show, parsed in a document of its own that runs and loads
-  // nothing.
-  var inert = null;
-  function shownText(s) {
-    if (!inert) inert = new w.DOMParser();
-    var d = inert.parseFromString(s, 'text/html');
-    return (d.body || d.documentElement).textContent;
+  // The words a reader sees of a tree: the text of elements that are never shown (a style's or a
+  // script's body, a title, what stands in for scripts or frames) is not counted.
+  var unseen = /^(script|style|template|noscript|noembed|noframes|iframe|title)$/i;
+  function shown(e) {
+    return !unseen.test(e.localName) && !(e.localName === 'desc' && e.namespaceURI === 'http://www.w3.org/2000/svg');
   }
-  function words(t) { return t.split(/\s+/).filter(Boolean).join(' '); }
+  function seenWords(root) {
+    var parts = [];
+    (function walk(n) {
+      for (var c = n.firstChild; c; c = c.nextSibling) {
+        if (c.nodeType === 3) parts.push(c.nodeValue);
+        else if (c.nodeType === 1 && shown(c)) walk(c);
+      }
+    })(root);
+    return parts.join('').split(/\s+/).filter(Boolean).join(' ');
+  }
+  // The markup parsed in a document of its own that runs and loads nothing.
+  var inert = null;
+  function parsedInert(s) {
+    if (!inert) inert = new w.DOMParser();
+    return inert.parseFromString(s, 'text/html').documentElement;
+  }
   // The markup as a fragment of allowed elements; without the sanitiser the text is shown as text.
   bz.markup = function (s) {
     var span = bz.el('span');
@@ -416,7 +429,7 @@
     // Mends the line that kept only the text before what the sanitiser drops with its content (an
     // element with "is", a tag name with a no-break space, a form whose fields shadow its properties,
     // a leading <frameset>): markup that would lose words of the text is shown as text.
-    if (clean && words(clean.textContent) === words(shownText(s))) span.appendChild(clean);
+    if (clean && seenWords(clean) === seenWords(parsedInert(s))) span.appendChild(clean);
     else span.textContent = s;
     return span;
   };
