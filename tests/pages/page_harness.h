@@ -181,9 +181,14 @@ protected:
                            ", errors: window.bz ? bz.errors.splice(0) : []})});\n} catch (e) { window.cefQuery({request: "
                            "JSON.stringify({probe: " + std::to_string(n) + ", thrown: String(e)})}); }";
         v.browser->GetMainFrame()->ExecuteJavaScript(code, v.browser->GetMainFrame()->GetURL(), 0);
+        // Scripts run in order: this one answers after the statement's own answer, or alone when the
+        // statement did not parse, so no wait sits out the ceiling for an answer that cannot come.
+        v.browser->GetMainFrame()->ExecuteJavaScript(
+            "window.cefQuery({request: JSON.stringify({probe: " + std::to_string(n) + ", unparsed: true})});", "", 0);
         Json answer;
         bool got = WaitProbe(v, n, answer);
-        if (!got) return "no answer: the statement does not parse or never finished";
+        if (!got) return "no answer: the page never finished the statement";
+        if (answer.contains("unparsed")) return "the statement does not parse";
         if (answer.contains("thrown")) return "threw " + answer["thrown"].get<std::string>();
         if (!answer["errors"].empty()) return "page errors " + answer["errors"].dump();
         return "";
