@@ -69,33 +69,41 @@ case "$mode" in
   test)
     build build
     step "build"
-    ctest --test-dir build -j "$jobs" --output-on-failure -E '^e2e_'
-    step "tests"
-    # The end-to-end runs go one at a time and keep only a few cores busy: the fuzz and sanitizer
-    # trees build beside them at the lowest priority, so that the runs keep the cores they need.
+    # The benchmarks' smoke runs and the fuzz, sanitizer and thread-sanitizer trees go beside the
+    # tests from here on, at the lowest priority: they take the cores the tests leave idle (pages
+    # waiting on their browsers, the end-to-end runs' few busy cores) and give them back at once.
     # In a process group of their own, so that a step failing meanwhile stops them too.
     mkdir -p build-logs
     set -m
     (
       nice=19
+      side_started=$SECONDS
+      # The benchmarks are built and smoke-run only, several at once; their figures are not judged here.
+      printf '%s\n' build/bench/bench_* |
+        xargs -P "$jobs" -I{} nice -n 19 sh -c '"$1" --benchmark_min_time=0.01 >/dev/null || { echo "benchmark $1 failed" >&2; exit 1; }' _ {}
+      echo "== benchmarks: $((SECONDS - side_started)) s"
       CC=clang CXX=clang++ build build-fuzz -DBZ_FUZZ=ON -DBZ_TESTS=OFF -DBZ_BENCH=OFF "${sanitized[@]}"
+      echo "== fuzz build: $((SECONDS - side_started)) s"
       build build-asan -DBZ_SANITIZE=ON -DBZ_BENCH=OFF "${sanitized[@]}"
+      echo "== sanitizer build: $((SECONDS - side_started)) s"
+      nice -n 19 bash tools/run_tsan.sh "$jobs" build
+      echo "== thread-sanitizer build: $((SECONDS - side_started)) s"
     ) >build-logs/side-builds.log 2>&1 &
     side_builds=$!
     set +m
     trap 'kill -- -"$side_builds" 2>/dev/null || true' EXIT
+    ctest --test-dir build -j "$jobs" --output-on-failure -E '^e2e_'
+    step "tests"
+    # The end-to-end runs keep only a few cores busy each; both go at once, each on its own display.
     ctest --test-dir build -j "$jobs" --output-on-failure -R '^e2e_'
     step "end-to-end tests"
-    # The benchmarks are built and smoke-run only, several at once; their figures are not judged here.
-    printf '%s\n' build/bench/bench_* |
-      xargs -P "$jobs" -I{} sh -c '"$1" --benchmark_min_time=0.01 >/dev/null || { echo "benchmark $1 failed" >&2; exit 1; }' _ {}
-    step "benchmarks"
     if ! wait "$side_builds"; then
       tail -n 60 build-logs/side-builds.log
-      echo "the fuzz or sanitizer build failed; its whole log is build-logs/side-builds.log" >&2
+      echo "a benchmark, or the fuzz or sanitizer build, failed; the whole log is build-logs/side-builds.log" >&2
       exit 1
     fi
-    step "fuzz and sanitizer builds, the part left after the end-to-end runs"
+    grep '^== ' build-logs/side-builds.log
+    step "benchmarks, fuzz and sanitizer builds, the part left after the end-to-end runs"
     # Each target runs 20 s from its seeds (fuzz/corpus/<name>, copied: the repository stays as it
     # is), as many at once as there are cores; a crash, a leak, an allocation over 512 MB or an input
     # slower than 10 s fails the run and keeps the input.
