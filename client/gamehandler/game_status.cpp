@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kLog = "applyGameStatus";
 constexpr int kProlongMarker = 1000;
+constexpr const char* kStopBothClocks = "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});";
 
 // The parked status of a shot comes with its ball arrays, kept beside it.
 void applyParked(GameHandler& gh, const GameStatus& status, int sequence, bool atEndOfShot,
@@ -181,7 +182,7 @@ void takeReplayValues(GameStatus& r, const std::vector<int>& v) {
 // Mends the shot clock that ran on after a frame and the departed player's name left in the bar.
 // shownNames: the names the status just sent to the bar gave it, when it sent any.
 void showFrameOver(GameHandler& gh, const std::array<std::string, 2>* shownNames) {
-    runInPages({HtmlWindow::BottomBox}, "inbzStopShotTimer({player: 0,});inbzStopShotTimer({player: 1,});");
+    runInPages({HtmlWindow::BottomBox}, kStopBothClocks);
     LiveStatus& live = *gh.liveStatus;
     Player* seats[2] = {gh.table.getPlayer(0), gh.table.getPlayer(1)};
     const bool barNamesSeats =
@@ -315,8 +316,14 @@ void GameHandler::applyGameStatus(const GameStatus& status, const std::array<Bal
     // Mends a viewer's clock that ran on past the frame's end, and the departed player the frame's
     // last status named again in her bar: her table list and seats tell the end before that status
     // comes, so it finds no frame to end. No frame, no clock, and the bar names the seats.
-    if (live.gameState != 1 && !replayStatus && state != STATE_COIN_TOSS)
-        showFrameOver(*this, stale ? nullptr : &status.players);
+    if (live.gameState != 1 && state != STATE_COIN_TOSS) {
+        // Fault mended: a replay's conceded frame kept the clock of the player on turn on its bar. A
+        // replay's seats are its players: only the clocks stop.
+        if (replayStatus)
+            runInPages({HtmlWindow::BottomBox}, kStopBothClocks);
+        else
+            showFrameOver(*this, stale ? nullptr : &status.players);
+    }
 
     // Break display in the TopBox.
     const GameStatus& d = *shown;

@@ -1,8 +1,9 @@
 // Playing in the local lobby as clients meet it over loopback: a tutorial topic runs its exercise
 // from the moment it is chosen and the topics come back with their marks, and the table it leaves is
 // racked; the cue store's cues are the designs the clients draw; a replay keeps the turn and score a
-// time-out or a retake gave, its last step included; the shot clock runs from the break, and one who
-// enters during a turn sees the time left on it.
+// time-out or a retake gave, its last step included, and ends on the frames tally of the frame's end
+// with no clock left; the shot clock runs from the break, and one who enters during a turn sees the
+// time left on it.
 #include "client/gamehandler/replay_text.h"
 #include "dispatch/lobby_clients.h"
 #include "physics/ball.h"
@@ -193,8 +194,9 @@ TEST_F(LocalLobbyPlayTest, TheShotClockRunsFromTheBreakAndTheReplayKeepsTheTurnA
     ASSERT_TRUE(until([&] { return !ann.info(InfoCode::REPLAY_INFO).empty(); }));
     ReplayParse replay;
     parseReplayText(ann.info(InfoCode::REPLAY_INFO)[0].textA, 400, replay);
-    // The rack, the stroke, one record for each change the stroke did not make, and the end.
-    ASSERT_EQ(replay.shots.size(), 5u);
+    // The rack, the stroke, one record for each change the stroke did not make, the end and the
+    // record that shows it.
+    ASSERT_EQ(replay.shots.size(), 6u);
     for (size_t i = 1; i <= steps.size(); ++i) {
         SCOPED_TRACE(steps[i - 1].what);
         const ReplayStatus& s = replay.shots[i].status;
@@ -217,6 +219,7 @@ TEST_F(LocalLobbyPlayTest, AReplayWatchedToItsEndShowsTheTurnAndScoreOfTheFrames
         {"foul, they play again, time-out, stroke, time-out", {kStroke, kPlayAgain, kTimeOut, kStroke, kTimeOut}},
         {"foul, they play again", {kStroke, kPlayAgain}},
         {"time-outs only", {kTimeOut, kTimeOut}},
+        {"a stroke", {kStroke}},
     };
     for (size_t f = 0; f < frames.size(); ++f) {
         SCOPED_TRACE(frames[f].first);
@@ -234,6 +237,7 @@ TEST_F(LocalLobbyPlayTest, AReplayWatchedToItsEndShowsTheTurnAndScoreOfTheFrames
         const GameStatus last = lastStatus(ann.withId(MessageId::TABLE_EVENT))->status();
         ann.send(events({TableEvent(TableEventType::FRAME_CONCEDED)}));
         ASSERT_TRUE(until([&] { return lastStatus(ann.withId(MessageId::TABLE_EVENT))->status().gameState == 0; }));
+        const GameStatus over = lastStatus(ann.withId(MessageId::TABLE_EVENT))->status();
         const size_t replays = ann.info(InfoCode::REPLAY_INFO).size();
         ann.say("/replay frame " + std::to_string(f + 1) + " 1");
         ASSERT_TRUE(until([&] { return ann.info(InfoCode::REPLAY_INFO).size() > replays; }));
@@ -254,6 +258,21 @@ TEST_F(LocalLobbyPlayTest, AReplayWatchedToItsEndShowsTheTurnAndScoreOfTheFrames
         EXPECT_EQ(gh.liveStatus->playerOn, last.playerOn);
         EXPECT_EQ(gh.liveStatus->frameScore[0], last.frameScore[0]);
         EXPECT_EQ(gh.liveStatus->frameScore[1], last.frameScore[1]);
+        // The bar ends on the frames tally the live bar had at the frame's end, with no clock left.
+        std::string bar;
+        for (const std::string& s : viewer.ran(HtmlWindow::BottomBox, "")) bar += s;
+        const std::string framesWon =
+            "framesWon:[" + std::to_string(over.framesWon[0]) + "," + std::to_string(over.framesWon[1]) + "],";
+        const size_t tally = bar.rfind("framesWon:[");
+        ASSERT_NE(tally, std::string::npos);
+        EXPECT_EQ(bar.substr(tally, framesWon.size()), framesWon);
+        EXPECT_EQ(gh.liveStatus->gameState, 0);
+        for (int seat : {0, 1}) {
+            const size_t started = bar.rfind("inbzStartShotTimer({player: " + std::to_string(seat) + ",");
+            const size_t stopped = bar.rfind("inbzStopShotTimer({player: " + std::to_string(seat) + ",");
+            EXPECT_TRUE(started == std::string::npos || (stopped != std::string::npos && stopped > started))
+                << "seat " << seat << "'s clock left running";
+        }
     }
 }
 

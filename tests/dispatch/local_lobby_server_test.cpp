@@ -249,7 +249,7 @@ TEST_F(LocalLobbyFrameTest, AConcededFrameEndsInTheClientAndItsReplayIsFoundPlay
 
     gh.sendChatText("/replay frame 1 1", true, true);
     ASSERT_TRUE(ann.drainUntil([&] { return gh.replayMode; })) << "the replay did not start";
-    EXPECT_EQ(gh.replayShots.size(), 2u);  // the rack and the one stroke
+    EXPECT_EQ(gh.replayShots.size(), 4u);  // the rack, the one stroke, the concession and the record showing it
     EXPECT_EQ(gh.replayPlayerNames[0], "ann");
 
     // Going on at a practice table: the table takes the replay's settings and a frame starts there.

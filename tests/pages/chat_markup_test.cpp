@@ -7,8 +7,10 @@
 #include "client/gamehandler/page_statements.h"
 #include "core/app_status.h"
 #include "core/page_script.h"
+#include "tools/testserver/local_lobby.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 namespace pagetest {
@@ -187,6 +189,45 @@ TEST_F(ChatMarkupTest, ElementsNeverShownDoNotTurnALineIntoText) {
         }
         PumpFor(300);
         EXPECT_EQ(Ran(view), 0) << page;
+    }
+}
+
+// The two copies of a whisper, as the local lobby sends them and the client shows them, read the
+// same words: the one named and the sender see the sender's text as text, whatever it holds.
+TEST_F(ChatMarkupTest, BothCopiesOfAWhisperShowTheSameText) {
+    LocalLobby lobby("Players Lounge");
+    lobby.onMessage(1, "alice", Message(MessageId::LOGIN_OK));
+    lobby.onMessage(2, "bob", Message(MessageId::LOGIN_OK));
+    View& lobbyPage = Open("Lobby");
+    View& bottom = Open("BottomBox");
+    const char* said[] = {"psst, <b>bob</b>", "fish &amp; chips & <i>peas</i>", "it's \"<br>\" \\ done",
+                          "<img src=x onerror=\"alert(1)\">seen"};
+    for (const char* text : said) {
+        SCOPED_TRACE(text);
+        const auto out = lobby.onMessage(1, "alice", Message::initChat(9, 0, ChatClass::CHAT, 0, "alice", 0,
+                                                                        std::string("/w bob ") + text, "", "", "", ""));
+        std::map<int, Message> copies;
+        for (const OutgoingMessage& m : out)
+            if (m.message.id == MessageId::CHAT_MESSAGE) copies[m.connection] = m.message;
+        ASSERT_EQ(copies.size(), 2u);
+        const std::pair<int, std::string> expected[] = {{2, "alice whispers: "}, {1, "alice whispers: (to bob) "}};
+        for (const auto& [connection, lead] : expected) {
+            const Message& copy = copies.at(connection);
+            const auto entries = statementsFor(copy);
+            for (View* view : {&lobbyPage, &bottom}) {
+                const HtmlWindow window = view == &lobbyPage ? HtmlWindow::Lobby : HtmlWindow::BottomBox;
+                for (const auto& e : entries) {
+                    if (e.window == window) {
+                        EXPECT_EQ(Run(*view, e.statement), "");
+                    }
+                }
+                // The line's text after its time.
+                const std::string shown = "(function () { var l = document.querySelectorAll('.line[data-id=\"" +
+                                          std::to_string(copy.iid) + "\"]'); l = l[l.length - 1]; return "
+                                          "l.textContent.slice(l.querySelector('.time').textContent.length); })()";
+                EXPECT_EQ(Eval(*view, shown), Json(lead + text)) << view->info.htmlId << ", connection " << connection;
+            }
+        }
     }
 }
 

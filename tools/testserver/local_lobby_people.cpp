@@ -62,7 +62,8 @@ bool LocalLobby::onWhisper(std::vector<OutgoingMessage>& out, int connection, co
     // The sender's own copy says to whom it went; the client shows nothing of a line it sends.
     // Fault mended: the copy came as a whisper from the sender, and the client tells of every whisper
     // as a new message from its sender. A class without handling of its own shows the same words
-    // where a whisper goes, with its texts as markup: the text is escaped here.
+    // where a whisper goes, with its texts as markup: the text is escaped here, so that it reads as
+    // the one named reads it, as text.
     out.push_back({connection, Message::initChat(nextIid_++, 0, kOwnWhisperClass, 0, "", 0, "", user, " whispers: (to ",
                                                  name, ") " + escapeHtml(said))});
     return true;

@@ -126,11 +126,18 @@ void ReplayStore::end(int tableId, const TableEvent& last) {
     StoredFrame frame = std::move(found->second);
     open_.erase(found);
     const GameStatus& s = last.status();
-    // Fault mended: a frame whose last step was a time-out or "They play again" replayed without it.
-    if (frame.endsOnRuling) frame.text += "T " + std::to_string(frame.lastMs + 1000) + " ";
-    if (s.concededBy >= 0) frame.text += "c " + std::to_string(s.concededBy) + " ";
-    if (frame.endsOnRuling) frame.text += replayBallRecords(last);
-    frame.text += replayStatusRecord(s) + " ";
+    const std::string status = replayStatusRecord(s) + " ";
+    // Fault mended: a frame that ended without a stroke (a concession) replayed to the status before
+    // its end, frames tally and shot clock included. A record's status shows after its stroke or once
+    // the record after it loads: the end is a record of its own, and one more record follows it.
+    if (frame.endsOnRuling || s.concededBy >= 0) {
+        const std::string balls = replayBallRecords(last);
+        frame.text += "T " + std::to_string(frame.lastMs + 1000) + " ";
+        if (s.concededBy >= 0) frame.text += "c " + std::to_string(s.concededBy) + " ";
+        frame.text += balls + status + "T " + std::to_string(frame.lastMs + 2000) + " " + balls + status;
+    } else {
+        frame.text += status;
+    }
     frame.score = s.frameScore;
     frame.wonBy = s.frameWonBy;
     frame.id = nextId_++;

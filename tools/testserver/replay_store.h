@@ -33,8 +33,9 @@ public:
     // its own, so that the replay shows the turn and score as the frame had them from there on.
     // The event token (may be empty) goes before the balls, which stay where they lie.
     void ruling(int tableId, int ms, const std::string& event, const TableEvent& after);
-    // The frame ended with this status: it is kept, with or without strokes. After a ruling the end
-    // is a record of its own: the client shows a record without a stroke once it loads the next.
+    // The frame ended with this status: it is kept, with or without strokes. An end without a
+    // stroke is a record of its own with one more after it: the client shows a record without a
+    // stroke once it loads the next.
     void end(int tableId, const TableEvent& last);
     // The frame was left without an end (the rack changed, the lobby closed): it is dropped.
     void drop(int tableId) { open_.erase(tableId); }
