@@ -23,10 +23,13 @@
 # exercise runs as the bar says so, with a lesson that teaches the client's controls; alice logs out
 # and closes the window; each client ends with status 0 and no process of theirs or of the lobby is
 # left.
-# Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e.
-#   client_e2e.sh BUILD_DIR
+# With "no-lobby", only a client started while no lobby answers, which then logs in once one does:
+# it needs a display and a lobby of its own, so it runs beside the rest.
+# Screenshots and the clients' logs go to BUILD_DIR/artefacts/e2e (e2e-no-lobby).
+#   client_e2e.sh BUILD_DIR [no-lobby]
 set -u
 build=$(cd "${1:?build folder}" && pwd)
+mode=${2:-}
 here=$(dirname "$0")
 . "$here/e2e_lib.sh"
 . "$here/e2e_lobby_steps.sh"
@@ -34,7 +37,7 @@ here=$(dirname "$0")
 . "$here/e2e_tutorial_steps.sh"
 e2e_need xdotool import convert compare setsid ps pgrep awk
 
-out="$build/artefacts/e2e"
+out="$build/artefacts/e2e${mode:+-$mode}"
 rm -rf "$out"
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -56,10 +59,6 @@ trap 'echo "FAIL: stopped by the watchdog" >&2; exit 1' TERM
 # The whole run stops by itself, whatever hangs.
 (sleep "${BZ_E2E_LIMIT:-860}" && kill -TERM $$ 2>/dev/null) &
 watchdog=$!
-
-e2e_start_lobby "$out/lobby.log" 43000 --reds 3
-lobby=$e2e_started
-groups+=("$lobby")
 
 # The pages of a client, as it last wrote them.
 pages() { echo "$work/$1/pages"; }
@@ -269,6 +268,43 @@ log_out_and_close() {
   e2e_group_gone "${pid[$name]}" 10 || e2e_fail "left behind by $name: $(e2e_group_alive "${pid[$name]}" | tr '\n' ' ')"
   echo "ok: $name logged out and closed the client: status 0, no process left"
 }
+
+# A client started while no lobby answers: its login form names the addresses it tried and how to
+# start the local lobby; once that lobby runs on them, the list comes back and a login goes through.
+no_lobby_then_login() {
+  local name=carol P late
+  P=$(pages "$name")
+  port=$((46000 + RANDOM % 2000))
+  start_client "$name"
+  e2e_wait 60 "the no-lobby notice of $name" e2e_page_has "$P" main-login '^No lobby answers$'
+  e2e_page_has "$P" main-login "127\.0\.0\.1:$port" || e2e_fail "the notice does not name 127.0.0.1:$port: $(tr '\n' ' ' <"$P/main-login.txt")"
+  e2e_page_has "$P" main-login 'baizeron-lobby' || e2e_fail "the notice does not say how to start the local lobby"
+  sleep 0.5
+  e2e_shot "${win[$name]}" "$out/login-no-lobby.png"
+  echo "ok: with no lobby the login form names 127.0.0.1:$port and the lobby's command"
+  e2e_start "$out/lobby-late.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
+  late=$e2e_started
+  groups+=("$late")
+  e2e_wait 10 "the late lobby" grep -q "New Lobby on" "$out/lobby-late.log"
+  e2e_wait 30 "the lobby list of $name" e2e_page_has "$P" main-login '^Players Lounge$'
+  e2e_page_lacks "$P" main-login '^No lobby answers$' || e2e_fail "the notice stays beside the list"
+  e2e_shot "${win[$name]}" "$out/login-lobby-back.png"
+  e2e_wait 60 "login page of $name" e2e_page_has "$P" main-login '^Log in$'
+  fill_in_login "$name"
+  echo "ok: the list came back once the lobby answered, and $name logged in"
+  log_out_and_close "$name"
+  kill -TERM "$late"
+  e2e_wait_exit "$late" 10 || e2e_fail "the late lobby did not end by itself"
+}
+
+if [ "$mode" = no-lobby ]; then
+  no_lobby_then_login
+  exit 0
+fi
+
+e2e_start_lobby "$out/lobby.log" 43000 --reds 3
+lobby=$e2e_started
+groups+=("$lobby")
 
 log_in alice
 A=$(pages alice)
@@ -698,32 +734,3 @@ kill -TERM "$lobby"
 e2e_wait_exit "$lobby" 10 || e2e_fail "the lobby did not end by itself"
 e2e_group_gone "$lobby" 5 || e2e_fail "the lobby left processes behind"
 echo "ok: all ended"
-
-# A client started while no lobby answers: its login form names the addresses it tried and how to
-# start the local lobby; once that lobby runs on them, the list comes back and a login goes through.
-no_lobby_then_login() {
-  local name=carol P late
-  P=$(pages "$name")
-  port=$((46000 + RANDOM % 2000))
-  start_client "$name"
-  e2e_wait 60 "the no-lobby notice of $name" e2e_page_has "$P" main-login '^No lobby answers$'
-  e2e_page_has "$P" main-login "127\.0\.0\.1:$port" || e2e_fail "the notice does not name 127.0.0.1:$port: $(tr '\n' ' ' <"$P/main-login.txt")"
-  e2e_page_has "$P" main-login 'baizeron-lobby' || e2e_fail "the notice does not say how to start the local lobby"
-  sleep 0.5
-  e2e_shot "${win[$name]}" "$out/login-no-lobby.png"
-  echo "ok: with no lobby the login form names 127.0.0.1:$port and the lobby's command"
-  e2e_start "$out/lobby-late.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
-  late=$e2e_started
-  groups+=("$late")
-  e2e_wait 10 "the late lobby" grep -q "New Lobby on" "$out/lobby-late.log"
-  e2e_wait 30 "the lobby list of $name" e2e_page_has "$P" main-login '^Players Lounge$'
-  e2e_page_lacks "$P" main-login '^No lobby answers$' || e2e_fail "the notice stays beside the list"
-  e2e_shot "${win[$name]}" "$out/login-lobby-back.png"
-  e2e_wait 60 "login page of $name" e2e_page_has "$P" main-login '^Log in$'
-  fill_in_login "$name"
-  echo "ok: the list came back once the lobby answered, and $name logged in"
-  log_out_and_close "$name"
-  kill -TERM "$late"
-  e2e_wait_exit "$late" 10 || e2e_fail "the late lobby did not end by itself"
-}
-no_lobby_then_login
