@@ -40,12 +40,13 @@ TEST_F(PageDialogsTest, ABlockedUserAtTheTableIsShownOnline) {
               Json::parse(R"(["dot ","dot dnd","dot off"])"));
 }
 
-TEST_F(PageDialogsTest, TheBioShowsTheKredAndTheFramesPlayed) {
+TEST_F(PageDialogsTest, TheBioShowsTheNameCountryAndTextAndNoFiguresFromTheElementsAfterThem) {
     View& bio = Open("BioTut");
     ASSERT_EQ(Run(bio, "inbzOpenBio(['Cy','0','2','Wales','Hello',1250,'7',]);"), "");
-    EXPECT_EQ(Eval(bio, "Array.prototype.map.call(document.querySelectorAll('#bio_stats .stat'), function (e) {"
-                        " return e.firstChild.textContent + ' ' + e.lastChild.textContent; })"),
-              Json::parse(R"(["Kred 1,250","Frames played 7"])"));
+    EXPECT_EQ(Eval(bio, "['bio_nick', 'bio_country', 'bio_about'].map(function (id) {"
+                        " return document.getElementById(id).textContent; })"
+                        ".concat(document.querySelectorAll('#bio_stats .stat').length)"),
+              Json::parse(R"(["Cy","Wales","Hello",0])"));
 }
 
 TEST_F(PageDialogsTest, TheTutorialOffersTheStartOnlyForTheTopicTheLobbyRuns) {
