@@ -1,14 +1,61 @@
 // The dialogs over the table and the lobby: nothing below reads through them, a blocked user's dot
-// tells whether they are online, the bio shows its figures, and the tutorial offers the start of an
-// exercise only for the topic the lobby has set up.
+// tells whether they are online, the bio shows what it is sent, and the tutorial offers the start of
+// an exercise only while the lobby runs the topic.
 #include "page_harness.h"
 #include "page_statements.h"
+
+#include "client/gamehandler/game_handler.h"
+#include "core/app_status.h"
+#include "core/page_script.h"
+#include "net/connection_handler.h"
 
 namespace pagetest {
 namespace {
 
+// The client's own dispatch, logged in as Ada, with its page statements recorded instead of run.
+struct RecordedClient {
+    RecordedClient() : previousHandler(connectionHandler), previousSink(setPageScriptSink(&recorded)), state(appState.load()) {
+        handler.userName = "Ada";
+        connectionHandler = &handler;
+        appState = STATE_LOBBY;
+    }
+    ~RecordedClient() {
+        appState = state;
+        setPageScriptSink(previousSink);
+        connectionHandler = previousHandler;
+    }
+    // The statements made since the last call.
+    std::vector<RecordingPageScriptSink::Entry> take() {
+        std::vector<RecordingPageScriptSink::Entry> e = recorded.entries();
+        recorded.clear();
+        return e;
+    }
+
+    ConnectionHandler handler;
+    ConnectionHandler* previousHandler;
+    RecordingPageScriptSink recorded;
+    PageScriptSink* previousSink;
+    AppState state;
+    GameHandler& gh = getGameHandler();
+};
+
+Message infoMessage(int code, int valueA = 0, std::vector<std::string> texts = {}) {
+    Message m = Message::initInfo(90, code, valueA, 0, "", "");
+    m.textList = std::move(texts);
+    return m;
+}
+
 class PageDialogsTest : public PageTest {
 protected:
+    // Runs the recorded statements meant for the window in the view.
+    void Deliver(View& v, HtmlWindow window, const std::vector<RecordingPageScriptSink::Entry>& entries) {
+        for (const auto& e : entries) {
+            if (e.window == window) {
+                ASSERT_EQ(Run(v, e.statement), "") << e.statement;
+            }
+        }
+    }
+
     // Pixels inside the dialog (clear of its rounded corners) that are not fully opaque.
     static int SeeThrough(const View& v) {
         int n = 0;
@@ -60,6 +107,26 @@ TEST_F(PageDialogsTest, TheTutorialOffersTheStartOnlyForTheTopicTheLobbyRuns) {
     EXPECT_EQ(Eval(tut, shown), Json::parse("[false,true]"));
     ASSERT_EQ(Run(tut, "inbzOpenTut({topic:3});"), "");
     EXPECT_EQ(Eval(tut, shown), Json::parse("[true,false]"));
+}
+
+// The lobby's topic ends in four ways; after each, the open Tutorial window no longer offers its start.
+TEST_F(PageDialogsTest, TheTutorialNoLongerOffersTheStartOfATopicThatHasEnded) {
+    View& tut = Open("BioTut");
+    RecordedClient client;
+    const std::string shown = "[!document.getElementById('b_tut_start').classList.contains('hidden'),"
+                              " !document.getElementById('tut_wait').classList.contains('hidden')]";
+    for (const auto& [code, end] : {std::pair{20, "cancelled"}, {21, "passed"}, {22, "failed"}, {14, "left"}}) {
+        SCOPED_TRACE(end);
+        client.gh.processMessage(infoMessage(12, 1));
+        client.gh.processMessage(infoMessage(16, 2));
+        Deliver(tut, HtmlWindow::BioTut, client.take());
+        EXPECT_EQ(Eval(tut, shown), Json::parse("[true,false]"));
+        client.gh.processMessage(infoMessage(code));
+        Deliver(tut, HtmlWindow::BioTut, client.take());
+        EXPECT_EQ(Eval(tut, shown), Json::parse("[false,true]"));
+        EXPECT_EQ(Eval(tut, "document.getElementById('tut_title').textContent"), "2. Power");
+    }
+    client.gh.closeBio();
 }
 
 }  // namespace
