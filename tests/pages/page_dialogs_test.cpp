@@ -1,6 +1,6 @@
 // The dialogs over the table and the lobby: nothing below reads through them, a blocked user's dot
-// tells whether they are online, the bio shows what it is sent, and the tutorial offers the start of
-// an exercise only while the lobby runs the topic.
+// tells whether they are online, the bio shows what it is sent and its Block button follows the
+// blocked list, and the tutorial offers the start of an exercise only while the lobby runs the topic.
 #include "page_harness.h"
 #include "page_statements.h"
 
@@ -94,6 +94,61 @@ TEST_F(PageDialogsTest, TheBioShowsTheNameCountryAndTextAndNoFiguresFromTheEleme
                         " return document.getElementById(id).textContent; })"
                         ".concat(document.querySelectorAll('#bio_stats .stat').length)"),
               Json::parse(R"(["Cy","Wales","Hello",0])"));
+}
+
+// The bio's Block and Unblock follow the blocked list, in the bio open as it changes and in one opened
+// after: the client's dispatch, the Lobby's answer for the bio and the client's handling of it.
+TEST_F(PageDialogsTest, TheBioOffersUnblockOnceItsUserIsBlockedAndBlockOnceUnblocked) {
+    View& lobby = Open("Lobby");
+    View& bio = Open("BioTut");
+    ASSERT_EQ(Run(lobby, kUserName), "");
+    ASSERT_EQ(Run(bio, kUserName), "");
+    RecordedClient client;
+    const auto deliver = [&] {
+        const std::vector<RecordingPageScriptSink::Entry> sent = client.take();
+        const size_t mark = lobby.Mark();
+        Deliver(lobby, HtmlWindow::Lobby, sent);
+        Deliver(bio, HtmlWindow::BioTut, sent);
+        // The Lobby answers each look-up of the bio's user; the client turns it into the bio's buttons.
+        size_t asked = 0;
+        for (const auto& e : sent) asked += e.window == HtmlWindow::Lobby && e.statement.rfind("inbzGetUserInfo(", 0) == 0;
+        ASSERT_TRUE(PumpUntil([&] {
+            size_t answered = 0;
+            for (const Json& r : lobby.Requests(mark)) answered += r.value("buttonInfo", "") == "user-info";
+            return answered == asked;
+        }));
+        for (const Json& r : lobby.Requests(mark)) {
+            if (r.value("buttonInfo", "") != "user-info") continue;
+            client.gh.buttonPress("user-info", r.value("idata1", 0), r.value("sdata1", ""));
+        }
+        Deliver(bio, HtmlWindow::BioTut, client.take());
+    };
+    const std::string offered = "[!document.getElementById('b_block').classList.contains('hidden'),"
+                                " !document.getElementById('b_unblock').classList.contains('hidden')]";
+    client.gh.closeBio();
+    client.gh.openBio({"Cy", "0", "2", "Wales", "Hello"});
+    deliver();
+    EXPECT_EQ(Eval(bio, offered), Json::parse("[true,false]"));
+    struct Step {
+        const char* what;
+        std::vector<std::string> blocked;
+        bool reopen;
+        const char* offered;
+    };
+    for (const Step& step : {Step{"blocked", {"Cy", "1"}, false, "[false,true]"},
+                             Step{"opened again", {"Cy", "1"}, true, "[false,true]"},
+                             Step{"unblocked", {}, false, "[true,false]"}}) {
+        SCOPED_TRACE(step.what);
+        if (step.reopen) {
+            client.gh.closeBio();
+            client.gh.openBio({"Cy", "0", "2", "Wales", "Hello"});
+        } else {
+            client.gh.processMessage(infoMessage(87, 0, step.blocked));
+        }
+        deliver();
+        EXPECT_EQ(Eval(bio, offered), Json::parse(step.offered));
+    }
+    client.gh.closeBio();
 }
 
 TEST_F(PageDialogsTest, TheTutorialOffersTheStartOnlyForTheTopicTheLobbyRuns) {
