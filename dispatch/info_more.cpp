@@ -131,7 +131,11 @@ void onInfoUserInfo(GameHandler& gh, const Message& m) {
     refreshOpenBio(gh);
 }
 
-void onInfoMutedUsers(GameHandler&, const Message& m) { runInPeopleWindows(namedNumbers("inbzUpdateMutedUsers([", m)); }
+void onInfoMutedUsers(GameHandler& gh, const Message& m) {
+    runInPeopleWindows(namedNumbers("inbzUpdateMutedUsers([", m));
+    // Mends the open bio that kept offering Block after its user was blocked (and Unblock after).
+    refreshOpenBio(gh);
+}
 
 void onInfoFriends(GameHandler& gh, const Message& m) {
     runInPeopleWindows(namedNumbers("inbzUpdateFriends([", m));

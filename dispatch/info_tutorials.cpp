@@ -37,8 +37,12 @@ void addTopicMark(GameHandler& gh, int topic) {
     }
 }
 
+// Mends the Tutorial window that kept offering the start of a topic after it had ended.
+void endTopicInTutorialWindow() { runJavaScript(HtmlWindow::BioTut, "inbzStopTutorialTopic();"); }
+
 void showTutorialResult(GameHandler& gh, bool passed) {
     runJavaScript(HtmlWindow::CoinToss, passed ? "inbzTutResult({passed:true});" : "inbzTutResult({passed:false});");
+    endTopicInTutorialWindow();
     openPanelSlot(gh, gh.tutResultPanel);
 }
 
@@ -57,6 +61,7 @@ void onInfoEnterTutchInfo(GameHandler& gh, const Message& m) {
 
 void onInfoExitTutchInfo(GameHandler& gh, const Message&) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: EXIT_TUTCH_INFO");
+    endTopicInTutorialWindow();
     changeState(STATE_LOBBY);
     // Mends the tutorial's table kept in the lobby: its seat held the user, its stroke held back the next status.
     gh.leaveTable();
@@ -83,6 +88,7 @@ void onInfoTutchStatusInfo(GameHandler& gh, const Message& m) {
 void onInfoTutchTopicCancelled(GameHandler& gh, const Message&) {
     BZ_LOG(LOG_INFO, "processMessage", "INFO received: TUTCH_TOPIC_CANCELLED");
     runJavaScript(HtmlWindow::BottomBox, "inbzStopTutorialTopic();");
+    endTopicInTutorialWindow();
     gh.tutorialMarks.clear();
     gh.tutorialTopic = 0;
     changeState(STATE_TABLE);

@@ -236,6 +236,11 @@ TEST_F(DispatchTest, UserListRecordsSkipExtrasAndDropACutRecord) {
     gh.processMessage(info(88, 0, 0, "", "", {}, {"Ann", "1"}));
     EXPECT_EQ(pages.statementsFor(HtmlWindow::Lobby),
               (std::vector<std::string>{"inbzUpdateFriends(['Ann',1,]);", "inbzGetUserInfo({userName:'O\\'Neil'});"}));
+    // The blocked list changes the bio's Block button as the friends change its friend button.
+    pages.clear();
+    gh.processMessage(info(87, 0, 0, "", "", {}, {"O'Neil", "1"}));
+    EXPECT_EQ(pages.statementsFor(HtmlWindow::Lobby),
+              (std::vector<std::string>{"inbzUpdateMutedUsers(['O\\'Neil',1,]);", "inbzGetUserInfo({userName:'O\\'Neil'});"}));
     gh.processMessage(info(92, 0, 0, "Carol"));
     EXPECT_EQ(gh.bioUserName, "Carol");
 }

@@ -192,6 +192,9 @@ TEST_F(DispatchTest, TutorialTopicsMarksStatusAndResults) {
     EXPECT_TRUE(gh.inTutorial);
     gh.processMessage(info(14));
     EXPECT_EQ(appState.load(), STATE_LOBBY);
+    // Each end of the topic (two passes, a failure, the cancel, leaving) reaches the Tutorial window too.
+    const std::vector<std::string> bio = pages.statementsFor(HtmlWindow::BioTut);
+    EXPECT_EQ(std::vector<std::string>(bio.end() - 5, bio.end()), std::vector<std::string>(5, "inbzStopTutorialTopic();"));
 }
 
 TEST_F(DispatchTest, CurrentCuesAndStoreSounds) {

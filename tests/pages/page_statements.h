@@ -170,7 +170,8 @@ inline const std::map<std::string, std::vector<std::string>>& ContractStatements
             "prefMaxPointsBehind: '',prefArena: '0',prefMaxShotTime: '60',});"}},
         {"BioTut", {
             kUserInfo, kUserName, kPremium, "inbzOpenBio(['Ada','x','y','Wales','I like long pots',]);", "inbzOpenBio([]);",
-            "inbzOpenTut({topic:3});", "inbzOpenCtr();", "inbzInitArezorCommands([{name:'/aim',desc:'longer lines'},'/x']);",
+            "inbzOpenTut({topic:3});", "inbzStopTutorialTopic();", "inbzOpenCtr();",
+            "inbzInitArezorCommands([{name:'/aim',desc:'longer lines'},'/x']);",
             "inbzInitArezorCommands({'/a':'one'});", "inbzInitArezorCommands(null);", "inbzOpenArezor();",
             "inbzSetVideo({title:'Break building',link:'https://example.org/v1',img:'https://example.org/v1.jpg',});",
             "inbzOpenVideos();", "inbzOpenBio(['Ada',]);",

@@ -103,14 +103,10 @@ void LocalLobby::tellFriendsOf(std::vector<OutgoingMessage>& out, const std::str
 
 Message LocalLobby::bio(const std::string& user) {
     const PeopleLists::Account& a = people_.account(user);
-    int frames = 0;
-    for (const StoredFrame& f : replays_.frames()) frames += (f.players[0] == user || f.players[1] == user) ? 1 : 0;
-    const int kred = store_.account(user, CueStore::Clock::now()).kred;
     Message m = Message::initInfo(nextIid_++, InfoCode::BIO_DATA, 0, 0, "", "");
-    // The name, the rating (the lobby rates nobody), the rank, the country and text of My account,
-    // then the figures the lobby keeps: the Kred and the frames played here.
-    m.textList = {user, "0", std::to_string(rankOf(user)), a.country, a.aboutMe, std::to_string(kred),
-                  std::to_string(frames)};
+    // The name, the rating (the lobby rates nobody), the rank, the country and text of My account; the
+    // frames played here come with the bio's "Load results".
+    m.textList = {user, "0", std::to_string(rankOf(user)), a.country, a.aboutMe};
     return m;
 }
 
