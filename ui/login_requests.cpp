@@ -1,6 +1,7 @@
 #include "ui/login_requests.h"
 
 #include "client/gamehandler/game_handler.h"
+#include "client/gamehandler/login_steps.h"
 #include "client/gamehandler/page_statements.h"
 #include "client/gamehandler/state_change.h"
 #include "core/app_status.h"
@@ -56,7 +57,5 @@ void loginEnterLobby(const std::string& serverName, const std::string& userName,
         runJavaScript(HtmlWindow::Login, "logout();");
         changeState(STATE_LOGIN);
     }
-    runJavaScript(HtmlWindow::Login, "connectionNotice({text:" +
-                                         jsQuoted(serverName + " does not answer right now. Please try again in a moment.") +
-                                         ",lobby:" + jsQuoted(serverName) + "});");
+    runJavaScript(HtmlWindow::Login, lobbyUnansweredNotice(serverName));
 }

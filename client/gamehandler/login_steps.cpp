@@ -8,6 +8,13 @@
 #include "core/page_script.h"
 #include "core/text.h"
 
+#include <memory>
+
+std::string lobbyUnansweredNotice(const std::string& lobby) {
+    return "connectionNotice({text:" + jsQuoted(lobby + " does not answer right now. Please try again in a moment.") +
+           ",lobby:" + jsQuoted(lobby) + "});";
+}
+
 GameLoginSteps& gameLoginSteps() {
     static GameLoginSteps steps;
     return steps;
@@ -64,8 +71,15 @@ void GameLoginSteps::connectionEnded(ConnectionHandler& handler) {
     }
     // Mends a login form left showing the lost login as under way, its button disabled for good.
     // (A connection that a new login replaces ends in the login state, the form busy with that login.)
+    const bool loginUnderWay = appState.load() == STATE_CONNECTING;
     if (appState.load() != STATE_LOGIN) runJavaScript(HtmlWindow::Login, "logout();");
     changeState(STATE_LOGIN);
+    // Mends the press whose connect was refused, or whose lobby closed before answering the login,
+    // that set the form back without a word. A login that timed out is told by the step that follows.
+    const std::shared_ptr<Connection> ended = handler.currentConnection();
+    if (loginUnderWay && !(ended && ended->handshakeTimedOut())) {
+        runJavaScript(HtmlWindow::Login, lobbyUnansweredNotice(handler.serverName));
+    }
 }
 
 void GameLoginSteps::loginTimedOut(ConnectionHandler& handler) {

@@ -5,6 +5,8 @@
 
 #include "net/connection_handler.h"
 
+#include <string>
+
 class GameLoginSteps : public LoginStepHandler {
 public:
     void loginConnecting(ConnectionHandler& handler) override;
@@ -13,6 +15,11 @@ public:
     void connectionEnded(ConnectionHandler& handler) override;
     void loginTimedOut(ConnectionHandler& handler) override;
 };
+
+// The Login page's answer to a login that did not reach the lobby: "connectionNotice({text:'LOBBY does
+// not answer right now. Please try again in a moment.',lobby:'LOBBY'});". The page drops it once its
+// list shows that lobby answering.
+std::string lobbyUnansweredNotice(const std::string& lobby);
 
 // The one instance the drain uses.
 GameLoginSteps& gameLoginSteps();

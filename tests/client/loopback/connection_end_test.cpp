@@ -74,6 +74,8 @@ protected:
 TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
     struct Stage {
         const char* name;
+        // The login was still under way: the form is told that the lobby did not answer it.
+        bool duringLogin;
         // How the server (or the lobby list) differs from the ordinary one for this stage.
         std::function<void(TestServerConfig&)> prepare;
         // Brings the login on connection `index` to the stage, then ends the connection there.
@@ -84,13 +86,13 @@ TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
         server.closeConnection(index);
     };
     const std::vector<Stage> stages = {
-        {"the connect refused", [](TestServerConfig&) { pointLobbyAt(nettest::closedLoopbackPort()); },
+        {"the connect refused", true, [](TestServerConfig&) { pointLobbyAt(nettest::closedLoopbackPort()); },
          [](int) {}},
-        {"before HELLO", [](TestServerConfig& c) { c.sendHello = false; },
+        {"before HELLO", true, [](TestServerConfig& c) { c.sendHello = false; },
          [&](int index) { closeWhen(index, MessageId::SERVER_STATUS_REQ); }},
-        {"after HELLO", [](TestServerConfig& c) { c.stallAfterHello = true; },
+        {"after HELLO", true, [](TestServerConfig& c) { c.stallAfterHello = true; },
          [&](int index) { closeWhen(index, MessageId::HELLO_REPLY); }},
-        {"after the challenge", [](TestServerConfig& c) { c.stallAfterHello = true; },
+        {"after the challenge", true, [](TestServerConfig& c) { c.stallAfterHello = true; },
          [&](int index) {
              ASSERT_TRUE(server.waitUntil([&] { return received(index, MessageId::HELLO_REPLY); }, kPatienceMs));
              Message challenge(MessageId::LOGIN_CHALLENGE, 7);
@@ -98,12 +100,12 @@ TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
              ASSERT_TRUE(server.sendMessage(index, challenge));
              closeWhen(index, MessageId::LOGIN_REQ);
          }},
-        {"in the lobby", [](TestServerConfig&) {},
+        {"in the lobby", false, [](TestServerConfig&) {},
          [&](int index) {
              ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
              server.closeConnection(index);
          }},
-        {"at a table", [](TestServerConfig&) {},
+        {"at a table", false, [](TestServerConfig&) {},
          [&](int index) {
              ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
              Message enter(MessageId::ENTER_TABLE_INFO);
@@ -113,6 +115,9 @@ TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
              server.closeConnection(index);
          }},
     };
+    const std::string tryAgain =
+        "connectionNotice({text:'Players Lounge does not answer right now. Please try again in a moment.',"
+        "lobby:'Players Lounge'});";
     const uint16_t port = server.port();
     for (const Stage& stage : stages) {
         SCOPED_TRACE(stage.name);
@@ -124,8 +129,11 @@ TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
         loginEnterLobby("Players Lounge", "Alice", "secret", false);
         stage.reachAndEnd(index);
         ASSERT_TRUE(drainUntil([&] { return !handler.isConnected() && appState.load() == STATE_LOGIN; }));
-        // The form is set back (its button usable), then the user-name field takes the focus.
-        EXPECT_EQ(loginPage(), (std::vector<std::string>{"logout();", "focusUserName();"}));
+        // The form is set back (its button usable), then the user-name field takes the focus; a
+        // login that ended before its answer says so.
+        std::vector<std::string> expected = {"logout();", "focusUserName();"};
+        if (stage.duringLogin) expected.push_back(tryAgain);
+        EXPECT_EQ(loginPage(), expected);
 
         // The next login from the page goes through; the form that started it is left busy.
         server.setConfig(config);
@@ -181,6 +189,49 @@ TEST_F(ConnectionEndTest, ALoginToALobbyThatNoLongerAnswersIsAnsweredTryAgain) {
         loungeAnswers(true);
         ASSERT_TRUE(loginToLobby());
         EXPECT_EQ(server.acceptedCount(), accepted + 1);
+        handler.disconnect();
+        ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOGIN; }));
+    }
+}
+
+// The lounge stops under the player and starts again on its port. A press while the list still
+// shows it, before or after it listens again, or once the list no longer does, either logs in or
+// tells the player to try again; the next press once it answers again logs in.
+TEST_F(ConnectionEndTest, APressAsTheLostLobbyComesBackLogsInOrSaysWhyNot) {
+    const std::string notice =
+        "connectionNotice({text:'Players Lounge does not answer right now. Please try again in a moment.',"
+        "lobby:'Players Lounge'});";
+    struct Case {
+        const char* name;
+        bool listening;  // the lounge listens again when the player presses
+        bool listed;     // the last poll found it answering
+        std::vector<std::string> loginPage;  // empty: the press logs in
+    };
+    const std::vector<Case> cases = {
+        {"not yet listening, still listed", false, true, {"logout();", "focusUserName();", notice}},
+        {"listening, still listed", true, true, {}},
+        {"not yet listening, no longer listed", false, false, {notice}},
+        {"listening, not yet listed again", true, false, {notice}},
+    };
+    const uint16_t port = server.port();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(loginToLobby());
+        server.stop();
+        ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOGIN; }));
+        if (c.listening) ASSERT_TRUE(server.start(port));
+        loungeAnswers(c.listed);
+        session.pages.clear();
+        loginEnterLobby("Players Lounge", "Alice", "secret", false);
+        if (c.loginPage.empty()) {
+            EXPECT_TRUE(drainUntil([] { return appState.load() == STATE_LOBBY; }));
+        } else {
+            ASSERT_TRUE(drainUntil([&] { return !handler.isConnected() && appState.load() == STATE_LOGIN; }));
+            EXPECT_EQ(loginPage(), c.loginPage);
+            if (!c.listening) ASSERT_TRUE(server.start(port));
+            loungeAnswers(true);
+            EXPECT_TRUE(loginToLobby());
+        }
         handler.disconnect();
         ASSERT_TRUE(drainUntil([] { return appState.load() == STATE_LOGIN; }));
     }
