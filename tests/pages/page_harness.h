@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -228,10 +229,20 @@ protected:
             "JSON.stringify({probe: " + std::to_string(n) + "})}); }); });", "", 0);
         Json answer;
         WaitProbe(v, n, answer);
-        // An idle page sends no frames: ask for a fresh one of what is drawn now.
-        int before = v.render->paints;
-        v.browser->GetHost()->Invalidate(PET_VIEW);
-        PumpUntil([&] { return v.render->paints > before; });
+        // An idle page sends no frames: ask for a fresh one of what is drawn now. A busy browser now
+        // and then sends none for the new screencast: ask again, each time waiting twice as long.
+        const int before = v.render->paints;
+        auto nextAsk = std::chrono::steady_clock::now();
+        std::chrono::milliseconds patience(1000);
+        PumpUntil([&] {
+            if (v.render->paints > before) return true;
+            if (std::chrono::steady_clock::now() >= nextAsk) {
+                v.browser->GetHost()->Invalidate(PET_VIEW);
+                nextAsk = std::chrono::steady_clock::now() + patience;
+                patience *= 2;
+            }
+            return false;
+        });
         PumpFor(150);
     }
 
