@@ -48,6 +48,8 @@ click() {
 
 # The page's view has the size "W H".
 page_sized() { [ "$(e2e_page_size "$P" "$1")" = "$2" ]; }
+# The page's view is W wide.
+page_wide() { local size; size=$(e2e_page_size "$P" "$1"); [ "${size% *}" = "$2" ]; }
 
 # resize W H NAME: the window takes the size, every page follows it; a screenshot.
 resize() {
@@ -57,8 +59,9 @@ resize() {
   e2e_wait 10 "window of $w x $h" [ "$(e2e_window_size "$win")" = "$w $h" ]
   e2e_wait 10 "lobby page of $w x $h" page_sized lobby "$w $h"
   e2e_wait 10 "bottom bar $w wide" page_sized bottom-box-all-in-one "$w 280"
-  bar=$(e2e_page_size "$P" top-box)
-  [ "${bar% *}" = "$w" ] || e2e_fail "the top bar is ${bar% *} wide in a window $w wide"
+  # The pages' texts are written every half second, each page's in its turn: a wait, not a look.
+  e2e_until $((10 * ${BZ_E2E_PATIENCE:-4})) page_wide top-box "$w" ||
+    { bar=$(e2e_page_size "$P" top-box); e2e_fail "the top bar is ${bar% *} wide in a window $w wide"; }
   sleep 0.5
   e2e_shot "$win" "$out/$3.png"
   echo "ok: resized to $w x $h, the pages follow"

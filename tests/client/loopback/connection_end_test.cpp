@@ -151,13 +151,16 @@ TEST_F(ConnectionEndTest, EveryStageEndsAtTheLoginFormReadyForTheNextLogin) {
     }
 }
 
+// The Login page's answer to a login that did not reach the lounge.
+const char kTryAgain[] =
+    "connectionNotice({text:'Players Lounge does not answer right now. Please try again in a moment.',"
+    "lobby:'Players Lounge'});";
+
 // The lounge stopped answering after the form listed it: the login is answered at once with a notice
 // that tells the player to try again (and goes from the form once the lounge is listed again), and
 // the form takes the next login. At the end of a lobby change the player is brought to the form.
 TEST_F(ConnectionEndTest, ALoginToALobbyThatNoLongerAnswersIsAnsweredTryAgain) {
-    const std::string notice =
-        "connectionNotice({text:'Players Lounge does not answer right now. Please try again in a moment.',"
-        "lobby:'Players Lounge'});";
+    const std::string notice = kTryAgain;
     struct Case {
         const char* name;
         bool lobbyChange;
@@ -198,9 +201,7 @@ TEST_F(ConnectionEndTest, ALoginToALobbyThatNoLongerAnswersIsAnsweredTryAgain) {
 // shows it, before or after it listens again, or once the list no longer does, either logs in or
 // tells the player to try again; the next press once it answers again logs in.
 TEST_F(ConnectionEndTest, APressAsTheLostLobbyComesBackLogsInOrSaysWhyNot) {
-    const std::string notice =
-        "connectionNotice({text:'Players Lounge does not answer right now. Please try again in a moment.',"
-        "lobby:'Players Lounge'});";
+    const std::string notice = kTryAgain;
     struct Case {
         const char* name;
         bool listening;  // the lounge listens again when the player presses
