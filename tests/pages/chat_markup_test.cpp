@@ -47,11 +47,7 @@ protected:
 
     // Runs the statements for the window in the view, then gives every handler its chance.
     void runAll(View& view, HtmlWindow window, const std::vector<RecordingPageScriptSink::Entry>& entries) {
-        for (const auto& e : entries) {
-            if (e.window == window) {
-                EXPECT_EQ(Run(view, e.statement), "") << e.statement;
-            }
-        }
+        RunEach(view, window, entries);
         Eval(view, "(function () { document.querySelectorAll('.line, .line *').forEach(function (e) {"
                    "['mouseover', 'mouseenter', 'focus'].forEach(function (k) { e.dispatchEvent(new Event(k, {bubbles: true})); }); });"
                    "document.querySelectorAll('.line a').forEach(function (a) { if (!a.hasAttribute('data-press')) a.click(); }); })()");
@@ -216,11 +212,7 @@ TEST_F(ChatMarkupTest, BothCopiesOfAWhisperShowTheSameText) {
             const auto entries = statementsFor(copy);
             for (View* view : {&lobbyPage, &bottom}) {
                 const HtmlWindow window = view == &lobbyPage ? HtmlWindow::Lobby : HtmlWindow::BottomBox;
-                for (const auto& e : entries) {
-                    if (e.window == window) {
-                        EXPECT_EQ(Run(*view, e.statement), "");
-                    }
-                }
+                RunEach(*view, window, entries);
                 // The line's text after its time.
                 const std::string shown = "(function () { var l = document.querySelectorAll('.line[data-id=\"" +
                                           std::to_string(copy.iid) + "\"]'); l = l[l.length - 1]; return "
@@ -255,11 +247,7 @@ TEST_F(ChatMarkupTest, ServerFormattingLinksAndTheClientsOwnButtonsStay) {
                                            "The Kred Box has opened! <span id=\"kboxCollectId1\"><a class=\"chatBut\" href=\"#\" "
                                            "onclick=\"sendButtonPress('kbox-collect');focusChat();\">Collect Kred</a></span>",
                                            "", "", "", "");
-    for (const auto& e : statementsFor(kred)) {
-        if (e.window == HtmlWindow::BottomBox) {
-            EXPECT_EQ(Run(bottom, e.statement), "");
-        }
-    }
+    RunEach(bottom, HtmlWindow::BottomBox, statementsFor(kred));
     const size_t before = bottom.Mark();
     ASSERT_TRUE(Click(bottom, "#kboxCollectId1 a.chatBut"));
     bool pressed = false;

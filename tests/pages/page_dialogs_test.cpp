@@ -47,15 +47,6 @@ Message infoMessage(int code, int valueA = 0, std::vector<std::string> texts = {
 
 class PageDialogsTest : public PageTest {
 protected:
-    // Runs the recorded statements meant for the window in the view.
-    void Deliver(View& v, HtmlWindow window, const std::vector<RecordingPageScriptSink::Entry>& entries) {
-        for (const auto& e : entries) {
-            if (e.window == window) {
-                ASSERT_EQ(Run(v, e.statement), "") << e.statement;
-            }
-        }
-    }
-
     // Pixels inside the dialog (clear of its rounded corners) that are not fully opaque.
     static int SeeThrough(const View& v) {
         int n = 0;
@@ -107,8 +98,8 @@ TEST_F(PageDialogsTest, TheBioOffersUnblockOnceItsUserIsBlockedAndBlockOnceUnblo
     const auto deliver = [&] {
         const std::vector<RecordingPageScriptSink::Entry> sent = client.take();
         const size_t mark = lobby.Mark();
-        Deliver(lobby, HtmlWindow::Lobby, sent);
-        Deliver(bio, HtmlWindow::BioTut, sent);
+        ASSERT_TRUE(RunEach(lobby, HtmlWindow::Lobby, sent));
+        ASSERT_TRUE(RunEach(bio, HtmlWindow::BioTut, sent));
         // The Lobby answers each look-up of the bio's user; the client turns it into the bio's buttons.
         size_t asked = 0;
         for (const auto& e : sent) asked += e.window == HtmlWindow::Lobby && e.statement.rfind("inbzGetUserInfo(", 0) == 0;
@@ -121,7 +112,7 @@ TEST_F(PageDialogsTest, TheBioOffersUnblockOnceItsUserIsBlockedAndBlockOnceUnblo
             if (r.value("buttonInfo", "") != "user-info") continue;
             client.gh.buttonPress("user-info", r.value("idata1", 0), r.value("sdata1", ""));
         }
-        Deliver(bio, HtmlWindow::BioTut, client.take());
+        ASSERT_TRUE(RunEach(bio, HtmlWindow::BioTut, client.take()));
     };
     const std::string offered = "[!document.getElementById('b_block').classList.contains('hidden'),"
                                 " !document.getElementById('b_unblock').classList.contains('hidden')]";
@@ -174,10 +165,10 @@ TEST_F(PageDialogsTest, TheTutorialNoLongerOffersTheStartOfATopicThatHasEnded) {
         SCOPED_TRACE(end);
         client.gh.processMessage(infoMessage(12, 1));
         client.gh.processMessage(infoMessage(16, 2));
-        Deliver(tut, HtmlWindow::BioTut, client.take());
+        ASSERT_TRUE(RunEach(tut, HtmlWindow::BioTut, client.take()));
         EXPECT_EQ(Eval(tut, shown), Json::parse("[true,false]"));
         client.gh.processMessage(infoMessage(code));
-        Deliver(tut, HtmlWindow::BioTut, client.take());
+        ASSERT_TRUE(RunEach(tut, HtmlWindow::BioTut, client.take()));
         EXPECT_EQ(Eval(tut, shown), Json::parse("[false,true]"));
         EXPECT_EQ(Eval(tut, "document.getElementById('tut_title').textContent"), "2. Power");
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/archive.h"
+#include "core/page_script.h"
 #include "ui/web_test_support.h"
 
 #include <gtest/gtest.h>
@@ -204,6 +205,18 @@ protected:
         Json answer;
         if (!WaitProbe(v, n, answer)) return Json("no answer");
         return answer.value("value", Json());
+    }
+
+    // Runs, in order, the recorded statements that went to the window; false when one did not run.
+    bool RunEach(View& v, HtmlWindow window, const std::vector<RecordingPageScriptSink::Entry>& entries) {
+        bool ran = true;
+        for (const auto& e : entries) {
+            if (e.window != window) continue;
+            const std::string error = Run(v, e.statement);
+            EXPECT_EQ(error, "") << e.statement;
+            ran = ran && error.empty();
+        }
+        return ran;
     }
 
     // Waits for the page's answer to probe n; as long as any wait, since a page under the sanitizers on a

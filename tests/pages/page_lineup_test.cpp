@@ -64,11 +64,7 @@ TEST_F(PageLineUpTest, ThePlainTableAfterALineUpTableOffersTheLineUp) {
     const std::string shown = "!document.getElementById('b_lineup').classList.contains('hidden')";
     const bool shownAt[] = {false, false, true};
     for (size_t i = 0; i < stops.size(); ++i) {
-        for (const auto& e : stops[i]) {
-            if (e.window == HtmlWindow::BottomBox) {
-                ASSERT_EQ(Run(bar, e.statement), "") << e.statement;
-            }
-        }
+        ASSERT_TRUE(RunEach(bar, HtmlWindow::BottomBox, stops[i]));
         if (i != 1) {
             EXPECT_EQ(Eval(bar, shown), shownAt[i]) << "stop " << i;
         }
