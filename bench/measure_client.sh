@@ -29,10 +29,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-port=$((45000 + RANDOM % 2000))
+e2e_lobby_port 3
 e2e_start "$out/lobby.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
 lobby=$e2e_started
-e2e_wait 10 "lobby start" grep -q "New Lobby on" "$out/lobby.log"
+e2e_lobby_listening "$out/lobby.log" "$lobby"
 
 now() { date +%s.%N; }
 since() { echo "$(now) - $1" | bc; }

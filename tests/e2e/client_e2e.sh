@@ -274,7 +274,7 @@ log_out_and_close() {
 no_lobby_then_login() {
   local name=carol P late
   P=$(pages "$name")
-  port=$((46000 + RANDOM % 2000))
+  e2e_lobby_port 2
   start_client "$name"
   e2e_wait 60 "the no-lobby notice of $name" e2e_page_has "$P" main-login '^No lobby answers$'
   e2e_page_has "$P" main-login "127\.0\.0\.1:$port" || e2e_fail "the notice does not name 127.0.0.1:$port: $(tr '\n' ' ' <"$P/main-login.txt")"
@@ -285,7 +285,7 @@ no_lobby_then_login() {
   e2e_start "$out/lobby-late.log" "$build/tools/testserver/baizeron-lobby" --port "$port"
   late=$e2e_started
   groups+=("$late")
-  e2e_wait 10 "the late lobby" grep -q "New Lobby on" "$out/lobby-late.log"
+  e2e_lobby_listening "$out/lobby-late.log" "$late"
   e2e_wait 30 "the lobby list of $name" e2e_page_has "$P" main-login '^Players Lounge$'
   e2e_page_lacks "$P" main-login '^No lobby answers$' || e2e_fail "the notice stays beside the list"
   e2e_shot "${win[$name]}" "$out/login-lobby-back.png"
@@ -302,7 +302,7 @@ if [ "$mode" = no-lobby ]; then
   exit 0
 fi
 
-e2e_start_lobby "$out/lobby.log" 43000 --reds 3
+e2e_start_lobby "$out/lobby.log" 1 --reds 3
 lobby=$e2e_started
 groups+=("$lobby")
 
@@ -341,7 +341,7 @@ echo "ok: the lobby stopped: both clients are back at the login form, ready"
 e2e_start "$out/lobby-again.log" "$build/tools/testserver/baizeron-lobby" --port "$port" --reds 3
 lobby=$e2e_started
 groups+=("$lobby")
-e2e_wait 10 "the lobby started again" grep -q "New Lobby on" "$out/lobby-again.log"
+e2e_lobby_listening "$out/lobby-again.log" "$lobby"
 for name in alice bob; do
   P=$(pages "$name")
   log_in_again "$name"

@@ -49,16 +49,36 @@ e2e_start() {
 }
 
 # Starts the local lobby on three free ports in a row from around FIRST, logging to LOG:
-# e2e_start_lobby LOG FIRST [OPTION...]. Another test may hold a port, so a lobby that cannot listen
+# e2e_lobby_port SLOT: a first port for a lobby (it listens on three), in a span of its own for
+# each SLOT (0 to 3), below the kernel's ephemeral range: a port in that range can be taken at any
+# moment by another test's connection or port-0 listener, and a lobby started late or again on
+# ports a client already knows cannot move elsewhere.
+e2e_lobby_port() {
+  local low
+  read -r low _ </proc/sys/net/ipv4/ip_local_port_range
+  port=$((low - 2000 * ($1 + 1) + RANDOM % 1990))
+  [ "$port" -gt 1024 ] || e2e_fail "the ephemeral ports start at $low: no room below them for a lobby"
+}
+
+# e2e_lobby_listening LOG SESSION: waits until the lobby started with that log listens on its three
+# ports; one that ends before that fails the run with what it said.
+e2e_lobby_listening() {
+  local log=$1 lobby=$2
+  e2e_until $((10 * ${BZ_E2E_PATIENCE:-4})) e2e_lobby_up "$log" "$lobby"
+  grep -q "New Lobby on" "$log" || e2e_fail "the lobby does not listen: $(tr '\n' ' ' <"$log")"
+}
+e2e_lobby_up() { grep -q "New Lobby on" "$1" || ! kill -0 "$2" 2>/dev/null; }
+
+# e2e_start_lobby LOG SLOT [OPTION...]. Another test may hold a port, so a lobby that cannot listen
 # tries others. Leaves the lobby's session in e2e_started and its first port in port.
 e2e_start_lobby() {
-  local log=$1 first=$2 lobby
+  local log=$1 slot=$2 lobby
   shift 2
   for _ in 1 2 3 4 5; do
-    port=$((first + RANDOM % 2000))
+    e2e_lobby_port "$slot"
     e2e_start "$log" "$build/tools/testserver/baizeron-lobby" --port "$port" "$@"
     lobby=$e2e_started
-    until grep -q "New Lobby on" "$log" || ! kill -0 "$lobby" 2>/dev/null; do sleep 0.1; done
+    until e2e_lobby_up "$log" "$lobby"; do sleep 0.1; done
     grep -q "New Lobby on" "$log" && return 0
     wait "$lobby"
   done
