@@ -48,7 +48,6 @@ e2e_start() {
   e2e_started=$!
 }
 
-# Starts the local lobby on three free ports in a row from around FIRST, logging to LOG:
 # e2e_lobby_port SLOT: a first port for a lobby (it listens on three), in a span of its own for
 # each SLOT (0 to 3), below the kernel's ephemeral range: a port in that range can be taken at any
 # moment by another test's connection or port-0 listener, and a lobby started late or again on
@@ -69,6 +68,7 @@ e2e_lobby_listening() {
 }
 e2e_lobby_up() { grep -q "New Lobby on" "$1" || ! kill -0 "$2" 2>/dev/null; }
 
+# Starts the local lobby on three free ports in a row in SLOT's span, logging to LOG:
 # e2e_start_lobby LOG SLOT [OPTION...]. Another test may hold a port, so a lobby that cannot listen
 # tries others. Leaves the lobby's session in e2e_started and its first port in port.
 e2e_start_lobby() {
