@@ -89,6 +89,17 @@ TEST_F(IncomingBoundTest, AFullQueuePausesReadingAndLosesNothing) {
             if (!server.sendMessage(0, tableEvents(iid))) break;
         }
     });
+    // A failed check leaves before the join below: stopping the server ends a send blocked on the
+    // paused reader, so the thread is joined rather than aborting the whole test program.
+    struct JoinSender {
+        TestServer& server;
+        std::thread& sender;
+        ~JoinSender() {
+            if (!sender.joinable()) return;
+            server.stop();
+            sender.join();
+        }
+    } joinSender{server, sender};
     ASSERT_TRUE(waitUntil([&] { return logCount("reading paused until it is drained") == 1; }, 10000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     // One receive step may add what a full receive buffer holds on top of the bound.

@@ -35,8 +35,11 @@ inline int openDescriptorCount() {
     return count;
 }
 
+// Polls until the condition holds; false once the time is up. timeoutMs is what a quiet machine
+// needs at most: the wait ends on the condition, so the ceiling is four times that, for a loaded,
+// shared machine (a sanitizer tree beside other test runs).
 inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + 4 * std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -145,7 +145,7 @@ bool TestServer::isOpen(int connection) const {
 }
 
 bool TestServer::waitUntil(const std::function<bool()>& condition, int timeoutMs) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + 4 * std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (condition()) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;

@@ -100,7 +100,8 @@ public:
     int openCount() const;
     bool isOpen(int connection) const;
 
-    // Polls the condition until it holds or the time is up; true when it held.
+    // Polls the condition until it holds or the time is up; true when it held. timeoutMs is what a
+    // quiet machine needs at most: the ceiling is four times that, for a loaded, shared one.
     bool waitUntil(const std::function<bool()>& condition, int timeoutMs) const;
     bool waitForMessages(MessageId id, size_t count, int timeoutMs) const;
     bool waitForAccepted(int count, int timeoutMs) const;
